@@ -1,0 +1,40 @@
+# The two commands of the README, and the pieces they are made of.
+#   make demo   set up, build both presets, run the real installer under Wine
+#   make test   set up, build both presets, run the host tests and the Windows tests
+SHELL := /bin/bash
+WINE_ROOT := build/win64/wine
+
+.PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean
+
+demo: build wine-prefix
+	@scripts/demo.sh $(WINE_ROOT)
+
+test: build wine-prefix
+	@scripts/run-tests.sh $(WINE_ROOT)
+
+setup:
+	@scripts/setup.sh
+
+build: build-host build-win64
+
+# Configure only once: Ninja re-runs CMake by itself when a CMakeLists.txt changes.
+# The two builds run one after the other, never at the same time.
+build-host: setup
+	@[ -f build/host/build.ninja ] || cmake --preset host >/dev/null
+	@cmake --build --preset host
+
+build-win64: setup build-host
+	@[ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
+	@cmake --build --preset win64
+
+wine-prefix: setup
+	@scripts/wine-prefix $(WINE_ROOT)
+
+test-host: build-host
+	@ctest --preset host
+
+test-win64: build-win64 wine-prefix
+	@scripts/with-wineserver $(WINE_ROOT) ctest --preset win64
+
+clean:
+	rm -rf build

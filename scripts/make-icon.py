@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Draws the installer's icon (a blue rounded square with a white three-petal flower) and
+writes it as a Windows .ico with 16, 32, 48 and 256 pixel images. Run it to regenerate
+src/main/installer.ico; the output is deterministic."""
+import math
+import struct
+import sys
+import zlib
+
+BLUE = (0x25, 0x63, 0xEB)
+WHITE = (0xFF, 0xFF, 0xFF)
+
+
+def bezier(p0, p1, p2, p3, steps=24):
+    pts = []
+    for i in range(steps + 1):
+        t = i / steps
+        u = 1 - t
+        pts.append(tuple(u**3 * a + 3 * u * u * t * b + 3 * u * t * t * c + t**3 * d
+                         for a, b, c, d in zip(p0, p1, p2, p3)))
+    return pts
+
+
+def petal(angle):
+    pts = bezier((32, 32), (29, 19), (38, 10), (52, 13)) + bezier((52, 13), (43, 17), (40, 26), (45, 35))
+    ca, sa = math.cos(angle), math.sin(angle)
+    return [(32 + (x - 32) * ca - (y - 32) * sa, 32 + (x - 32) * sa + (y - 32) * ca) for x, y in pts]
+
+
+def inside(poly, x, y):
+    hit = False
+    j = len(poly) - 1
+    for i in range(len(poly)):
+        xi, yi = poly[i]
+        xj, yj = poly[j]
+        if (yi > y) != (yj > y) and x < (xj - xi) * (y - yi) / (yj - yi) + xi:
+            hit = not hit
+        j = i
+    return hit
+
+
+def render(size, ss=4):
+    petals = [petal(math.radians(a)) for a in (0, 120, 240)]
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            acc = [0, 0, 0, 0]
+            for sy in range(ss):
+                for sx in range(ss):
+                    x = (px + (sx + 0.5) / ss) * 64 / size
+                    y = (py + (sy + 0.5) / ss) * 64 / size
+                    # rounded square, corner radius 12 in the 64-unit design box
+                    cx, cy = min(max(x, 12), 52), min(max(y, 12), 52)
+                    if (x - cx) ** 2 + (y - cy) ** 2 > 144:
+                        continue
+                    colour = BLUE
+                    if (x - 32) ** 2 + (y - 32) ** 2 > 3.5 ** 2 and any(inside(p, x, y) for p in petals):
+                        colour = WHITE
+                    for k in range(3):
+                        acc[k] += colour[k]
+                    acc[3] += 255
+            n = ss * ss
+            row.append(tuple(v // n for v in acc))
+        rows.append(row)
+    return rows
+
+
+def png(rows):
+    size = len(rows)
+    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
+    def chunk(tag, data):
+        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def bmp(rows):
+    size = len(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    pixels = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
+    mask_row = ((size + 31) // 32) * 4
+    return header + pixels + b"\0" * (mask_row * size)
+
+
+def main(out):
+    images = []
+    for size in (16, 32, 48, 256):
+        rows = render(size, ss=4 if size < 256 else 2)
+        images.append((size, png(rows) if size == 256 else bmp(rows)))
+    data = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, blob in images:
+        data += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    data += b"".join(blob for _, blob in images)
+    with open(out, "wb") as f:
+        f.write(data)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])

@@ -1,0 +1,10 @@
+# Sourced by the Wine scripts: the settings every test run of a Windows program uses.
+# $1: the folder that holds the prefixes of one build (build/win64/wine).
+vlpdf_wine_root=$(realpath -m "$1")  # Wine wants an absolute prefix path
+export WINEPREFIX=${VLPDF_TEST_PREFIX:-$vlpdf_wine_root/prefix}
+export WINEDEBUG=-all
+# No Mono or Gecko install prompts: nothing we test needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+# Start-up under Wine must never depend on the developer's own display or fonts.
+unset WINELOADERNOEXEC

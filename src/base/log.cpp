@@ -1,0 +1,147 @@
+#include "base/log.h"
+
+#include <stdarg.h>
+#include <stdlib.h>
+
+#include <new>
+
+#include "base/arena.h"
+#include "base/clock.h"
+#include "base/file.h"
+#include "base/log_sinks.h"
+
+int64_t (*gLogClock)() = PerfCounterNow;
+
+void LogPipeSink::Send(StrView text) {
+    if (text.IsEmpty()) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!pipe_) {
+        int64_t now = gLogClock();
+        if (attempted_ && now - lastAttempt_ < kReconnectSeconds * PerfCounterFrequency()) {
+            return;
+        }
+        attempted_ = true;
+        lastAttempt_ = now;
+        pipe_ = logsink::OpenPipe();
+        if (!pipe_) {
+            return;
+        }
+        logsink::WritePipe(pipe_, "app: vlpdf\n");
+    }
+    if (!logsink::WritePipe(pipe_, text)) {
+        Close();
+    }
+}
+
+void LogPipeSink::Close() {
+    if (pipe_) {
+        logsink::ClosePipe(pipe_);
+        pipe_ = nullptr;
+    }
+}
+
+InstallLog::~InstallLog() {
+    pipe_.Close();
+    if (buf_) {
+        buf_->~Str();
+    }
+    ArenaDestroy(arena_);
+    if (filePath_.s) {
+        free((void*)filePath_.s);
+    }
+}
+
+void InstallLog::Append(StrView text) {
+    logsink::ToDebugger(text);
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!buf_) {
+        arena_ = ArenaCreate(kArenaDefaultReserve, kArenaDefaultCommit);
+        void* mem = arena_ ? ArenaAlloc(arena_, sizeof(Str), true) : nullptr;
+        if (mem) {
+            buf_ = new (mem) Str(arena_);
+            buf_->Grow(0x8000);
+        }
+    } else if (buf_->len > kLogBufferLimit) {
+        // Earlier lines stay in the file and pipe sinks; memory stays bounded in long runs.
+        buf_->Reset();
+    }
+    if (buf_) {
+        str::Append(*buf_, text);
+    }
+    if (filePath_.s) {
+        logsink::AppendToFile(filePath_, text);
+    }
+    pipe_.Send(text);
+}
+
+void InstallLog::SetFilePath(StrView path, bool deleteExisting) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (filePath_.s) {
+        free((void*)filePath_.s);
+    }
+    filePath_ = str::Dup(nullptr, path);
+    if (deleteExisting) {
+        file::Delete(filePath_);
+    }
+}
+
+bool InstallLog::WriteToFile(StrView path) {
+    StrView contents = ContentsTemp();
+    if (contents.IsEmpty()) {
+        return false;
+    }
+    if (!dir::CreateForFile(path)) {
+        Logf("WriteCurrentLogToFile: dir::CreateForFile('%s') failed\n", path.CStr());
+        return false;
+    }
+    if (!file::WriteFile(path, contents)) {
+        Logf("WriteCurrentLogToFile: file::WriteFile('%s') failed\n", path.CStr());
+        return false;
+    }
+    return true;
+}
+
+StrView InstallLog::ContentsTemp() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!buf_ || buf_->len == 0) {
+        return {};
+    }
+    return str::DupTemp(str::View(*buf_));
+}
+
+InstallLog& GetInstallLog() {
+    // Never destroyed: threads may still log while the process exits.
+    static InstallLog* log = new InstallLog();
+    return *log;
+}
+
+void Log(StrView text) {
+    GetInstallLog().Append(text);
+}
+
+void Logf(const char* fmt, ...) {
+    TempArenaScope scope;
+    va_list args;
+    va_start(args, fmt);
+    StrView text = str::FormatV(GetTempArena(), fmt, args);
+    va_end(args);
+    Log(text);
+}
+
+void SetLogFilePath(StrView path, bool deleteExisting) {
+    GetInstallLog().SetFilePath(path, deleteExisting);
+}
+
+StrView GetLogFilePathTemp() {
+    StrView dir = logsink::TempDirTemp();
+    if (dir.IsEmpty()) {
+        return str::DupTemp(kLogFileName);
+    }
+    return str::FormatTemp("%s%s", dir.CStr(), kLogFileName);
+}
+
+bool WriteCurrentLogToFile(StrView path) {
+    return GetInstallLog().WriteToFile(path);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Loading system libraries from the system directory only, never from the program's own
+// folder or the current directory, so a planted DLL beside the installer is never loaded.
+#include <windows.h>
+
+// Null without loading when the system directory path is empty or 260 characters or longer.
+HMODULE LoadSystemLibrary(const WCHAR* name);
+
+// Entry points that older Windows versions lack; null when missing, and every user checks.
+struct OptionalPlatformFunctions {
+    HRESULT(WINAPI* setThreadDescription)(HANDLE, PCWSTR) = nullptr;
+    UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+    BOOL(WINAPI* systemParametersInfoForDpi)(UINT, UINT, PVOID, UINT, UINT) = nullptr;
+    HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
+};
+
+extern OptionalPlatformFunctions gPlatform;
+
+// Called first at start-up.
+void LoadOptionalPlatformFunctions();

@@ -1,0 +1,3 @@
+#include "i18n/lang.h"
+
+bool gForTesting = false;

@@ -1,0 +1,3 @@
+#pragma once
+// Set by start-up from -for-testing: only then may the UI language differ from "cn".
+extern bool gForTesting;

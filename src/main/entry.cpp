@@ -1,0 +1,7 @@
+#include <windows.h>
+
+#include "main/startup.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return RunProgram();
+}

@@ -1,0 +1,84 @@
+#pragma once
+// The parsed command line. The installer shares its option vocabulary with the reader:
+// every one of the 103 options is recognised and consumes its values, the installer acts
+// on about twenty of them and records the rest.
+#include <stdint.h>
+
+#include "base/str.h"
+#include "base/vec.h"
+
+struct InstallerOptions {
+    bool allUsers = false;
+    bool withFilter = false;
+    bool withPreview = false;
+    bool extractFiles = false;
+    bool runInstallNow = false;
+    bool fastInstall = false;
+    bool noDesktopShortcut = false;
+    bool defaultPdf = false;
+    bool defaultComics = false;
+    bool defaultMarkdown = false;
+    bool noFilter = false;
+    bool noPreview = false;
+    bool noOfficePlugin = false;
+    bool startApp = false;
+    StrView installDir;  // as given, not normalised; "." for -x without -d
+};
+
+// A reader option as it was given: its position in the option list and its values
+// (a slice of ReaderOptions::values). The installer never reads these.
+struct ReaderArg {
+    int32_t option = 0;
+    int32_t firstValue = 0;
+    int32_t valueCount = 0;
+    int64_t intValue = 0;  // for options whose value is an integer
+};
+
+struct ReaderOptions {
+    Vec<ReaderArg> args;
+    Vec<StrView> values;
+    Vec<StrView> settingsArgs;  // options passed on to the reader's settings
+    StrView defaultPrinter;
+    bool printDialog = false;
+    bool exitWhenDone = false;
+    bool render = false;
+    bool extractText = false;
+    bool testPlugin = false;
+    bool testPreview = false;
+};
+
+struct Flags {
+    bool silent = false;
+    bool showHelp = false;
+    bool install = false;
+    bool uninstall = false;
+    bool log = false;
+    StrView logToFilePath;
+    bool forTesting = false;
+    Vec<StrView> fileNames;
+    InstallerOptions installer;
+    ReaderOptions reader;
+};
+
+// What parsing needs from the system: the target of a .lnk file argument and the default
+// printer name (empty when there is none).
+struct FlagsEnvironment {
+    StrView (*resolveShortcut)(StrView lnkPath) = nullptr;
+    StrView (*defaultPrinterName)() = nullptr;
+};
+
+constexpr int kOptionCount = 103;
+
+// The option's position in the option list, or -1. Letter case (ASCII) and whitespace
+// anywhere in either string are ignored.
+int FindOption(StrView name);
+StrView OptionName(int option);
+
+// Parses the program's arguments (UTF-8; args[0] is the program itself). Never fails:
+// unknown options and missing values become file arguments.
+void ParseFlagsArgs(const StrView* args, int count, Flags* flags, const FlagsEnvironment& env);
+
+// An optional '-' and decimal digits; parsing stops at the first non-digit; else 0.
+int64_t ParseFlagInt(StrView s);
+
+extern Flags* gCli;

@@ -1,0 +1,142 @@
+#include <stdio.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "base/arena.h"
+#include "base/install_failure.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "base/system_lib.h"
+#include "i18n/lang.h"
+#include "installer/run_installer.h"
+#include "main/console.h"
+#include "main/flags_win.h"
+#include "main/help.h"
+#include "main/startup.h"
+#include "payload/extract.h"
+#include "ui/dpi_win.h"
+#include "ui/uitask.h"
+
+namespace {
+// Libraries that are not known system DLLs: loading them from the system directory first
+// means a later load by name finds this copy, never a planted one beside the installer.
+const WCHAR kPreloadLibraries[] =
+    L"gdiplus.dll\0msimg32.dll\0shlwapi.dll\0urlmon.dll\0version.dll\0windowscodecs.dll\0wininet.dll\0";
+
+void PreloadSystemLibraries() {
+    for (const WCHAR* name = kPreloadLibraries; *name; name += wcslen(name) + 1) {
+        LoadSystemLibrary(name);
+    }
+}
+
+void HardenProcess() {
+    SetProcessDEPPolicy(PROCESS_DEP_ENABLE);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+// GDI+ is reached through the copy preloaded from the system directory.
+struct GdiplusSession {
+    struct StartupInput {
+        UINT32 version = 1;
+        void* debugCallback = nullptr;
+        BOOL suppressBackgroundThread = FALSE;
+        BOOL suppressExternalCodecs = FALSE;
+    };
+    using StartupFn = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
+    using ShutdownFn = void(WINAPI*)(ULONG_PTR);
+
+    ULONG_PTR token = 0;
+    ShutdownFn shutdown = nullptr;
+
+    void Start() {
+        HMODULE gdiplus = GetModuleHandleW(L"gdiplus.dll");
+        StartupFn startup = gdiplus ? (StartupFn)(void*)GetProcAddress(gdiplus, "GdiplusStartup") : nullptr;
+        shutdown = gdiplus ? (ShutdownFn)(void*)GetProcAddress(gdiplus, "GdiplusShutdown") : nullptr;
+        StartupInput input;
+        if (!startup || startup(&token, &input, nullptr) != 0) {
+            Log("RunProgram: GdiplusStartup() failed\n");
+            token = 0;
+        }
+    }
+
+    void Stop() {
+        if (token && shutdown) {
+            shutdown(token);
+        }
+    }
+};
+
+bool HasConsoleOutput(ConsoleState s) {
+    return s == ConsoleState::Redirected || s == ConsoleState::Attached;
+}
+
+int ShowHelp() {
+    TempArenaScope scope;
+    StrView text = FormatHelpTemp();
+    if (HasConsoleOutput(ConsoleAttach())) {
+        fprintf(stdout, "%s\n", text.CStr());
+        fflush(stdout);
+    } else {
+        MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(text).s, L"VeloraPDF", MB_OK | MB_ICONINFORMATION);
+    }
+    ConsoleRelease();
+    return 0;
+}
+
+int ExtractOnly(const Flags& flags) {
+    if (flags.log) {
+        SetLogFilePath(str::Dup(GetProcessArena(), GetLogFilePathTemp()), true);
+    }
+    ConsoleState console = ConsoleAttach();
+    bool ok = ExtractInstallerFiles(flags.installer.installDir);
+    if (!ok) {
+        StrView msg = GetFirstFailureMessage();
+        if (msg.IsEmpty()) {
+            msg = "failed to extract files";
+        }
+        Logf("%s\n", msg.CStr());
+        if (HasConsoleOutput(console)) {
+            fprintf(stderr, "%s\n", msg.CStr());
+            fflush(stderr);
+        }
+    }
+    ConsoleRelease();
+    return ok ? 0 : 1;
+}
+}  // namespace
+
+int RunProgram() {
+    LoadOptionalPlatformFunctions();
+    PreloadSystemLibraries();
+    HardenProcess();
+    uitask::Initialize();
+
+    static Flags flags;
+    ParseFlags(GetCommandLineW(), &flags);
+    flags.install = true;
+    gCli = &flags;
+    gForTesting = flags.forTesting;
+
+    HRESULT ole = OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
+    InitCommonControlsEx(&icc);
+    GdiplusSession gdiplus;
+    gdiplus.Start();
+    InitDpiAtStartup();
+
+    int exitCode;
+    if (flags.showHelp) {
+        exitCode = ShowHelp();
+    } else if (!flags.installer.extractFiles) {
+        ExitProcess((UINT)RunInstaller());
+    } else {
+        exitCode = ExtractOnly(flags);
+    }
+
+    gdiplus.Stop();
+    if (SUCCEEDED(ole)) {
+        OleUninitialize();
+    }
+    return exitCode;
+}
