@@ -55,6 +55,15 @@ TEST(Arena, AllocationBiggerThanBlockGetsOwnBlockSizedToRequest) {
     EXPECT_EQ(s.currentBlockReserved, kArenaDefaultReserve);
 }
 
+TEST(Arena, RequestThatFitsABlockOnlyWithoutItsHeaderGetsOwnBlock) {
+    ArenaPtr a(ArenaCreate());
+    size_t size = kArenaDefaultReserve - 100;
+    ASSERT_NE(ArenaAlloc(a.get(), size), nullptr);
+    ArenaStats s = ArenaGetStats(a.get());
+    EXPECT_EQ(s.blockCount, 2);
+    EXPECT_EQ(s.currentBlockReserved, RoundToPage(size + kArenaBlockHeaderSize));
+}
+
 TEST(Arena, ResetToOlderBlockReleasesNewerBlocksAndReusesMemory) {
     ArenaPtr a(ArenaCreate(1 << 16, 1 << 16));
     ASSERT_NE(ArenaAlloc(a.get(), 100), nullptr);

@@ -49,6 +49,15 @@ TEST(Utf, MalformedUtf8BecomesReplacementCharacters) {
     }
 }
 
+// Converters differ in how many U+FFFD these become, but never decode them.
+TEST(Utf, EncodedSurrogatesAndCodePointsPastTheLastAreNeverDecoded) {
+    for (const char* bad : {"\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xC0\x80"}) {
+        std::u16string w = ToW(bad);
+        EXPECT_FALSE(w.empty()) << bad;
+        for (char16_t u : w) EXPECT_EQ(u, 0xFFFD) << bad;
+    }
+}
+
 TEST(Utf, UnpairedSurrogatesBecomeReplacementCharacter) {
     EXPECT_EQ(ToU8(std::u16string(u"a") + (char16_t)0xD800 + u"b"), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(ToU8(std::u16string(1, (char16_t)0xDC00)), "\xEF\xBF\xBD");
