@@ -5,3 +5,6 @@ constexpr const char* kProductName = "VeloraPDF";
 constexpr const char* kProductId = "vlpdf";
 constexpr const char* kReaderExeName = "vlpdf.exe";
 constexpr const char* kProductVersion = "3.7";
+// The product's support web page: shown in messages that send the user for help and
+// recorded in the uninstall entry.
+constexpr const char* kSupportUrl = "https://velorapdf.example/support";

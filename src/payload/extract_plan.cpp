@@ -1,0 +1,85 @@
+#include "payload/extract_plan.h"
+
+#include "base/product.h"
+#include "i18n/translations.h"
+
+const char* const kLeftoverAsideCopies[5] = {
+    "libtovarinpdf.dll.copy", "libvlrender.dll.copy", "PdfFilter.dll.copy", "PdfPreview.dll.copy", "vlpdf.exe.copy",
+};
+
+namespace {
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorLockViolation = 33;
+constexpr uint32_t kErrorHandleDiskFull = 39;
+constexpr uint32_t kErrorDiskFull = 112;
+
+bool IsDiskFull(uint32_t err) {
+    return err == kErrorDiskFull || err == kErrorHandleDiskFull;
+}
+
+bool HasSeparator(StrView s) {
+    for (int32_t i = 0; i < s.len; i++) {
+        if (s.s[i] == '\\' || s.s[i] == '/') {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+bool ShouldExtractEntry(StrView name) {
+    if (str::StartsWithI(name, "plugins\\") || str::StartsWithI(name, "UserSDKHost\\")) {
+        return true;
+    }
+    if (HasSeparator(name)) {
+        return false;
+    }
+    if (str::EndsWithI(name, ".dll") || str::EndsWithI(name, ".exe")) {
+        return true;
+    }
+    return str::EqI(name, "vlpdf-quickstart.pdf");
+}
+
+int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected) {
+    int64_t larger = ownSize > largestSelected ? ownSize : largestSelected;
+    return ownSize + selectedTotal + larger + 0x1000000;
+}
+
+StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes) {
+    const char* fmt = GetTranslation(
+        "Not enough free disk space to install VeloraPDF.\n\nRequired: about %d MB free\nAvailable: %d MB\n\n"
+        "Free up space on this drive and try again.");
+    int32_t requiredMiB = (int32_t)((need + 0xFFFFF) / 0x100000);
+    int32_t availableMiB = (int32_t)(freeBytes / 0x100000);
+    return str::FormatTemp(fmt, requiredMiB, availableMiB);
+}
+
+StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target) {
+    const char* fmt = IsDiskFull(lastWriteError)
+                          ? GetTranslation("Not enough free disk space to write %s.\n\nFree up space on this drive and try again.")
+                          : GetTranslation("Couldn't write %s to disk");
+    return str::FormatTemp(fmt, target.CStr());
+}
+
+StrView CopySelfFailedMessageTemp(uint32_t lastError) {
+    if (lastError == kErrorAccessDenied) {
+        const char* msg = GetTranslation(
+            "Couldn't copy vlpdf.exe to the installation directory (access denied). Temporarily disable antivirus or "
+            "Controlled Folder Access for this folder, run the installer as administrator, or choose a different "
+            "install folder. See ");
+        return str::FormatTemp("%s%s", msg, kSupportUrl);
+    }
+    if (lastError == kErrorSharingViolation || lastError == kErrorLockViolation) {
+        const char* msg = GetTranslation(
+            "Couldn't copy vlpdf.exe to the installation directory (file in use). Close all VeloraPDF windows and "
+            "Explorer PDF previews, then try again. See ");
+        return str::FormatTemp("%s%s", msg, kSupportUrl);
+    }
+    if (IsDiskFull(lastError)) {
+        return str::DupTemp(GetTranslation(
+            "Not enough free disk space to copy vlpdf.exe to the installation directory.\n\nFree up space on this "
+            "drive and try again."));
+    }
+    return str::DupTemp(GetTranslation("Couldn't copy vlpdf.exe to the installation directory"));
+}

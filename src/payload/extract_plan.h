@@ -1,0 +1,23 @@
+#pragma once
+// The decisions of extraction, apart from the files and the archive: which entries are
+// installed, how much free space an installation needs, and what the user is told.
+#include <stdint.h>
+
+#include "base/str.h"
+
+// Only top-level programs and libraries, the quick-start guide, and everything under
+// plugins\ and UserSDKHost\ are installed; other subdirectories and top-level data files
+// (translations.txt) stay in the archive.
+bool ShouldExtractEntry(StrView name);
+
+// Bytes of free space an installation needs: the files, room for the largest one to be
+// written beside its old copy, our own size when we copy ourselves, and 16 MiB to spare.
+int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected);
+
+// The translated messages, placeholders filled (in the thread's temporary arena).
+StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes);
+StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target);
+StrView CopySelfFailedMessageTemp(uint32_t lastError);
+
+// Aside copies that a finished extraction deletes, in this order.
+extern const char* const kLeftoverAsideCopies[5];
