@@ -47,6 +47,7 @@ TEST_F(Lang, DetectUserLangCases) {
         {true, 0x101A, "hr"},     // primary 0x01A is Croatian
         {true, 0x141A, "bs"},
         {true, 0x0403, "ca"},
+        {true, 0x0107, "en"},     // the primary part has ten bits: 0x107 is not German
         {true, 0x0000, "en"},
         {true, 0xFFFF, "en"},     // primary 0x3FF selects nothing; never "none" entries
     };
