@@ -80,13 +80,3 @@ TEST_F(Lang, RightToLeftLanguagesAreArabicHebrewKurdishPersian) {
     }
     EXPECT_EQ(rtl, (std::set<std::string>{"ar", "he", "ku", "fa"}));
 }
-
-TEST_F(Lang, OutOfRangeIndexBecomesEnglish) {
-    SetCurrentLangIdx(kLangCount);
-    EXPECT_EQ(GetCurrentLangIdx(), 0);
-    EXPECT_STREQ(GetCurrentLangCode(), "en");
-    SetCurrentLangIdx(FindLangIdx("he"));
-    EXPECT_TRUE(IsCurrentLangRtl());
-    SetCurrentLangIdx(0);
-    EXPECT_FALSE(IsCurrentLangRtl());
-}
