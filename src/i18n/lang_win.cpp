@@ -1,0 +1,7 @@
+#include <windows.h>
+
+#include "i18n/lang.h"
+
+uint16_t GetPlatformUserDefaultUiLanguage() {
+    return GetUserDefaultUILanguage();
+}
