@@ -7,4 +7,6 @@ constexpr const char* kReaderExeName = "vlpdf.exe";
 constexpr const char* kProductVersion = "3.7";
 // The product's support web page: shown in messages that send the user for help and
 // recorded in the uninstall entry.
-constexpr const char* kSupportUrl = "https://velorapdf.example/support";
+// Messages that end in it spell it out in full, because the whole message is the key of
+// its translation; tests check that they agree with this value.
+constexpr const char* kSupportUrl = "https://www.velorapdf.com/support";

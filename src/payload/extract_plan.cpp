@@ -1,6 +1,5 @@
 #include "payload/extract_plan.h"
 
-#include "base/product.h"
 #include "i18n/translations.h"
 
 const char* const kLeftoverAsideCopies[5] = {
@@ -64,17 +63,15 @@ StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target) {
 
 StrView CopySelfFailedMessageTemp(uint32_t lastError) {
     if (lastError == kErrorAccessDenied) {
-        const char* msg = GetTranslation(
+        return str::DupTemp(GetTranslation(
             "Couldn't copy vlpdf.exe to the installation directory (access denied). Temporarily disable antivirus or "
             "Controlled Folder Access for this folder, run the installer as administrator, or choose a different "
-            "install folder. See ");
-        return str::FormatTemp("%s%s", msg, kSupportUrl);
+            "install folder. See https://www.velorapdf.com/support"));
     }
     if (lastError == kErrorSharingViolation || lastError == kErrorLockViolation) {
-        const char* msg = GetTranslation(
+        return str::DupTemp(GetTranslation(
             "Couldn't copy vlpdf.exe to the installation directory (file in use). Close all VeloraPDF windows and "
-            "Explorer PDF previews, then try again. See ");
-        return str::FormatTemp("%s%s", msg, kSupportUrl);
+            "Explorer PDF previews, then try again. See https://www.velorapdf.com/support"));
     }
     if (IsDiskFull(lastError)) {
         return str::DupTemp(GetTranslation(
