@@ -6,5 +6,8 @@ export WINEDEBUG=-all
 # No Mono or Gecko install prompts: nothing we test needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+# No program run through the harness may report an installation anywhere, unless a test
+# points the report at a loopback server of its own.
+[ -n "${VLPDF_STATS_URL:-}" ] || export VLPDF_STATS_OFF=1
 # Start-up under Wine must never depend on the developer's own display or fonts.
 unset WINELOADERNOEXEC
