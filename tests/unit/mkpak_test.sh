@@ -60,6 +60,10 @@ check "SOURCE_DATE_EPOCH sets the file times" bash -c "! cmp -s '$work/s1.pak' '
 SOURCE_DATE_EPOCH=yesterday check "a bad SOURCE_DATE_EPOCH is refused" fails_with "SOURCE_DATE_EPOCH" create "$src" "$work/d.pak"
 check "no output after a refused SOURCE_DATE_EPOCH" no_output_left "$work" d.pak
 
+mkdir "$work/linked" && ln -s "$src/one.bin" "$work/linked/alias.bin"
+"$mkpak" create "$work/linked" "$work/linked.pak"
+check "a symbolic link is packed under its own name" bash -c "'$mkpak' list '$work/linked.pak' | grep -qE ' alias\.bin$'"
+
 # --- an entries list gives the order; a folder in it stands for its files
 cat >"$work/entries.txt" <<'EOF'
 # the top-level files first

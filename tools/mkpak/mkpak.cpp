@@ -123,14 +123,16 @@ std::string ToEntryName(const std::string& rel) {
 }
 
 // All regular files below dir, as paths relative to root with '/', sorted bytewise.
-bool CollectFiles(const fs::path& root, const fs::path& dir, std::vector<std::string>* out, std::string* error) {
+bool CollectFiles(const fs::path& rootIn, const fs::path& dir, std::vector<std::string>* out, std::string* error) {
+    fs::path root = rootIn.lexically_normal();
     std::error_code ec;
     std::vector<std::string> found;
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_directory()) {
             continue;
         }
-        std::string rel = fs::relative(it->path(), root).generic_string();
+        // Lexically: a symbolic link is packed under its own name, not its target's.
+        std::string rel = it->path().lexically_normal().lexically_relative(root).generic_string();
         if (rel.find('\\') != std::string::npos) {
             *error = rel + ": a backslash in a file name would be a folder separator on Windows";
             return false;
