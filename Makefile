@@ -4,12 +4,13 @@
 SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 
-.PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean
+.PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
+	fuzz fuzz-build bench
 
 demo: build wine-prefix
 	@scripts/demo.sh $(WINE_ROOT)
 
-test: build wine-prefix
+test: build fuzz-build wine-prefix
 	@scripts/run-tests.sh $(WINE_ROOT)
 
 setup:
@@ -35,6 +36,24 @@ test-host: build-host
 
 test-win64: build-win64 wine-prefix
 	@scripts/with-wineserver $(WINE_ROOT) ctest --preset win64
+
+# The archive reader under libFuzzer: a clang build of its own with coverage, AddressSanitizer
+# and UBSan. `make test` runs it for a few seconds, `make fuzz` for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 300
+fuzz-build: setup
+	@[ -f build/fuzz/build.ninja ] || cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
+		-DVLPDF_SANITIZE=ON -DVLPDF_FUZZ=ON >/dev/null
+	@cmake --build build/fuzz --target archive_fuzz archive_fuzz_seeds
+
+fuzz: fuzz-build
+	@fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
+
+# Decoding and packing speed on Wine's own DLLs; an optimised build without sanitizers.
+bench: setup
+	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build/bench --target archive_bench mkpak
+	@bench/run.sh build/bench
 
 clean:
 	rm -rf build

@@ -10,9 +10,14 @@ echo "== host tests (native, with AddressSanitizer and UBSan)"
 ctest --preset host
 host=$?
 
+echo "== archive reader under libFuzzer (a few seconds)"
+fuzz/run.sh build/fuzz 5
+fuzz=$?
+
 echo "== Windows tests (under Wine)"
 VLPDF_STATS_OFF=1 scripts/with-wineserver "$wine_root" ctest --preset win64
 win=$?
 
 [ $host -eq 0 ] || echo "host tests failed (see above)"
-[ $host -eq 0 ] && [ $win -eq 0 ]
+[ $fuzz -eq 0 ] || echo "the fuzz pass failed (see above)"
+[ $host -eq 0 ] && [ $fuzz -eq 0 ] && [ $win -eq 0 ]

@@ -10,4 +10,3 @@ export WINEARCH=win64
 # points the report at a loopback server of its own.
 [ -n "${VLPDF_STATS_URL:-}" ] || export VLPDF_STATS_OFF=1
 # Start-up under Wine must never depend on the developer's own display or fonts.
-unset WINELOADERNOEXEC

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# make bench: packs at least 100 MB of real PE files (Wine's own DLLs on this machine,
+# linked, never copied into the repository) with mkpak on one core and on all cores, then
+# compares decoding through the reader with a minimal liblzma loop.
+#   bench/run.sh <bench build dir>
+set -eu
+build=$(realpath "$1")
+dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+want=$((100 * 1000 * 1000))
+stage=$build/bench-payload
+rm -rf "$stage" && mkdir -p "$stage"
+total=0
+count=0
+for f in $(ls "$dlls"/*.dll | LC_ALL=C sort); do
+  [ "$total" -ge "$want" ] && break
+  ln -s "$f" "$stage/$(basename "$f")"
+  total=$((total + $(stat -L -c %s "$f")))
+  count=$((count + 1))
+done
+if [ "$total" -lt "$want" ]; then
+  echo "bench: only $total bytes of DLLs in $dlls; is Wine installed?" >&2
+  exit 1
+fi
+echo "payload: $count DLLs from $dlls, $total bytes"
+
+mkpak=$build/tools/mkpak/mkpak
+cores=$(nproc)
+seconds() { local t0 t1; t0=$(date +%s.%N); "$@" || return 1; t1=$(date +%s.%N); awk "BEGIN {print $t1 - $t0}"; }
+t1=$(seconds "$mkpak" create -j 1 "$stage" "$build/bench-1.pak")
+tn=$(seconds "$mkpak" create -j "$cores" "$stage" "$build/bench-n.pak")
+cmp -s "$build/bench-1.pak" "$build/bench-n.pak" || { echo "bench: the archives of 1 and $cores jobs differ" >&2; exit 1; }
+printf 'mkpak create: 1 job %.1f s, %d jobs %.1f s: speed-up %.2fx (goal >= 1.8x on 2 cores); archive %s bytes\n' \
+  "$t1" "$cores" "$tn" "$(awk "BEGIN {print $t1 / $tn}")" "$(stat -c %s "$build/bench-n.pak")"
+"$build/bench/archive_bench" "$build/bench-n.pak"

@@ -1,0 +1,421 @@
+// mkpak: packs a folder into the installer's "LzSA" archive, and lists, verifies and
+// extracts archives, or the archive inside an installer (its RCDATA resource 1). Reading
+// goes through the installer's own reader, so mkpak is also an outside view of it.
+#include <errno.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pack.h"
+#include "payload/archive.h"
+#include "payload/archive_pe.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 2025-01-01 00:00:00 UTC: the file time of every entry unless SOURCE_DATE_EPOCH says
+// otherwise, so that the same files always give the same archive.
+constexpr int64_t kDefaultEpoch = 1735689600;
+constexpr int64_t kFileTimeEpochOffset = 11644473600;  // seconds from 1601 to 1970
+
+const char kUsage[] =
+    "usage: mkpak create <dir> <out.pak> [--list <entries.txt>] [-j <jobs>]\n"
+    "       mkpak list <archive|exe>\n"
+    "       mkpak verify <archive|exe>\n"
+    "       mkpak extract <archive|exe> <dir>\n"
+    "\n"
+    "create packs the files of <dir>: those named in the list, in its order (one path per\n"
+    "line, relative to <dir>, '/' or '\\' separators; a folder stands for all files below it\n"
+    "in sorted order; empty lines and lines starting with '#' are skipped), otherwise all\n"
+    "files in sorted order. Entry times come from SOURCE_DATE_EPOCH, or a fixed date.\n";
+
+int Fail(const std::string& msg) {
+    fprintf(stderr, "mkpak: %s\n", msg.c_str());
+    return 1;
+}
+
+// The temporary output of create, removed on any failure or interruption so that an
+// output file is either complete or absent.
+char gTempPath[4096];
+
+void RemoveTempAndExit(int sig) {
+    if (gTempPath[0]) {
+        unlink(gTempPath);
+    }
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+bool WriteFileAtomic(const std::string& path, const std::string& data, std::string* error) {
+    std::string tmpl = path + ".tmp-XXXXXX";
+    if (tmpl.size() >= sizeof(gTempPath)) {
+        *error = path + ": path too long";
+        return false;
+    }
+    memcpy(gTempPath, tmpl.c_str(), tmpl.size() + 1);
+    int fd = mkstemp(gTempPath);
+    if (fd < 0) {
+        *error = path + ": cannot create: " + strerror(errno);
+        gTempPath[0] = 0;
+        return false;
+    }
+    fchmod(fd, 0644);
+    size_t at = 0;
+    while (at < data.size()) {
+        ssize_t n = write(fd, data.data() + at, data.size() - at);
+        if (n <= 0) {
+            *error = path + ": write failed: " + strerror(errno);
+            close(fd);
+            unlink(gTempPath);
+            gTempPath[0] = 0;
+            return false;
+        }
+        at += (size_t)n;
+    }
+    if (close(fd) != 0 || rename(gTempPath, path.c_str()) != 0) {
+        *error = path + ": cannot write: " + strerror(errno);
+        unlink(gTempPath);
+        gTempPath[0] = 0;
+        return false;
+    }
+    gTempPath[0] = 0;
+    return true;
+}
+
+bool ParseEpoch(const char* s, int64_t* out) {
+    if (!*s || strlen(s) > 12) {
+        return false;
+    }
+    int64_t v = 0;
+    for (const char* p = s; *p; p++) {
+        if (*p < '0' || *p > '9') {
+            return false;
+        }
+        v = v * 10 + (*p - '0');
+    }
+    *out = v;
+    return true;
+}
+
+// The relative path as an archive name; empty when the installer would refuse it.
+std::string ToEntryName(const std::string& rel) {
+    std::string name = rel;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    StrView v(name.c_str(), (int32_t)std::min<size_t>(name.size(), 0x7FFFFFFF));
+    if (name.size() > (size_t)kArchiveMaxNameLen || !IsValidArchiveEntryName(v) ||
+        memchr(name.data(), 0, name.size())) {
+        return {};
+    }
+    return name;
+}
+
+// All regular files below dir, as paths relative to root with '/', sorted bytewise.
+bool CollectFiles(const fs::path& rootIn, const fs::path& dir, std::vector<std::string>* out, std::string* error) {
+    fs::path root = rootIn.lexically_normal();
+    std::error_code ec;
+    std::vector<std::string> found;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory()) {
+            continue;
+        }
+        // Lexically: a symbolic link is packed under its own name, not its target's.
+        std::string rel = it->path().lexically_normal().lexically_relative(root).generic_string();
+        if (rel.find('\\') != std::string::npos) {
+            *error = rel + ": a backslash in a file name would be a folder separator on Windows";
+            return false;
+        }
+        if (!it->is_regular_file()) {
+            *error = (root / rel).string() + ": not a regular file";
+            return false;
+        }
+        found.push_back(rel);
+    }
+    if (ec) {
+        *error = dir.string() + ": cannot read the folder: " + ec.message();
+        return false;
+    }
+    std::sort(found.begin(), found.end());
+    out->insert(out->end(), found.begin(), found.end());
+    return true;
+}
+
+bool ReadList(const std::string& listPath, const fs::path& root, std::vector<std::string>* out, std::string* error) {
+    FILE* f = fopen(listPath.c_str(), "rb");
+    if (!f) {
+        *error = listPath + ": cannot open: " + strerror(errno);
+        return false;
+    }
+    char buf[4096];
+    int lineNo = 0;
+    bool ok = true;
+    while (ok && fgets(buf, sizeof(buf), f)) {
+        lineNo++;
+        std::string line = buf;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::replace(line.begin(), line.end(), '\\', '/');
+        fs::path p = root / line;
+        std::error_code ec;
+        if (fs::is_directory(p, ec)) {
+            ok = CollectFiles(root, p, out, error);
+        } else if (fs::exists(p, ec)) {
+            out->push_back(line);
+        } else {
+            *error = listPath + ":" + std::to_string(lineNo) + ": " + p.string() + " does not exist";
+            ok = false;
+        }
+    }
+    fclose(f);
+    return ok;
+}
+
+int Create(const std::string& dir, const std::string& outPath, const std::string& listPath, int jobs) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        return Fail(dir + ": not a folder");
+    }
+    std::vector<std::string> files;
+    std::string error;
+    bool ok = listPath.empty() ? CollectFiles(dir, dir, &files, &error) : ReadList(listPath, dir, &files, &error);
+    if (!ok) {
+        return Fail(error);
+    }
+    if (files.empty()) {
+        return Fail(dir + ": no files to pack");
+    }
+    if (files.size() > (size_t)kArchiveMaxEntries) {
+        return Fail(std::to_string(files.size()) + " files; an archive holds at most " +
+                    std::to_string(kArchiveMaxEntries));
+    }
+    std::vector<PackInput> inputs;
+    std::set<std::string> seen;
+    for (const std::string& rel : files) {
+        std::string name = ToEntryName(rel);
+        if (name.empty()) {
+            return Fail("'" + rel + "': the installer refuses this name (relative path, no '..', no ':', at most " +
+                        std::to_string(kArchiveMaxNameLen) + " bytes)");
+        }
+        if (!seen.insert(name).second) {
+            return Fail(name + ": listed twice");
+        }
+        inputs.push_back({name, (fs::path(dir) / rel).string()});
+    }
+
+    int64_t epoch = kDefaultEpoch;
+    if (const char* sde = getenv("SOURCE_DATE_EPOCH")) {
+        if (!ParseEpoch(sde, &epoch)) {
+            return Fail(std::string("SOURCE_DATE_EPOCH='") + sde + "' is not a number of seconds");
+        }
+    }
+    PackOptions opt;
+    opt.jobs = jobs;
+    opt.fileTime = (uint64_t)(epoch + kFileTimeEpochOffset) * 10000000u;
+    opt.progress = isatty(2);
+    std::string archive;
+    if (!PackArchive(inputs, opt, &archive, &error)) {
+        return Fail(error);
+    }
+    // What we write must be what the installer accepts.
+    auto table = std::make_unique<InstallerArchive>();
+    if (!ParseSimpleArchive((const uint8_t*)archive.data(), (int32_t)archive.size(), table.get())) {
+        return Fail("internal error: the packed archive does not parse");
+    }
+    if (!WriteFileAtomic(outPath, archive, &error)) {
+        return Fail(error);
+    }
+    return 0;
+}
+
+// The archive's bytes: the file itself, or RCDATA 1 of a Windows executable.
+struct Input {
+    std::string file;
+    std::string archiveBytes;
+    std::unique_ptr<InstallerArchive> table = std::make_unique<InstallerArchive>();
+};
+
+bool OpenArchive(const std::string& path, Input* in, std::string* error) {
+    in->file = path;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) {
+        *error = path + ": cannot open: " + strerror(errno);
+        return false;
+    }
+    std::string data;
+    char buf[1 << 16];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) {
+        data.append(buf, n);
+    }
+    bool failed = ferror(f);
+    fclose(f);
+    if (failed) {
+        *error = path + ": read failed";
+        return false;
+    }
+    if (data.size() >= 2 && data[0] == 'M' && data[1] == 'Z') {
+        int64_t off = 0;
+        uint32_t len = 0;
+        if (!FindPeRcData((const uint8_t*)data.data(), (int64_t)data.size(), 1, &off, &len)) {
+            *error = path + ": a Windows executable without an archive (no RCDATA resource 1)";
+            return false;
+        }
+        data = data.substr((size_t)off, len);
+    }
+    if (data.size() > 0x7FFFFFFF) {
+        *error = path + ": larger than any archive the installer reads";
+        return false;
+    }
+    in->archiveBytes = std::move(data);
+    if (!ParseSimpleArchive((const uint8_t*)in->archiveBytes.data(), (int32_t)in->archiveBytes.size(),
+                            in->table.get())) {
+        *error = path + ": not a valid archive (layout, limits, names or header CRC)";
+        return false;
+    }
+    return true;
+}
+
+std::string EntryName(const ArchiveEntry& e) {
+    return std::string(e.name.s, (size_t)e.name.len);
+}
+
+const char* MethodName(const ArchiveEntry& e) {
+    switch (e.compressedSize ? e.data[0] : 0xFE) {
+        case kArchiveMethodStored:
+            return "stored";
+        case kArchiveMethodLzma:
+            return "lzma";
+        case kArchiveMethodLzmaX86:
+            return "lzma+x86";
+        default:
+            return "unknown";
+    }
+}
+
+int List(const std::string& path) {
+    Input in;
+    std::string error;
+    if (!OpenArchive(path, &in, &error)) {
+        return Fail(error);
+    }
+    uint64_t total = 0;
+    uint64_t packed = 0;
+    printf("%12s %12s  %-8s  %s\n", "size", "packed", "method", "name");
+    for (int32_t i = 0; i < in.table->count; i++) {
+        const ArchiveEntry& e = in.table->entries[i];
+        printf("%12u %12u  %-8s  %s\n", e.uncompressedSize, e.compressedSize, MethodName(e), EntryName(e).c_str());
+        total += e.uncompressedSize;
+        packed += e.compressedSize;
+    }
+    printf("%12llu %12llu  %d files\n", (unsigned long long)total, (unsigned long long)packed, in.table->count);
+    return 0;
+}
+
+int Verify(const std::string& path) {
+    Input in;
+    std::string error;
+    if (!OpenArchive(path, &in, &error)) {
+        return Fail(error);
+    }
+    for (int32_t i = 0; i < in.table->count; i++) {
+        char* data = GetFileDataByIdx(in.table.get(), i);
+        if (!data) {
+            return Fail(path + ": entry " + std::to_string(i) + " '" + EntryName(in.table->entries[i]) +
+                        "' does not decode or fails its CRC-32");
+        }
+        free(data);
+    }
+    printf("%s: %d files OK\n", path.c_str(), in.table->count);
+    return 0;
+}
+
+int Extract(const std::string& path, const std::string& outDir) {
+    Input in;
+    std::string error;
+    if (!OpenArchive(path, &in, &error)) {
+        return Fail(error);
+    }
+    for (int32_t i = 0; i < in.table->count; i++) {
+        const ArchiveEntry& e = in.table->entries[i];
+        std::string rel = EntryName(e);
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        fs::path target = fs::path(outDir) / rel;
+        std::error_code ec;
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) {
+            return Fail(target.parent_path().string() + ": cannot create: " + ec.message());
+        }
+        char* data = GetFileDataByIdx(in.table.get(), i);
+        if (!data) {
+            return Fail(path + ": entry " + std::to_string(i) + " '" + EntryName(e) +
+                        "' does not decode or fails its CRC-32");
+        }
+        bool written = WriteFileAtomic(target.string(), std::string(data, e.uncompressedSize), &error);
+        free(data);
+        if (!written) {
+            return Fail(error);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    signal(SIGINT, RemoveTempAndExit);
+    signal(SIGTERM, RemoveTempAndExit);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "-h" || args[0] == "--help") {
+        fputs(kUsage, args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    const std::string& cmd = args[0];
+    if (cmd == "create") {
+        std::vector<std::string> pos;
+        std::string list;
+        int jobs = (int)std::max(1u, std::thread::hardware_concurrency());
+        for (size_t i = 1; i < args.size(); i++) {
+            if (args[i] == "--list" && i + 1 < args.size()) {
+                list = args[++i];
+            } else if (args[i] == "-j" && i + 1 < args.size()) {
+                jobs = atoi(args[++i].c_str());
+                if (jobs < 1 || jobs > 256) {
+                    return Fail("-j wants a number of jobs from 1 to 256");
+                }
+            } else if (args[i].rfind("-", 0) == 0) {
+                return Fail("unknown option " + args[i] + "\n" + kUsage);
+            } else {
+                pos.push_back(args[i]);
+            }
+        }
+        if (pos.size() != 2) {
+            fputs(kUsage, stderr);
+            return 2;
+        }
+        return Create(pos[0], pos[1], list, jobs);
+    }
+    if ((cmd == "list" || cmd == "verify") && args.size() == 2) {
+        return cmd == "list" ? List(args[1]) : Verify(args[1]);
+    }
+    if (cmd == "extract" && args.size() == 3) {
+        return Extract(args[1], args[2]);
+    }
+    fputs(kUsage, stderr);
+    return 2;
+}
