@@ -9,12 +9,14 @@
 #include "base/product.h"
 #include "base/system_lib.h"
 #include "i18n/lang.h"
+#include "i18n/translations.h"
 #include "installer/run_installer.h"
 #include "main/console.h"
 #include "main/flags_win.h"
 #include "main/help.h"
 #include "main/startup.h"
 #include "payload/extract.h"
+#include "payload/translations_source.h"
 #include "ui/dpi_win.h"
 #include "ui/uitask.h"
 
@@ -117,6 +119,7 @@ int RunProgram() {
     flags.install = true;
     gCli = &flags;
     gForTesting = flags.forTesting;
+    gLoadTranslationsFile = LoadTranslationsFromArchive;
 
     HRESULT ole = OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
