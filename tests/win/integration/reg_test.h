@@ -135,3 +135,43 @@ std::string LoggedDuring(Fn fn) {
 }
 
 }  // namespace regtest
+
+namespace regtest {
+// A helper program built beside the tests (tests/helpers/).
+inline std::string HelperExe(const std::string& name) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring s = self;
+    s = s.substr(0, s.find_last_of(L'\\'));  // tests\win\<area>
+    s = s.substr(0, s.find_last_of(L'\\'));  // tests\win
+    s = s.substr(0, s.find_last_of(L'\\'));  // tests
+    return Narrow(s) + "\\helpers\\" + name;
+}
+
+// Waits up to timeoutMs for a file to appear; its contents, or "" on time-out.
+inline std::string WaitForFile(const std::string& path, int timeoutMs = 15000) {
+    for (int waited = 0; waited < timeoutMs; waited += 50) {
+        if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+            FILE* f = _wfopen(Wide(path).c_str(), L"rb");
+            std::string s;
+            if (f) {
+                char buf[1024];
+                size_t n;
+                while ((n = fread(buf, 1, sizeof(buf), f)) > 0) s.append(buf, n);
+                fclose(f);
+            }
+            return s;
+        }
+        Sleep(50);
+    }
+    return "";
+}
+
+// The value of "key=" in a helper's record.
+inline std::string Field(const std::string& record, const std::string& key) {
+    size_t at = record.find(key + "=");
+    if (at == std::string::npos) return "<none>";
+    at += key.size() + 1;
+    return record.substr(at, record.find('\n', at) - at);
+}
+}  // namespace regtest
