@@ -2,6 +2,7 @@
 // What an earlier installation left behind, and the rules for the installation directory:
 // where a new installation goes and whether writing there needs elevation.
 #include "base/str.h"
+#include "integration/uninstall.h"
 
 struct Flags;
 
@@ -21,7 +22,6 @@ struct PreviousInstallInfo {
 
 extern PreviousInstallInfo prevInstall;
 
-constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf";
 
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {
     return info.typ != 0;

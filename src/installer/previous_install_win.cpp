@@ -54,7 +54,7 @@ bool DirExistsCb(StrView dir, void*) {
 
 bool ReadFlag(HKEY root, const char* name) {
     uint32_t v = 0;
-    return ReadRegDWORD(root, kUninstallKey, name, &v) && v != 0;
+    return ReadRegDWORD(root, kUninstallRegKey, name, &v) && v != 0;
 }
 }  // namespace
 
@@ -63,7 +63,7 @@ StrView GetExistingInstallationDir() {
         return gExistingDir;
     }
     Log("GetExistingInstallationDir()\n");
-    StrView dir = InstallDirFromLocationTemp(ReadRegStr2(kUninstallKey, "InstallLocation"));
+    StrView dir = InstallDirFromLocationTemp(ReadRegStr2(kUninstallRegKey, "InstallLocation"));
     if (dir.IsEmpty() || !dir::Exists(dir)) {
         return {};
     }
@@ -84,8 +84,8 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     }
     info->searchFilterInstalled = IsSearchFilterInstalled();
     info->previewInstalled = IsPreviewInstalled();
-    bool machine = !ReadRegStrTemp(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation").IsEmpty();
-    bool user = !ReadRegStrTemp(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation").IsEmpty();
+    bool machine = !ReadRegStrTemp(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation").IsEmpty();
+    bool user = !ReadRegStrTemp(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation").IsEmpty();
     if (machine) {
         info->typ = user ? 3 : 2;
         info->needsElevation = true;
@@ -99,7 +99,7 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     }
     HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     uint32_t desktop = 0;
-    if (ReadRegDWORD(root, kUninstallKey, "DesktopShortcut", &desktop)) {
+    if (ReadRegDWORD(root, kUninstallRegKey, "DesktopShortcut", &desktop)) {
         info->desktopShortcut = desktop != 0;
     }
     Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", info->desktopShortcut ? 1 : 0);

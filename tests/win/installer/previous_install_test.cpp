@@ -33,8 +33,8 @@ class PreviousInstall : public testing::Test {
         std::filesystem::remove_all(Wide(pfDir), ec);
     }
     void Clean() {
-        Remove(HKEY_LOCAL_MACHINE, kUninstallKey);
-        Remove(HKEY_CURRENT_USER, kUninstallKey);
+        Remove(HKEY_LOCAL_MACHINE, kUninstallRegKey);
+        Remove(HKEY_CURRENT_USER, kUninstallRegKey);
         ForgetExistingInstallationDir();
     }
     std::string MakePfDir() {
@@ -57,7 +57,7 @@ TEST_F(PreviousInstall, NoneWhenNothingOrAVanishedDirectoryIsRecorded) {
     std::string log;
     EXPECT_EQ(Read(&log).typ, 0);
     EXPECT_NE(log.find("GetPreviousInstallInfo: not installed\n"), std::string::npos) << log;
-    PutSz(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation", "C:\\vlpdf-gone\\vlpdf");
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", "C:\\vlpdf-gone\\vlpdf");
     PreviousInstallInfo info = Read();
     EXPECT_EQ(info.typ, 0);
     EXPECT_FALSE(HasPreviousInstall(info));
@@ -65,7 +65,7 @@ TEST_F(PreviousInstall, NoneWhenNothingOrAVanishedDirectoryIsRecorded) {
 
 TEST_F(PreviousInstall, UserKeyInsideProgramFilesForcesAllUsers) {
     std::string dir = MakePfDir();
-    PutSz(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation", dir);
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir);
     std::string log;
     PreviousInstallInfo info = Read(&log);
     EXPECT_EQ(info.typ, 1);
@@ -82,9 +82,9 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     TestDir dir;
     std::string d = dir.Path("inst");
     std::filesystem::create_directories(Wide(d));
-    PutSz(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation", d);
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", d);
     DWORD one = 1, zero = 0;
-    Put(HKEY_CURRENT_USER, kUninstallKey, "DefaultComics", REG_DWORD, &one, 4);
+    Put(HKEY_CURRENT_USER, kUninstallRegKey, "DefaultComics", REG_DWORD, &one, 4);
     PreviousInstallInfo info = Read();
     EXPECT_EQ(info.typ, 1);
     EXPECT_FALSE(info.needsElevation);
@@ -94,10 +94,10 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     EXPECT_STREQ(info.installationDir.CStr(), d.c_str());
 
     ForgetExistingInstallationDir();
-    PutSz(HKEY_LOCAL_MACHINE, kUninstallKey, "InstallLocation", d + "\\vlpdf.EXE");
-    Put(HKEY_LOCAL_MACHINE, kUninstallKey, "DesktopShortcut", REG_DWORD, &one, 4);
-    Put(HKEY_LOCAL_MACHINE, kUninstallKey, "DefaultPdf", REG_DWORD, &one, 4);
-    Put(HKEY_LOCAL_MACHINE, kUninstallKey, "DefaultMarkdown", REG_DWORD, &zero, 4);
+    PutSz(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation", d + "\\vlpdf.EXE");
+    Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DesktopShortcut", REG_DWORD, &one, 4);
+    Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultPdf", REG_DWORD, &one, 4);
+    Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultMarkdown", REG_DWORD, &zero, 4);
     info = Read();
     EXPECT_EQ(info.typ, 3);
     EXPECT_TRUE(info.needsElevation);
@@ -108,13 +108,13 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     EXPECT_STREQ(info.installationDir.CStr(), d.c_str());
 
     ForgetExistingInstallationDir();
-    Remove(HKEY_CURRENT_USER, kUninstallKey);
+    Remove(HKEY_CURRENT_USER, kUninstallRegKey);
     EXPECT_EQ(Read().typ, 2);
 }
 
 TEST_F(PreviousInstall, MissingDesktopValueKeepsWhatTheRecordHeld) {
     TestDir dir;
-    PutSz(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation", dir.Path(""));
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir.Path(""));
     PreviousInstallInfo info;
     info.desktopShortcut = true;
     std::string log = LoggedDuring([&] { GetPreviousInstallInfo(&info); });
@@ -124,9 +124,9 @@ TEST_F(PreviousInstall, MissingDesktopValueKeepsWhatTheRecordHeld) {
 
 TEST_F(PreviousInstall, ExistingDirectoryIsCachedAfterTheFirstFind) {
     TestDir dir;
-    PutSz(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation", dir.Path("vlpdf.exe"));
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir.Path("vlpdf.exe"));
     std::string first = GetExistingInstallationDir().CStr();
-    Remove(HKEY_CURRENT_USER, kUninstallKey);
+    Remove(HKEY_CURRENT_USER, kUninstallRegKey);
     std::string log = LoggedDuring([&] { EXPECT_EQ(std::string(GetExistingInstallationDir().CStr()), first); });
     EXPECT_EQ(log, "");
     std::string want = dir.Path("");
