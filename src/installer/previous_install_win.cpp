@@ -7,6 +7,7 @@
 #include "installer/launch.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
+#include "integration/same_file.h"
 #include "integration/shell_ext.h"
 #include "integration/special_folder.h"
 #include "main/flags.h"
@@ -18,34 +19,8 @@ const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
 
-bool GetFileId(StrView path, BY_HANDLE_FILE_INFORMATION* info) {
-    // Directories open only with backup semantics; no access right is needed for the id.
-    HANDLE h = CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    BOOL ok = GetFileInformationByHandle(h, info);
-    CloseHandle(h);
-    return ok;
-}
-
-// Equal ignoring case, or two spellings of one file-system object (8.3 names, links).
-bool IsSameDir(StrView a, StrView b) {
-    WStrView wa = ToWStrTemp(a), wb = ToWStrTemp(b);
-    if (CompareStringOrdinal((LPCWCH)wa.s, wa.len, (LPCWCH)wb.s, wb.len, TRUE) == CSTR_EQUAL) {
-        return true;
-    }
-    BY_HANDLE_FILE_INFORMATION ia, ib;
-    if (!GetFileId(a, &ia) || !GetFileId(b, &ib)) {
-        return false;
-    }
-    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-           ia.nFileIndexLow == ib.nFileIndexLow;
-}
-
 bool IsSameDirCb(StrView dir, void* ctx) {
-    return IsSameDir(dir, *(StrView*)ctx);
+    return IsSamePath(dir, *(StrView*)ctx);
 }
 
 bool DirExistsCb(StrView dir, void*) {

@@ -6,7 +6,8 @@
 #include "base/str.h"
 #include "base/vec.h"
 
-enum class RegType { Sz, Dword, None };
+// DeleteValue removes the named value (a registration clears a stale default before writing).
+enum class RegType { Sz, Dword, None, DeleteValue };
 
 struct RegValue {
     StrView key;
@@ -38,6 +39,14 @@ inline void AddNone(Vec<RegValue>& list, StrView key, StrView name) {
     v.key = key;
     v.name = name;
     v.type = RegType::None;
+    list.Append(v);
+}
+
+inline void AddDeleteValue(Vec<RegValue>& list, StrView key, StrView name) {
+    RegValue v;
+    v.key = key;
+    v.name = name;
+    v.type = RegType::DeleteValue;
     list.Append(v);
 }
 

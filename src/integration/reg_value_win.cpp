@@ -7,6 +7,8 @@ bool WriteRegValue(HKEY root, const RegValue& v) {
             return WriteRegDWORD(root, v.key, v.name, v.dword);
         case RegType::None:
             return WriteRegNone(root, v.key, v.name);
+        case RegType::DeleteValue:
+            return DeleteRegValue(root, v.key, v.name);
         case RegType::Sz:
             break;
     }
