@@ -40,9 +40,3 @@ StrView FindSelfOrAncestorTemp(StrView path, bool (*fn)(StrView dir, void* ctx),
     }
     return {};
 }
-
-StrView GetInstallationFilePath(StrView installDir, StrView name) {
-    StrView res = path::JoinTemp(installDir, name);
-    Logf("GetInstallationFilePath(%s) = > %s\n", name.CStr(), res.CStr());
-    return res;
-}

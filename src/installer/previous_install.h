@@ -2,6 +2,7 @@
 // What an earlier installation left behind, and the rules for the installation directory:
 // where a new installation goes and whether writing there needs elevation.
 #include "base/str.h"
+#include "integration/install_file_path.h"
 #include "integration/uninstall.h"
 
 struct Flags;
@@ -46,9 +47,6 @@ bool NeedsElevation(StrView path, bool allUsers, bool isElevated, const DirProbe
 // Calls fn on the path and then on each parent directory until fn returns true; the walk
 // stops when a parent is empty or not shorter. The directory fn accepted, or empty.
 StrView FindSelfOrAncestorTemp(StrView path, bool (*fn)(StrView dir, void* ctx), void* ctx);
-
-// installDir joined with name; logged.
-StrView GetInstallationFilePath(StrView installDir, StrView name);
 
 #ifdef _WIN32
 // Cached for the process after the first non-empty result.
