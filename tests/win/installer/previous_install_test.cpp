@@ -16,11 +16,6 @@
 using namespace regtest;
 
 namespace {
-std::string ShellFolder(int csidl) {
-    TempArenaScope scope;
-    return GetSpecialFolderTemp(csidl).CStr();
-}
-
 class PreviousInstall : public testing::Test {
   protected:
     void SetUp() override {

@@ -165,4 +165,5 @@ TEST(AssociationsBefore10, NoCapabilitiesAndStillSuccess) {
     ExpectSz(HKEY_CURRENT_USER, "Software\\Classes\\vlpdf.pdf\\shell\\open\\command", "", "\"C:\\P\\vlpdf.exe\" \"%1\"");
     RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\vlpdf.pdf"));
+    Remove(HKEY_CURRENT_USER, "Software\\Classes\\.pdf");
 }

@@ -185,15 +185,7 @@ TEST_F(DefaultReader, AChoiceThatCannotBeDeletedEndsTheAttempt) {
     PutSz(HKEY_CURRENT_USER, Choice(".md"), "ProgId", "Locked.md");
     PutSz(HKEY_CURRENT_USER, Choice(".md") + "\\Child", "", "x");
     // The child denies everyone, so the record cannot be removed as a whole.
-    HKEY h;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Wide(Choice(".md") + "\\Child").c_str(), 0, WRITE_DAC, &h), ERROR_SUCCESS);
-    ACL empty;
-    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE);
-    ASSERT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
-    RegCloseKey(h);
+    DenyEveryone(HKEY_CURRENT_USER, Choice(".md") + "\\Child");
     gUserChoiceHash = FixedHash;
     bool ok = true;
     std::string log = LoggedDuring([&] { ok = WriteUserChoice(".md", "vlpdf.md"); });

@@ -28,11 +28,6 @@ std::vector<std::string> Links(const std::string& folder) {
     return out;
 }
 
-std::string ShellFolder(int csidl) {
-    TempArenaScope scope;
-    return GetSpecialFolderTemp(csidl).CStr();
-}
-
 class Shortcuts : public testing::Test {
   protected:
     void SetUp() override {

@@ -8,6 +8,7 @@
 
 #include "base/arena.h"
 #include "base/log.h"
+#include "integration/special_folder.h"
 
 namespace regtest {
 
@@ -173,5 +174,26 @@ inline std::string Field(const std::string& record, const std::string& key) {
     if (at == std::string::npos) return "<none>";
     at += key.size() + 1;
     return record.substr(at, record.find('\n', at) - at);
+}
+}  // namespace regtest
+
+namespace regtest {
+// Gives the key an access list with no entries: nobody may do anything with it, only its
+// owner may change the list again.
+inline void DenyEveryone(HKEY root, const std::string& key) {
+    HKEY h;
+    ASSERT_EQ(RegOpenKeyExW(root, Wide(key).c_str(), 0, WRITE_DAC, &h), ERROR_SUCCESS) << key;
+    ACL empty;
+    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE);
+    ASSERT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+    RegCloseKey(h);
+}
+
+inline std::string ShellFolder(int csidl) {
+    TempArenaScope scope;
+    return GetSpecialFolderTemp(csidl).CStr();
 }
 }  // namespace regtest

@@ -208,22 +208,10 @@ TEST_F(Registry, WriteInViewGoesToThatViewOnly) {
 TEST_F(Registry, ResetAclRemovesAKeyThatDeniesEveryone) {
     const std::string key = kKey + "\\locked";
     PutSz(HKEY_CURRENT_USER, key + "\\child", "v", "x");
-    // An access list with no entries: nobody may do anything, only the owner may change it.
-    HKEY h;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key).c_str(), 0, WRITE_DAC, &h), ERROR_SUCCESS);
-    ACL empty;
-    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, &empty, FALSE);
-    ASSERT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
-    RegCloseKey(h);
+    DenyEveryone(HKEY_CURRENT_USER, key);
     HKEY probe;
-    bool enforced = RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key).c_str(), 0, KEY_READ, &probe) != ERROR_SUCCESS;
-    if (!enforced) RegCloseKey(probe);
-    if (enforced) {
-        EXPECT_FALSE(DeleteRegKey(HKEY_CURRENT_USER, key.c_str(), false));
-    }
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key).c_str(), 0, KEY_READ, &probe), ERROR_SUCCESS);
+    EXPECT_FALSE(DeleteRegKey(HKEY_CURRENT_USER, key.c_str(), false));
     EXPECT_TRUE(DeleteRegKey(HKEY_CURRENT_USER, key.c_str(), true));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
 }

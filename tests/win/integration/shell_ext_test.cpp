@@ -42,6 +42,9 @@ class ShellExt : public testing::TestWithParam<bool> {
     HKEY other() const { return GetParam() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
     void SetUp() override {
         gLogRegistry = true;
+        // Other suites' tests may leave a .pdf key of the platform's (its MIME type).
+        Remove(HKEY_LOCAL_MACHINE, "Software\\Classes\\.pdf");
+        Remove(HKEY_CURRENT_USER, "Software\\Classes\\.pdf");
         UninstallSearchFilter();
         UninstallPreviewDll();
     }
