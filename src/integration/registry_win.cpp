@@ -49,11 +49,11 @@ StrView QueryStr(HKEY root, StrView key, StrView name, REGSAM extra, LSTATUS* re
     *res = RegQueryValueExW(h, valueName, nullptr, nullptr, nullptr, &size);
     StrView result;
     if (*res == ERROR_SUCCESS) {
-        // One spare zeroed unit past the data: a value stored without its terminator
-        // still reads as a terminated string.
-        size_t units = size / 2 + 1;
+        // Zeroed units past the data: a value stored without its terminator, or with an odd
+        // byte count, still reads as a terminated string.
+        size_t units = size / 2 + 2;
         WCHAR* buf = (WCHAR*)ArenaAlloc(GetTempArena(), units * sizeof(WCHAR), true);
-        DWORD got = (DWORD)((units - 1) * sizeof(WCHAR));
+        DWORD got = size;
         if (buf && (*res = RegQueryValueExW(h, valueName, nullptr, nullptr, (BYTE*)buf, &got)) == ERROR_SUCCESS) {
             result = ToUtf8Temp(WStrView((const char16_t*)buf));
         }
