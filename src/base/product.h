@@ -5,8 +5,7 @@ constexpr const char* kProductName = "VeloraPDF";
 constexpr const char* kProductId = "vlpdf";
 constexpr const char* kReaderExeName = "vlpdf.exe";
 constexpr const char* kProductVersion = "3.7";
-// The product's support web page: shown in messages that send the user for help and
-// recorded in the uninstall entry.
-// Messages that end in it spell it out in full, because the whole message is the key of
-// its translation; tests check that they agree with this value.
+// The product's support web page: recorded in the uninstall entry and named in messages
+// that send the user for help. Those messages spell it out in full, because the whole
+// message is the key of its translation; tests check that they agree with this value.
 constexpr const char* kSupportUrl = "https://www.velorapdf.com/support";

@@ -1,0 +1,108 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "base/log_system.h"
+#include "installer/launch.h"
+
+namespace {
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+}  // namespace
+
+bool IsProcessElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = sizeof(elevation);
+    BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
+    CloseHandle(token);
+    return ok && elevation.TokenIsElevated != 0;
+}
+
+bool LaunchFileShell(StrView path, StrView params, StrView verb) {
+    if (path.IsEmpty()) {
+        return false;
+    }
+    SHELLEXECUTEINFOW sei{};
+    sei.cbSize = sizeof(sei);
+    sei.fMask = SEE_MASK_FLAG_NO_UI;
+    sei.lpVerb = verb.IsEmpty() ? nullptr : W(verb);
+    sei.lpFile = W(path);
+    sei.lpParameters = params.IsEmpty() ? nullptr : W(params);
+    sei.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&sei)) {
+        DWORD err = GetLastError();
+        Logf("LaunchFile: ShellExecuteExW path: '%s' params: '%s' verb: '%s'\n", path.CStr(), params.CStr(),
+             verb.CStr());
+        LogLastError(err);
+        return false;
+    }
+    Logf("LaunchFileShell: launched '%s'\n", path.CStr());
+    return true;
+}
+
+bool LaunchFile(StrView path) {
+    return LaunchFileShell(path, "", "open");
+}
+
+bool LaunchElevated(StrView exePath, StrView params) {
+    return LaunchFileShell(exePath, params, "runas");
+}
+
+bool LaunchFileIfExists(StrView path) {
+    if (path.IsEmpty()) {
+        return false;
+    }
+    if (!file::Exists(path)) {
+        Logf("LaunchFileIfExists: !file::Exists('%s')\n", path.CStr());
+        return false;
+    }
+    LaunchFile(path);
+    return true;
+}
+
+void RunNonElevated(StrView path) {
+    if (!file::Exists(path)) {
+        Logf("RunNonElevated: file '%s' doesn't exist\n", path.CStr());
+        return;
+    }
+    Logf("RunNonElevated: '%s'\n", path.CStr());
+    WCHAR winDir[MAX_PATH];
+    UINT n = GetWindowsDirectoryW(winDir, MAX_PATH);
+    StrView explorer;
+    if (n >= 1 && n < MAX_PATH) {
+        StrView candidate = path::JoinTemp(ToUtf8Temp(WStrView((const char16_t*)winDir, (int32_t)n)), "explorer.exe");
+        if (file::Exists(candidate)) {
+            explorer = candidate;
+        }
+    }
+    HANDLE h = CreateProcessHelper(NonElevatedCommandLineTemp(explorer, path), {});
+    SafeCloseHandle(&h);
+}
+
+HANDLE CreateProcessHelper(StrView commandLine, StrView currentDir) {
+    // CreateProcessW may write into the command line, so it gets its own copy.
+    WStrView cmd = ToWStrTemp(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    const WCHAR* dir = currentDir.IsEmpty() ? nullptr : W(currentDir);
+    if (!cmd.s || !CreateProcessW(nullptr, (WCHAR*)cmd.s, nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) {
+        return nullptr;
+    }
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+void SafeCloseHandle(HANDLE* h) {
+    if (*h && *h != INVALID_HANDLE_VALUE) {
+        CloseHandle(*h);
+    }
+    *h = nullptr;
+}

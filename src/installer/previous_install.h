@@ -1,0 +1,65 @@
+#pragma once
+// What an earlier installation left behind, and the rules for the installation directory:
+// where a new installation goes and whether writing there needs elevation.
+#include "base/str.h"
+#include "integration/install_file_path.h"
+#include "integration/uninstall.h"
+
+struct Flags;
+
+struct PreviousInstallInfo {
+    StrView installationDir;  // empty when none
+    // 0 not installed; 1 found without an all-users uninstall key; 2 all-users key only;
+    // 3 both the all-users and the per-user key.
+    int typ = 0;
+    bool searchFilterInstalled = false;
+    bool previewInstalled = false;
+    bool needsElevation = false;  // an all-users installation ("prevAllUsers" in the log)
+    bool desktopShortcut = false;
+    bool defaultPdf = false;
+    bool defaultComics = false;
+    bool defaultMarkdown = false;
+};
+
+extern PreviousInstallInfo prevInstall;
+
+
+inline bool HasPreviousInstall(const PreviousInstallInfo& info) {
+    return info.typ != 0;
+}
+
+// A stored "InstallLocation" may name the executable itself (any letter case of ".exe"):
+// its directory is meant.
+StrView InstallDirFromLocationTemp(StrView location);
+
+// What the elevation rule needs to know about a directory; the system answers in the
+// program, tests answer with tables.
+struct DirProbe {
+    bool (*isUnderProgramFiles)(StrView path);
+    bool (*canWrite)(StrView path);
+};
+
+// In this order: all users, or under Program Files, need it; an elevated process does not;
+// otherwise it is needed when the directory cannot be written. The write test (which
+// creates a file) runs only when the answer depends on it.
+bool NeedsElevation(StrView path, bool allUsers, bool isElevated, const DirProbe& probe);
+
+// Calls fn on the path and then on each parent directory until fn returns true; the walk
+// stops when a parent is empty or not shorter. The directory fn accepted, or empty.
+StrView FindSelfOrAncestorTemp(StrView path, bool (*fn)(StrView dir, void* ctx), void* ctx);
+
+#ifdef _WIN32
+// Cached for the process after the first non-empty result.
+StrView GetExistingInstallationDir();
+// Tests describe several earlier installations in one process; the program never forgets.
+void ForgetExistingInstallationDir();
+void GetPreviousInstallInfo(PreviousInstallInfo* info);
+StrView GetDefaultInstallationDir(bool forAllUsers, bool ignorePrev);
+bool IsUnderProgramFiles(StrView path);
+bool CanWriteToDirectory(StrView path);
+// NeedsElevation with the system's answers.
+bool NeedsElevation(StrView path, bool allUsers, bool isElevated);
+// The all-users check box changed: the directory becomes the default for the new choice,
+// whatever the earlier installation used.
+void ForAllUsersStateChanged(Flags* cli, bool allUsers);
+#endif

@@ -1,0 +1,148 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "installer/launch.h"
+#include "installer/previous_install.h"
+#include "integration/registry.h"
+#include "integration/same_file.h"
+#include "integration/shell_ext.h"
+#include "integration/special_folder.h"
+#include "main/flags.h"
+
+namespace {
+StrView gExistingDir;
+
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+bool IsSameDirCb(StrView dir, void* ctx) {
+    return IsSamePath(dir, *(StrView*)ctx);
+}
+
+bool DirExistsCb(StrView dir, void*) {
+    return dir::Exists(dir);
+}
+
+bool ReadFlag(HKEY root, const char* name) {
+    uint32_t v = 0;
+    return ReadRegDWORD(root, kUninstallRegKey, name, &v) && v != 0;
+}
+}  // namespace
+
+StrView GetExistingInstallationDir() {
+    if (!gExistingDir.IsEmpty()) {
+        return gExistingDir;
+    }
+    Log("GetExistingInstallationDir()\n");
+    StrView dir = InstallDirFromLocationTemp(ReadRegStr2(kUninstallRegKey, "InstallLocation"));
+    if (dir.IsEmpty() || !dir::Exists(dir)) {
+        return {};
+    }
+    gExistingDir = str::Dup(GetProcessArena(), dir);
+    return gExistingDir;
+}
+
+void ForgetExistingInstallationDir() {
+    gExistingDir = {};
+}
+
+void GetPreviousInstallInfo(PreviousInstallInfo* info) {
+    info->installationDir = GetExistingInstallationDir();
+    if (info->installationDir.IsEmpty()) {
+        info->typ = 0;
+        Log("GetPreviousInstallInfo: not installed\n");
+        return;
+    }
+    info->searchFilterInstalled = IsSearchFilterInstalled();
+    info->previewInstalled = IsPreviewInstalled();
+    bool machine = !ReadRegStrTemp(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation").IsEmpty();
+    bool user = !ReadRegStrTemp(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation").IsEmpty();
+    if (machine) {
+        info->typ = user ? 3 : 2;
+        info->needsElevation = true;
+    } else {
+        info->typ = 1;
+        info->needsElevation = false;
+        if (IsUnderProgramFiles(info->installationDir)) {
+            Log("GetPreviousInstallInfo: dir under Program Files with only HKCU key; forcing allUsers\n");
+            info->needsElevation = true;
+        }
+    }
+    HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    uint32_t desktop = 0;
+    if (ReadRegDWORD(root, kUninstallRegKey, "DesktopShortcut", &desktop)) {
+        info->desktopShortcut = desktop != 0;
+    }
+    Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", info->desktopShortcut ? 1 : 0);
+    info->defaultPdf = ReadFlag(root, "DefaultPdf");
+    info->defaultComics = ReadFlag(root, "DefaultComics");
+    info->defaultMarkdown = ReadFlag(root, "DefaultMarkdown");
+    Logf("GetPreviousInstallInfo: dir '%s', search filter: %d, preview: %d, typ: %d, needsElevation: %d\n",
+         info->installationDir.CStr(), info->searchFilterInstalled ? 1 : 0, info->previewInstalled ? 1 : 0,
+         info->typ, info->needsElevation ? 1 : 0);
+}
+
+StrView GetDefaultInstallationDir(bool forAllUsers, bool ignorePrev) {
+    Logf("GetDefaultInstallationDir(forAllUsers=%d, ignorePrev=%d)\n", forAllUsers ? 1 : 0, ignorePrev ? 1 : 0);
+    if (!prevInstall.installationDir.IsEmpty() && !ignorePrev) {
+        Logf("  using %s from previous install\n", prevInstall.installationDir.CStr());
+        return prevInstall.installationDir;
+    }
+    if (forAllUsers) {
+        StrView dir = path::JoinTemp(GetSpecialFolderTemp(CSIDL_PROGRAM_FILES), "vlpdf");
+        Logf("  using '%s' from GetSpecialFolderTemp(CSIDL_PROGRAM_FILES)\n", dir.CStr());
+        return dir;
+    }
+    StrView dir = path::JoinTemp(GetSpecialFolderTemp(CSIDL_LOCAL_APPDATA), "vlpdf");
+    Logf("  using '%s' from GetSpecialFolderTemp(CSIDL_LOCAL_APPDATA)\n", dir.CStr());
+    return dir;
+}
+
+bool IsUnderProgramFiles(StrView path) {
+    if (path.IsEmpty()) {
+        return false;
+    }
+    for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+        StrView folder = GetSpecialFolderTemp(csidl);
+        if (!folder.IsEmpty() && !FindSelfOrAncestorTemp(path, IsSameDirCb, &folder).IsEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CanWriteToDirectory(StrView path) {
+    if (path.IsEmpty()) {
+        return false;
+    }
+    StrView dir = FindSelfOrAncestorTemp(path, DirExistsCb, nullptr);
+    if (dir.IsEmpty()) {
+        return false;
+    }
+    StrView name = str::FormatTemp("tovarin-write-test-%u.tmp", (unsigned)GetCurrentProcessId());
+    HANDLE h = CreateFileW(W(path::JoinTemp(dir, name)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        Logf("CanWriteToDirectory: CreateFile failed for '%s' err=%u\n", dir.CStr(), (unsigned)GetLastError());
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+bool NeedsElevation(StrView path, bool allUsers, bool isElevated) {
+    DirProbe probe{IsUnderProgramFiles, CanWriteToDirectory};
+    return NeedsElevation(path, allUsers, isElevated, probe);
+}
+
+void ForAllUsersStateChanged(Flags* cli, bool allUsers) {
+    Logf("ForAllUsersStateChanged() to %d\n", allUsers ? 1 : 0);
+    cli->installer.allUsers = allUsers;
+    cli->installer.installDir = str::Dup(GetProcessArena(), GetDefaultInstallationDir(allUsers, true));
+    Logf("ForAllUsersStateChanged: cli->installer.allUsers: %d, cli->installer.installDir: '%s', forAllUsers: %d\n",
+         cli->installer.allUsers ? 1 : 0, cli->installer.installDir.CStr(), allUsers ? 1 : 0);
+}

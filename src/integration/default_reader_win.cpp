@@ -1,0 +1,160 @@
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <shobjidl.h>
+
+#include "base/arena.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "integration/associations.h"
+#include "integration/default_reader.h"
+#include "integration/registry.h"
+#include "integration/same_file.h"
+
+namespace {
+constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
+
+const CLSID kClsidAssocRegistration = {0x591209C7, 0x767B, 0x42B2, {0x9F, 0xBA, 0x44, 0xEE, 0x46, 0x15, 0xF2, 0xC7}};
+const IID kIidAssocRegistration = {0x4E530B0A, 0xE611, 0x4C77, {0xA3, 0xAC, 0x90, 0x31, 0xD0, 0x22, 0x28, 0x1B}};
+
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+bool IsOurProgId(StrView ext, StrView progId) {
+    return str::EqI(progId, ProgIdTemp(ext)) || str::EqI(progId, kProductId);
+}
+
+// One attempt: -1 failed for good, 0 written but not accepted, 1 written and accepted.
+int WriteUserChoiceOnce(StrView ext, StrView progId) {
+    StrView hash = gUserChoiceHash(ext, progId);
+    if (hash.IsEmpty()) {
+        return -1;
+    }
+    StrView extKey = str::FormatTemp("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\%s", ext.CStr());
+    HKEY parent = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, W(extKey), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &parent, nullptr) !=
+        ERROR_SUCCESS) {
+        return -1;
+    }
+    // The record is always made anew: the shell distrusts a choice edited in place.
+    LSTATUS res = SHDeleteKeyW(parent, L"UserChoice");
+    if (res != ERROR_SUCCESS && res != ERROR_FILE_NOT_FOUND) {
+        Logf("WriteUserChoice: delete UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
+        RegCloseKey(parent);
+        return -1;
+    }
+    HKEY choice = nullptr;
+    res = RegCreateKeyExW(parent, L"UserChoice", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &choice, nullptr);
+    RegCloseKey(parent);
+    if (res != ERROR_SUCCESS) {
+        Logf("WriteUserChoice: create UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
+        return -1;
+    }
+    WStrView wProgId = ToWStrTemp(progId), wHash = ToWStrTemp(hash);
+    res = RegSetValueExW(choice, L"ProgId", 0, REG_SZ, (const BYTE*)wProgId.s, (DWORD)(wProgId.len + 1) * 2);
+    if (res == ERROR_SUCCESS) {
+        res = RegSetValueExW(choice, L"Hash", 0, REG_SZ, (const BYTE*)wHash.s, (DWORD)(wHash.len + 1) * 2);
+    }
+    RegCloseKey(choice);
+    if (res != ERROR_SUCCESS) {
+        return -1;
+    }
+    // The value depends on the record's time, so a record written across a minute boundary
+    // no longer matches and is written again.
+    StrView key = UserChoiceKeyTemp(ext);
+    bool matches = str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "ProgId"), progId) &&
+                   str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "Hash"), gUserChoiceHash(ext, progId));
+    return matches ? 1 : 0;
+}
+}  // namespace
+
+bool WriteUserChoice(StrView ext, StrView progId) {
+    TempArenaScope scope;
+    for (int attempt = 0; attempt < 3; attempt++) {
+        int res = WriteUserChoiceOnce(ext, progId);
+        if (res != 0) {
+            return res > 0;
+        }
+    }
+    return false;
+}
+
+bool HasOurUserChoice(StrView ext) {
+    return IsOurProgId(ext, ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), "ProgId"));
+}
+
+bool IsDefaultReaderFor(StrView ext) {
+    if (ext.IsEmpty()) {
+        return false;
+    }
+    TempArenaScope scope;
+    IApplicationAssociationRegistration* reg = nullptr;
+    HRESULT hr = CoCreateInstance(kClsidAssocRegistration, nullptr, CLSCTX_INPROC_SERVER, kIidAssocRegistration,
+                                  (void**)&reg);
+    if (SUCCEEDED(hr)) {
+        BOOL isDefault = FALSE;
+        hr = reg->QueryAppIsDefault(W(ext), AT_FILEEXTENSION, AL_EFFECTIVE, W(kProductId), &isDefault);
+        if (SUCCEEDED(hr)) {
+            reg->Release();
+            return isDefault != FALSE;
+        }
+        WCHAR* current = nullptr;
+        hr = reg->QueryCurrentDefault(W(ext), AT_FILEEXTENSION, AL_EFFECTIVE, &current);
+        reg->Release();
+        if (SUCCEEDED(hr) && current) {
+            bool ours = IsOurProgId(ext, ToUtf8Temp(WStrView((const char16_t*)current)));
+            CoTaskMemFree(current);
+            if (ours) {
+                return true;
+            }
+        }
+    }
+    WCHAR exe[MAX_PATH] = {};
+    DWORD n = MAX_PATH;
+    if (FAILED(AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, W(ext), nullptr, exe, &n)) || exe[0] == 0) {
+        return false;
+    }
+    return IsSamePath(ToUtf8Temp(WStrView((const char16_t*)exe)), GetModulePathTemp());
+}
+
+bool SetDefaultReaderFor(ReaderKind kind) {
+    int n = 0;
+    const char* const* exts = ReaderKindExts(kind, &n);
+    bool all = true;
+    for (int i = 0; i < n; i++) {
+        TempArenaScope scope;
+        StrView ext = exts[i];
+        bool ok = HasOurUserChoice(ext);
+        if (!ok) {
+            if (!RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, ext)) {
+                StrView prev = ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), "ProgId");
+                WriteRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, ext, prev);
+            }
+            ok = WriteUserChoice(ext, ProgIdTemp(ext)) && IsDefaultReaderFor(ext);
+        }
+        Logf("SetDefaultReaderFor: ext '%s', on %d, ok %d\n", ext.CStr(), 1, ok ? 1 : 0);
+        all &= ok;
+    }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return all;
+}
+
+void UnregisterFromBeingDefaultViewer(HKEY root) {
+    Log("UnregisterFromBeingDefaultViewer()\n");
+    TempArenaScope scope;
+    if (str::Eq(ReadRegStrTemp(root, "Software\\Classes\\.pdf", ""), kProductId)) {
+        DeleteRegValue(root, "Software\\Classes\\.pdf", "");
+    }
+    // The Explorer association of .pdf: the value that names us goes, the key stays.
+    if (str::Eq(ReadRegStrTemp(root, kFileExtsPdf, "ProgId"), kProductId)) {
+        DeleteRegValue(root, kFileExtsPdf, "ProgId");
+    }
+    if (str::EqI(ReadRegStrTemp(root, kFileExtsPdf, "Application"), kReaderExeName)) {
+        DeleteRegValue(root, kFileExtsPdf, "Application");
+    }
+    StrView choice = str::FormatTemp("%s\\UserChoice", kFileExtsPdf);
+    if (str::Eq(ReadRegStrTemp(root, choice, "ProgId"), kProductId)) {
+        DeleteRegKey(root, choice, true);
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+// A registry value as data: what a registration writes is decided by pure code into a list
+// of these, and one Win32 loop performs the list.
+#include <stdint.h>
+
+#include "base/str.h"
+#include "base/vec.h"
+
+// DeleteValue removes the named value (a registration clears a stale default before writing).
+enum class RegType { Sz, Dword, None, DeleteValue };
+
+struct RegValue {
+    StrView key;
+    StrView name;  // empty: the key's default value
+    RegType type = RegType::Sz;
+    StrView text;
+    uint32_t dword = 0;
+};
+
+inline void AddSz(Vec<RegValue>& list, StrView key, StrView name, StrView text) {
+    RegValue v;
+    v.key = key;
+    v.name = name;
+    v.text = text;
+    list.Append(v);
+}
+
+inline void AddDword(Vec<RegValue>& list, StrView key, StrView name, uint32_t value) {
+    RegValue v;
+    v.key = key;
+    v.name = name;
+    v.type = RegType::Dword;
+    v.dword = value;
+    list.Append(v);
+}
+
+inline void AddNone(Vec<RegValue>& list, StrView key, StrView name) {
+    RegValue v;
+    v.key = key;
+    v.name = name;
+    v.type = RegType::None;
+    list.Append(v);
+}
+
+inline void AddDeleteValue(Vec<RegValue>& list, StrView key, StrView name) {
+    RegValue v;
+    v.key = key;
+    v.name = name;
+    v.type = RegType::DeleteValue;
+    list.Append(v);
+}
+
+#ifdef _WIN32
+#include <windows.h>
+// Writes one value with the logged primitive of its type.
+bool WriteRegValue(HKEY root, const RegValue& v);
+// Attempts every value even after a failure; true when all succeeded.
+bool WriteRegValues(HKEY root, const Vec<RegValue>& list);
+#endif

@@ -1,0 +1,24 @@
+#include "integration/reg_value.h"
+#include "integration/registry.h"
+
+bool WriteRegValue(HKEY root, const RegValue& v) {
+    switch (v.type) {
+        case RegType::Dword:
+            return WriteRegDWORD(root, v.key, v.name, v.dword);
+        case RegType::None:
+            return WriteRegNone(root, v.key, v.name);
+        case RegType::DeleteValue:
+            return DeleteRegValue(root, v.key, v.name);
+        case RegType::Sz:
+            break;
+    }
+    return WriteRegStr(root, v.key, v.name, v.text);
+}
+
+bool WriteRegValues(HKEY root, const Vec<RegValue>& list) {
+    bool ok = true;
+    for (int32_t i = 0; i < list.len; i++) {
+        ok &= WriteRegValue(root, list.els[i]);
+    }
+    return ok;
+}

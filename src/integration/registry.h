@@ -1,0 +1,54 @@
+#pragma once
+// Registry primitives that every shell registration is written on. Each takes UTF-8 names,
+// converts them at the call and returns a success flag. Writes and deletes leave one line
+// each in the installation log, "<call> => ok|failed", so a log shows every registry change
+// with its outcome; after "failed" the system error follows.
+#include <stdint.h>
+
+#include "base/str.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+constexpr uint32_t kRegView64 = KEY_WOW64_64KEY;
+constexpr uint32_t kRegView32 = KEY_WOW64_32KEY;
+
+// Off until the installer run switches it on; with it off no primitive logs.
+extern bool gLogRegistry;
+
+// "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT" or "RegKeyName: unknown key".
+const char* RegKeyName(HKEY root);
+
+// Empty on any failure; HKEY_LOCAL_MACHINE falls back to the 32-bit view when the key or
+// value is missing in the native one. Never logs.
+StrView ReadRegStr(HKEY root, StrView key, StrView valueName);
+// ReadRegStr, logged.
+StrView ReadRegStrTemp(HKEY root, StrView key, StrView valueName);
+// HKEY_LOCAL_MACHINE first, HKEY_CURRENT_USER when that is empty.
+StrView ReadRegStr2(StrView key, StrView valueName);
+bool RegValueExists(HKEY root, StrView key, StrView valueName);
+// True only for a value of exactly 4 bytes.
+bool ReadRegDWORD(HKEY root, StrView key, StrView valueName, uint32_t* out);
+
+bool WriteRegStr(HKEY root, StrView key, StrView valueName, StrView value);
+bool WriteRegDWORD(HKEY root, StrView key, StrView valueName, uint32_t value);
+bool WriteRegNone(HKEY root, StrView key, StrView valueName);
+// The key must exist already: PATH keys are never created by us.
+bool WriteRegExpandSz(HKEY root, StrView key, StrView valueName, StrView value);
+// An empty value name is the key's default value. Not logged.
+bool WriteRegStrInView(HKEY root, StrView key, StrView valueName, StrView value, uint32_t view);
+
+// Deleting what is absent is success. resetAcl first grants Everyone full access so that a
+// key locked by its owner can still go.
+bool DeleteRegKey(HKEY root, StrView key, bool resetAcl = false);
+bool DeleteRegValue(HKEY root, StrView key, StrView valueName);
+bool DeleteRegValueQuiet(HKEY root, StrView key, StrView valueName);
+// True when the key is absent or was empty and is now gone; false leaves a non-empty key.
+bool DeleteRegKeyIfEmpty(HKEY root, StrView key);
+
+// Full path of this program's file; empty on failure.
+StrView GetModulePathTemp();
+#endif
+
+// The part before the last backslash; empty without one.
+StrView ParentRegPath(StrView path);

@@ -1,0 +1,13 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include "base/arena.h"
+#include "integration/special_folder.h"
+
+StrView GetSpecialFolderTemp(int csidl) {
+    WCHAR buf[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) {
+        return {};
+    }
+    return ToUtf8Temp(WStrView((const char16_t*)buf));
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The product's entry in the platform's list of installed programs. The same key keeps the
+// installation choices that the next installation reads back.
+#include <stdint.h>
+
+#include "base/str.h"
+#include "base/vec.h"
+#include "integration/reg_value.h"
+
+constexpr const char* kPublisher = "Quenmoor Network Technology Co., Ltd.";
+constexpr const char* kUninstallRegKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf";
+constexpr const char* kProductRegKey = "Software\\vlpdf";
+
+// "\"<exe>\" -uninstall", plus " -all-users" for an all-users installation.
+StrView UninstallStringTemp(StrView exePath, bool allUsers);
+// The uninstall string followed by " -silent".
+StrView QuietUninstallStringTemp(StrView uninstallString);
+// Kilobytes of a byte total; totals past what 32 bits of kilobytes hold report the maximum
+// rather than wrapping to a small number.
+uint32_t EstimatedSizeKb(uint64_t bytes);
+
+struct UninstallEntryInputs {
+    StrView installDir;
+    bool allUsers = false;
+    uint64_t dirSizeBytes = 0;
+    int year = 0, month = 0, day = 0;  // UTC
+    // Platforms before major version 6 show no version column: the name carries it.
+    bool nameWithVersion = false;
+};
+
+// The values of the uninstall key, in the order they are written.
+void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out);
+
+#ifdef _WIN32
+#include <windows.h>
+// root: HKEY_LOCAL_MACHINE for all users, HKEY_CURRENT_USER otherwise; allUsers decides
+// only the uninstall string's suffix. True only if every write succeeded.
+bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir);
+// Deletes the uninstall key and the product key; absent keys count as success.
+bool RemoveUninstallerRegistryInfo(HKEY root);
+// Bytes of the files directly in dir (subdirectories are not entered).
+uint64_t GetDirSize(StrView dir);
+#endif

@@ -1,0 +1,77 @@
+#include <windows.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "integration/registry.h"
+#include "integration/uninstall.h"
+
+namespace {
+bool IsVistaOrLater() {
+    OSVERSIONINFOEXW v{};
+    v.dwOSVersionInfoSize = sizeof(v);
+    v.dwMajorVersion = 6;
+    v.dwMinorVersion = 0;
+    v.wServicePackMajor = 0;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&v, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask);
+}
+}  // namespace
+
+// A directory walk of its own until the file helpers have one: files only, one level.
+uint64_t GetDirSize(StrView dir) {
+    Logf("GetDirSize(%s)\n", dir.CStr());
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((const WCHAR*)ToWStrTemp(path::JoinTemp(dir, "*")).s, &fd);
+    if (h == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    uint64_t total = 0;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            total += ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
+        }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return total;
+}
+
+bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) {
+    Logf("WriteUninstallerRegistryInfo(hKey: %s, allUsers: %d, installDir: '%s')\n", RegKeyName(root),
+         allUsers ? 1 : 0, installDir.CStr());
+    TempArenaScope scope;
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    UninstallEntryInputs in;
+    in.installDir = installDir;
+    in.allUsers = allUsers;
+    in.year = now.wYear;
+    in.month = now.wMonth;
+    in.day = now.wDay;
+    in.nameWithVersion = !IsVistaOrLater();
+    Vec<RegValue> values(GetTempArena());
+    BuildUninstallValues(in, &values);
+    // The directory is measured right before its size is written, as the log shows it.
+    bool ok = true;
+    for (int32_t i = 0; i < values.len; i++) {
+        RegValue& v = values.els[i];
+        if (str::Eq(v.name, "EstimatedSize")) {
+            v.dword = EstimatedSizeKb(GetDirSize(installDir));
+        }
+        ok &= WriteRegValue(root, v);
+    }
+    if (!ok) {
+        Log("WriteUninstallerRegistryInfo() failed\n");
+    }
+    return ok;
+}
+
+bool RemoveUninstallerRegistryInfo(HKEY root) {
+    Logf("RemoveUninstallerRegistryInfo(%s)\n", RegKeyName(root));
+    bool ok = DeleteRegKey(root, kUninstallRegKey, false);
+    ok &= DeleteRegKey(root, kProductRegKey, false);
+    return ok;
+}

@@ -1,0 +1,8 @@
+#include "integration/watcher.h"
+
+#include "base/arena.h"
+#include "base/file.h"
+
+StrView WatcherPathTemp(StrView readerExePath) {
+    return path::JoinTemp(path::GetDirTemp(readerExePath), "plugins\\pdfwatch\\vlpdf-watch.exe");
+}

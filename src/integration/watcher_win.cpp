@@ -1,0 +1,35 @@
+#include <windows.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "integration/watcher.h"
+
+namespace {
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+}  // namespace
+
+void SetWatcherAutostart(StrView watcherPath) {
+    TempArenaScope scope;
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, W(kRunKey), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) {
+        return;
+    }
+    WStrView quoted = ToWStrTemp(str::FormatTemp("\"%s\"", watcherPath.CStr()));
+    RegSetValueExW(h, W(kWatcherRunValue), 0, REG_SZ, (const BYTE*)quoted.s, (DWORD)(quoted.len + 1) * 2);
+    RegCloseKey(h);
+}
+
+void StartWatcher(StrView watcherPath) {
+    TempArenaScope scope;
+    WStrView cmd = ToWStrTemp(str::FormatTemp("\"%s\" /on", watcherPath.CStr()));
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(nullptr, (WCHAR*)cmd.s, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                       W(path::GetDirTemp(watcherPath)), &si, &pi)) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <filesystem>
+#include <string>
+
+#include "base/arena.h"
+#include "installer/previous_install.h"
+#include "integration/registry.h"
+#include "integration/special_folder.h"
+#include "main/flags.h"
+#include "reg_test.h"
+#include "test_dir.h"
+
+using namespace regtest;
+
+namespace {
+class PreviousInstall : public testing::Test {
+  protected:
+    void SetUp() override {
+        gLogRegistry = true;
+        Clean();
+    }
+    void TearDown() override {
+        Clean();
+        std::error_code ec;
+        std::filesystem::remove_all(Wide(pfDir), ec);
+    }
+    void Clean() {
+        Remove(HKEY_LOCAL_MACHINE, kUninstallRegKey);
+        Remove(HKEY_CURRENT_USER, kUninstallRegKey);
+        ForgetExistingInstallationDir();
+    }
+    std::string MakePfDir() {
+        pfDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf-prev-test";
+        std::filesystem::create_directories(Wide(pfDir));
+        return pfDir;
+    }
+    std::string pfDir;
+};
+
+PreviousInstallInfo Read(std::string* log = nullptr) {
+    PreviousInstallInfo info;
+    std::string l = LoggedDuring([&] { GetPreviousInstallInfo(&info); });
+    if (log) *log = l;
+    return info;
+}
+}  // namespace
+
+TEST_F(PreviousInstall, NoneWhenNothingOrAVanishedDirectoryIsRecorded) {
+    std::string log;
+    EXPECT_EQ(Read(&log).typ, 0);
+    EXPECT_NE(log.find("GetPreviousInstallInfo: not installed\n"), std::string::npos) << log;
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", "C:\\vlpdf-gone\\vlpdf");
+    PreviousInstallInfo info = Read();
+    EXPECT_EQ(info.typ, 0);
+    EXPECT_FALSE(HasPreviousInstall(info));
+}
+
+TEST_F(PreviousInstall, UserKeyInsideProgramFilesForcesAllUsers) {
+    std::string dir = MakePfDir();
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir);
+    std::string log;
+    PreviousInstallInfo info = Read(&log);
+    EXPECT_EQ(info.typ, 1);
+    EXPECT_TRUE(info.needsElevation);
+    EXPECT_NE(log.find("GetPreviousInstallInfo: dir under Program Files with only HKCU key; forcing allUsers\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("GetPreviousInstallInfo: dir '" + dir + "', search filter: 0, preview: 0, typ: 1, needsElevation: 1\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) {
+    TestDir dir;
+    std::string d = dir.Path("inst");
+    std::filesystem::create_directories(Wide(d));
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", d);
+    DWORD one = 1, zero = 0;
+    Put(HKEY_CURRENT_USER, kUninstallRegKey, "DefaultComics", REG_DWORD, &one, 4);
+    PreviousInstallInfo info = Read();
+    EXPECT_EQ(info.typ, 1);
+    EXPECT_FALSE(info.needsElevation);
+    EXPECT_FALSE(info.desktopShortcut);  // no value recorded
+    EXPECT_TRUE(info.defaultComics);
+    EXPECT_FALSE(info.defaultPdf);
+    EXPECT_STREQ(info.installationDir.CStr(), d.c_str());
+
+    ForgetExistingInstallationDir();
+    PutSz(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation", d + "\\vlpdf.EXE");
+    Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DesktopShortcut", REG_DWORD, &one, 4);
+    Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultPdf", REG_DWORD, &one, 4);
+    Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultMarkdown", REG_DWORD, &zero, 4);
+    info = Read();
+    EXPECT_EQ(info.typ, 3);
+    EXPECT_TRUE(info.needsElevation);
+    EXPECT_TRUE(info.desktopShortcut);
+    EXPECT_TRUE(info.defaultPdf);
+    EXPECT_FALSE(info.defaultComics);  // only the machine key's values count now
+    EXPECT_FALSE(info.defaultMarkdown);
+    EXPECT_STREQ(info.installationDir.CStr(), d.c_str());
+
+    ForgetExistingInstallationDir();
+    Remove(HKEY_CURRENT_USER, kUninstallRegKey);
+    EXPECT_EQ(Read().typ, 2);
+}
+
+TEST_F(PreviousInstall, MissingDesktopValueKeepsWhatTheRecordHeld) {
+    TestDir dir;
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir.Path(""));
+    PreviousInstallInfo info;
+    info.desktopShortcut = true;
+    std::string log = LoggedDuring([&] { GetPreviousInstallInfo(&info); });
+    EXPECT_TRUE(info.desktopShortcut);
+    EXPECT_NE(log.find("GetPreviousInstallInfo: desktop shortcut: 1\n"), std::string::npos) << log;
+}
+
+TEST_F(PreviousInstall, ExistingDirectoryIsCachedAfterTheFirstFind) {
+    TestDir dir;
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir.Path("vlpdf.exe"));
+    std::string first = GetExistingInstallationDir().CStr();
+    Remove(HKEY_CURRENT_USER, kUninstallRegKey);
+    std::string log = LoggedDuring([&] { EXPECT_EQ(std::string(GetExistingInstallationDir().CStr()), first); });
+    EXPECT_EQ(log, "");
+    std::string want = dir.Path("");
+    want.pop_back();
+    EXPECT_EQ(first, want);
+}
+
+TEST(InstallDir, ProgramFilesTestFollowsParentsCaseAndShortNames) {
+    std::string pf = ShellFolder(CSIDL_PROGRAM_FILES);
+    std::string pf86 = ShellFolder(CSIDL_PROGRAM_FILESX86);
+    wchar_t shortName[MAX_PATH] = {};
+    GetShortPathNameW(Wide(pf).c_str(), shortName, MAX_PATH);
+    std::string lower = pf;
+    for (char& c : lower) c = (char)tolower((unsigned char)c);
+    struct {
+        std::string path;
+        bool under;
+    } cases[] = {
+        {pf, true},
+        {pf + "\\vlpdf", true},
+        {lower + "\\vlpdf\\deeper", true},
+        {pf86 + "\\vlpdf", true},
+        {Narrow(shortName) + "\\vlpdf", true},
+        {pf + "-not\\vlpdf", false},
+        {ShellFolder(CSIDL_LOCAL_APPDATA) + "\\vlpdf", false},
+        {"", false},
+    };
+    for (auto& c : cases) {
+        TempArenaScope scope;
+        EXPECT_EQ(IsUnderProgramFiles(c.path.c_str()), c.under) << c.path;
+    }
+}
+
+TEST(InstallDir, WriteTestUsesTheNearestExistingDirectory) {
+    TestDir dir;
+    EXPECT_TRUE(CanWriteToDirectory(dir.Path("").c_str()));
+    EXPECT_TRUE(CanWriteToDirectory(dir.Path("not\\yet\\there").c_str()));
+    EXPECT_FALSE(std::filesystem::exists(Wide(dir.Path("not"))));
+    EXPECT_TRUE(std::filesystem::is_empty(Wide(dir.Path(""))));  // the probe file is gone
+    EXPECT_FALSE(CanWriteToDirectory("Q:\\no\\such\\drive"));
+    EXPECT_FALSE(CanWriteToDirectory("relative\\none"));
+    EXPECT_FALSE(CanWriteToDirectory(""));
+    // Under Wine this process is elevated; the rule still asks for it in Program Files.
+    EXPECT_TRUE(NeedsElevation((ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf").c_str(), false, true));
+    EXPECT_FALSE(NeedsElevation(dir.Path("vlpdf").c_str(), false, false));
+    EXPECT_TRUE(NeedsElevation("Q:\\no\\such\\drive", false, false));
+}
+
+TEST(InstallDir, DefaultsAndTheAllUsersToggle) {
+    prevInstall = PreviousInstallInfo();
+    prevInstall.installationDir = "D:\\Earlier\\vlpdf";
+    prevInstall.typ = 1;
+    std::string log = LoggedDuring([] { EXPECT_STREQ(GetDefaultInstallationDir(true, false).CStr(), "D:\\Earlier\\vlpdf"); });
+    EXPECT_EQ(log, "GetDefaultInstallationDir(forAllUsers=1, ignorePrev=0)\n  using D:\\Earlier\\vlpdf from previous install\n");
+    std::string pfDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf";
+    std::string userDir = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\vlpdf";
+    Flags cli;
+    cli.installer.installDir = "D:\\Earlier\\vlpdf";
+    log = LoggedDuring([&] { ForAllUsersStateChanged(&cli, true); });
+    EXPECT_TRUE(cli.installer.allUsers);
+    EXPECT_STREQ(cli.installer.installDir.CStr(), pfDir.c_str());
+    EXPECT_EQ(log, "ForAllUsersStateChanged() to 1\n"
+                   "GetDefaultInstallationDir(forAllUsers=1, ignorePrev=1)\n"
+                   "  using '" + pfDir + "' from GetSpecialFolderTemp(CSIDL_PROGRAM_FILES)\n"
+                   "ForAllUsersStateChanged: cli->installer.allUsers: 1, cli->installer.installDir: '" + pfDir +
+                   "', forAllUsers: 1\n");
+    log = LoggedDuring([&] { ForAllUsersStateChanged(&cli, false); });
+    EXPECT_FALSE(cli.installer.allUsers);
+    EXPECT_STREQ(cli.installer.installDir.CStr(), userDir.c_str());
+    EXPECT_NE(log.find("  using '" + userDir + "' from GetSpecialFolderTemp(CSIDL_LOCAL_APPDATA)\n"), std::string::npos);
+    prevInstall = PreviousInstallInfo();
+}
+
+TEST(InstallDir, InstallationFilePathIsJoinedAndLogged) {
+    std::string log = LoggedDuring([] {
+        EXPECT_STREQ(GetInstallationFilePath("C:\\P\\vlpdf", "PdfFilter.dll").CStr(), "C:\\P\\vlpdf\\PdfFilter.dll");
+    });
+    EXPECT_EQ(log, "GetInstallationFilePath(PdfFilter.dll) = > C:\\P\\vlpdf\\PdfFilter.dll\n");
+}
