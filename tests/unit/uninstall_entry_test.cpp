@@ -41,8 +41,8 @@ TEST(UninstallValues, PerUserAndAllUsersDifferOnlyInTheSuffix) {
               "Publisher=Quenmoor Network Technology Co., Ltd.\n"
               "UninstallString=\"C:\\Users\\u\\AppData\\Local\\vlpdf\\vlpdf.exe\" -uninstall\n"
               "QuietUninstallString=\"C:\\Users\\u\\AppData\\Local\\vlpdf\\vlpdf.exe\" -uninstall -silent\n"
-              "URLInfoAbout=https://velorapdf.com/support\n"
-              "URLUpdateInfo=https://velorapdf.com/support\n");
+              "URLInfoAbout=https://www.velorapdf.com/support\n"
+              "URLUpdateInfo=https://www.velorapdf.com/support\n");
     in.allUsers = true;
     in.installDir = "C:\\Program Files\\vlpdf\\";
     in.nameWithVersion = true;

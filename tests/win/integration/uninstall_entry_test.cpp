@@ -62,8 +62,8 @@ TEST_P(UninstallEntry, RoundTripWritesEveryValueAndRemovalLeavesNothing) {
     ExpectSz(root(), kKey, "Publisher", "Quenmoor Network Technology Co., Ltd.");
     ExpectSz(root(), kKey, "UninstallString", uninstall);
     ExpectSz(root(), kKey, "QuietUninstallString", uninstall + " -silent");
-    ExpectSz(root(), kKey, "URLInfoAbout", "https://velorapdf.com/support");
-    ExpectSz(root(), kKey, "URLUpdateInfo", "https://velorapdf.com/support");
+    ExpectSz(root(), kKey, "URLInfoAbout", "https://www.velorapdf.com/support");
+    ExpectSz(root(), kKey, "URLUpdateInfo", "https://www.velorapdf.com/support");
     EXPECT_EQ(Children(root(), kKey).size(), 13u);
     EXPECT_FALSE(KeyExists(other(), kKey));
     std::string rootName = allUsers ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
