@@ -18,8 +18,8 @@ bool ModuleInUse();
 using CreateFunc = HRESULT (*)(REFIID riid, void** out);
 
 struct ClassEntry {
-  const CLSID* clsid;
-  CreateFunc create;
+    const CLSID* clsid;
+    CreateFunc create;
 };
 
 // DllGetClassObject's work: a factory for a CLSID of the table, CLASS_E_CLASSNOTAVAILABLE
@@ -28,29 +28,29 @@ HRESULT GetClassObject(const ClassEntry* table, int count, REFCLSID clsid, REFII
 
 // Reference counting that keeps the module loaded while an object lives.
 class RefCounted {
- public:
-  RefCounted() { AddModuleRef(); }
-  virtual ~RefCounted() { ReleaseModuleRef(); }
-  ULONG AddRefImpl() { return (ULONG)InterlockedIncrement(&refs); }
-  ULONG ReleaseImpl() {
-    LONG n = InterlockedDecrement(&refs);
-    if (n == 0) delete this;
-    return (ULONG)n;
-  }
+  public:
+    RefCounted() { AddModuleRef(); }
+    virtual ~RefCounted() { ReleaseModuleRef(); }
+    ULONG AddRefImpl() { return (ULONG)InterlockedIncrement(&refs); }
+    ULONG ReleaseImpl() {
+        LONG n = InterlockedDecrement(&refs);
+        if (n == 0) delete this;
+        return (ULONG)n;
+    }
 
- private:
-  LONG refs = 0;
+  private:
+    LONG refs = 0;
 };
 
 // Builds an object with `new`, hands out riid, and deletes it again when that fails.
 template <class T>
 HRESULT CreateInstance(REFIID riid, void** out) {
-  T* obj = new (std::nothrow) T();
-  if (!obj) return E_OUTOFMEMORY;
-  obj->AddRef();
-  HRESULT hr = obj->QueryInterface(riid, out);
-  obj->Release();
-  return hr;
+    T* obj = new (std::nothrow) T();
+    if (!obj) return E_OUTOFMEMORY;
+    obj->AddRef();
+    HRESULT hr = obj->QueryInterface(riid, out);
+    obj->Release();
+    return hr;
 }
 
 }  // namespace com

@@ -10,9 +10,9 @@
 #include <string>
 
 struct PdfFacts {
-  int major = 0;  // from the "%PDF-M.m" header
-  int minor = 0;
-  int pages = 0;  // page objects ("/Type /Page"), 0 when none could be found
+    int major = 0;  // from the "%PDF-M.m" header
+    int minor = 0;
+    int pages = 0;  // page objects ("/Type /Page"), 0 when none could be found
 };
 
 // False when the bytes do not start with a PDF header (within the first 1024 bytes, as

@@ -24,57 +24,57 @@ constexpr int kWaitForOldWatcherMs = 5000;
 constexpr int kPollMs = 100;
 
 int Run() {
-  for (int waited = 0;; waited += kPollMs) {
-    // Manual reset: a set event stays set for every watcher that still holds it.
-    HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, kQuitEvent);
-    if (!quit) return 1;
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
-      WaitForSingleObject(quit, INFINITE);
-      CloseHandle(quit);
-      return 0;
+    for (int waited = 0;; waited += kPollMs) {
+        // Manual reset: a set event stays set for every watcher that still holds it.
+        HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, kQuitEvent);
+        if (!quit) return 1;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            WaitForSingleObject(quit, INFINITE);
+            CloseHandle(quit);
+            return 0;
+        }
+        if (WaitForSingleObject(quit, 0) == WAIT_TIMEOUT) {
+            CloseHandle(quit);  // another watcher runs in this session
+            return 0;
+        }
+        if (waited >= kWaitForOldWatcherMs) {
+            // Nobody is left to read the old signal: take the event over.
+            ResetEvent(quit);
+            WaitForSingleObject(quit, INFINITE);
+            CloseHandle(quit);
+            return 0;
+        }
+        CloseHandle(quit);
+        Sleep(kPollMs);
     }
-    if (WaitForSingleObject(quit, 0) == WAIT_TIMEOUT) {
-      CloseHandle(quit);  // another watcher runs in this session
-      return 0;
-    }
-    if (waited >= kWaitForOldWatcherMs) {
-      // Nobody is left to read the old signal: take the event over.
-      ResetEvent(quit);
-      WaitForSingleObject(quit, INFINITE);
-      CloseHandle(quit);
-      return 0;
-    }
-    CloseHandle(quit);
-    Sleep(kPollMs);
-  }
 }
 
 int Stop() {
-  HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, kQuitEvent);
-  if (!quit) return 0;
-  SetEvent(quit);
-  CloseHandle(quit);
-  return 0;
+    HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, kQuitEvent);
+    if (!quit) return 0;
+    SetEvent(quit);
+    CloseHandle(quit);
+    return 0;
 }
 
 bool IsSwitch(const wchar_t* arg, const wchar_t* name) {
-  return (arg[0] == L'/' || arg[0] == L'-') && lstrcmpiW(arg + 1, name) == 0;
+    return (arg[0] == L'/' || arg[0] == L'-') && lstrcmpiW(arg + 1, name) == 0;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (!argv) return 1;
-  int rc;
-  if (argc == 1 || (argc == 2 && IsSwitch(argv[1], L"on"))) {
-    rc = Run();
-  } else if (argc == 2 && IsSwitch(argv[1], L"off")) {
-    rc = Stop();
-  } else {
-    rc = 2;
-  }
-  LocalFree(argv);
-  return rc;
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 1;
+    int rc;
+    if (argc == 1 || (argc == 2 && IsSwitch(argv[1], L"on"))) {
+        rc = Run();
+    } else if (argc == 2 && IsSwitch(argv[1], L"off")) {
+        rc = Stop();
+    } else {
+        rc = 2;
+    }
+    LocalFree(argv);
+    return rc;
 }

@@ -9,10 +9,10 @@
 #endif
 
 struct TovarinDocInfo {
-  uint64_t fileSize;
-  int32_t pdfMajor;  // 0 when the file is not a PDF
-  int32_t pdfMinor;
-  int32_t pages;
+    uint64_t fileSize;
+    int32_t pdfMajor;  // 0 when the file is not a PDF
+    int32_t pdfMinor;
+    int32_t pages;
 };
 
 // The library's version as 0xMMmm (0x0307 for 3.7).

@@ -149,7 +149,7 @@ struct ComCase {
     const char* name;
     const wchar_t* dll;
     CLSID clsid;
-    IID iid;  // an interface the object must have
+    IID iid;        // an interface the object must have
     CLSID foreign;  // a class this DLL does not serve
 };
 
@@ -191,8 +191,8 @@ std::vector<ComCase> ComCases() {
         {"SearchFilter", L"PdfFilter.dll", kFilterClsid, IID_IFilter, kPreviewPdf},
         {"OfficeAddin", L"plugins\\officeplugin\\vloffice64.dll", kOfficeAddin, IID_IDispatch, kFilterClsid},
     };
-    static const char* const kPreviewNames[] = {"PreviewPdf", "PreviewComic", "PreviewTga", "PreviewDjvu",
-                                                "PreviewXps", "PreviewEpub", "PreviewFictionBook"};
+    static const char* const kPreviewNames[] = {"PreviewPdf", "PreviewComic", "PreviewTga",        "PreviewDjvu",
+                                                "PreviewXps", "PreviewEpub",  "PreviewFictionBook"};
     for (size_t i = 0; i < std::size(kPreviewClsids); i++) {
         cases.push_back({kPreviewNames[i], L"PdfPreview.dll", kPreviewClsids[i], IID_IThumbnailProvider, kFilterClsid});
     }
@@ -347,8 +347,8 @@ std::wstring ReadMachineGuid() {
 
 bool WriteMachineGuid(const std::wstring& guid) {
     HKEY key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCryptographyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kCryptographyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
         return false;
     }
     LSTATUS st = RegSetValueExW(key, L"MachineGuid", 0, REG_SZ, (const BYTE*)guid.c_str(),
@@ -511,8 +511,8 @@ TEST(Reader, SaysWhatItIsInsteadOfUninstallingOrPrinting) {
 }
 
 TEST(Reader, CarriesTheIconsTheAssociationsNameAndVersion37) {
-    HMODULE exe = LoadLibraryExW(Stage(L"vlpdf.exe").c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE exe =
+        LoadLibraryExW(Stage(L"vlpdf.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(exe, nullptr);
     std::vector<std::string> firstImages;
     for (int id : {1, 3, 4, 5, 6, 7, 8, 9, 10}) {
