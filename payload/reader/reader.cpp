@@ -111,6 +111,10 @@ LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (text) SetWindowPos(text, nullptr, 16, 16, LOWORD(lp) - 32, HIWORD(lp) - 32, SWP_NOZORDER);
             return 0;
         }
+        case WM_CTLCOLORSTATIC:
+            // The text sits on the window's own background, not on a dialog-grey box.
+            SetBkColor((HDC)wp, GetSysColor(COLOR_WINDOW));
+            return (LRESULT)GetSysColorBrush(COLOR_WINDOW);
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;

@@ -542,6 +542,34 @@ TEST(Reader, CarriesTheIconsTheAssociationsNameAndVersion37) {
     EXPECT_EQ(fixed->dwProductVersionLS, 0u);
 }
 
+// Needs a display: run by product_window_test.sh under Xvfb, skipped (and reported so) in
+// the suite run without one.
+TEST(ReaderWindow, ShowsNameVersionAndTheDocument) {
+    if (!GetEnvironmentVariableW(L"DISPLAY", nullptr, 0)) GTEST_SKIP() << "no display";
+    std::wstring guide = Stage(L"vlpdf-quickstart.pdf");
+    Process reader(Stage(L"vlpdf.exe"), L"-page 2 \"" + guide + L"\"");
+    ASSERT_TRUE(reader.Started());
+    // The window is found as soon as it exists; its text control comes a moment later.
+    HWND wnd = nullptr;
+    for (int i = 0; i < 100 && !(wnd && GetDlgItem(wnd, 1) && IsWindowVisible(wnd)); i++) {
+        Sleep(100);
+        wnd = FindWindowW(L"VLPDF_STANDIN_READER", nullptr);
+    }
+    ASSERT_NE(wnd, nullptr) << "no reader window";
+    ASSERT_TRUE(IsWindowVisible(wnd));
+    wchar_t title[256] = L"";
+    GetWindowTextW(wnd, title, 256);
+    EXPECT_STREQ(title, L"vlpdf-quickstart.pdf - VeloraPDF 3.7");
+    wchar_t text[2048] = L"";
+    ASSERT_TRUE(GetDlgItem(wnd, 1));
+    SendMessageW(GetDlgItem(wnd, 1), WM_GETTEXT, 2048, (LPARAM)text);
+    std::wstring shown = text;
+    EXPECT_EQ(shown.rfind(L"VeloraPDF 3.7 (stand-in reader)\r\n", 0), 0u);
+    EXPECT_NE(shown.find(L"Document: " + guide + L"\r\nPDF 1.4, 2 pages, "), std::wstring::npos);
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(reader.Wait(5000).exitCode, 0u);
+}
+
 TEST(Cli, DescribesAndReadsPdfDocuments) {
     std::wstring cli = Stage(L"vlpdf-cli.exe");
     std::wstring guide = L"\"" + Stage(L"vlpdf-quickstart.pdf") + L"\"";
