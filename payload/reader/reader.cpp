@@ -1,0 +1,188 @@
+// The stand-in reader: a window that shows the product, its version and the document it
+// was started with. It uses the reader's two libraries, as the real reader does, so that
+// a running reader holds them loaded.
+//
+// Command lines it meets, from the shell and from the uninstall entry:
+//   vlpdf.exe [options] [file]                 a window for the file (options are ignored)
+//   vlpdf.exe -print-to-default file           cannot print: says so, exit code 1
+//   vlpdf.exe -print-to printer file           cannot print: says so, exit code 1
+//   vlpdf.exe -uninstall [-all-users] [-silent] uninstalls nothing: says so, exit code 1
+// With -silent (or -s) the message goes to standard output only; otherwise it is also
+// shown in a message box.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <stdio.h>
+#include <wchar.h>
+
+#include <string>
+
+#include "common/product_info.h"
+#include "tovarinpdf/tovarinpdf.h"
+#include "usersdk/usersdk.h"
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VLPDF_STANDIN_READER";
+constexpr wchar_t kTitle[] = VLPDF_PRODUCT_NAME L" " VLPDF_PRODUCT_VERSION;
+
+// Reader options that take a value: the value is not the document.
+const wchar_t* const kValueOptions[] = {
+    L"page",           L"view",           L"zoom",      L"scroll",         L"named-dest", L"nameddest",
+    L"lang",           L"appdata",        L"plugin",    L"print-settings", L"bg-color",   L"bgcolor",
+    L"inverse-search", L"forward-search", L"fwdsearch", L"install-dir",    L"d",          L"print-to",
+};
+
+struct Command {
+    bool uninstall = false;
+    bool silent = false;
+    bool print = false;
+    std::wstring file;
+};
+
+bool IsOption(const wchar_t* arg, const wchar_t* name) {
+    if (arg[0] != L'-' && arg[0] != L'/') return false;
+    return _wcsicmp(arg + 1, name) == 0;
+}
+
+Command ParseCommand(int argc, wchar_t** argv) {
+    Command cmd;
+    for (int i = 1; i < argc; i++) {
+        const wchar_t* a = argv[i];
+        if (IsOption(a, L"uninstall")) {
+            cmd.uninstall = true;
+        } else if (IsOption(a, L"silent") || IsOption(a, L"s")) {
+            cmd.silent = true;
+        } else if (IsOption(a, L"print-to-default") || IsOption(a, L"print-to")) {
+            cmd.print = true;
+            if (IsOption(a, L"print-to") && i + 1 < argc) i++;  // the printer
+        } else if (a[0] == L'-') {
+            for (const wchar_t* opt : kValueOptions) {
+                if (IsOption(a, opt) && i + 1 < argc) {
+                    i++;
+                    break;
+                }
+            }
+        } else if (cmd.file.empty()) {
+            cmd.file = a;
+        }
+    }
+    return cmd;
+}
+
+// Standard output of a GUI program: usable when the caller redirected it.
+void WriteStdout(const std::wstring& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE) return;
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string utf8((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), utf8.data(), n, nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(out, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
+}
+
+int Refuse(const Command& cmd, const std::wstring& message) {
+    WriteStdout(message + L"\r\n");
+    if (!cmd.silent) MessageBoxW(nullptr, message.c_str(), kTitle, MB_OK | MB_ICONINFORMATION);
+    return 1;
+}
+
+std::wstring DescribeFile(const std::wstring& file) {
+    if (file.empty()) return L"No document was given.";
+    TovarinDocInfo info;
+    int rc = tovarin_probe_file(file.c_str(), &info);
+    wchar_t line[200];
+    if (rc == 0) {
+        swprintf(line, ARRAYSIZE(line), L"PDF %d.%d, %d page%ls, %llu bytes", info.pdfMajor, info.pdfMinor, info.pages,
+                 info.pages == 1 ? L"" : L"s", (unsigned long long)info.fileSize);
+    } else if (rc == -1) {
+        swprintf(line, ARRAYSIZE(line), L"Not a PDF document, %llu bytes", (unsigned long long)info.fileSize);
+    } else {
+        swprintf(line, ARRAYSIZE(line), L"Cannot be read (error %d)", rc);
+    }
+    return L"Document: " + file + L"\n" + line;
+}
+
+// The text lives in a static control, so that tools (and tests) read it with WM_GETTEXT.
+LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_SIZE: {
+            HWND text = GetDlgItem(wnd, 1);
+            if (text) SetWindowPos(text, nullptr, 16, 16, LOWORD(lp) - 32, HIWORD(lp) - 32, SWP_NOZORDER);
+            return 0;
+        }
+        case WM_CTLCOLORSTATIC:
+            // The text sits on the window's own background, not on a dialog-grey box.
+            SetBkColor((HDC)wp, GetSysColor(COLOR_WINDOW));
+            return (LRESULT)GetSysColorBrush(COLOR_WINDOW);
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+int ShowReaderWindow(HINSTANCE inst, const Command& cmd, int show) {
+    int v = tovarin_version();
+    wchar_t head[160];
+    swprintf(head, ARRAYSIZE(head), L"%ls %ls (stand-in reader)\nLibrary %d.%d, SDK %ls\n\n", VLPDF_PRODUCT_NAME,
+             VLPDF_PRODUCT_VERSION, v >> 8, v & 0xFF, UserSDK_Version());
+    std::wstring text = head + DescribeFile(cmd.file);
+    // A static control shows line breaks as CR LF only.
+    for (size_t i = 0; (i = text.find(L'\n', i)) != std::wstring::npos; i += 2) text.insert(i, 1, L'\r');
+
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = inst;
+    wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
+    wc.hIconSm = (HICON)LoadImageW(inst, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                   GetSystemMetrics(SM_CYSMICON), 0);
+    wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&wc)) return (int)GetLastError();
+
+    std::wstring title = kTitle;
+    if (!cmd.file.empty()) {
+        size_t slash = cmd.file.find_last_of(L"\\/");
+        title = cmd.file.substr(slash == std::wstring::npos ? 0 : slash + 1) + L" - " + title;
+    }
+    HWND wnd = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640,
+                               360, nullptr, nullptr, inst, nullptr);
+    if (!wnd) return (int)GetLastError();
+    HWND label = CreateWindowExW(0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 16, 16, 600,
+                                 300, wnd, (HMENU)1, inst, nullptr);
+    if (label) SendMessageW(label, WM_SETFONT, (WPARAM)GetStockObject(DEFAULT_GUI_FONT), FALSE);
+    RECT client;
+    GetClientRect(wnd, &client);
+    SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    ShowWindow(wnd, show);
+    UpdateWindow(wnd);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int show) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    Command cmd = argv ? ParseCommand(argc, argv) : Command{};
+    if (argv) LocalFree(argv);
+
+    if (cmd.uninstall) {
+        return Refuse(cmd, std::wstring(L"This is the stand-in ") + kTitle +
+                               L" reader; it cannot uninstall. Nothing was removed: delete the installation folder and "
+                               L"the VeloraPDF registry entries by hand.");
+    }
+    if (cmd.print) {
+        return Refuse(cmd, std::wstring(L"This is the stand-in ") + kTitle + L" reader; it cannot print" +
+                               (cmd.file.empty() ? L"." : L" '" + cmd.file + L"'."));
+    }
+    return ShowReaderWindow(inst, cmd, show);
+}
