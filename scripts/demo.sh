@@ -10,6 +10,7 @@ exe=build/win64/src/main/VeloraPDF-3.7-install.exe
 # Never let a demo run report anything anywhere.
 export VLPDF_STATS_OFF=1
 
-echo "== $(basename "$exe"): $(stat -c %s "$exe") bytes"
+echo "== $(basename "$exe"): $(stat -c %s "$exe") bytes, carrying these files:"
+build/host/tools/mkpak/mkpak list "$exe"
 echo "== running: wine $(basename "$exe") -h"
 scripts/with-wineserver "$wine_root" scripts/wine-run "$wine_root" "$exe" -h | tr -d '\r'
