@@ -16,3 +16,19 @@ bool CreateForFile(StrView filePath) {
     return CreateAll(path::GetDirTemp(filePath));
 }
 }  // namespace dir
+
+namespace dir {
+bool IsNameSurrogate(uint32_t attrs, uint32_t reparseTag) {
+    return (attrs & kAttrReparsePoint) && (reparseTag & 0x20000000);
+}
+
+bool IsWalkFile(uint32_t attrs, uint32_t reparseTag) {
+    if (attrs & (kAttrDirectory | kAttrDevice | kAttrTemporary)) {
+        return false;
+    }
+    if (attrs & kAttrReparsePoint) {
+        return !IsNameSurrogate(attrs, reparseTag);
+    }
+    return !(attrs & kAttrOffline);
+}
+}  // namespace dir
