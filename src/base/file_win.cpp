@@ -199,12 +199,23 @@ bool WriteFile(StrView path, StrView data) {
         SetLastError(err);
         return false;
     }
-    DWORD written = 0;
-    BOOL ok = ::WriteFile(h, data.s, (DWORD)data.len, &written, nullptr);
-    DWORD err = ok ? 0 : GetLastError();
-    if (!ok || written != (DWORD)data.len) {
+    // Windows writes a disk file in one call or fails. Wine reports a short write as a
+    // success when the disk fills up; writing the rest then fails with the real error.
+    DWORD total = 0;
+    BOOL ok = TRUE;
+    DWORD err = 0;
+    while (ok && total < (DWORD)data.len) {
+        DWORD written = 0;
+        ok = ::WriteFile(h, data.s + total, (DWORD)data.len - total, &written, nullptr);
+        err = ok ? 0 : GetLastError();
+        total += written;
+        if (ok && written == 0) {
+            break;
+        }
+    }
+    if (!ok || total != (DWORD)data.len) {
         Logf("file::WriteFile: WriteFile failed for '%s' ok=%d wrote=%u want=%zu lastError=%u\n",
-             str::DupTemp(path).CStr(), (int)ok, (unsigned)written, (size_t)data.len, (unsigned)err);
+             str::DupTemp(path).CStr(), (int)ok, (unsigned)total, (size_t)data.len, (unsigned)err);
         CloseHandle(h);
         SetLastError(err);
         return false;

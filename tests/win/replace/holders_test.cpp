@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "base/file.h"
+#include "replace/holders.h"
+#include "replace_test_util.h"
+
+namespace {
+// A copy of the empty test DLL under a product name.
+std::string PlaceLibrary(TestDir& dir, const std::string& name) {
+    std::string path = dir.Path(name);
+    CopyFileA(HelperPath("held_lib.dll").c_str(), path.c_str(), FALSE);
+    return path;
+}
+}  // namespace
+
+TEST(KillProcessesWithModule, FileNobodyHasLoadedKillsNothing) {
+    TestDir dir;
+    std::string path = PlaceLibrary(dir, "PdfPreview.dll");
+    LogCapture log;
+    EXPECT_EQ(KillProcessesWithModule(path.c_str()), 0);
+    EXPECT_EQ(log.Text(), "KillProcessesWithModule: '" + path + "'\n");
+}
+
+TEST(KillProcessesWithModule, TerminatesEveryProcessThatLoadedTheFile) {
+    TestDir dir;
+    std::string path = PlaceLibrary(dir, "PdfPreview.dll");
+    Holder a, b, other;
+    ASSERT_TRUE(a.Start("load", path));
+    ASSERT_TRUE(b.Start("load", path));
+    std::string otherLib = PlaceLibrary(dir, "PdfFilter.dll");
+    ASSERT_TRUE(other.Start("load", otherLib));
+    LogCapture log;
+
+    EXPECT_EQ(KillProcessesWithModule(path.c_str()), 2);
+
+    EXPECT_FALSE(a.Running());
+    EXPECT_FALSE(b.Running());
+    EXPECT_TRUE(other.Running());
+    EXPECT_TRUE(log.Has("KillProcWithIdAndModule() processId=" + std::to_string(a.Pid()) + ", modulePath=" + path +
+                        "\n"))
+        << log.Text();
+    EXPECT_TRUE(log.Has("  killed process with id " + std::to_string(b.Pid()) + "\n"));
+}
+
+// The installer may have the very file loaded itself (extracting into its own folder): it
+// must never terminate itself while freeing the file.
+TEST(KillProcessesWithModule, NeverTerminatesTheInstallersOwnProcess) {
+    TestDir dir;
+    std::string path = PlaceLibrary(dir, "libtovarinpdf.dll");
+    HMODULE lib = LoadLibraryA(path.c_str());
+    ASSERT_NE(lib, nullptr);
+    EXPECT_EQ(KillProcessesWithModule(path.c_str()), 0);
+    EXPECT_FALSE(KillProcWithIdAndModule(GetCurrentProcessId(), path.c_str()));
+    EXPECT_FALSE(KillProcWithId(GetCurrentProcessId()));
+    FreeLibrary(lib);
+}
+
+TEST(ProcessUsesModule, MatchesEitherPathOfAPair) {
+    TestDir dir;
+    std::string path = PlaceLibrary(dir, "PdfPreview.dll");
+    std::string unused = dir.Path("PdfFilter.dll");
+    Holder holder;
+    ASSERT_TRUE(holder.Start("load", path));
+    HMODULE own = LoadLibraryA(path.c_str());
+    struct Case {
+        DWORD pid;
+        std::string a, b;
+        bool expected;
+    } cases[] = {
+        {holder.Pid(), path, "", true},
+        {holder.Pid(), "", path, true},
+        {holder.Pid(), unused, path, true},
+        {holder.Pid(), unused, "", false},
+        {holder.Pid(), "", "", false},
+        {0, path, path, false},
+        {GetCurrentProcessId(), path, path, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProcessUsesModule(c.pid, c.a.c_str(), c.b.c_str()), c.expected) << c.pid << " " << c.a << " " << c.b;
+    }
+    FreeLibrary(own);
+}
+
+TEST(KillProcessesUsingInstallationDir, TerminatesReaderAndPreviewHost) {
+    TestDir dir;
+    std::string preview = PlaceLibrary(dir, "PdfPreview.dll");
+    std::string reader = dir.Path("vlpdf.exe");
+    CopyOrFail(HelperPath("file_holder.exe"), reader);
+    Holder previewHost, readerProcess, unrelated;
+    ASSERT_TRUE(previewHost.Start("load", preview));
+    ASSERT_TRUE(readerProcess.Start("wait", reader, reader));
+    ASSERT_TRUE(unrelated.Start("wait", dir.Path("nothing")));
+    LogCapture log;
+
+    EXPECT_TRUE(KillProcessesUsingInstallationDir(dir.Path("").substr(0, dir.Path("").size() - 1).c_str()));
+
+    EXPECT_FALSE(previewHost.Running());
+    EXPECT_FALSE(readerProcess.Running());
+    EXPECT_TRUE(unrelated.Running());
+    EXPECT_TRUE(log.Has("  attempting to kill process " + std::to_string(previewHost.Pid()) + " 'file_holder.exe'\n"))
+        << log.Text();
+    EXPECT_TRUE(log.Has("  attempting to kill process " + std::to_string(readerProcess.Pid()) + " 'vlpdf.exe'\n"));
+    EXPECT_TRUE(log.Has("  KillProcWithId(" + std::to_string(readerProcess.Pid()) + ") returned 1\n"));
+}
+
+TEST(KillProcessesUsingInstallationDir, EmptyDirIsNothingToDo) {
+    LogCapture log;
+    EXPECT_TRUE(KillProcessesUsingInstallationDir(""));
+    EXPECT_EQ(log.Text(), "KillProcessesUsingInstallationDir('')\n");
+}
+
+TEST(StopWatcher, SetsTheQuitEventAndTerminatesTheWatcher) {
+    TestDir dir;
+    std::string base = dir.Path("");
+    base.pop_back();
+    CreateDirectoryA(dir.Path("plugins").c_str(), nullptr);
+    CreateDirectoryA(dir.Path("plugins\\pdfwatch").c_str(), nullptr);
+    std::string watcher = dir.Path("plugins\\pdfwatch\\vlpdf-watch.exe");
+    CopyOrFail(HelperPath("file_holder.exe"), watcher);
+    Holder holder;
+    ASSERT_TRUE(holder.Start("wait", watcher, watcher));
+    HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, L"Local\\vlpdf-watch-quit");
+    ASSERT_NE(quit, nullptr);
+
+    StopWatcher(base.c_str());
+
+    EXPECT_EQ(WaitForSingleObject(quit, 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(holder.Running());
+    CloseHandle(quit);
+}
+
+// Wine has no Windows Search service; the print spooler really stops and starts.
+TEST(Services, WindowsSearchMissingIsLoggedAndSpoolerStops) {
+    {
+        LogCapture log;
+        StopWindowsSearchService();
+        EXPECT_EQ(log.Text(), "StopServiceAndDependents('WSearch'): OpenService failed err=1060\n");
+    }
+    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    ASSERT_NE(scm, nullptr);
+    SC_HANDLE spooler = OpenServiceW(scm, L"Spooler", SERVICE_START | SERVICE_QUERY_STATUS);
+    ASSERT_NE(spooler, nullptr);
+    StartServiceW(spooler, 0, nullptr);
+    SERVICE_STATUS st{};
+    for (int i = 0; i < 100 && QueryServiceStatus(spooler, &st) && st.dwCurrentState != SERVICE_RUNNING; i++) {
+        Sleep(50);
+    }
+    ASSERT_EQ(st.dwCurrentState, (DWORD)SERVICE_RUNNING);
+    {
+        LogCapture log;
+        StopServiceAndDependents(scm, "Spooler", 0);
+        EXPECT_EQ(log.Text(),
+                  "StopServiceAndDependents('Spooler'): stop requested\nStopServiceAndDependents('Spooler'): stopped\n");
+    }
+    {
+        LogCapture log;
+        StopServiceAndDependents(scm, "Spooler", 0);
+        StopServiceAndDependents(scm, "Spooler", 1);
+        StopServiceAndDependents(scm, "Spooler", 9);
+        EXPECT_EQ(log.Text(), "StopServiceAndDependents('Spooler'): already stopped\n");
+    }
+    CloseServiceHandle(spooler);
+    CloseServiceHandle(scm);
+}
+
+TEST(ProcessesHoldingFile, EmptyPathAndWinesEmptyHolderList) {
+    EXPECT_STREQ(ProcessesHoldingFileTemp("").CStr(), "");
+    TestDir dir;
+    std::string path = dir.Path("PdfFilter.dll");
+    WriteBytes(path, "x");
+    Holder holder;
+    ASSERT_TRUE(holder.Start("open", path));
+    LogCapture log;
+    // Wine's Restart Manager names no holder; Windows would list file_holder.exe here.
+    EXPECT_STREQ(ProcessesHoldingFileTemp(path.c_str()).CStr(), "");
+    EXPECT_TRUE(log.Has("ProcessesHoldingFile: no holders for '" + path + "'\n") ||
+                log.Has("ProcessesHoldingFile: RmStartSession failed err="))
+        << log.Text();
+}
