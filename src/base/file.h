@@ -75,6 +75,10 @@ class Walk {
 
   private:
     bool OpenNext();
+    // The next directory to list (owned by current_ from then on), or null at the end.
+    bool PopDirectory();
+    void Push(StrView dir);
+    void DropPending();
     Vec<char*> stack_;  // directories still to list (heap copies)
     char* current_ = nullptr;
     void* find_ = nullptr;

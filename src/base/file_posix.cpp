@@ -131,37 +131,21 @@ bool CreateOne(StrView path) {
 }  // namespace dir
 
 namespace dir {
-Walk::Walk(StrView dir, bool yieldFiles, bool yieldDirs, bool recurse)
-    : files_(yieldFiles), dirs_(yieldDirs), recurse_(recurse) {
-    StrView copy = str::Dup(nullptr, dir);
-    if (copy.s) {
-        stack_.Append((char*)copy.s);
-    }
-}
-
 Walk::~Walk() {
     if (find_) {
         closedir((DIR*)find_);
     }
     free(current_);
-    for (int32_t i = 0; i < stack_.len; i++) {
-        free(stack_.els[i]);
-    }
+    DropPending();
 }
 
 bool Walk::OpenNext() {
-    free(current_);
-    current_ = nullptr;
-    if (stack_.len == 0) {
+    if (!PopDirectory()) {
         return false;
     }
-    current_ = stack_.els[--stack_.len];
     find_ = opendir(NativePathTemp(current_));
     if (!find_) {
-        for (int32_t i = 0; i < stack_.len; i++) {
-            free(stack_.els[i]);
-        }
-        stack_.len = 0;
+        DropPending();
         return false;
     }
     return true;
@@ -190,10 +174,7 @@ bool Walk::Next(WalkEntry* e) {
         bool isDir = S_ISDIR(st.st_mode);
         bool isFile = S_ISREG(st.st_mode);
         if (isDir && recurse_) {
-            StrView copy = str::Dup(nullptr, full);
-            if (copy.s) {
-                stack_.Append((char*)copy.s);
-            }
+            Push(full);
         }
         if ((isFile && files_) || (isDir && dirs_)) {
             e->name = name;

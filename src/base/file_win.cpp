@@ -35,23 +35,23 @@ std::mutex gDriveTypeLock;
 netcache::DriveTypeCache gDriveTypes;
 
 UINT DriveTypeOf(char letter) {
+    uint64_t now = TickCountMs();
+    uint32_t type = 0;
+    {
+        std::lock_guard<std::mutex> guard(gDriveTypeLock);
+        if (gDriveTypes.Lookup(letter, now, &type)) {
+            return type;
+        }
+    }
     WCHAR root[4] = {(WCHAR)letter, L':', L'\\', 0};
-    return GetDriveTypeW(root);
+    type = GetDriveTypeW(root);
+    std::lock_guard<std::mutex> guard(gDriveTypeLock);
+    gDriveTypes.Record(letter, type, now);
+    return type;
 }
 
 bool IsNetworkDrive(char letter) {
-    uint64_t now = TickCountMs();
-    bool isNetwork = false;
-    {
-        std::lock_guard<std::mutex> guard(gDriveTypeLock);
-        if (gDriveTypes.Lookup(letter, now, &isNetwork)) {
-            return isNetwork;
-        }
-    }
-    isNetwork = DriveTypeOf(letter) == DRIVE_REMOTE;
-    std::lock_guard<std::mutex> guard(gDriveTypeLock);
-    gDriveTypes.Record(letter, isNetwork, now);
-    return isNetwork;
+    return DriveTypeOf(letter) == DRIVE_REMOTE;
 }
 
 bool QueryAttributes(StrView path, FileAttrData* data) {
@@ -304,33 +304,20 @@ bool CreateOne(StrView path) {
     return CreateDirectoryW(W(path), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-Walk::Walk(StrView dir, bool yieldFiles, bool yieldDirs, bool recurse)
-    : files_(yieldFiles), dirs_(yieldDirs), recurse_(recurse) {
-    StrView copy = str::Dup(nullptr, dir);
-    if (copy.s) {
-        stack_.Append((char*)copy.s);
-    }
-}
-
 Walk::~Walk() {
     if (find_) {
         FindClose((HANDLE)find_);
     }
     free(current_);
     free(data_);
-    for (int32_t i = 0; i < stack_.len; i++) {
-        free(stack_.els[i]);
-    }
+    DropPending();
 }
 
 // Lists the most recently pushed directory; its first entry waits in data_.
 bool Walk::OpenNext() {
-    free(current_);
-    current_ = nullptr;
-    if (stack_.len == 0) {
+    if (!PopDirectory()) {
         return false;
     }
-    current_ = stack_.els[--stack_.len];
     if (!data_) {
         data_ = malloc(sizeof(WIN32_FIND_DATAW));
         if (!data_) {
@@ -339,10 +326,7 @@ bool Walk::OpenNext() {
     }
     HANDLE h = FindFirstFileW(W(path::JoinTemp(current_, "*")), (WIN32_FIND_DATAW*)data_);
     if (h == INVALID_HANDLE_VALUE) {
-        for (int32_t i = 0; i < stack_.len; i++) {
-            free(stack_.els[i]);
-        }
-        stack_.len = 0;
+        DropPending();
         return false;
     }
     find_ = h;
@@ -373,10 +357,7 @@ bool Walk::Next(WalkEntry* e) {
         }
         StrView full = path::JoinTemp(current_, name);
         if (isDir && recurse_ && !IsNameSurrogate(attrs, tag)) {
-            StrView copy = str::Dup(nullptr, full);
-            if (copy.s) {
-                stack_.Append((char*)copy.s);
-            }
+            Push(full);
         }
         if ((isFile && files_) || (isDir && dirs_)) {
             e->name = name;

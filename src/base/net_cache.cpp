@@ -135,22 +135,22 @@ int DriveIndex(char letter) {
 }
 }  // namespace
 
-bool DriveTypeCache::Lookup(char letter, uint64_t now, bool* isNetwork) const {
+bool DriveTypeCache::Lookup(char letter, uint64_t now, uint32_t* type) const {
     int i = DriveIndex(letter);
     if (i < 0 || !drives_[i].known || now - drives_[i].time > kDriveTypeValidMs) {
         return false;
     }
-    *isNetwork = drives_[i].isNetwork;
+    *type = drives_[i].type;
     return true;
 }
 
-void DriveTypeCache::Record(char letter, bool isNetwork, uint64_t now) {
+void DriveTypeCache::Record(char letter, uint32_t type, uint64_t now) {
     int i = DriveIndex(letter);
     if (i < 0) {
         return;
     }
     drives_[i].known = true;
-    drives_[i].isNetwork = isNetwork;
+    drives_[i].type = type;
     drives_[i].time = now;
 }
 

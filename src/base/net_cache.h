@@ -74,16 +74,17 @@ class RootList {
     int32_t cap_ = 0;
 };
 
-// Whether each drive letter is a network drive; an answer is reused for a minute.
+// The system's type of each drive letter (network, fixed, removable...); an answer is
+// reused for a minute.
 class DriveTypeCache {
   public:
-    bool Lookup(char letter, uint64_t now, bool* isNetwork) const;
-    void Record(char letter, bool isNetwork, uint64_t now);
+    bool Lookup(char letter, uint64_t now, uint32_t* type) const;
+    void Record(char letter, uint32_t type, uint64_t now);
 
   private:
     struct Entry {
         bool known = false;
-        bool isNetwork = false;
+        uint32_t type = 0;
         uint64_t time = 0;
     };
     Entry drives_[26];

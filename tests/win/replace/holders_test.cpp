@@ -6,6 +6,12 @@
 #include "replace_test_util.h"
 
 namespace {
+constexpr int kSelfKillSurvived = 77;
+}  // namespace
+
+int SelfKillCheck(const char* libraryPath);
+
+namespace {
 // A copy of the empty test DLL under a product name.
 std::string PlaceLibrary(TestDir& dir, const std::string& name) {
     std::string path = dir.Path(name);
@@ -44,16 +50,37 @@ TEST(KillProcessesWithModule, TerminatesEveryProcessThatLoadedTheFile) {
 }
 
 // The installer may have the very file loaded itself (extracting into its own folder): it
-// must never terminate itself while freeing the file.
+// must never terminate itself while freeing the file. A process that terminated itself
+// would end with exit code 0 like a passing test, so a child of this program does it and
+// tells by its exit code that it survived (see SelfKillCheck).
 TEST(KillProcessesWithModule, NeverTerminatesTheInstallersOwnProcess) {
     TestDir dir;
     std::string path = PlaceLibrary(dir, "libtovarinpdf.dll");
-    HMODULE lib = LoadLibraryA(path.c_str());
-    ASSERT_NE(lib, nullptr);
-    EXPECT_EQ(KillProcessesWithModule(path.c_str()), 0);
-    EXPECT_FALSE(KillProcWithIdAndModule(GetCurrentProcessId(), path.c_str()));
-    EXPECT_FALSE(KillProcWithId(GetCurrentProcessId()));
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string cmd = std::string("\"") + self + "\" self-kill-check \"" + path + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, (DWORD)kSelfKillSurvived);
+}
+
+int SelfKillCheck(const char* libraryPath) {
+    HMODULE lib = LoadLibraryA(libraryPath);
+    if (!lib) {
+        return 2;
+    }
+    bool survived = KillProcessesWithModule(libraryPath) == 0 &&
+                    !KillProcWithIdAndModule(GetCurrentProcessId(), libraryPath) &&
+                    !KillProcWithId(GetCurrentProcessId());
     FreeLibrary(lib);
+    return survived ? kSelfKillSurvived : 3;
 }
 
 TEST(ProcessUsesModule, MatchesEitherPathOfAPair) {
