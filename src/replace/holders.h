@@ -9,6 +9,17 @@ void StopWindowsSearchService();
 // manager is the service manager's handle.
 void StopServiceAndDependents(void* manager, StrView name, int depth);
 bool WaitServiceStopped(void* service, StrView name);
+
+struct ServiceName {
+    StrView name;
+    StrView displayName;
+};
+// The active dependents of a service (names in the temporary arena); false when they
+// cannot be listed, with the system error left as the last error. Wine never reports a
+// dependent, so tests put their own list here to see the order and the depth limit.
+using DependentServicesFunc = bool (*)(void* service, Vec<ServiceName>* out);
+extern DependentServicesFunc gDependentServicesFunc;
+bool SystemDependentServices(void* service, Vec<ServiceName>* out);
 void StartWindowsSearchService();
 
 // "• %s (pid %u)" per process that the Restart Manager names as holding the file, lines

@@ -45,6 +45,29 @@ bool WaitServiceStopped(void* service, StrView name) {
     }
 }
 
+DependentServicesFunc gDependentServicesFunc = SystemDependentServices;
+
+// Only when the system answers the size query with "more data" and a size are they listed.
+bool SystemDependentServices(void* service, Vec<ServiceName>* out) {
+    DWORD needed = 0, count = 0;
+    if (EnumDependentServicesW((SC_HANDLE)service, SERVICE_ACTIVE, nullptr, 0, &needed, &count) ||
+        GetLastError() != ERROR_MORE_DATA || needed == 0) {
+        return true;
+    }
+    auto* deps = (ENUM_SERVICE_STATUSW*)ArenaAlloc(GetTempArena(), needed, true);
+    if (!deps) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return false;
+    }
+    if (!EnumDependentServicesW((SC_HANDLE)service, SERVICE_ACTIVE, deps, needed, &needed, &count)) {
+        return false;
+    }
+    for (DWORD i = 0; i < count; i++) {
+        out->Append({U(deps[i].lpServiceName), U(deps[i].lpDisplayName)});
+    }
+    return true;
+}
+
 void StopServiceAndDependents(void* manager, StrView name, int depth) {
     if (depth > kMaxServiceDepth || name.IsEmpty()) {
         return;
@@ -65,20 +88,15 @@ void StopServiceAndDependents(void* manager, StrView name, int depth) {
         CloseServiceHandle(svc);
         return;
     }
-    DWORD needed = 0, count = 0;
-    if (!EnumDependentServicesW(svc, SERVICE_ACTIVE, nullptr, 0, &needed, &count) &&
-        GetLastError() == ERROR_MORE_DATA && needed > 0) {
-        auto* deps = (ENUM_SERVICE_STATUSW*)ArenaAlloc(GetTempArena(), needed, true);
-        if (deps && EnumDependentServicesW(svc, SERVICE_ACTIVE, deps, needed, &needed, &count)) {
-            Logf("StopServiceAndDependents('%s'): %u active dependent(s)\n", name.CStr(), (unsigned)count);
-            for (DWORD i = 0; i < count; i++) {
-                StrView dep = U(deps[i].lpServiceName);
-                Logf("  dependent: '%s' (display '%s')\n", dep.CStr(), U(deps[i].lpDisplayName).CStr());
-                StopServiceAndDependents(manager, dep, depth + 1);
-            }
-        } else {
-            Logf("StopServiceAndDependents('%s'): EnumDependentServices failed err=%u\n", name.CStr(),
-                 (unsigned)GetLastError());
+    Vec<ServiceName> deps(GetTempArena());
+    if (!gDependentServicesFunc(svc, &deps)) {
+        Logf("StopServiceAndDependents('%s'): EnumDependentServices failed err=%u\n", name.CStr(),
+             (unsigned)GetLastError());
+    } else if (deps.len > 0) {
+        Logf("StopServiceAndDependents('%s'): %u active dependent(s)\n", name.CStr(), (unsigned)deps.len);
+        for (const ServiceName& dep : deps) {
+            Logf("  dependent: '%s' (display '%s')\n", dep.name.CStr(), dep.displayName.CStr());
+            StopServiceAndDependents(manager, dep.name, depth + 1);
         }
     }
     if (ControlService(svc, SERVICE_CONTROL_STOP, &st)) {
