@@ -157,6 +157,22 @@ TEST(StopWatcher, SetsTheQuitEventAndTerminatesTheWatcher) {
     CloseHandle(quit);
 }
 
+namespace {
+// The print spooler, running; null when it does not start.
+SC_HANDLE StartSpooler(SC_HANDLE scm) {
+    SC_HANDLE spooler = OpenServiceW(scm, L"Spooler", SERVICE_START | SERVICE_QUERY_STATUS);
+    if (!spooler) return nullptr;
+    StartServiceW(spooler, 0, nullptr);
+    SERVICE_STATUS st{};
+    for (int i = 0; i < 100 && QueryServiceStatus(spooler, &st) && st.dwCurrentState != SERVICE_RUNNING; i++) {
+        Sleep(50);
+    }
+    if (st.dwCurrentState == SERVICE_RUNNING) return spooler;
+    CloseServiceHandle(spooler);
+    return nullptr;
+}
+}  // namespace
+
 // Wine has no Windows Search service; the print spooler really stops and starts.
 TEST(Services, WindowsSearchMissingIsLoggedAndSpoolerStops) {
     {
@@ -166,14 +182,8 @@ TEST(Services, WindowsSearchMissingIsLoggedAndSpoolerStops) {
     }
     SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     ASSERT_NE(scm, nullptr);
-    SC_HANDLE spooler = OpenServiceW(scm, L"Spooler", SERVICE_START | SERVICE_QUERY_STATUS);
+    SC_HANDLE spooler = StartSpooler(scm);
     ASSERT_NE(spooler, nullptr);
-    StartServiceW(spooler, 0, nullptr);
-    SERVICE_STATUS st{};
-    for (int i = 0; i < 100 && QueryServiceStatus(spooler, &st) && st.dwCurrentState != SERVICE_RUNNING; i++) {
-        Sleep(50);
-    }
-    ASSERT_EQ(st.dwCurrentState, (DWORD)SERVICE_RUNNING);
     {
         LogCapture log;
         StopServiceAndDependents(scm, "Spooler", 0);
@@ -207,14 +217,9 @@ bool SpoolerDependsOnItself(void*, Vec<ServiceName>* out) {
 TEST(Services, DependentsFirstAndNoDeeperThanEightLevels) {
     SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     ASSERT_NE(scm, nullptr);
-    SC_HANDLE spooler = OpenServiceW(scm, L"Spooler", SERVICE_START | SERVICE_QUERY_STATUS);
+    SC_HANDLE spooler = StartSpooler(scm);
     ASSERT_NE(spooler, nullptr);
-    StartServiceW(spooler, 0, nullptr);
     SERVICE_STATUS st{};
-    for (int i = 0; i < 100 && QueryServiceStatus(spooler, &st) && st.dwCurrentState != SERVICE_RUNNING; i++) {
-        Sleep(50);
-    }
-    ASSERT_EQ(st.dwCurrentState, (DWORD)SERVICE_RUNNING);
     gDependentServicesFunc = SpoolerDependsOnItself;
     gDependentCalls = 0;
     LogCapture log;
