@@ -41,3 +41,48 @@ StrView JoinTemp(StrView dir, StrView name) {
 }
 
 }  // namespace path
+
+namespace path {
+
+int CompareNamesForSameFile(StrView a, StrView b) {
+    if (a.IsEmpty() || b.IsEmpty()) {
+        return -1;
+    }
+    if (str::EqI(a, b)) {
+        return 1;
+    }
+    return str::EqI(GetBaseName(a), GetBaseName(b)) ? 0 : -1;
+}
+
+namespace {
+constexpr int32_t kMaxPath = 260;
+
+bool HasLongPathPrefix(StrView p) {
+    return str::StartsWith(p, "\\\\?\\");
+}
+}  // namespace
+
+StrView WithLongPathPrefixTemp(StrView p) {
+    if (p.len >= kMaxPath && !HasLongPathPrefix(p)) {
+        return str::FormatTemp("\\\\?\\%.*s", (int)p.len, p.s);
+    }
+    return str::DupTemp(p);
+}
+
+// Lengths are in UTF-8 bytes here while the system counts UTF-16 units; a path with
+// non-ASCII characters may thus take the short form a little earlier than needed, which
+// names the same file.
+StrView ChooseNormalizedTemp(StrView fullPath, StrView longPath, StrView shortPath, bool network) {
+    if (network) {
+        return WithLongPathPrefixTemp(fullPath);
+    }
+    if (!longPath.IsEmpty() && longPath.len < kMaxPath) {
+        return str::DupTemp(longPath);
+    }
+    if (!shortPath.IsEmpty() && shortPath.len < kMaxPath) {
+        return str::DupTemp(shortPath);
+    }
+    return WithLongPathPrefixTemp(longPath.IsEmpty() ? fullPath : longPath);
+}
+
+}  // namespace path

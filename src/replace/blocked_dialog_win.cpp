@@ -1,0 +1,147 @@
+// The blocked-file dialog of an interactive run: names the programs that hold the file,
+// retries the rename every three seconds and closes by itself once it succeeds.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "base/arena.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "base/system_lib.h"
+#include "i18n/lang.h"
+#include "i18n/translations.h"
+#include "replace/holders.h"
+#include "replace/move_aside.h"
+#include "replace/replace_rules.h"
+
+namespace {
+// The dialog's callback runs on this thread inside its modal loop; its state lives here.
+struct BlockedDialogState {
+    StrView path;
+    StrView asidePath;
+    StrView name;
+    bool succeeded = false;
+    bool aborted = false;
+    DWORD lastRetryTick = 0;
+};
+
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+using TaskDialogIndirectFunc = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+
+// Common controls 6 has the task dialog; the program's manifest selects it, and the
+// already loaded library is the one of the activation context.
+TaskDialogIndirectFunc GetTaskDialogIndirect() {
+    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
+    if (!lib) {
+        lib = LoadSystemLibrary(L"comctl32.dll");
+    }
+    return lib ? (TaskDialogIndirectFunc)(void*)GetProcAddress(lib, "TaskDialogIndirect") : nullptr;
+}
+
+// The installer window of this process, when there is one.
+HWND FindInstallerWindow() {
+    HWND owner = nullptr;
+    while ((owner = FindWindowExW(nullptr, owner, L"VLPDF_INSTALLER_FRAME", nullptr)) != nullptr) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(owner, &pid);
+        if (pid == GetCurrentProcessId()) {
+            return owner;
+        }
+    }
+    return nullptr;
+}
+
+void RetryRename(HWND hwnd, BlockedDialogState* st) {
+    TempArenaScope scope;
+    Logf("MoveAside dialog: retry rename '%s'\n", st->path.CStr());
+    if (aside::NeedsSearchServiceStop(st->name)) {
+        StopWindowsSearchService();
+    }
+    StrView body = BuildBlockedFileMessageTemp(st->name, st->path);
+    SendMessageW(hwnd, TDM_SET_ELEMENT_TEXT, TDE_CONTENT, (LPARAM)W(body));
+    if (TryRenameAsideOnce(st->path, st->asidePath)) {
+        st->succeeded = true;
+        SendMessageW(hwnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
+    }
+}
+
+HRESULT CALLBACK BlockedDialogCallback(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LONG_PTR ref) {
+    auto* st = (BlockedDialogState*)ref;
+    switch (msg) {
+        case TDN_CREATED:
+            st->lastRetryTick = GetTickCount();
+            break;
+        case TDN_TIMER: {
+            DWORD now = GetTickCount();
+            if (now - st->lastRetryTick < aside::kDialogRetryMs || st->succeeded) {
+                break;
+            }
+            st->lastRetryTick = now;
+            RetryRename(hwnd, st);
+            break;
+        }
+        case TDN_HYPERLINK_CLICKED:
+            ShellExecuteW(hwnd, L"open", (const WCHAR*)lp, nullptr, nullptr, SW_SHOWNORMAL);
+            break;
+        case TDN_BUTTON_CLICKED:
+            if (st->succeeded) {
+                return S_OK;
+            }
+            if ((int)wp == IDCANCEL) {
+                st->aborted = true;
+                return S_OK;
+            }
+            return S_FALSE;
+        default:
+            break;
+    }
+    return S_OK;
+}
+}  // namespace
+
+bool ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nameIn) {
+    TempArenaScope scope;
+    BlockedDialogState st;
+    st.path = str::DupTemp(pathIn);
+    st.asidePath = str::DupTemp(asidePathIn);
+    st.name = str::DupTemp(nameIn);
+    Logf("ShowMoveAsideBlockedDialog: '%s'\n", st.path.CStr());
+
+    TaskDialogIndirectFunc taskDialog = GetTaskDialogIndirect();
+    if (!taskDialog) {
+        Log("ShowMoveAsideBlockedDialog: TaskDialogIndirect not available\n");
+        st.aborted = true;
+    } else {
+        StrView instruction = str::FormatTemp(GetTranslation("Cannot update %s"), st.name.CStr());
+        StrView body = BuildBlockedFileMessageTemp(st.name, st.path);
+        TASKDIALOG_BUTTON abort = {IDCANCEL, W(GetTranslation("Abort installation"))};
+        TASKDIALOGCONFIG cfg{};
+        cfg.cbSize = sizeof(cfg);
+        cfg.hwndParent = FindInstallerWindow();
+        cfg.dwFlags = TDF_ENABLE_HYPERLINKS | TDF_ALLOW_DIALOG_CANCELLATION | TDF_CALLBACK_TIMER |
+                      TDF_POSITION_RELATIVE_TO_WINDOW | TDF_SIZE_TO_CONTENT;
+        if (IsCurrentLangRtl()) {
+            cfg.dwFlags |= TDF_RTL_LAYOUT;
+        }
+        cfg.pszWindowTitle = W(kProductName);
+        cfg.pszMainIcon = TD_WARNING_ICON;
+        cfg.pszMainInstruction = W(instruction);
+        cfg.pszContent = W(body);
+        cfg.cButtons = 1;
+        cfg.pButtons = &abort;
+        cfg.nDefaultButton = IDCANCEL;
+        cfg.pfCallback = BlockedDialogCallback;
+        cfg.lpCallbackData = (LONG_PTR)&st;
+        int pressed = 0;
+        HRESULT hr = taskDialog(&cfg, &pressed, nullptr, nullptr);
+        if (FAILED(hr)) {
+            Logf("ShowMoveAsideBlockedDialog: TaskDialogIndirect failed hr=0x%x\n", (unsigned)hr);
+            st.aborted = !st.succeeded;
+        }
+    }
+    Logf("ShowMoveAsideBlockedDialog: done success=%d aborted=%d\n", (int)st.succeeded, (int)st.aborted);
+    return st.succeeded;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Finding and stopping what holds the product's files: the Windows Search service (which
+// loads the search filter), processes that have a product file loaded, the watcher plug-in.
+#include <stdint.h>
+
+#include "base/str.h"
+
+void StopWindowsSearchService();
+// manager is the service manager's handle.
+void StopServiceAndDependents(void* manager, StrView name, int depth);
+bool WaitServiceStopped(void* service, StrView name);
+
+struct ServiceName {
+    StrView name;
+    StrView displayName;
+};
+// The active dependents of a service (names in the temporary arena); false when they
+// cannot be listed, with the system error left as the last error. Wine never reports a
+// dependent, so tests put their own list here to see the order and the depth limit.
+using DependentServicesFunc = bool (*)(void* service, Vec<ServiceName>* out);
+extern DependentServicesFunc gDependentServicesFunc;
+bool SystemDependentServices(void* service, Vec<ServiceName>* out);
+void StartWindowsSearchService();
+
+// "• %s (pid %u)" per process that the Restart Manager names as holding the file, lines
+// joined with \n; empty when there is none or the query failed.
+StrView ProcessesHoldingFileTemp(StrView path);
+
+// Where ProcessesHoldingFileTemp gets its list. Wine's Restart Manager never names a
+// holder, so tests that must see a list put their own query (over module snapshots) here.
+using HolderListFunc = StrView (*)(StrView path);
+extern HolderListFunc gHolderListFunc;
+StrView RestartManagerHoldersTemp(StrView path);
+
+// None of these ever terminates the installer's own process: it may have a product file
+// loaded itself (the running program can be the very vlpdf.exe being replaced).
+bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath);
+// The number of processes terminated, or -1 when the process list cannot be taken.
+int KillProcessesWithModule(StrView path);
+bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB);
+bool KillProcWithId(uint32_t pid);
+// True when every termination it attempted succeeded.
+bool KillProcessesUsingInstallationDir(StrView dir);
+// Asks the watcher plug-in to quit, then terminates it from under the directory.
+void StopWatcher(StrView dir);

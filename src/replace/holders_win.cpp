@@ -1,0 +1,384 @@
+#include <windows.h>
+#include <restartmanager.h>
+#include <tlhelp32.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "base/sleep.h"
+#include "base/system_lib.h"
+#include "replace/holders.h"
+#include "replace/replace_rules.h"
+
+namespace {
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+StrView U(const WCHAR* s) {
+    return ToUtf8Temp(WStrView((const char16_t*)s));
+}
+
+constexpr int kMaxServiceDepth = 8;
+constexpr DWORD kServicePollMs = 500;
+constexpr DWORD kServiceStopTimeoutMs = 15000;
+constexpr DWORD kTerminateWaitMs = 10000;
+}  // namespace
+
+bool WaitServiceStopped(void* service, StrView name) {
+    DWORD slept = 0;
+    for (;;) {
+        SERVICE_STATUS st{};
+        if (!QueryServiceStatus((SC_HANDLE)service, &st)) {
+            Logf("WaitServiceStopped('%s'): QueryServiceStatus failed err=%u\n", name.CStr(), (unsigned)GetLastError());
+            return false;
+        }
+        if (st.dwCurrentState == SERVICE_STOPPED) {
+            return true;
+        }
+        if (slept >= kServiceStopTimeoutMs) {
+            Logf("WaitServiceStopped('%s'): timed out (state=%u)\n", name.CStr(), (unsigned)st.dwCurrentState);
+            return false;
+        }
+        SleepMs(kServicePollMs);
+        slept += kServicePollMs;
+    }
+}
+
+DependentServicesFunc gDependentServicesFunc = SystemDependentServices;
+
+// Only when the system answers the size query with "more data" and a size are they listed.
+bool SystemDependentServices(void* service, Vec<ServiceName>* out) {
+    DWORD needed = 0, count = 0;
+    if (EnumDependentServicesW((SC_HANDLE)service, SERVICE_ACTIVE, nullptr, 0, &needed, &count) ||
+        GetLastError() != ERROR_MORE_DATA || needed == 0) {
+        return true;
+    }
+    auto* deps = (ENUM_SERVICE_STATUSW*)ArenaAlloc(GetTempArena(), needed, true);
+    if (!deps) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return false;
+    }
+    if (!EnumDependentServicesW((SC_HANDLE)service, SERVICE_ACTIVE, deps, needed, &needed, &count)) {
+        return false;
+    }
+    for (DWORD i = 0; i < count; i++) {
+        out->Append({U(deps[i].lpServiceName), U(deps[i].lpDisplayName)});
+    }
+    return true;
+}
+
+void StopServiceAndDependents(void* manager, StrView name, int depth) {
+    if (depth > kMaxServiceDepth || name.IsEmpty()) {
+        return;
+    }
+    TempArenaScope scope;
+    name = str::DupTemp(name);
+    SC_HANDLE svc = OpenServiceW((SC_HANDLE)manager, W(name),
+                                 SERVICE_QUERY_STATUS | SERVICE_ENUMERATE_DEPENDENTS | SERVICE_STOP);
+    if (!svc) {
+        Logf("StopServiceAndDependents('%s'): OpenService failed err=%u\n", name.CStr(), (unsigned)GetLastError());
+        return;
+    }
+    SERVICE_STATUS st{};
+    if (QueryServiceStatus(svc, &st) && st.dwCurrentState == SERVICE_STOPPED) {
+        if (depth == 0) {
+            Logf("StopServiceAndDependents('%s'): already stopped\n", name.CStr());
+        }
+        CloseServiceHandle(svc);
+        return;
+    }
+    Vec<ServiceName> deps(GetTempArena());
+    if (!gDependentServicesFunc(svc, &deps)) {
+        Logf("StopServiceAndDependents('%s'): EnumDependentServices failed err=%u\n", name.CStr(),
+             (unsigned)GetLastError());
+    } else if (deps.len > 0) {
+        Logf("StopServiceAndDependents('%s'): %u active dependent(s)\n", name.CStr(), (unsigned)deps.len);
+        for (const ServiceName& dep : deps) {
+            Logf("  dependent: '%s' (display '%s')\n", dep.name.CStr(), dep.displayName.CStr());
+            StopServiceAndDependents(manager, dep.name, depth + 1);
+        }
+    }
+    if (ControlService(svc, SERVICE_CONTROL_STOP, &st)) {
+        Logf("StopServiceAndDependents('%s'): stop requested\n", name.CStr());
+        if (WaitServiceStopped(svc, name)) {
+            Logf("StopServiceAndDependents('%s'): stopped\n", name.CStr());
+        }
+    } else {
+        DWORD err = GetLastError();
+        if (err != ERROR_SERVICE_NOT_ACTIVE) {
+            Logf("StopServiceAndDependents('%s'): ControlService(STOP) failed err=%u\n", name.CStr(), (unsigned)err);
+        }
+    }
+    CloseServiceHandle(svc);
+}
+
+void StopWindowsSearchService() {
+    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!scm) {
+        Logf("StopWindowsSearchService: OpenSCManager failed err=%u\n", (unsigned)GetLastError());
+        return;
+    }
+    StopServiceAndDependents(scm, "WSearch", 0);
+    CloseServiceHandle(scm);
+}
+
+void StartWindowsSearchService() {
+    SC_HANDLE scm = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!scm) {
+        return;
+    }
+    SC_HANDLE svc = OpenServiceW(scm, L"WSearch", SERVICE_QUERY_STATUS | SERVICE_START);
+    if (svc) {
+        SERVICE_STATUS st{};
+        if (!QueryServiceStatus(svc, &st) || st.dwCurrentState != SERVICE_RUNNING) {
+            if (StartServiceW(svc, 0, nullptr)) {
+                Log("StartWindowsSearchService: start requested\n");
+            } else if (GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) {
+                Logf("StartWindowsSearchService: StartService failed err=%u\n", (unsigned)GetLastError());
+            }
+        }
+        CloseServiceHandle(svc);
+    }
+    CloseServiceHandle(scm);
+}
+
+namespace {
+// The Restart Manager is not a KnownDLL: it is loaded from the system directory by hand.
+struct RestartManager {
+    decltype(&RmStartSession) startSession = nullptr;
+    decltype(&RmRegisterResources) registerResources = nullptr;
+    decltype(&RmGetList) getList = nullptr;
+    decltype(&RmEndSession) endSession = nullptr;
+};
+
+const RestartManager* GetRestartManager() {
+    static RestartManager rm = [] {
+        RestartManager r;
+        HMODULE lib = LoadSystemLibrary(L"rstrtmgr.dll");
+        if (lib) {
+            r.startSession = (decltype(r.startSession))(void*)GetProcAddress(lib, "RmStartSession");
+            r.registerResources = (decltype(r.registerResources))(void*)GetProcAddress(lib, "RmRegisterResources");
+            r.getList = (decltype(r.getList))(void*)GetProcAddress(lib, "RmGetList");
+            r.endSession = (decltype(r.endSession))(void*)GetProcAddress(lib, "RmEndSession");
+        }
+        return r;
+    }();
+    return &rm;
+}
+}  // namespace
+
+HolderListFunc gHolderListFunc = RestartManagerHoldersTemp;
+
+StrView ProcessesHoldingFileTemp(StrView path) {
+    return gHolderListFunc(path);
+}
+
+StrView RestartManagerHoldersTemp(StrView path) {
+    if (path.IsEmpty()) {
+        return {};
+    }
+    const RestartManager* rm = GetRestartManager();
+    DWORD session = 0;
+    WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+    bool loaded = rm->startSession && rm->registerResources && rm->getList && rm->endSession;
+    DWORD err = loaded ? rm->startSession(&session, 0, key) : ERROR_PROC_NOT_FOUND;
+    if (err != ERROR_SUCCESS) {
+        Logf("ProcessesHoldingFile: RmStartSession failed err=%u\n", (unsigned)err);
+        return {};
+    }
+    Str list(GetTempArena());
+    StrView pathZ = str::DupTemp(path);
+    LPCWSTR files[1] = {W(pathZ)};
+    err = rm->registerResources(session, 1, files, 0, nullptr, 0, nullptr);
+    if (err != ERROR_SUCCESS) {
+        Logf("ProcessesHoldingFile: RmRegisterResources failed err=%u path='%s'\n", (unsigned)err, pathZ.CStr());
+    } else {
+        UINT needed = 0, count = 0;
+        DWORD reasons = 0;
+        err = rm->getList(session, &needed, &count, nullptr, &reasons);
+        if (err != ERROR_SUCCESS && err != ERROR_MORE_DATA) {
+            Logf("ProcessesHoldingFile: RmGetList (size) failed err=%u\n", (unsigned)err);
+        } else if (needed == 0) {
+            Logf("ProcessesHoldingFile: no holders for '%s'\n", pathZ.CStr());
+        } else {
+            count = needed;
+            auto* infos = (RM_PROCESS_INFO*)ArenaAlloc(GetTempArena(), sizeof(RM_PROCESS_INFO) * count, true);
+            err = infos ? rm->getList(session, &needed, &count, infos, &reasons) : ERROR_OUTOFMEMORY;
+            if (err != ERROR_SUCCESS) {
+                Logf("ProcessesHoldingFile: RmGetList failed err=%u\n", (unsigned)err);
+            } else {
+                for (UINT i = 0; i < count; i++) {
+                    StrView app = U(infos[i].strAppName);
+                    if (app.IsEmpty()) {
+                        app = "(unknown)";
+                    }
+                    DWORD pid = infos[i].Process.dwProcessId;
+                    Logf("ProcessesHoldingFile: holder pid=%u app='%s' type=%u\n", (unsigned)pid, app.CStr(),
+                         (unsigned)infos[i].ApplicationType);
+                    AppendHolderLine(list, app, pid);
+                }
+            }
+        }
+    }
+    rm->endSession(session);
+    return str::View(list);
+}
+
+namespace {
+// Terminates with exit code 0 and waits for the end; false when it cannot be opened.
+bool TerminateAndWait(DWORD pid) {
+    HANDLE proc = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (!proc) {
+        return false;
+    }
+    bool ok = TerminateProcess(proc, 0) != 0;
+    WaitForSingleObject(proc, kTerminateWaitMs);
+    CloseHandle(proc);
+    return ok;
+}
+
+// Calls fn for each module path of the process until it returns true.
+template <typename Fn>
+bool AnyModule(DWORD pid, Fn fn) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    MODULEENTRY32W me{};
+    me.dwSize = sizeof(me);
+    bool found = false;
+    for (BOOL ok = Module32FirstW(snap, &me); ok && !found; ok = Module32NextW(snap, &me)) {
+        TempArenaScope scope;
+        found = fn(U(me.szExePath));
+    }
+    CloseHandle(snap);
+    return found;
+}
+
+void RepaintShell() {
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (tray) {
+        RedrawWindow(tray, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    RedrawWindow(GetDesktopWindow(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+}  // namespace
+
+bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath) {
+    if (pid == GetCurrentProcessId()) {
+        return false;
+    }
+    bool matched = AnyModule(pid, [&](StrView module) { return path::IsSameFile(modulePath, module); });
+    if (!matched) {
+        return false;
+    }
+    TempArenaScope scope;
+    Logf("KillProcWithIdAndModule() processId=%d, modulePath=%s\n", (int)pid, str::DupTemp(modulePath).CStr());
+    return TerminateAndWait(pid);
+}
+
+int KillProcessesWithModule(StrView path) {
+    TempArenaScope scope;
+    Logf("KillProcessesWithModule: '%s'\n", str::DupTemp(path).CStr());
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    int killed = 0;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+        if (KillProcWithIdAndModule(pe.th32ProcessID, path)) {
+            Logf("  killed process with id %d\n", (int)pe.th32ProcessID);
+            killed++;
+        }
+    }
+    CloseHandle(snap);
+    if (killed > 0) {
+        RepaintShell();
+    }
+    return killed;
+}
+
+bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB) {
+    if (pid == 0 || pid == GetCurrentProcessId() || (pathA.IsEmpty() && pathB.IsEmpty())) {
+        return false;
+    }
+    return AnyModule(pid, [&](StrView module) {
+        return (!pathA.IsEmpty() && path::IsSameFile(pathA, module)) ||
+               (!pathB.IsEmpty() && path::IsSameFile(pathB, module));
+    });
+}
+
+bool KillProcWithId(uint32_t pid) {
+    Logf("KillProcWithId(processId=%d)\n", (int)pid);
+    if (pid == GetCurrentProcessId()) {
+        return false;
+    }
+    return TerminateAndWait(pid);
+}
+
+bool KillProcessesUsingInstallationDir(StrView dir) {
+    TempArenaScope scope;
+    dir = str::DupTemp(dir);
+    Logf("KillProcessesUsingInstallationDir('%s')\n", dir.CStr());
+    if (dir.IsEmpty()) {
+        return true;
+    }
+    constexpr int kPairs = (int)(sizeof(aside::kProductModulePairs) / sizeof(aside::kProductModulePairs[0]));
+    StrView paths[kPairs][2];
+    for (int i = 0; i < kPairs; i++) {
+        paths[i][0] = path::JoinTemp(dir, aside::kProductModulePairs[i].a);
+        StrView b = aside::kProductModulePairs[i].b;
+        paths[i][1] = b.IsEmpty() ? StrView() : path::JoinTemp(dir, b);
+    }
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool allOk = true;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+        for (int i = 0; i < kPairs; i++) {
+            if (!ProcessUsesModule(pe.th32ProcessID, paths[i][0], paths[i][1])) {
+                continue;
+            }
+            Logf("  attempting to kill process %d '%s'\n", (int)pe.th32ProcessID, U(pe.szExeFile).CStr());
+            bool killed = KillProcWithId(pe.th32ProcessID);
+            Logf("  KillProcWithId(%d) returned %d\n", (int)pe.th32ProcessID, (int)killed);
+            allOk = allOk && killed;
+            break;
+        }
+    }
+    CloseHandle(snap);
+    for (int i = 0; i < kPairs; i++) {
+        for (int j = 0; j < 2; j++) {
+            if (paths[i][j].IsEmpty() || !file::Exists(paths[i][j])) {
+                continue;
+            }
+            int killed = KillProcessesWithModule(paths[i][j]);
+            if (killed > 0) {
+                Logf("  KillProcessesWithModule('%s') killed=%d\n", paths[i][j].CStr(), killed);
+            }
+        }
+    }
+    return allOk;
+}
+
+void StopWatcher(StrView dir) {
+    HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\vlpdf-watch-quit");
+    if (quit) {
+        SetEvent(quit);
+        CloseHandle(quit);
+    }
+    if (dir.IsEmpty()) {
+        return;
+    }
+    TempArenaScope scope;
+    StrView watcher = path::JoinTemp(dir, "plugins\\pdfwatch\\vlpdf-watch.exe");
+    if (file::Exists(watcher)) {
+        KillProcessesWithModule(watcher);
+    }
+}

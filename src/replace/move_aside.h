@@ -1,0 +1,30 @@
+#pragma once
+// Moving the product's most-held files out of the way before extraction (to "<name>.copy"),
+// clearing aside copies left by earlier installations, and putting the copies back when an
+// extraction fails.
+#include <stdint.h>
+
+#include "base/str.h"
+
+// The system error of the latest TryRenameAsideOnce: 0 after a success.
+extern uint32_t lastRenameError;
+// Set when the user aborts in the blocked-file dialog; the installation then ends as
+// failed without its failure report.
+extern bool userAborted;
+
+void ClearStaleCopy(StrView asidePath);
+// True also when path does not exist.
+bool TryRenameAsideOnce(StrView path, StrView asidePath);
+bool MoveAsideInstallFile(StrView installDir, StrView name, bool silent);
+// The blocked-file dialog of an interactive run; true when the rename succeeded while it
+// was open.
+bool ShowMoveAsideBlockedDialog(StrView path, StrView asidePath, StrView name);
+StrView BuildBlockedFileMessageTemp(StrView name, StrView path);
+void ReportMoveAsideFailure(StrView name, StrView path, bool aborted);
+void LogFileDiagnostics(StrView path);
+bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe);
+void RestoreInstallCopyFiles(StrView installDir);
+void MoveAsideOrDeleteLegacyLibrary(StrView installDir);
+
+// Whether the installer runs with an elevated token.
+bool InstallerIsElevated();

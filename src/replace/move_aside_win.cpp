@@ -1,0 +1,279 @@
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "replace/move_aside.h"
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/install_failure.h"
+#include "base/log.h"
+#include "base/log_system.h"
+#include "base/sleep.h"
+#include "replace/holders.h"
+#include "replace/replace_rules.h"
+
+uint32_t lastRenameError = 0;
+bool userAborted = false;
+
+namespace {
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+StrView U(const WCHAR* s) {
+    return ToUtf8Temp(WStrView((const char16_t*)s));
+}
+}  // namespace
+
+// replace sits below the installer's process helpers, so it reads the token itself.
+bool InstallerIsElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+                    elevation.TokenIsElevated != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+void ClearStaleCopy(StrView asidePathIn) {
+    TempArenaScope scope;
+    StrView asidePath = str::DupTemp(asidePathIn);
+    if (!file::Exists(asidePath)) {
+        return;
+    }
+    KillProcessesWithModule(asidePath);
+    ClearReadOnly(asidePath);
+    if (file::Delete(asidePath)) {
+        return;
+    }
+    Logf("ClearStaleCopy: can't delete '%s', lastError=%u\n", asidePath.CStr(), (unsigned)GetLastError());
+    StrView stale = aside::StalePathTemp(asidePath, GetTickCount());
+    if (MoveFileExW(W(asidePath), W(stale), 0)) {
+        Logf("ClearStaleCopy: moved to '%s'\n", stale.CStr());
+        // Still loaded somewhere: it stays until nothing uses it any more.
+        DeleteFileW(W(stale));
+    } else {
+        Logf("ClearStaleCopy: can't move '%s' aside, lastError=%u\n", asidePath.CStr(), (unsigned)GetLastError());
+    }
+}
+
+bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn) {
+    TempArenaScope scope;
+    StrView path = str::DupTemp(pathIn);
+    StrView asidePath = str::DupTemp(asidePathIn);
+    if (!file::Exists(path)) {
+        return true;
+    }
+    ClearReadOnly(path);
+    ClearStaleCopy(asidePath);
+    KillProcessesWithModule(path);
+    if (MoveFileExW(W(path), W(asidePath), MOVEFILE_REPLACE_EXISTING)) {
+        Logf("TryRenameAsideOnce: ok '%s' -> '%s'\n", path.CStr(), asidePath.CStr());
+        lastRenameError = 0;
+        return true;
+    }
+    lastRenameError = GetLastError();
+    Logf("TryRenameAsideOnce: MoveFileEx failed for '%s' lastError=%u\n", path.CStr(), (unsigned)lastRenameError);
+    LogLastError(lastRenameError);
+    if (lastRenameError == kErrorAccessDenied) {
+        LogFileDiagnostics(path);
+        Logf("  target '%s' exists=%d\n", asidePath.CStr(), (int)file::Exists(asidePath));
+    }
+    return false;
+}
+
+void LogFileDiagnostics(StrView pathIn) {
+    TempArenaScope scope;
+    StrView path = str::DupTemp(pathIn);
+    uint32_t attrs = file::GetAttributes(path);
+    Logf("  file diagnostics for '%s': elevated=%d attrs=0x%x", path.CStr(), (int)InstallerIsElevated(),
+         (unsigned)attrs);
+    if (attrs == kInvalidFileAttributes) {
+        DWORD err = GetLastError();
+        Log(" (GetAttributes failed)\n");
+        LogLastError(err);
+        return;
+    }
+    static const struct {
+        uint32_t bit;
+        const char* name;
+    } kBits[] = {{0x1, " READONLY"},    {0x2, " HIDDEN"},       {0x4, " SYSTEM"},
+                 {0x400, " REPARSE"},   {0x800, " COMPRESSED"}, {0x4000, " ENCRYPTED"}};
+    Str line(GetTempArena());
+    for (const auto& b : kBits) {
+        if (attrs & b.bit) {
+            str::Append(line, b.name);
+        }
+    }
+    str::Append(line, "\n");
+    Log(str::View(line));
+
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    DWORD err = GetNamedSecurityInfoW(W(path), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                      nullptr, &sd);
+    if (err != ERROR_SUCCESS) {
+        Logf("  GetNamedSecurityInfo(OWNER) failed err=%u\n", (unsigned)err);
+        return;
+    }
+    if (!owner || !IsValidSid(owner)) {
+        Log("  owner SID missing/invalid\n");
+    } else {
+        WCHAR* sidText = nullptr;
+        if (ConvertSidToStringSidW(owner, &sidText)) {
+            Logf("  owner SID: %s\n", U(sidText).CStr());
+            LocalFree(sidText);
+        }
+        WCHAR account[256], domain[256];
+        DWORD accountLen = 256, domainLen = 256;
+        SID_NAME_USE use = SidTypeUnknown;
+        if (LookupAccountSidW(nullptr, owner, account, &accountLen, domain, &domainLen, &use)) {
+            Logf("  owner account: %s\\%s (use=%u)\n", U(domain).CStr(), U(account).CStr(), (unsigned)use);
+        } else {
+            Logf("  LookupAccountSid failed err=%u\n", (unsigned)GetLastError());
+        }
+    }
+    LocalFree(sd);
+}
+
+StrView BuildBlockedFileMessageTemp(StrView name, StrView path) {
+    StrView holders = ProcessesHoldingFileTemp(path);
+    bool elevated = holders.IsEmpty() && lastRenameError == kErrorAccessDenied && InstallerIsElevated();
+    return BlockedFileMessageTemp(name, holders, lastRenameError, elevated);
+}
+
+void ReportMoveAsideFailure(StrView name, StrView path, bool aborted) {
+    TempArenaScope scope;
+    bool inUse = lastRenameError != kErrorAccessDenied || !ProcessesHoldingFileTemp(path).IsEmpty();
+    bool elevated = !inUse && InstallerIsElevated();
+    NotifyFailed(MoveAsideFailureMessageTemp(name, inUse, aborted, elevated));
+}
+
+bool MoveAsideInstallFile(StrView installDir, StrView nameIn, bool silent) {
+    TempArenaScope scope;
+    StrView name = str::DupTemp(nameIn);
+    StrView path = path::JoinTemp(installDir, name);
+    if (!file::Exists(path)) {
+        Logf("MoveAsideInstallFile: no existing '%s'\n", path.CStr());
+        return true;
+    }
+    StrView asidePath = aside::CopyPathTemp(path);
+    Logf("MoveAsideInstallFile: '%s' (size=%lld) -> '%s' silent=%d\n", path.CStr(), (long long)file::GetSize(path),
+         asidePath.CStr(), (int)silent);
+    bool stopSearch = aside::NeedsSearchServiceStop(name);
+    for (int attempt = 1; attempt <= aside::kQuickAttempts; attempt++) {
+        Logf("  quick rename attempt %d/%d\n", attempt, aside::kQuickAttempts);
+        if (stopSearch) {
+            StopWindowsSearchService();
+        }
+        if (TryRenameAsideOnce(path, asidePath)) {
+            return true;
+        }
+        KillProcessesWithModule(path);
+        SleepMs(aside::QuickPauseMs(attempt));
+    }
+    bool aborted = false;
+    if (silent) {
+        for (int retry = 1; retry <= aside::kSilentRetries; retry++) {
+            Logf("  silent rename retry %d/%d after 3s\n", retry, aside::kSilentRetries);
+            SleepMs(aside::kSilentPauseMs);
+            if (stopSearch) {
+                StopWindowsSearchService();
+            }
+            if (TryRenameAsideOnce(path, asidePath)) {
+                return true;
+            }
+        }
+        Logf("MoveAsideInstallFile: silent FAILED for '%s'\n", path.CStr());
+    } else {
+        if (ShowMoveAsideBlockedDialog(path, asidePath, name)) {
+            return true;
+        }
+        Logf("MoveAsideInstallFile: user aborted for '%s'\n", path.CStr());
+        userAborted = true;
+        aborted = true;
+    }
+    ReportMoveAsideFailure(name, path, aborted);
+    return false;
+}
+
+bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe) {
+    TempArenaScope scope;
+    Logf("PrepareInstallDirByRenaming('%s' silent=%d skipExe=%d)\n", str::DupTemp(installDir).CStr(), (int)silent,
+         (int)skipExe);
+    StopWindowsSearchService();
+    for (const char* name : aside::kMoveAsideNames) {
+        if (skipExe && str::EqI(name, "vlpdf.exe")) {
+            continue;
+        }
+        if (!MoveAsideInstallFile(installDir, name, silent)) {
+            return false;
+        }
+    }
+    MoveAsideOrDeleteLegacyLibrary(installDir);
+    return true;
+}
+
+void RestoreInstallCopyFiles(StrView installDir) {
+    TempArenaScope scope;
+    Logf("RestoreInstallCopyFiles('%s')\n", str::DupTemp(installDir).CStr());
+    for (const char* name : aside::kRestoreNames) {
+        StrView path = path::JoinTemp(installDir, name);
+        StrView copy = aside::CopyPathTemp(path);
+        if (!file::Exists(copy)) {
+            continue;
+        }
+        if (file::Exists(path)) {
+            ClearReadOnly(path);
+            if (file::Delete(path)) {
+                Logf("  deleted partial '%s'\n", path.CStr());
+            } else {
+                StrView failed = aside::FailedPathTemp(path);
+                file::Delete(failed);
+                if (MoveFileExW(W(path), W(failed), MOVEFILE_REPLACE_EXISTING)) {
+                    Logf("  moved partial '%s' -> '%s'\n", path.CStr(), failed.CStr());
+                } else {
+                    DWORD err = GetLastError();
+                    Logf("  could not clear partial '%s' lastError=%u\n", path.CStr(), (unsigned)err);
+                    LogLastError(err);
+                }
+            }
+        }
+        if (MoveFileExW(W(copy), W(path), MOVEFILE_REPLACE_EXISTING)) {
+            Logf("  restored '%s' <- .copy\n", path.CStr());
+        } else {
+            DWORD err = GetLastError();
+            Logf("  failed to restore '%s' from .copy lastError=%u\n", path.CStr(), (unsigned)err);
+            LogLastError(err);
+        }
+    }
+}
+
+void MoveAsideOrDeleteLegacyLibrary(StrView installDir) {
+    TempArenaScope scope;
+    StrView path = path::JoinTemp(installDir, aside::kLegacyLibrary);
+    if (!file::Exists(path)) {
+        Logf("MoveAsideOrDeleteLegacyLibrary: no legacy '%s'\n", path.CStr());
+        return;
+    }
+    Logf("MoveAsideOrDeleteLegacyLibrary: found legacy '%s' size=%lld\n", path.CStr(), (long long)file::GetSize(path));
+    KillProcessesWithModule(path);
+    StrView asidePath = aside::CopyPathTemp(path);
+    if (TryRenameAsideOnce(path, asidePath)) {
+        Logf("MoveAsideOrDeleteLegacyLibrary: renamed to '%s'\n", asidePath.CStr());
+        return;
+    }
+    ClearReadOnly(path);
+    if (file::Delete(path)) {
+        Logf("MoveAsideOrDeleteLegacyLibrary: deleted '%s'\n", path.CStr());
+        return;
+    }
+    DWORD err = GetLastError();
+    Logf("MoveAsideOrDeleteLegacyLibrary: could not rename/delete '%s' (ok; install continues)\n", path.CStr());
+    LogLastError(err);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The decisions of file replacement, apart from their effects: names of aside copies, the
+// retry cadence, which messages the user gets. Pure, so they are checked on every host.
+#include <stdint.h>
+
+#include "base/product.h"
+#include "base/str.h"
+
+
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorHandleDiskFull = 39;
+constexpr uint32_t kErrorDiskFull = 112;
+
+// A full disk ends every retry loop at once: waiting does not free space.
+bool IsDiskFullError(uint32_t err);
+
+namespace aside {
+constexpr int kQuickAttempts = 3;
+constexpr int kSilentRetries = 20;
+constexpr uint32_t kSilentPauseMs = 3000;
+constexpr uint32_t kDialogRetryMs = 3000;
+constexpr int kWriteAttempts = 4;
+
+// 300, 600, 900 ms: the pause after quick attempt (or write attempt) n.
+uint32_t QuickPauseMs(int attempt);
+
+// path + ".copy": the installed file moved out of the way.
+StrView CopyPathTemp(StrView path);
+// "%s.stale%u": an old aside copy that cannot be deleted, made unique by the tick count.
+StrView StalePathTemp(StrView asidePath, uint32_t tick);
+// path + ".failed": a new file that cannot be deleted while restoring.
+StrView FailedPathTemp(StrView path);
+
+// The search filter and the preview handler are what the Windows Search service loads.
+bool NeedsSearchServiceStop(StrView name);
+
+// Moved aside before extraction, in this order ("vlpdf.exe" last, unless skipped).
+extern const char* const kMoveAsideNames[4];
+// Put back after a failed extraction, in this order.
+extern const char* const kRestoreNames[5];
+constexpr const char* kLegacyLibrary = "libvlrender.dll";
+
+// Product files whose holders are terminated, tested pairwise against a process's modules;
+// the second name of a pair may be empty.
+struct ModulePair {
+    const char* a;
+    const char* b;
+};
+extern const ModulePair kProductModulePairs[4];
+}  // namespace aside
+
+// "• %s (pid %u)", separated from an earlier line by \n.
+void AppendHolderLine(Str& list, StrView appName, uint32_t pid);
+
+// The body of the blocked-file dialog, translated and filled in.
+StrView BlockedFileMessageTemp(StrView name, StrView holders, uint32_t lastRenameError, bool elevated);
+// The final message when a file could not be moved aside, translated and filled in.
+StrView MoveAsideFailureMessageTemp(StrView name, bool inUse, bool aborted, bool elevated);
+

@@ -1,0 +1,126 @@
+#include <windows.h>
+
+#include "replace/robust_write.h"
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "base/log_system.h"
+#include "base/sleep.h"
+#include "replace/holders.h"
+#include "replace/replace_rules.h"
+
+uint32_t lastWriteError = 0;
+
+namespace {
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+void LogSizeMismatch(StrView path, int32_t size) {
+    Logf("  size check failed path='%s' size=%lld expected=%d\n", path.CStr(), (long long)file::GetSize(path),
+         (int)size);
+}
+
+bool TryDirect(StrView path, StrView data) {
+    ClearReadOnly(path);
+    if (file::WriteFile(path, data)) {
+        if (file::GetSize(path) == data.len) {
+            Logf("WriteInstallerFileRobust: ok (direct) '%s'\n", path.CStr());
+            return true;
+        }
+        LogSizeMismatch(path, data.len);
+        return false;
+    }
+    lastWriteError = GetLastError();
+    Logf("  direct WriteFile failed lastError=%u\n", (unsigned)lastWriteError);
+    LogLastError(lastWriteError);
+    return false;
+}
+
+bool TryViaTemp(StrView path, StrView data) {
+    StrView tmp = str::FormatTemp("%s.tmp", path.CStr());
+    Logf("  trying write via temp '%s'\n", tmp.CStr());
+    ClearReadOnly(tmp);
+    file::Delete(tmp);
+    if (!file::WriteFile(tmp, data)) {
+        lastWriteError = GetLastError();
+        Logf("  temp WriteFile failed lastError=%u\n", (unsigned)lastWriteError);
+        LogLastError(lastWriteError);
+        file::Delete(tmp);
+        return false;
+    }
+    if (file::GetSize(tmp) != data.len) {
+        LogSizeMismatch(tmp, data.len);
+        file::Delete(tmp);
+        return false;
+    }
+    ClearReadOnly(path);
+    if (!MoveFileExW(W(tmp), W(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        lastWriteError = GetLastError();
+        Logf("  MoveFileExW(REPLACE) failed lastError=%u\n", (unsigned)lastWriteError);
+        LogLastError(lastWriteError);
+        file::Delete(tmp);
+        return false;
+    }
+    if (file::GetSize(path) == data.len) {
+        Logf("WriteInstallerFileRobust: ok (temp+rename) '%s'\n", path.CStr());
+        return true;
+    }
+    LogSizeMismatch(path, data.len);
+    return false;
+}
+}  // namespace
+
+bool WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
+    lastWriteError = 0;
+    if (pathIn.IsEmpty() || !bytes || size < 0) {
+        Log("WriteInstallerFileRobust: null path or data\n");
+        return false;
+    }
+    TempArenaScope scope;
+    StrView path = str::DupTemp(pathIn);
+    StrView data(bytes, size);
+    Logf("WriteInstallerFileRobust: path='%s' bytes=%d\n", path.CStr(), (int)size);
+    int64_t existing = file::GetSize(path);
+    if (existing < 0) {
+        Log("  no existing file (GetSize failed)\n");
+    } else {
+        Logf("  existing size=%lld attrs=0x%x\n", (long long)existing, (unsigned)file::GetAttributes(path));
+    }
+    for (int attempt = 1; attempt <= aside::kWriteAttempts; attempt++) {
+        Logf("  attempt %d/%d\n", attempt, aside::kWriteAttempts);
+        if (TryDirect(path, data)) {
+            return true;
+        }
+        if (IsDiskFullError(lastWriteError)) {
+            break;
+        }
+        if (TryViaTemp(path, data)) {
+            return true;
+        }
+        if (IsDiskFullError(lastWriteError)) {
+            break;
+        }
+        int killed = KillProcessesWithModule(path);
+        Logf("  KillProcessesWithModule('%s') killed=%d\n", path.CStr(), killed);
+        if (file::Exists(path)) {
+            // The old file is given up: the next attempt writes into a free name.
+            ClearReadOnly(path);
+            bool deleted = file::Delete(path);
+            DWORD err = GetLastError();
+            Logf("  Delete('%s') => %d\n", path.CStr(), (int)deleted);
+            if (!deleted) {
+                LogLastError(err);
+            }
+        }
+        if (attempt < aside::kWriteAttempts) {
+            uint32_t pause = aside::QuickPauseMs(attempt);
+            Logf("  sleep %u ms before retry\n", (unsigned)pause);
+            SleepMs(pause);
+        }
+    }
+    Logf("WriteInstallerFileRobust: FAILED path='%s' finalSize=%lld expected=%d lastErr=%u\n", path.CStr(),
+         (long long)file::GetSize(path), (int)size, (unsigned)lastWriteError);
+    return false;
+}

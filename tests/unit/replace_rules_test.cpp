@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/arena.h"
+#include "replace/replace_rules.h"
+
+namespace {
+std::string S(StrView v) {
+    return std::string(v.CStr(), (size_t)v.len);
+}
+}  // namespace
+
+TEST(AsideNames, CopyStaleAndFailedNames) {
+    EXPECT_EQ(S(aside::CopyPathTemp("C:\\p\\PdfPreview.dll")), "C:\\p\\PdfPreview.dll.copy");
+    EXPECT_EQ(S(aside::StalePathTemp("C:\\p\\PdfPreview.dll.copy", 4294967295u)),
+              "C:\\p\\PdfPreview.dll.copy.stale4294967295");
+    EXPECT_EQ(S(aside::StalePathTemp("a.copy", 0)), "a.copy.stale0");
+    EXPECT_EQ(S(aside::FailedPathTemp("C:\\p\\vlpdf.exe")), "C:\\p\\vlpdf.exe.failed");
+}
+
+TEST(RetryCadence, QuickPausesGrowLinearlyAndSilentRetriesTakeAMinute) {
+    EXPECT_EQ(aside::QuickPauseMs(1), 300u);
+    EXPECT_EQ(aside::QuickPauseMs(2), 600u);
+    EXPECT_EQ(aside::QuickPauseMs(3), 900u);
+    uint32_t total = 0;
+    for (int i = 1; i <= aside::kQuickAttempts; i++) total += aside::QuickPauseMs(i);
+    total += aside::kSilentRetries * aside::kSilentPauseMs;
+    EXPECT_EQ(total, 61800u);
+}
+
+TEST(RetryCadence, OnlyDiskFullEndsALoopAtOnce) {
+    struct Case {
+        uint32_t err;
+        bool diskFull;
+    } cases[] = {{112, true}, {39, true}, {0, false}, {5, false}, {32, false}, {33, false}, {111, false}};
+    for (const Case& c : cases) EXPECT_EQ(IsDiskFullError(c.err), c.diskFull) << c.err;
+}
+
+TEST(AsideNames, SearchServiceIsStoppedOnlyForTheShellExtensions) {
+    struct Case {
+        const char* name;
+        bool stop;
+    } cases[] = {{"PdfFilter.dll", true},       {"pdfpreview.DLL", true}, {"libtovarinpdf.dll", false},
+                 {"vlpdf.exe", false},          {"PdfFilter.dll.copy", false}, {"", false}};
+    for (const Case& c : cases) EXPECT_EQ(aside::NeedsSearchServiceStop(c.name), c.stop) << c.name;
+}
+
+TEST(HolderList, OneBulletLinePerProcess) {
+    TempArenaScope scope;
+    Str list(GetTempArena());
+    AppendHolderLine(list, "SearchProtocolHost.exe", 4242);
+    EXPECT_EQ(S(str::View(list)), "\xE2\x80\xA2 SearchProtocolHost.exe (pid 4242)");
+    AppendHolderLine(list, "(unknown)", 7);
+    EXPECT_EQ(S(str::View(list)), "\xE2\x80\xA2 SearchProtocolHost.exe (pid 4242)\n\xE2\x80\xA2 (unknown) (pid 7)");
+}
+
+// Which explanation the blocked-file dialog gives: the holders when known, else by the
+// rename's error and, for access denied, by elevation.
+TEST(BlockedFileMessage, ChoosesTheExplanation) {
+    struct Case {
+        const char* holders;
+        uint32_t err;
+        bool elevated;
+        const char* firstLine;
+        const char* marker;
+    } cases[] = {
+        {"\xE2\x80\xA2 prevhost.exe (pid 12)", 5, true,
+         "Could not update PdfPreview.dll because another program still has the file open.",
+         "Programs currently using this file:\n\xE2\x80\xA2 prevhost.exe (pid 12)\n\nWhat to try:\n"
+         "\xE2\x80\xA2 Close the programs listed above\n"},
+        {"", 32, false, "Could not update PdfPreview.dll because another program still has the file open.",
+         "Common causes:\n\xE2\x80\xA2 Windows Search Indexer (loads PdfFilter.dll for PDF search)\n"},
+        {"", 0, true, "Could not update PdfPreview.dll because another program still has the file open.",
+         "Common causes:\n"},
+        {"", 5, true, "Could not update PdfPreview.dll (access denied).",
+         "This installer is already running as administrator"},
+        {"", 5, false, "Could not update PdfPreview.dll due to insufficient permissions.",
+         "\xE2\x80\xA2 Run the installer again and accept the administrator (UAC) prompt\n"},
+    };
+    for (const Case& c : cases) {
+        TempArenaScope scope;
+        std::string msg = S(BlockedFileMessageTemp("PdfPreview.dll", c.holders, c.err, c.elevated));
+        EXPECT_EQ(msg.substr(0, msg.find('\n')), c.firstLine) << msg;
+        EXPECT_NE(msg.find(c.marker), std::string::npos) << msg;
+        const char* tail = "\n\nThe installer keeps retrying every few seconds. Click Abort to cancel.";
+        EXPECT_EQ(msg.substr(msg.size() - strlen(tail)), tail);
+    }
+}
+
+// A file name with a percent sign is text, never a format directive.
+TEST(BlockedFileMessage, PercentInANameStaysText) {
+    TempArenaScope scope;
+    std::string msg = S(BlockedFileMessageTemp("50%s%d.dll", "\xE2\x80\xA2 a%n.exe (pid 1)", 0, false));
+    EXPECT_EQ(msg.substr(0, msg.find('\n')), "Could not update 50%s%d.dll because another program still has the file open.");
+    EXPECT_NE(msg.find("\n\xE2\x80\xA2 a%n.exe (pid 1)\n"), std::string::npos);
+}
+
+TEST(MoveAsideFailureMessage, ByCauseAndByWhetherTheUserAborted) {
+    std::string url = kSupportUrl;
+    struct Case {
+        bool inUse, aborted, elevated;
+        std::string text;
+    } cases[] = {
+        {true, true, true, "Installation aborted: could not update vlpdf.exe (file in use)."},
+        {true, true, false, "Installation aborted: could not update vlpdf.exe (file in use)."},
+        {false, true, true,
+         "Installation aborted: could not update vlpdf.exe (access denied; antivirus, Controlled Folder Access, or "
+         "file ACL \xE2\x80\x94 already running as administrator)."},
+        {false, true, false,
+         "Installation aborted: could not update vlpdf.exe (access denied; try running as administrator)."},
+        {true, false, false,
+         "Could not update vlpdf.exe because it is in use by another program. Stop Windows Search / close Explorer "
+         "previews and try again. See " + url},
+        {false, false, true,
+         "Could not update vlpdf.exe: access denied (antivirus, Controlled Folder Access, or file ACL). Exclude the "
+         "install folder, reboot and retry, or choose a different folder. See " + url},
+        {false, false, false,
+         "Could not update vlpdf.exe: access denied. Run the installer as administrator, or choose a folder you can "
+         "write to. See " + url},
+    };
+    for (const Case& c : cases) {
+        TempArenaScope scope;
+        EXPECT_EQ(S(MoveAsideFailureMessageTemp("vlpdf.exe", c.inUse, c.aborted, c.elevated)), c.text)
+            << c.inUse << c.aborted << c.elevated;
+    }
+}
