@@ -139,7 +139,7 @@ StrView MoveAsideFailureMessageTemp(StrView name, bool inUse, bool aborted, bool
         }
         if (elevated) {
             return FillTemp(GetTranslation("Installation aborted: could not update %s (access denied; antivirus, "
-                                           "Controlled Folder Access, or file ACL \xE2\x80\x94 already running as "
+                                           "Controlled Folder Access, or file ACL — already running as "
                                            "administrator)."),
                             name);
         }
