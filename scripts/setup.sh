@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei
-  dpkg-dev
+  dpkg-dev python3
 )
 
 say() { printf 'setup: %s\n' "$*"; }

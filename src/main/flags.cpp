@@ -4,6 +4,7 @@
 #include "base/log.h"
 
 Flags* gCli = nullptr;
+Flags* gCliNew = nullptr;
 
 namespace {
 

@@ -82,3 +82,6 @@ void ParseFlagsArgs(const StrView* args, int count, Flags* flags, const FlagsEnv
 int64_t ParseFlagInt(StrView s);
 
 extern Flags* gCli;
+// The installer's settled options: the installer run copies the installer members of gCli
+// here and works on this copy; null until start-up sets it.
+extern Flags* gCliNew;

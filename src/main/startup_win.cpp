@@ -115,6 +115,8 @@ int RunProgram() {
     uitask::Initialize();
 
     static Flags flags;
+    static Flags settledFlags;
+    gCliNew = &settledFlags;
     ParseFlags(GetCommandLineW(), &flags);
     flags.install = true;
     gCli = &flags;

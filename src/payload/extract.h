@@ -1,6 +1,18 @@
 #pragma once
+// Putting the product's files into the installation directory.
 #include "base/str.h"
 
 // Unpacks the selected payload files into installDir. On false the reason has been given
-// to NotifyFailed.
+// to NotifyFailed, except when the archive cannot be opened (then it was shown or logged).
 bool ExtractInstallerFiles(StrView installDir);
+// Loads the program's own archive once; false (with the message shown or logged) when it
+// is missing, corrupted or holds nothing to install.
+bool OpenEmbeddedFilesArchive();
+// False only when the free space is known to be too small (the user is told why).
+bool EnsureEnoughDiskSpaceForInstall(StrView installDir);
+// Writes every selected entry; with skipExe the running program's own vlpdf.exe stays.
+bool ExtractFiles(StrView installDir, bool skipExe);
+// Used only when the archive carries no vlpdf.exe: the program copies itself.
+bool CopySelfToDir(StrView installDir);
+// Gives the reader the user's roaming settings when it has no local ones yet.
+void CopySettingsFile();

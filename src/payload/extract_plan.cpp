@@ -1,6 +1,10 @@
 #include "payload/extract_plan.h"
 
+#include "base/arena.h"
+
+#include "base/install_failure.h"
 #include "i18n/translations.h"
+#include "payload/archive.h"
 
 const char* const kLeftoverAsideCopies[5] = {
     "libtovarinpdf.dll.copy", "libvlrender.dll.copy", "PdfFilter.dll.copy", "PdfPreview.dll.copy", "vlpdf.exe.copy",
@@ -38,6 +42,41 @@ bool ShouldExtractEntry(StrView name) {
         return true;
     }
     return str::EqI(name, "vlpdf-quickstart.pdf");
+}
+
+int32_t CountExtractableEntries(const InstallerArchive* archive) {
+    int32_t n = 0;
+    for (int32_t i = 0; i < archive->count; i++) {
+        n += ShouldExtractEntry(archive->entries[i].name) ? 1 : 0;
+    }
+    return n;
+}
+
+bool ArchiveHasFile(const InstallerArchive* archive, StrView name) {
+    return FindArchiveEntry(archive, name) >= 0;
+}
+
+int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSize) {
+    int64_t total = 0;
+    int64_t largest = 0;
+    for (int32_t i = 0; i < archive->count; i++) {
+        const ArchiveEntry& e = archive->entries[i];
+        if (!ShouldExtractEntry(e.name)) {
+            continue;
+        }
+        total += e.uncompressedSize;
+        largest = (int64_t)e.uncompressedSize > largest ? (int64_t)e.uncompressedSize : largest;
+    }
+    return DiskSpaceRequirement(ownSize, total, largest);
+}
+
+bool CheckFreeSpace(int64_t need, uint64_t freeBytes) {
+    if (need <= 0 || freeBytes >= (uint64_t)need) {
+        return true;
+    }
+    TempArenaScope scope;
+    NotifyFailed(NotEnoughDiskSpaceMessageTemp(need, freeBytes));
+    return false;
 }
 
 int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected) {

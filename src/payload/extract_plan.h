@@ -10,9 +10,20 @@
 // (translations.txt) stay in the archive.
 bool ShouldExtractEntry(StrView name);
 
+struct InstallerArchive;
+
+int32_t CountExtractableEntries(const InstallerArchive* archive);
+bool ArchiveHasFile(const InstallerArchive* archive, StrView name);
+// The requirement below for the selected entries of the archive.
+int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSize);
+
 // Bytes of free space an installation needs: the files, room for the largest one to be
 // written beside its old copy, our own size when we copy ourselves, and 16 MiB to spare.
 int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected);
+
+// Whether the free space suffices; when it does not, the user is told with the rounded
+// figures (NotifyFailed).
+bool CheckFreeSpace(int64_t need, uint64_t freeBytes);
 
 // The translated messages, placeholders filled (in the thread's temporary arena).
 StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes);

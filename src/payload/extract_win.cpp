@@ -1,0 +1,299 @@
+#include <stdlib.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/install_failure.h"
+#include "base/log.h"
+#include "base/log_system.h"
+#include "base/progress.h"
+#include "base/sleep.h"
+#include "i18n/translations.h"
+#include "main/flags.h"
+#include "payload/archive.h"
+#include "payload/extract.h"
+#include "payload/extract_plan.h"
+#include "payload/show_error.h"
+#include "replace/holders.h"
+#include "replace/move_aside.h"
+#include "replace/robust_write.h"
+
+namespace {
+const InstallerArchive* gOpenedArchive = nullptr;
+
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+StrView OwnPathTemp() {
+    WCHAR buf[32768];
+    DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
+    if (n == 0 || n >= 32768) {
+        return {};
+    }
+    return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+}
+
+bool RunsSilently() {
+    return (gCli && gCli->silent) || (gCliNew && gCliNew->silent);
+}
+
+// The running program is installDir\vlpdf.exe only in the extract-only mode: then it must
+// stay where it is, neither moved aside nor overwritten.
+bool TargetIsThisProgram(StrView installDir) {
+    if (!gCli || !gCli->installer.extractFiles) {
+        return false;
+    }
+    return path::IsSameFile(path::JoinTemp(installDir, "vlpdf.exe"), OwnPathTemp());
+}
+
+int64_t OwnSizeForRequirement(const InstallerArchive* archive) {
+    if (ArchiveHasFile(archive, "vlpdf.exe")) {
+        return 0;
+    }
+    int64_t size = file::GetSize(OwnPathTemp());
+    return size > 0 ? size : 0;
+}
+
+// The volume that holds dir, or of its parent when dir does not exist yet; empty when
+// neither can be determined.
+StrView VolumePathTemp(StrView dir) {
+    WCHAR volume[MAX_PATH];
+    if (GetVolumePathNameW(W(dir), volume, MAX_PATH) ||
+        GetVolumePathNameW(W(path::GetDirTemp(dir)), volume, MAX_PATH)) {
+        return ToUtf8Temp(WStrView((const char16_t*)volume));
+    }
+    return {};
+}
+
+bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n) {
+    const ArchiveEntry& e = gOpenedArchive->entries[idx];
+    StrView name = str::DupTemp(e.name);
+    Logf("  decompress [%d/%d] '%s' compressed=%u uncompressed=%u\n", i, n, name.CStr(), e.compressedSize,
+         e.uncompressedSize);
+    char* data = GetFileDataByIdx(gOpenedArchive, idx);
+    if (!data) {
+        Logf("  GetFileDataByIdx failed for '%s'\n", name.CStr());
+        NotifyFailed(GetTranslation("The installer has been corrupted. Please download it again."));
+        return false;
+    }
+    StrView target = path::JoinTemp(installDir, name);
+    dir::CreateAll(path::GetDirTemp(target));
+    bool ok = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
+    free(data);
+    if (!ok) {
+        NotifyFailed(WriteFailedMessageTemp(lastWriteError, target));
+        return false;
+    }
+    Logf("  extracted '%s'\n", target.CStr());
+    return true;
+}
+
+void DeleteLeftoverAsideCopies(StrView installDir) {
+    for (const char* name : kLeftoverAsideCopies) {
+        StrView p = path::JoinTemp(installDir, name);
+        if (!file::Exists(p)) {
+            continue;
+        }
+        if (file::Delete(p)) {
+            Logf("  deleted leftover '%s'\n", p.CStr());
+        } else {
+            Logf("  could not delete leftover '%s' (ok to ignore)\n", p.CStr());
+        }
+    }
+}
+
+// One attempt of CopySelfToDir; returns the attempt's error, 0 on success.
+DWORD CopySelfOnce(StrView src, StrView dst, StrView tmp) {
+    ClearReadOnly(dst);
+    if (CopyFileW(W(src), W(dst), FALSE)) {
+        return 0;
+    }
+    DWORD err = GetLastError();
+    Logf("  CopyFileW('%s' -> '%s') failed lastError=%u\n", src.CStr(), dst.CStr(), (unsigned)err);
+    LogLastError(err);
+
+    ClearReadOnly(tmp);
+    file::Delete(tmp);
+    if (!CopyFileW(W(src), W(tmp), FALSE)) {
+        err = GetLastError();
+        Logf("  CopyFileW('%s' -> '%s') failed lastError=%u\n", src.CStr(), tmp.CStr(), (unsigned)err);
+        LogLastError(err);
+        return err;
+    }
+    ClearReadOnly(dst);
+    if (MoveFileExW(W(tmp), W(dst), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
+    err = GetLastError();
+    Logf("  MoveFileExW('%s' -> '%s') failed lastError=%u\n", tmp.CStr(), dst.CStr(), (unsigned)err);
+    LogLastError(err);
+    file::Delete(tmp);
+    return err;
+}
+
+void ClearWayForCopy(StrView dst, StrView tmp) {
+    Logf("  KillProcessesWithModule('%s') killed=%d\n", dst.CStr(), KillProcessesWithModule(dst));
+    if (file::Exists(dst)) {
+        ClearReadOnly(dst);
+        bool deleted = file::Delete(dst);
+        Logf("  Delete('%s') => %d\n", dst.CStr(), deleted ? 1 : 0);
+        if (!deleted) {
+            LogLastError(0);
+        }
+    }
+    file::Delete(tmp);
+}
+}  // namespace
+
+bool OpenEmbeddedFilesArchive() {
+    if (gOpenedArchive) {
+        Log("OpenEmbeddedFilesArchive: already opened\n");
+        return true;
+    }
+    const char* msg = nullptr;
+    if (!EnsureEmbeddedArchiveLoaded()) {
+        msg = "Embedded lzsa archive is missing or corrupted";
+    } else if (CountExtractableEntries(GetEmbeddedArchive()) == 0) {
+        msg = "No embedded files";
+    }
+    if (msg) {
+        ShowErrorMessage(msg);
+        return false;
+    }
+    gOpenedArchive = GetEmbeddedArchive();
+    return true;
+}
+
+bool EnsureEnoughDiskSpaceForInstall(StrView installDir) {
+    TempArenaScope scope;
+    int64_t need = DiskSpaceNeededForArchive(gOpenedArchive, OwnSizeForRequirement(gOpenedArchive));
+    StrView volume = VolumePathTemp(installDir);
+    if (volume.IsEmpty()) {
+        Logf("GetFreeBytesAvailable: GetVolumePathNameW failed for '%s' err=%u\n", installDir.CStr(),
+             (unsigned)GetLastError());
+        Logf("EnsureEnoughDiskSpaceForInstall: skip check (query failed) need=%lld\n", (long long)need);
+        return true;
+    }
+    ULARGE_INTEGER available{}, total{}, totalFree{};
+    if (!GetDiskFreeSpaceExW(W(volume), &available, &total, &totalFree)) {
+        Logf("GetFreeBytesAvailable: GetDiskFreeSpaceExW failed err=%u path='%s'\n", (unsigned)GetLastError(),
+             volume.CStr());
+        Logf("EnsureEnoughDiskSpaceForInstall: skip check (query failed) need=%lld\n", (long long)need);
+        return true;
+    }
+    Logf("GetFreeBytesAvailable: free=%llu total=%llu path='%s'\n", (unsigned long long)available.QuadPart,
+         (unsigned long long)total.QuadPart, volume.CStr());
+    Logf("EnsureEnoughDiskSpaceForInstall: free=%llu need=%lld\n", (unsigned long long)available.QuadPart,
+         (long long)need);
+    return CheckFreeSpace(need, available.QuadPart);
+}
+
+bool ExtractFiles(StrView installDir, bool skipExe) {
+    int32_t n = CountExtractableEntries(gOpenedArchive);
+    Logf("ExtractFiles(): dir '%s' filesCount=%d\n", installDir.CStr(), n);
+    int32_t i = 0;
+    for (int32_t idx = 0; idx < gOpenedArchive->count; idx++) {
+        StrView name = gOpenedArchive->entries[idx].name;
+        if (!ShouldExtractEntry(name)) {
+            continue;
+        }
+        i++;
+        TempArenaScope scope;
+        if (skipExe && str::Eq(name, "vlpdf.exe")) {
+            // The running program is that file: it stays as it is.
+            Logf("  skipped 'vlpdf.exe' [%d/%d]: it is the running program\n", i, n);
+        } else if (!WriteEntry(installDir, idx, i, n)) {
+            return false;
+        }
+        ProgressStep();
+    }
+    DeleteLeftoverAsideCopies(installDir);
+    MoveAsideOrDeleteLegacyLibrary(installDir);
+    return true;
+}
+
+bool CopySelfToDir(StrView installDir) {
+    TempArenaScope scope;
+    Logf("CopySelfToDir(%s)\n", installDir.CStr());
+    StrView src = OwnPathTemp();
+    StrView dst = path::JoinTemp(installDir, "vlpdf.exe");
+    StrView tmp = str::FormatTemp("%s.tmp", dst.CStr());
+    DWORD err = 0;
+    for (int attempt = 1; attempt <= 4; attempt++) {
+        Logf("  attempt %d/4\n", attempt);
+        err = CopySelfOnce(src, dst, tmp);
+        if (err == 0) {
+            break;
+        }
+        ClearWayForCopy(dst, tmp);
+        if (attempt < 4) {
+            uint32_t ms = 300 * (uint32_t)attempt;
+            Logf("  sleep %u ms before retry\n", ms);
+            SleepMs(ms);
+        }
+    }
+    if (err != 0) {
+        Logf("  failed to copy '%s' to '%s' lastError=%u\n", src.CStr(), dst.CStr(), (unsigned)err);
+        NotifyFailed(CopySelfFailedMessageTemp(err));
+        return false;
+    }
+    // The copy would carry the mark of a download from the internet.
+    file::Delete(str::FormatTemp("%s:Zone.Identifier", dst.CStr()));
+    Logf("  copied '%s' to '%s'\n", src.CStr(), dst.CStr());
+    return true;
+}
+
+bool ExtractInstallerFiles(StrView installDir) {
+    Logf("ExtractInstallerFiles() to '%s'\n", installDir.CStr());
+    if (!dir::CreateAll(installDir)) {
+        Log("  dir::CreateAll() failed\n");
+        LogLastError(0);
+        NotifyFailed(GetTranslation("Couldn't create the installation directory"));
+        return false;
+    }
+    if (!OpenEmbeddedFilesArchive() || !EnsureEnoughDiskSpaceForInstall(installDir)) {
+        return false;
+    }
+    bool silent = RunsSilently();
+    bool skipExe = TargetIsThisProgram(installDir);
+    if (!PrepareInstallDirByRenaming(installDir, silent, skipExe)) {
+        Log("ExtractInstallerFiles: PrepareInstallDirByRenaming failed\n");
+        RestoreInstallCopyFiles(installDir);
+        return false;
+    }
+    if (skipExe) {
+        Log("ExtractInstallerFiles: dest is this exe's directory, not copying vlpdf.exe\n");
+    } else if (ArchiveHasFile(gOpenedArchive, "vlpdf.exe")) {
+        Log("ExtractInstallerFiles: vlpdf.exe comes from the archive\n");
+    } else if (!CopySelfToDir(installDir)) {
+        RestoreInstallCopyFiles(installDir);
+        return false;
+    }
+    ProgressStep();
+    if (ExtractFiles(installDir, skipExe)) {
+        return true;
+    }
+    RestoreInstallCopyFiles(installDir);
+    return false;
+}
+
+void CopySettingsFile() {
+    Log("CopySettingsFile()\n");
+    WCHAR roaming[MAX_PATH], local[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, roaming)) ||
+        FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local))) {
+        return;
+    }
+    TempArenaScope scope;
+    StrView src = str::FormatTemp("%s\\vlpdf\\vlpdf-settings.txt", ToUtf8Temp(WStrView((const char16_t*)roaming)).CStr());
+    StrView dst = str::FormatTemp("%s\\vlpdf\\vlpdf-settings.txt", ToUtf8Temp(WStrView((const char16_t*)local)).CStr());
+    // An existing local settings file is the user's current one: never replace it.
+    if (!file::Exists(src) || file::Exists(dst)) {
+        return;
+    }
+    if (file::Copy(src, dst)) {
+        Logf("  copied '%s' to '%s'\n", src.CStr(), dst.CStr());
+    }
+}

@@ -1,0 +1,19 @@
+#include "payload/show_error.h"
+
+#include <windows.h>
+
+#include "base/arena.h"
+#include "base/log.h"
+#include "i18n/translations.h"
+#include "main/flags.h"
+
+void ShowErrorMessage(StrView message) {
+    Logf("%s\n", message.CStr());
+    bool silent = (gCli && gCli->silent) || (gCliNew && gCliNew->silent);
+    if (silent) {
+        return;
+    }
+    TempArenaScope scope;
+    MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(message).s, (LPCWSTR)ToWStrTemp(GetTranslation("Error")).s,
+                MB_OK | MB_ICONERROR);
+}
