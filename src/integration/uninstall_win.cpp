@@ -24,18 +24,11 @@ bool IsVistaOrLater() {
 // A directory walk of its own until the file helpers have one: files only, one level.
 uint64_t GetDirSize(StrView dir) {
     Logf("GetDirSize(%s)\n", dir.CStr());
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((const WCHAR*)ToWStrTemp(path::JoinTemp(dir, "*")).s, &fd);
-    if (h == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
     uint64_t total = 0;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            total += ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
-        }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    dir::WalkEntry e;
+    for (dir::Walk walk(dir, true, false, false); walk.Next(&e);) {
+        total += (uint64_t)e.size;
+    }
     return total;
 }
 
