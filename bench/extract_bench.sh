@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The -x benchmark, run by bench/run.sh inside a warm wineserver of the bench's own prefix:
+# the installer with a large archive as its RCDATA 1 against extract_minimal.exe with the
+# same archive, both under the same Wine. Each run is one Wine process, timed from start to
+# exit; its peak memory is the process's VmHWM (wait4's ru_maxrss, through GNU time), the
+# same measure for both. The rounds alternate, each into a fresh folder on tmpfs; the
+# fastest round counts for time, the highest peak for memory.
+#   extract_bench.sh <bench build dir> <win64 build dir> <archive.pak> <staged files dir> [rounds]
+set -eu
+build=$1 win=$2 pak=$3 stage=$4 rounds=${5:-7}
+work=$build/xbench
+out=/dev/shm/vlpdf-xbench.$$
+rm -rf "$work" && mkdir -p "$work" "$out"
+trap 'rm -rf "$out"' EXIT
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+cp "$win/src/main/VeloraPDF-3.7-install.exe" "$work/installer.exe"
+cp "$win/bench/bench_extract_minimal.exe" "$work/minimal.exe"
+for exe in installer minimal; do
+  wine "$win/bench/bench_set_rcdata.exe" "$(winpath "$work/$exe.exe")" "$(winpath "$pak")"
+done
+printf 'installer with the archive: %s bytes; minimal program: %s bytes\n' \
+  "$(stat -c %s "$work/installer.exe")" "$(stat -c %s "$work/minimal.exe")"
+
+# run <name> <round>: one run into a fresh folder; prints "<wall ms> <cpu ms> <peak KiB>".
+# CPU time is the Wine process's user + system time (not the wineserver's): it is steadier
+# than wall time when other work shares the machine.
+run() {
+  local dir=$out/$1-$2 t0 t1 kb user sys
+  case $1 in
+    installer) set -- "$work/installer.exe" -x -d "$(winpath "$dir")" ;;
+    minimal) set -- "$work/minimal.exe" "$(winpath "$dir")" ;;
+  esac
+  sync
+  t0=$(date +%s%N)
+  VLPDF_STATS_OFF=1 /usr/bin/time -f '%M %U %S' -o "$work/rss" wine "$@" </dev/null >"$work/stdout" 2>"$work/stderr" || {
+    echo "bench: $* failed:" >&2; cat "$work/stderr" >&2; return 1; }
+  t1=$(date +%s%N)
+  read -r kb user sys < <(tail -n 1 "$work/rss")
+  echo "$(( (t1 - t0) / 1000000 )) $(awk "BEGIN {printf \"%d\", ($user + $sys) * 1000}") $kb"
+}
+
+# stat <values...>: "<min> <median>"
+stat() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print v[1], v[int((NR + 1) / 2)]}'; }
+
+declare -A wall cpu peak
+for r in $(seq 1 "$rounds"); do
+  for name in minimal installer; do
+    read -r ms cms kb < <(run "$name" "$r")
+    wall[$name]+=" $ms" cpu[$name]+=" $cms"
+    [ "$kb" -gt "${peak[$name]:-0}" ] && peak[$name]=$kb
+  done
+  if [ "$r" = 1 ]; then
+    # Both wrote exactly the staged files, nothing more and nothing less.
+    diff -r "$out/minimal-1" "$out/installer-1" >/dev/null || { echo "bench: the two outputs differ" >&2; exit 1; }
+    diff -r -q "$stage" "$out/installer-1" >/dev/null || { echo "bench: the output differs from the staged files" >&2; exit 1; }
+  fi
+  rm -rf "$out/minimal-$r" "$out/installer-$r"
+done
+files=$(ls "$stage" | wc -l)
+bytes=$(du -bL -s "$stage" | cut -f1)
+printf -- '-x of %d files, %.1f MB, under Wine, %d rounds each (wall ms: installer%s; minimal%s)\n' \
+  "$files" "$(awk "BEGIN {print $bytes / 1e6}")" "$rounds" "${wall[installer]}" "${wall[minimal]}"
+read -r wi wim < <(stat ${wall[installer]})
+read -r wm wmm < <(stat ${wall[minimal]})
+read -r ci cim < <(stat ${cpu[installer]})
+read -r cm cmm < <(stat ${cpu[minimal]})
+printf '                    wall best/median     cpu best/median     peak\n'
+printf '  installer -x      %6.3f / %6.3f s   %6.3f / %6.3f s   %6.1f MiB\n' \
+  "$(awk "BEGIN {print $wi / 1000}")" "$(awk "BEGIN {print $wim / 1000}")" "$(awk "BEGIN {print $ci / 1000}")" \
+  "$(awk "BEGIN {print $cim / 1000}")" "$(awk "BEGIN {print ${peak[installer]} / 1024}")"
+printf '  minimal program   %6.3f / %6.3f s   %6.3f / %6.3f s   %6.1f MiB\n' \
+  "$(awk "BEGIN {print $wm / 1000}")" "$(awk "BEGIN {print $wmm / 1000}")" "$(awk "BEGIN {print $cm / 1000}")" \
+  "$(awk "BEGIN {print $cmm / 1000}")" "$(awk "BEGIN {print ${peak[minimal]} / 1024}")"
+printf 'time ratio installer / minimal: %.3f wall, %.3f cpu (best rounds; goal <= 1.05)\n' \
+  "$(awk "BEGIN {print $wi / $wm}")" "$(awk "BEGIN {print $ci / $cm}")"
+printf 'peak memory installer - minimal: %+.1f MiB (goal <= +8 MiB)\n' \
+  "$(awk "BEGIN {print (${peak[installer]} - ${peak[minimal]}) / 1024}")"
