@@ -66,6 +66,7 @@ done
 for r in 1 2 3; do
   for name in minimal-small installer-small; do
     read -r ms cms kb < <(run "$name" "$r")
+    wall[$name]+=" $ms"
     [ "$kb" -gt "${peak[$name]:-0}" ] && peak[$name]=$kb
     rm -rf "$out/$name-$r"
   done
@@ -92,6 +93,10 @@ printf 'peak memory installer - minimal: %+.1f MiB (goal <= +8 MiB)\n' \
 printf '  at start-up (the product'"'"'s own small archive): installer %.1f MiB, minimal %.1f MiB: %+.1f MiB\n' \
   "$(awk "BEGIN {print ${peak[installer-small]} / 1024}")" "$(awk "BEGIN {print ${peak[minimal-small]} / 1024}")" \
   "$(awk "BEGIN {print (${peak[installer-small]} - ${peak[minimal-small]}) / 1024}")"
+read -r wis _ < <(stat ${wall[installer-small]})
+read -r wms _ < <(stat ${wall[minimal-small]})
+printf '  start-up time, the same runs: installer %.3f s, minimal %.3f s (fastest)\n' \
+  "$(awk "BEGIN {print $wis / 1000}")" "$(awk "BEGIN {print $wms / 1000}")"
 printf '  what the large archive adds: installer %+.1f MiB, minimal %+.1f MiB\n' \
   "$(awk "BEGIN {print (${peak[installer]} - ${peak[installer-small]}) / 1024}")" \
   "$(awk "BEGIN {print (${peak[minimal]} - ${peak[minimal-small]}) / 1024}")"
