@@ -50,10 +50,11 @@ fuzz: fuzz-build
 	@fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 # Decoding and packing speed on Wine's own DLLs; an optimised build without sanitizers.
-bench: setup
+# Then -x of the installer with those DLLs as its archive, under Wine.
+bench: setup build-win64 wine-prefix
 	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build/bench --target archive_bench mkpak
-	@bench/run.sh build/bench
+	@bench/run.sh build/bench build/win64
 
 clean:
 	rm -rf build

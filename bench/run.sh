@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # make bench: packs at least 100 MB of real PE files (Wine's own DLLs on this machine,
 # linked, never copied into the repository) with mkpak on one core and on all cores, then
-# compares decoding through the reader with a minimal liblzma loop.
-#   bench/run.sh <bench build dir>
+# compares decoding through the reader with a minimal liblzma loop; then, under Wine, -x of
+# the installer carrying that archive against a minimal program that unpacks it.
+#   bench/run.sh <bench build dir> <win64 build dir>
 set -eu
 build=$(realpath "$1")
+win=$(realpath "$2")
+repo=$(realpath "$(dirname "$0")/..")
 dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 want=$((100 * 1000 * 1000))
 stage=$build/bench-payload
@@ -21,7 +24,9 @@ if [ "$total" -lt "$want" ]; then
   echo "bench: only $total bytes of DLLs in $dlls; is Wine installed?" >&2
   exit 1
 fi
-echo "payload: $count DLLs from $dlls, $total bytes"
+# The product carries its vlpdf.exe; without one the installer would copy itself instead.
+ln -s "$dlls/notepad.exe" "$stage/vlpdf.exe"
+echo "payload: $count DLLs from $dlls, $total bytes, and notepad.exe as vlpdf.exe"
 
 mkpak=$build/tools/mkpak/mkpak
 cores=$(nproc)
@@ -32,3 +37,9 @@ cmp -s "$build/bench-1.pak" "$build/bench-n.pak" || { echo "bench: the archives 
 printf 'mkpak create: 1 job %.1f s, %d jobs %.1f s: speed-up %.2fx (goal >= 1.8x on 2 cores); archive %s bytes\n' \
   "$t1" "$cores" "$tn" "$(awk "BEGIN {print $t1 / $tn}")" "$(stat -c %s "$build/bench-n.pak")"
 "$build/bench/archive_bench" "$build/bench-n.pak"
+
+# -x in a prefix of the bench's own, with a wineserver that is stopped at the end.
+prefix=$build/wine-prefix
+"$repo/scripts/wine-prefix" "$win/wine" "$prefix" >/dev/null
+VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
+  "$repo/bench/extract_bench.sh" "$build" "$win" "$build/bench-n.pak" "$stage"
