@@ -5,3 +5,7 @@
 
 // The snapshot entry of the process with this id; false when it is not running.
 bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry);
+
+// Whether this process runs with an elevated (administrator) token. The one query of the
+// token: decisions take its answer as an argument, so they can be tested either way.
+bool IsProcessElevated();

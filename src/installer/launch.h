@@ -10,7 +10,8 @@ StrView NonElevatedCommandLineTemp(StrView explorerPath, StrView path);
 #ifdef _WIN32
 #include <windows.h>
 
-bool IsProcessElevated();
+#include "base/process_win.h"  // IsProcessElevated
+
 // Does not wait for the program and keeps no handle; shell error windows are suppressed.
 bool LaunchFileShell(StrView path, StrView params, StrView verb);
 // Opens with the "open" verb.

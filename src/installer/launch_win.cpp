@@ -13,18 +13,6 @@ const WCHAR* W(StrView s) {
 }
 }  // namespace
 
-bool IsProcessElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return false;
-    }
-    TOKEN_ELEVATION elevation{};
-    DWORD size = sizeof(elevation);
-    BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
-    CloseHandle(token);
-    return ok && elevation.TokenIsElevated != 0;
-}
-
 bool LaunchFileShell(StrView path, StrView params, StrView verb) {
     if (path.IsEmpty()) {
         return false;

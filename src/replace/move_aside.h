@@ -26,5 +26,3 @@ bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe);
 void RestoreInstallCopyFiles(StrView installDir);
 void MoveAsideOrDeleteLegacyLibrary(StrView installDir);
 
-// Whether the installer runs with an elevated token.
-bool InstallerIsElevated();

@@ -8,6 +8,7 @@
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
+#include "base/process_win.h"
 #include "base/log_system.h"
 #include "base/sleep.h"
 #include "replace/holders.h"
@@ -27,19 +28,6 @@ StrView U(const WCHAR* s) {
 }  // namespace
 
 // replace sits below the installer's process helpers, so it reads the token itself.
-bool InstallerIsElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        return false;
-    }
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
-                    elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
-}
-
 void ClearStaleCopy(StrView asidePathIn) {
     TempArenaScope scope;
     StrView asidePath = str::DupTemp(asidePathIn);
@@ -91,7 +79,7 @@ void LogFileDiagnostics(StrView pathIn) {
     TempArenaScope scope;
     StrView path = str::DupTemp(pathIn);
     uint32_t attrs = file::GetAttributes(path);
-    Logf("  file diagnostics for '%s': elevated=%d attrs=0x%x", path.CStr(), (int)InstallerIsElevated(),
+    Logf("  file diagnostics for '%s': elevated=%d attrs=0x%x", path.CStr(), (int)IsProcessElevated(),
          (unsigned)attrs);
     if (attrs == kInvalidFileAttributes) {
         DWORD err = GetLastError();
@@ -143,14 +131,14 @@ void LogFileDiagnostics(StrView pathIn) {
 
 StrView BuildBlockedFileMessageTemp(StrView name, StrView path) {
     StrView holders = ProcessesHoldingFileTemp(path);
-    bool elevated = holders.IsEmpty() && lastRenameError == kErrorAccessDenied && InstallerIsElevated();
+    bool elevated = holders.IsEmpty() && lastRenameError == kErrorAccessDenied && IsProcessElevated();
     return BlockedFileMessageTemp(name, holders, lastRenameError, elevated);
 }
 
 void ReportMoveAsideFailure(StrView name, StrView path, bool aborted) {
     TempArenaScope scope;
     bool inUse = lastRenameError != kErrorAccessDenied || !ProcessesHoldingFileTemp(path).IsEmpty();
-    bool elevated = !inUse && InstallerIsElevated();
+    bool elevated = !inUse && IsProcessElevated();
     NotifyFailed(MoveAsideFailureMessageTemp(name, inUse, aborted, elevated));
 }
 

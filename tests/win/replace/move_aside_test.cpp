@@ -3,6 +3,7 @@
 
 #include "base/file.h"
 #include "replace/holders.h"
+#include "base/process_win.h"
 #include "replace/move_aside.h"
 #include "replace/robust_write.h"
 #include "replace_test_util.h"
@@ -239,7 +240,7 @@ TEST(FileDiagnostics, AttributesAreSpelledOut) {
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), attrs));
     LogCapture log;
     LogFileDiagnostics(path.c_str());
-    std::string first = "  file diagnostics for '" + path + "': elevated=" + std::to_string((int)InstallerIsElevated()) +
+    std::string first = "  file diagnostics for '" + path + "': elevated=" + std::to_string((int)IsProcessElevated()) +
                         " attrs=0x23 READONLY HIDDEN\n";
     EXPECT_EQ(log.Text().substr(0, first.size()), first) << log.Text();
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
