@@ -9,7 +9,7 @@
 #include "integration/registry.h"
 #include "integration/same_file.h"
 #include "integration/shell_ext.h"
-#include "integration/special_folder.h"
+#include "integration/shell_folder.h"
 #include "main/flags.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "base/log.h"
 #include "base/product.h"
 #include "integration/shortcut.h"
-#include "integration/special_folder.h"
+#include "integration/shell_folder.h"
 
 namespace {
 const WCHAR* W(StrView s) {

@@ -8,7 +8,7 @@
 #include "base/arena.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
-#include "integration/special_folder.h"
+#include "integration/shell_folder.h"
 #include "main/flags.h"
 #include "reg_test.h"
 #include "test_dir.h"

@@ -11,7 +11,7 @@
 #include "integration/path_env.h"
 #include "integration/registry.h"
 #include "integration/shortcut.h"
-#include "integration/special_folder.h"
+#include "integration/shell_folder.h"
 #include "integration/watcher.h"
 #include "reg_test.h"
 #include "test_dir.h"

@@ -8,7 +8,7 @@
 
 #include "base/arena.h"
 #include "base/log.h"
-#include "integration/special_folder.h"
+#include "integration/shell_folder.h"
 
 namespace regtest {
 

@@ -2,7 +2,7 @@
 #include <shlobj.h>
 
 #include "base/arena.h"
-#include "integration/special_folder.h"
+#include "integration/shell_folder.h"
 
 StrView GetSpecialFolderTemp(int csidl) {
     WCHAR buf[MAX_PATH] = {};
