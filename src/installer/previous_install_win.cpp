@@ -10,7 +10,7 @@
 #include "integration/same_file.h"
 #include "integration/shell_ext.h"
 #include "integration/shell_folder.h"
-#include "main/flags.h"
+#include "base/flags.h"
 
 namespace {
 StrView gExistingDir;

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "base/log.h"
-#include "main/flags.h"
+#include "base/flags.h"
 
 // Installing is not part of this build yet. Say so plainly, in the log and, for a user at
 // the window, in a message box, and fail with exit code 1 rather than pretend to install.

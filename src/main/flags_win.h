@@ -1,5 +1,5 @@
 #pragma once
-#include "main/flags.h"
+#include "base/flags.h"
 
 // Splits the process's UTF-16 command line by the system's rule and parses it.
 void ParseFlags(const wchar_t* commandLine, Flags* flags);

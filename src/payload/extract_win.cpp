@@ -10,7 +10,7 @@
 #include "base/progress.h"
 #include "base/sleep.h"
 #include "i18n/translations.h"
-#include "main/flags.h"
+#include "base/flags.h"
 #include "payload/archive.h"
 #include "payload/extract.h"
 #include "payload/extract_plan.h"

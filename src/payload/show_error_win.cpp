@@ -5,7 +5,7 @@
 #include "base/arena.h"
 #include "base/log.h"
 #include "i18n/translations.h"
-#include "main/flags.h"
+#include "base/flags.h"
 
 void ShowErrorMessage(StrView message) {
     Logf("%s\n", message.CStr());

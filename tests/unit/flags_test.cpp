@@ -5,7 +5,7 @@
 
 #include "base/arena.h"
 #include "base/log.h"
-#include "main/flags.h"
+#include "base/flags.h"
 
 namespace {
 std::vector<std::string> gResolved;

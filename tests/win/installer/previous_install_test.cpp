@@ -9,7 +9,7 @@
 #include "installer/previous_install.h"
 #include "integration/registry.h"
 #include "integration/shell_folder.h"
-#include "main/flags.h"
+#include "base/flags.h"
 #include "reg_test.h"
 #include "test_dir.h"
 

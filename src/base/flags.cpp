@@ -1,4 +1,4 @@
-#include "main/flags.h"
+#include "base/flags.h"
 
 #include "base/arena.h"
 #include "base/log.h"

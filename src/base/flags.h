@@ -1,7 +1,9 @@
 #pragma once
-// The parsed command line. The installer shares its option vocabulary with the reader:
-// every one of the 103 options is recognised and consumes its values, the installer acts
-// on about twenty of them and records the rest.
+// The program's shared options: the parsed command line (gCli) and the installer's settled
+// copy of it (gCliNew), read by extraction, replacement, the installer run and the window.
+// The installer shares its option vocabulary with the reader: every one of the 103 options
+// is recognised and consumes its values, the installer acts on about twenty of them and
+// records the rest.
 #include <stdint.h>
 
 #include "base/str.h"
