@@ -18,6 +18,9 @@ bool LaunchFileShell(StrView path, StrView params, StrView verb);
 bool LaunchFile(StrView path);
 // The system shows the elevation prompt; refusing it is a failure.
 bool LaunchElevated(StrView exePath, StrView params);
+// LaunchElevated that also hands back the started process (the caller closes it); the
+// handle stays null when the shell reports no process of its own.
+bool LaunchElevatedProcess(StrView exePath, StrView params, HANDLE* process);
 // False without calling the shell when nothing is at path; otherwise opens it and returns
 // true (the shell's result is only logged).
 bool LaunchFileIfExists(StrView path);

@@ -13,13 +13,16 @@ const WCHAR* W(StrView s) {
 }
 }  // namespace
 
-bool LaunchFileShell(StrView path, StrView params, StrView verb) {
+namespace {
+// With process set, the started process's handle is returned there (null when the shell
+// started none, for example when a running program took the request over).
+bool ShellExecuteVerb(StrView path, StrView params, StrView verb, HANDLE* process) {
     if (path.IsEmpty()) {
         return false;
     }
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof(sei);
-    sei.fMask = SEE_MASK_FLAG_NO_UI;
+    sei.fMask = SEE_MASK_FLAG_NO_UI | (process ? SEE_MASK_NOCLOSEPROCESS : 0);
     sei.lpVerb = verb.IsEmpty() ? nullptr : W(verb);
     sei.lpFile = W(path);
     sei.lpParameters = params.IsEmpty() ? nullptr : W(params);
@@ -29,10 +32,19 @@ bool LaunchFileShell(StrView path, StrView params, StrView verb) {
         Logf("LaunchFile: ShellExecuteExW path: '%s' params: '%s' verb: '%s'\n", path.CStr(), params.CStr(),
              verb.CStr());
         LogLastError(err);
+        SetLastError(err);
         return false;
     }
     Logf("LaunchFileShell: launched '%s'\n", path.CStr());
+    if (process) {
+        *process = sei.hProcess;
+    }
     return true;
+}
+}  // namespace
+
+bool LaunchFileShell(StrView path, StrView params, StrView verb) {
+    return ShellExecuteVerb(path, params, verb, nullptr);
 }
 
 bool LaunchFile(StrView path) {
@@ -41,6 +53,11 @@ bool LaunchFile(StrView path) {
 
 bool LaunchElevated(StrView exePath, StrView params) {
     return LaunchFileShell(exePath, params, "runas");
+}
+
+bool LaunchElevatedProcess(StrView exePath, StrView params, HANDLE* process) {
+    *process = nullptr;
+    return ShellExecuteVerb(exePath, params, "runas", process);
 }
 
 bool LaunchFileIfExists(StrView path) {

@@ -124,10 +124,14 @@ int RunProgram() {
     gLoadTranslationsFile = LoadTranslationsFromArchive;
 
     HRESULT ole = OleInitialize(nullptr);
-    INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
-    InitCommonControlsEx(&icc);
+    // A silent run (-s, -x) shows no window: the common controls and GDI+ would only cost
+    // it start-up time and memory.
     GdiplusSession gdiplus;
-    gdiplus.Start();
+    if (!flags.silent) {
+        INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
+        InitCommonControlsEx(&icc);
+        gdiplus.Start();
+    }
     InitDpiAtStartup();
 
     int exitCode;

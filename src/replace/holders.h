@@ -39,6 +39,14 @@ bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath);
 int KillProcessesWithModule(StrView path);
 bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB);
 bool KillProcWithId(uint32_t pid);
+struct ProcessRef {
+    StrView name;  // the executable's file name, temporary arena
+    uint32_t pid = 0;
+};
+// The processes that have a file of the first pairCount product module pairs under dir
+// loaded (pairs in their fixed order: the rendering library, the shell extensions, the
+// reader, the SDK host), in snapshot order; false when the process list cannot be taken.
+bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out);
 // True when every termination it attempted succeeded.
 bool KillProcessesUsingInstallationDir(StrView dir);
 // Asks the watcher plug-in to quit, then terminates it from under the directory.

@@ -319,6 +319,40 @@ bool KillProcWithId(uint32_t pid) {
     return TerminateAndWait(pid);
 }
 
+namespace {
+constexpr int kPairCount = (int)(sizeof(aside::kProductModulePairs) / sizeof(aside::kProductModulePairs[0]));
+
+// The two paths of each product module pair under dir; the second may be empty.
+void ProductModulePaths(StrView dir, StrView (*paths)[2]) {
+    for (int i = 0; i < kPairCount; i++) {
+        paths[i][0] = path::JoinTemp(dir, aside::kProductModulePairs[i].a);
+        StrView b = aside::kProductModulePairs[i].b;
+        paths[i][1] = b.IsEmpty() ? StrView() : path::JoinTemp(dir, b);
+    }
+}
+}  // namespace
+
+bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
+    StrView paths[kPairCount][2];
+    ProductModulePaths(dir, paths);
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+        for (int i = 0; i < pairCount && i < kPairCount; i++) {
+            if (ProcessUsesModule(pe.th32ProcessID, paths[i][0], paths[i][1])) {
+                out->Append(ProcessRef{U(pe.szExeFile), (uint32_t)pe.th32ProcessID});
+                break;
+            }
+        }
+    }
+    CloseHandle(snap);
+    return true;
+}
+
 bool KillProcessesUsingInstallationDir(StrView dir) {
     TempArenaScope scope;
     dir = str::DupTemp(dir);
@@ -326,41 +360,27 @@ bool KillProcessesUsingInstallationDir(StrView dir) {
     if (dir.IsEmpty()) {
         return true;
     }
-    constexpr int kPairs = (int)(sizeof(aside::kProductModulePairs) / sizeof(aside::kProductModulePairs[0]));
-    StrView paths[kPairs][2];
-    for (int i = 0; i < kPairs; i++) {
-        paths[i][0] = path::JoinTemp(dir, aside::kProductModulePairs[i].a);
-        StrView b = aside::kProductModulePairs[i].b;
-        paths[i][1] = b.IsEmpty() ? StrView() : path::JoinTemp(dir, b);
-    }
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) {
+    Vec<ProcessRef> users(GetTempArena());
+    if (!ProcessesUsingDir(dir, kPairCount, &users)) {
         return false;
     }
     bool allOk = true;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof(pe);
-    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
-        for (int i = 0; i < kPairs; i++) {
-            if (!ProcessUsesModule(pe.th32ProcessID, paths[i][0], paths[i][1])) {
-                continue;
-            }
-            Logf("  attempting to kill process %d '%s'\n", (int)pe.th32ProcessID, U(pe.szExeFile).CStr());
-            bool killed = KillProcWithId(pe.th32ProcessID);
-            Logf("  KillProcWithId(%d) returned %d\n", (int)pe.th32ProcessID, (int)killed);
-            allOk = allOk && killed;
-            break;
-        }
+    for (int32_t i = 0; i < users.len; i++) {
+        Logf("  attempting to kill process %d '%s'\n", (int)users.els[i].pid, users.els[i].name.CStr());
+        bool killed = KillProcWithId(users.els[i].pid);
+        Logf("  KillProcWithId(%d) returned %d\n", (int)users.els[i].pid, (int)killed);
+        allOk = allOk && killed;
     }
-    CloseHandle(snap);
-    for (int i = 0; i < kPairs; i++) {
-        for (int j = 0; j < 2; j++) {
-            if (paths[i][j].IsEmpty() || !file::Exists(paths[i][j])) {
+    StrView paths[kPairCount][2];
+    ProductModulePaths(dir, paths);
+    for (auto& pair : paths) {
+        for (StrView p : pair) {
+            if (p.IsEmpty() || !file::Exists(p)) {
                 continue;
             }
-            int killed = KillProcessesWithModule(paths[i][j]);
+            int killed = KillProcessesWithModule(p);
             if (killed > 0) {
-                Logf("  KillProcessesWithModule('%s') killed=%d\n", paths[i][j].CStr(), killed);
+                Logf("  KillProcessesWithModule('%s') killed=%d\n", p.CStr(), killed);
             }
         }
     }

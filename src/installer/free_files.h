@@ -1,0 +1,26 @@
+#pragma once
+// Freeing an installation's files before they are replaced: the shell extensions that
+// Explorer and the indexer load are unregistered (and put back if the installation fails),
+// the watcher is stopped and every process using the installation is ended.
+#include "base/str.h"
+#include "base/vec.h"
+
+// What FreeInstallationFilesInUse undid, so that a failed installation can put it back.
+struct ShellExtensionState {
+    bool searchFilter = false;
+    bool previewer = false;
+    bool allUsers = false;
+    StrView installDir;  // empty when none was given
+};
+
+// The processes found by the last ProcessesUsingInstallation, as "name (pid)".
+extern Vec<StrView> gBlockingProcesses;
+
+#ifdef _WIN32
+// state may be null.
+void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state);
+void RestoreShellExtensions(const ShellExtensionState& state);
+// Fills gBlockingProcesses with the processes that use the existing installation's reader,
+// its libraries or its shell extensions.
+void ProcessesUsingInstallation();
+#endif

@@ -1,0 +1,78 @@
+#include "installer/free_files.h"
+
+#include <windows.h>
+
+#include "base/arena.h"
+#include "base/log.h"
+#include "installer/previous_install.h"
+#include "integration/shell_ext.h"
+#include "replace/holders.h"
+
+Vec<StrView> gBlockingProcesses;
+
+namespace {
+// The reader, its libraries and the shell extensions: what a running installation uses.
+// The SDK host runs on its own and is only ended while files are replaced.
+constexpr int kPairsInUseByInstallation = 3;
+constexpr DWORD kSettleMs = 250;
+}  // namespace
+
+void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state) {
+    TempArenaScope scope;
+    Logf("FreeInstallationFilesInUse('%s' allUsers=%d)\n", str::DupTemp(dir).CStr(), (int)allUsers);
+    ShellExtensionState found;
+    found.searchFilter = IsSearchFilterInstalled();
+    found.previewer = IsPreviewInstalled();
+    found.allUsers = allUsers;
+    found.installDir = str::Dup(GetProcessArena(), dir);
+    if (found.searchFilter) {
+        Log("  unregistering search filter before file overwrite\n");
+        UninstallSearchFilter();
+    }
+    if (found.previewer) {
+        Log("  unregistering previewer before file overwrite\n");
+        UninstallPreviewDll();
+    }
+    StopWatcher(dir);
+    if (!dir.IsEmpty()) {
+        KillProcessesUsingInstallationDir(dir);
+    }
+    StrView existing = GetExistingInstallationDir();
+    if (dir.IsEmpty() || (!existing.IsEmpty() && !str::EqI(existing, dir))) {
+        KillProcessesUsingInstallationDir(existing);
+    }
+    Sleep(kSettleMs);
+    if (state) {
+        *state = found;
+    }
+}
+
+void RestoreShellExtensions(const ShellExtensionState& state) {
+    if (state.installDir.IsEmpty()) {
+        Log("RestoreShellExtensions: no installDir, skip\n");
+        return;
+    }
+    Logf("RestoreShellExtensions: filter=%d preview=%d allUsers=%d dir='%s'\n", (int)state.searchFilter,
+         (int)state.previewer, (int)state.allUsers, state.installDir.CStr());
+    if (state.searchFilter) {
+        RegisterSearchFilter(state.allUsers, state.installDir);
+    }
+    if (state.previewer) {
+        RegisterPreviewer(state.allUsers, state.installDir);
+    }
+}
+
+void ProcessesUsingInstallation() {
+    Log("ProcessesUsingInstallation()\n");
+    StrView existing = GetExistingInstallationDir();
+    if (existing.IsEmpty()) {
+        return;
+    }
+    TempArenaScope scope;
+    Vec<ProcessRef> users(GetTempArena());
+    ProcessesUsingDir(existing, kPairsInUseByInstallation, &users);
+    for (int32_t i = 0; i < users.len; i++) {
+        StrView item = str::Format(GetProcessArena(), "%s (%d)", users.els[i].name.CStr(), (int)users.els[i].pid);
+        gBlockingProcesses.Append(item);
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// How the installer's options are settled before anything is installed: what the command
+// line chose, what an earlier installation chose, and the command line that carries every
+// choice to an elevated copy of this program. Pure decisions; the installer run acts on them.
+#include "base/flags.h"
+#include "base/str.h"
+
+struct PreviousInstallInfo;
+
+// The installer members of the command line, copied into the settled options. The
+// directory is settled separately (it may be relative or empty).
+void CopyInstallerOptions(const Flags& cli, Flags* settled);
+
+// An earlier installation's choices fill in what the command line left off; a first
+// installation gets the search filter and the previewer. Nothing is inherited by an
+// elevated copy (runInstallNow): its command line already carries every choice.
+// -no-filter and -no-preview win over both.
+void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, bool runInstallNow, Flags* settled);
+
+// What a run that is not elevated does about elevation.
+enum class ElevationChoice {
+    Install,               // it has the rights it needs, or a window will ask later
+    RestartElevated,       // start an elevated copy with every choice, and hand over
+    InstallWithoutRights,  // it is that copy already: never restart again, install and report
+};
+// needsElevation is the directory and all-users rule's answer; it only matters for runs
+// that cannot ask later (silent, fast or already decided).
+ElevationChoice ChooseElevation(bool requiresSilentElevation, bool isElevated, bool needsElevation,
+                                bool isRelaunchedCopy);
+
+// The elevated copy's arguments: "-run-install-now", the chosen options in a fixed order,
+// then " -install-dir " and the directory quoted so that the system's command-line split
+// gives it back exactly.
+StrView RelaunchArgumentsTemp(const Flags& settled, bool allUsers);
+
+// arg in double quotes, with backslashes before a quote (the closing one included) and
+// quotes inside escaped, so that the system's split returns arg unchanged.
+StrView QuoteCommandLineArgTemp(StrView arg);

@@ -1,0 +1,150 @@
+#include "installer/installer_thread.h"
+
+#include <windows.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/install_failure.h"
+#include "base/log.h"
+#include "base/progress.h"
+#include "i18n/translations.h"
+#include "installer/free_files.h"
+#include "installer/previous_install.h"
+#include "integration/associations.h"
+#include "integration/default_reader.h"
+#include "integration/office_addin.h"
+#include "integration/path_env.h"
+#include "integration/registry.h"
+#include "integration/shell_ext.h"
+#include "integration/shortcut.h"
+#include "integration/uninstall.h"
+#include "integration/watcher.h"
+#include "payload/extract.h"
+#include "replace/holders.h"
+#include "replace/move_aside.h"
+
+bool gInstallStarted = false;
+bool gInstallFailed = false;
+HWND gInstallerWindow = nullptr;
+
+namespace {
+constexpr DWORD kFinishedPostDelayMs = 500;
+
+HKEY InstallRoot(const Flags& st) {
+    return st.installer.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// What the earlier installation registered goes, whatever this one registers again.
+void RemovePreviousRegistration() {
+    UninstallPreviewDll();
+    UninstallSearchFilter();
+    if (prevInstall.needsElevation) {
+        RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
+        RemoveUninstallerRegistryInfo(HKEY_LOCAL_MACHINE);
+    }
+    RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
+    RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
+    RemoveAppShortcuts();
+    CopySettingsFile();
+    prevInstall.searchFilterInstalled = false;
+    prevInstall.previewInstalled = false;
+}
+
+void RegisterShellExtensionsAndAddin(const Flags& st) {
+    const InstallerOptions& o = st.installer;
+    if (o.withFilter) {
+        RegisterSearchFilter(o.allUsers, o.installDir);
+    }
+    if (o.withPreview) {
+        RegisterPreviewer(o.allUsers, o.installDir);
+        EnableExplorerPreviewPane();
+    }
+    if (o.noOfficePlugin) {
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            UnregisterOfficeAddin(root, kRegView64);
+            UnregisterOfficeAddin(root, kRegView32);
+        }
+    } else {
+        RegisterOfficeAddin(InstallRoot(st), o.installDir, kRegView64);
+        RegisterOfficeAddin(InstallRoot(st), o.installDir, kRegView32);
+    }
+}
+
+// The choices the next installation reads back.
+void WriteRecordedChoices(const Flags& st) {
+    HKEY root = InstallRoot(st);
+    const InstallerOptions& o = st.installer;
+    WriteRegDWORD(root, kUninstallRegKey, "DesktopShortcut", o.noDesktopShortcut ? 0 : 1);
+    WriteRegDWORD(root, kUninstallRegKey, "DefaultPdf", o.defaultPdf ? 1 : 0);
+    WriteRegDWORD(root, kUninstallRegKey, "DefaultComics", o.defaultComics ? 1 : 0);
+    WriteRegDWORD(root, kUninstallRegKey, "DefaultMarkdown", o.defaultMarkdown ? 1 : 0);
+}
+
+void RegisterInstallation(const Flags& st, StrView exePath) {
+    HKEY root = InstallRoot(st);
+    const InstallerOptions& o = st.installer;
+    if (!WriteUninstallerRegistryInfo(root, o.allUsers, o.installDir)) {
+        NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
+    }
+    WriteRecordedChoices(st);
+    if (!WriteExtendedFileExtensionInfo(root, exePath)) {
+        NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
+    }
+    if (o.defaultPdf) {
+        SetDefaultReaderFor(ReaderKind::Pdf);
+        SetDefaultReaderFor(ReaderKind::Ofd);
+    }
+    if (o.defaultComics) {
+        SetDefaultReaderFor(ReaderKind::Comics);
+    }
+    if (o.defaultMarkdown) {
+        SetDefaultReaderFor(ReaderKind::Markdown);
+    }
+    AddInstallDirToPath(o.allUsers, o.installDir);
+    StrView watcher = WatcherPathTemp(exePath);
+    if (file::Exists(watcher)) {
+        SetWatcherAutostart(watcher);
+        StartWatcher(watcher);
+    }
+}
+
+void HandBackOutcome() {
+    StartWindowsSearchService();
+    if (gInstallFailed && !userAborted) {
+        StrView first = GetFirstFailureMessage();
+        StrView report = str::FormatTemp("Installation failed: %s", first.IsEmpty() ? "(no details)" : first.CStr());
+        Logf("InstallerThread: upload debug report: %s\n", report.CStr());
+    }
+    if (gInstallerWindow && gCli && !gCli->silent) {
+        Sleep(kFinishedPostDelayMs);
+        PostMessageW(gInstallerWindow, WM_APP_INSTALLATION_FINISHED, 0, 0);
+    }
+}
+}  // namespace
+
+void InstallerThread(Flags* state) {
+    TempArenaScope scope;
+    const InstallerOptions& o = state->installer;
+    gInstallFailed = true;
+    StrView exePath = path::JoinTemp(o.installDir, "vlpdf.exe");
+    Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
+         "%d, installerExePath: '%s'\n",
+         (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());
+    ShellExtensionState unregistered;
+    FreeInstallationFilesInUse(o.installDir, o.allUsers || prevInstall.needsElevation, &unregistered);
+    StopWindowsSearchService();
+    if (!ExtractInstallerFiles(o.installDir)) {
+        Log("ExtractInstallerFiles() failed\n");
+        RestoreShellExtensions(unregistered);
+        HandBackOutcome();
+        return;
+    }
+    RemovePreviousRegistration();
+    RegisterShellExtensionsAndAddin(*state);
+    CreateAppShortcuts(o.allUsers, !o.noDesktopShortcut, exePath);
+    gInstallFailed = false;
+    RegisterInstallation(*state, exePath);
+    ProgressStep();
+    Log("Installer thread finished\n");
+    HandBackOutcome();
+}

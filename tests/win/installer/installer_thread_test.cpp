@@ -1,0 +1,55 @@
+// The installation sequence when extraction fails: the shell extensions that were taken
+// away to free their files come back with the same all-users choice, nothing of the new
+// installation is registered, and the failure is reported unless the user chose to abort.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "base/arena.h"
+#include "installer/installer_thread.h"
+#include "installer/previous_install.h"
+#include "integration/registry.h"
+#include "integration/shell_ext.h"
+#include "integration/uninstall.h"
+#include "replace/move_aside.h"
+#include "reg_test.h"
+
+using namespace regtest;
+
+TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborted) {
+    // No drive Q: in the machine, so the installation directory cannot be made.
+    const char* dir = "Q:\\vlpdf";
+    for (bool aborted : {false, true}) {
+        SCOPED_TRACE(aborted ? "user aborted" : "not aborted");
+        gLogRegistry = true;
+        RegisterSearchFilter(true, dir);
+        RegisterPreviewer(true, dir);
+        ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
+        userAborted = aborted;
+        Flags st;
+        st.installer.installDir = dir;
+        st.installer.allUsers = true;
+
+        std::string log = LoggedDuring([&] { InstallerThread(&st); });
+        userAborted = false;
+
+        EXPECT_TRUE(gInstallFailed);
+        EXPECT_NE(log.find("  unregistering search filter before file overwrite\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("ExtractInstallerFiles() failed\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("RestoreShellExtensions: filter=1 preview=1 allUsers=1 dir='Q:\\vlpdf'\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_TRUE(IsSearchFilterInstalled());
+        EXPECT_TRUE(IsPreviewInstalled());
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRegKey));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallRegKey));
+        EXPECT_EQ(log.find("Installer thread finished"), std::string::npos) << log;
+        size_t report = log.find("InstallerThread: upload debug report: Installation failed: ");
+        EXPECT_EQ(report != std::string::npos, !aborted) << log;
+        // The indexer was stopped while files were replaced (Wine has no such service).
+        EXPECT_NE(log.find("StopServiceAndDependents('WSearch')"), std::string::npos) << log;
+        UninstallSearchFilter();
+        UninstallPreviewDll();
+    }
+}
