@@ -3,8 +3,10 @@
 vlpdf_wine_root=$(realpath -m "$1")  # Wine wants an absolute prefix path
 export WINEPREFIX=${VLPDF_TEST_PREFIX:-$vlpdf_wine_root/prefix}
 export WINEDEBUG=-all
-# No Mono or Gecko install prompts: nothing we test needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko install prompts: nothing we test needs them. No winemenubuilder: every
+# shortcut and association the installer writes would start one, which writes menu entries
+# and file types into the Linux user's home.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 # No program run through the harness may report an installation anywhere, unless a test
 # points the report at a loopback server of its own.

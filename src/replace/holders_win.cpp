@@ -256,6 +256,24 @@ bool AnyModule(DWORD pid, Fn fn) {
     return found;
 }
 
+// While a process runs a file or has it loaded, the system refuses to open it for writing.
+// When that open succeeds, no process can list the file among its modules, and the walk
+// over every process's module list (slow where reading another process's modules is) has
+// nothing to find. Any failure (a missing file, no rights, read-only) leaves the walk to
+// decide.
+bool LoadedByNoProcess(StrView path) {
+    if (path.IsEmpty()) {
+        return true;
+    }
+    HANDLE h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
+
 void RepaintShell() {
     HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
     if (tray) {
@@ -281,6 +299,9 @@ bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath) {
 int KillProcessesWithModule(StrView path) {
     TempArenaScope scope;
     Logf("KillProcessesWithModule: '%s'\n", str::DupTemp(path).CStr());
+    if (LoadedByNoProcess(path)) {
+        return 0;
+    }
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE) {
         return -1;
@@ -335,6 +356,13 @@ void ProductModulePaths(StrView dir, StrView (*paths)[2]) {
 bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
     StrView paths[kPairCount][2];
     ProductModulePaths(dir, paths);
+    bool anyLoaded = false;
+    for (int i = 0; i < pairCount && i < kPairCount; i++) {
+        anyLoaded = anyLoaded || !LoadedByNoProcess(paths[i][0]) || !LoadedByNoProcess(paths[i][1]);
+    }
+    if (!anyLoaded) {
+        return true;
+    }
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE) {
         return false;
