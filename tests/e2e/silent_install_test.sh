@@ -82,6 +82,10 @@ steps=(
   "Installer finished"
 )
 lines_in_order "$log" "${steps[@]}" || check "log has the steps in order" false
+# -log opens the log for the user at the end, through Explorer (unelevated).
+check_eq "the log opened last" "RunNonElevated: '$(win_env TEMP)\\vlpdf-install-log.txt'" "$(tail -1 "$log")"
+explorer_has_log() { pgrep -fa 'explorer\.exe .*vlpdf-install-log\.txt' >/dev/null; }
+check "Explorer asked to open the log" explorer_has_log
 
 section "the same version twice, for all users: the same files and the same registry"
 # Wine's HKEY_CLASSES_ROOT does not show per-user classes, so a per-user installation looks
