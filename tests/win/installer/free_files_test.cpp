@@ -1,0 +1,65 @@
+// A running reader of the existing installation is named as blocking it, and is ended when
+// an installation goes into another directory: processes using either directory go.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "base/arena.h"
+#include "installer/free_files.h"
+#include "installer/launch.h"
+#include "installer/previous_install.h"
+#include "integration/registry.h"
+#include "integration/uninstall.h"
+#include "reg_test.h"
+#include "test_dir.h"
+
+using namespace regtest;
+
+TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirectory) {
+    TestDir dir;
+    std::string existingDir = dir.Path("existing\\");
+    std::string targetDir = dir.Path("target\\");
+    CreateDirectoryW(Wide(existingDir).c_str(), nullptr);
+    std::string reader = existingDir + "vlpdf.exe";
+    // The file holder in its "wait" mode just runs until released: a reader that does not
+    // quit by itself.
+    ASSERT_TRUE(CopyFileW(Wide(HelperExe("..\\win\\replace\\file_holder.exe")).c_str(), Wide(reader).c_str(), FALSE));
+    PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", existingDir);
+    ForgetExistingInstallationDir();
+    HANDLE process = nullptr;
+    {
+        TempArenaScope scope;
+        process = CreateProcessHelper(str::FormatTemp("\"%s\" wait x vlpdf-free-files 30000", reader.c_str()), {});
+    }
+    ASSERT_NE(process, nullptr);
+    HANDLE ready = nullptr;
+    for (int i = 0; i < 100 && !ready; i++, Sleep(50)) {
+        ready = OpenEventW(SYNCHRONIZE, FALSE, L"vlpdf-free-files-ready");
+    }
+    ASSERT_NE(ready, nullptr);
+    CloseHandle(ready);
+    DWORD pid = GetProcessId(process);
+
+    gBlockingProcesses.len = 0;
+    std::string log = LoggedDuring([] { ProcessesUsingInstallation(); });
+    ASSERT_EQ(gBlockingProcesses.len, 1) << log;
+    EXPECT_EQ(std::string(gBlockingProcesses.els[0].CStr()), "vlpdf.exe (" + std::to_string(pid) + ")");
+    EXPECT_EQ(log.rfind("ProcessesUsingInstallation()\n", 0), 0u) << log;
+
+    ShellExtensionState state;
+    log = LoggedDuring([&] { FreeInstallationFilesInUse(targetDir.c_str(), false, &state); });
+    EXPECT_EQ(WaitForSingleObject(process, 5000), WAIT_OBJECT_0) << log;
+    EXPECT_NE(log.find("KillProcessesUsingInstallationDir('" + existingDir), std::string::npos) << log;
+    EXPECT_NE(log.find("  attempting to kill process " + std::to_string(pid) + " 'vlpdf.exe'\n"), std::string::npos)
+        << log;
+    EXPECT_STREQ(state.installDir.CStr(), targetDir.c_str());
+    EXPECT_FALSE(state.allUsers);
+
+    gBlockingProcesses.len = 0;
+    ProcessesUsingInstallation();
+    EXPECT_EQ(gBlockingProcesses.len, 0);
+    CloseHandle(process);
+    Remove(HKEY_CURRENT_USER, kUninstallRegKey);
+    ForgetExistingInstallationDir();
+}
