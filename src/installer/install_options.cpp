@@ -7,21 +7,9 @@
 void CopyInstallerOptions(const Flags& cli, Flags* settled) {
     settled->log = cli.log;
     settled->silent = cli.silent;
-    const InstallerOptions& from = cli.installer;
-    InstallerOptions& to = settled->installer;
-    to.allUsers = from.allUsers;
-    to.withFilter = from.withFilter;
-    to.withPreview = from.withPreview;
-    to.noDesktopShortcut = from.noDesktopShortcut;
-    to.defaultPdf = from.defaultPdf;
-    to.defaultComics = from.defaultComics;
-    to.defaultMarkdown = from.defaultMarkdown;
-    to.startApp = from.startApp;
-    to.noOfficePlugin = from.noOfficePlugin;
-    to.runInstallNow = from.runInstallNow;
-    to.fastInstall = from.fastInstall;
-    to.noFilter = from.noFilter;
-    to.noPreview = from.noPreview;
+    settled->installer = cli.installer;
+    // Settled from the command line's value or the earlier installation afterwards.
+    settled->installer.installDir = {};
 }
 
 void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, bool runInstallNow, Flags* settled) {

@@ -9,9 +9,7 @@ scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-machine_start "$scripts" "$root" "$prefix" || exit 1
-work=$(mktemp -d)
-trap 'machine_stop; rm -rf "$work"' EXIT
+scenario_start "$scripts" "$root" "$prefix"
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"
 pf=$(win_env ProgramFiles)
 hklm_uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'

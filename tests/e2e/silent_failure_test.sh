@@ -9,9 +9,7 @@ scripts=$1; root=$2; prefix=$3; exe=$4
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-machine_start "$scripts" "$root" "$prefix" display || exit 1
-work=$(mktemp -d)
-trap 'machine_stop; rm -rf "$work"' EXIT
+scenario_start "$scripts" "$root" "$prefix" display
 wine reg add 'HKCU\Software\Wine' /v Version /d win7 /f >/dev/null 2>&1
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"
 dir_win="$(win_env ProgramFiles)\\vlpdf"

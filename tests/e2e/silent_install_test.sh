@@ -7,12 +7,9 @@ scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-machine_start "$scripts" "$root" "$prefix" display || exit 1
-work=$(mktemp -d)
-trap 'machine_stop; rm -rf "$work"' EXIT
+scenario_start "$scripts" "$root" "$prefix" display
 
-"$mkpak" extract "$exe" "$work/expected" >/dev/null || { echo "FAIL: mkpak extract"; exit 1; }
-rm "$work/expected/translations.txt"
+expected_files "$exe" "$mkpak" "$work/expected"
 local_appdata=$(win_env LOCALAPPDATA)
 temp_dir=$(unixpath "$(win_env TEMP)")
 dir_win="$local_appdata\\vlpdf"

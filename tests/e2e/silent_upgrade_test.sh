@@ -11,12 +11,9 @@ scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; holder=$6
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-machine_start "$scripts" "$root" "$prefix" display || exit 1
-work=$(mktemp -d)
-trap 'machine_stop; rm -rf "$work"' EXIT
+scenario_start "$scripts" "$root" "$prefix" display
 
-"$mkpak" extract "$exe" "$work/expected" >/dev/null || { echo "FAIL: mkpak extract"; exit 1; }
-rm "$work/expected/translations.txt"
+expected_files "$exe" "$mkpak" "$work/expected"
 dir_win="$(win_env ProgramFiles)\\vlpdf"
 dir=$(unixpath "$dir_win")
 classes='HKLM\Software\Classes'

@@ -3,6 +3,21 @@
 # failed one and fails at the end (scenario_end).
 
 scenario_failures=0
+
+# A private machine (with a display when asked) and a scratch folder $work, both gone when
+# the scenario ends.
+scenario_start() {  # scenario_start <scripts-dir> <wine-root> <prefix> [display]
+  machine_start "$@" || exit 1
+  work=$(mktemp -d)
+  trap 'machine_stop; rm -rf "$work"' EXIT
+}
+
+# What an installation must write: every payload entry but the translations, as mkpak
+# decodes them from the installer.
+expected_files() {  # expected_files <installer.exe> <mkpak> <dest>
+  "$2" extract "$1" "$3" >/dev/null || { echo "FAIL: mkpak extract"; exit 1; }
+  rm "$3/translations.txt"
+}
 winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
 # The Linux path of a Windows path in the machine (drive C: and Z: only).
 unixpath() {
