@@ -10,8 +10,14 @@ const char* const* ReaderKindExts(ReaderKind kind, int* n);
 StrView UserChoiceKeyTemp(StrView ext);
 constexpr const char* kPrevDefaultKey = "Software\\vlpdf\\PrevDefault";
 
-// The platform's verification value of a choice record; empty when it cannot be made. This
-// program does not compute it (see default_reader_win.cpp), so it is always empty.
+// The verification value the shell checks before it honours a choice record: 12 characters
+// of base64 derived from the extension, the user's string SID, the ProgID and the record's
+// last-write time (FILETIME, UTC), of which only the minute counts.
+StrView UserChoiceHashOfTemp(StrView ext, StrView sid, StrView progId, uint64_t lastWriteTime);
+// The same over input already assembled; empty when it holds no complete 8-byte block.
+StrView UserChoiceHashOfBytesTemp(const uint8_t* bytes, int32_t len);
+
+// The value for the record the program writes; not made yet, so always empty.
 StrView UserChoiceHash(StrView ext, StrView progId);
 // Tests exercise the record writing with values of their own; the program leaves it alone.
 extern StrView (*gUserChoiceHash)(StrView ext, StrView progId);
