@@ -47,7 +47,8 @@ const MixConstants kSwapMultiplySets[2] = {{0xCF98B111, 0x87085B9F, 0x12CEB96D, 
 const MixConstants kShiftAddSets[2] = {{0xEF0569FB, 0x689B6B9F, 0x79F8A395, 0xC3EFEA97},
                                        {0xC31713DB, 0xDDCD1F0F, 0x59C3AF2D, 0x35BD1EC9}};
 
-constexpr const char* kUserChoiceSalt = "User Choice set via Windows User Experience {D18B6DD5-6124-4341-9318-804003BAFA0B}";
+constexpr const char* kUserChoiceSalt =
+    "User Choice set via Windows User Experience {D18B6DD5-6124-4341-9318-804003BAFA0B}";
 constexpr uint64_t kFileTimeMinute = 60ull * 10000000;
 
 uint32_t Swap16(uint32_t v) {
@@ -124,10 +125,3 @@ StrView UserChoiceHashOfTemp(StrView ext, StrView sid, StrView progId, uint64_t 
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "UTF-16 units are used as UTF-16LE bytes");
     return UserChoiceHashOfBytesTemp((const uint8_t*)wide.s, (wide.len + 1) * 2);
 }
-
-// Not yet made for the record the program writes.
-StrView UserChoiceHash(StrView, StrView) {
-    return {};
-}
-
-StrView (*gUserChoiceHash)(StrView ext, StrView progId) = UserChoiceHash;
