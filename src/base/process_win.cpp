@@ -1,5 +1,9 @@
 #include "base/process_win.h"
 
+#include <sddl.h>
+
+#include "base/arena.h"
+
 bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry) {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE) {
@@ -29,4 +33,23 @@ bool IsProcessElevated() {
     BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size);
     CloseHandle(token);
     return ok && elevation.TokenIsElevated != 0;
+}
+
+StrView ProcessUserSidTemp() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return {};
+    }
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    TOKEN_USER* user = size ? (TOKEN_USER*)ArenaAlloc(GetTempArena(), size) : nullptr;
+    StrView sid;
+    WCHAR* text = nullptr;
+    if (user && GetTokenInformation(token, TokenUser, user, size, &size) &&
+        ConvertSidToStringSidW(user->User.Sid, &text)) {
+        sid = ToUtf8Temp(WStrView((const char16_t*)text));
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return sid;
 }

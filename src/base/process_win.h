@@ -1,7 +1,9 @@
 #pragma once
-// Lookups in a snapshot of the running processes.
+// Lookups in a snapshot of the running processes, and in this process's token.
 #include <windows.h>
 #include <tlhelp32.h>
+
+#include "base/str.h"
 
 // The snapshot entry of the process with this id; false when it is not running.
 bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry);
@@ -9,3 +11,6 @@ bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry);
 // Whether this process runs with an elevated (administrator) token. The one query of the
 // token: decisions take its answer as an argument, so they can be tested either way.
 bool IsProcessElevated();
+
+// The string SID ("S-1-5-21-...") of the user this process runs as; empty on failure.
+StrView ProcessUserSidTemp();

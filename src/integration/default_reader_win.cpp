@@ -5,6 +5,7 @@
 
 #include "base/arena.h"
 #include "base/log.h"
+#include "base/process_win.h"
 #include "base/product.h"
 #include "integration/associations.h"
 #include "integration/default_reader.h"
@@ -21,13 +22,23 @@ const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
 
+uint64_t FileTimeValue(FILETIME ft) {
+    return (uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime;
+}
+
+uint64_t SystemTimeNow() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return FileTimeValue(now);
+}
+
 bool IsOurProgId(StrView ext, StrView progId) {
     return str::EqI(progId, ProgIdTemp(ext)) || str::EqI(progId, kProductId);
 }
 
 // One attempt: -1 failed for good, 0 written but not accepted, 1 written and accepted.
 int WriteUserChoiceOnce(StrView ext, StrView progId) {
-    StrView hash = gUserChoiceHash(ext, progId);
+    StrView hash = UserChoiceHash(ext, progId);
     if (hash.IsEmpty()) {
         return -1;
     }
@@ -58,16 +69,44 @@ int WriteUserChoiceOnce(StrView ext, StrView progId) {
     }
     RegCloseKey(choice);
     if (res != ERROR_SUCCESS) {
+        Logf("WriteUserChoice: write UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
         return -1;
     }
     // The value depends on the record's time, so a record written across a minute boundary
     // no longer matches and is written again.
-    StrView key = UserChoiceKeyTemp(ext);
-    bool matches = str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "ProgId"), progId) &&
-                   str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "Hash"), gUserChoiceHash(ext, progId));
-    return matches ? 1 : 0;
+    return UserChoiceMatches(ext, progId) ? 1 : 0;
 }
 }  // namespace
+
+uint64_t (*gUserChoiceClock)() = SystemTimeNow;
+
+StrView UserChoiceHash(StrView ext, StrView progId) {
+    StrView sid = ProcessUserSidTemp();
+    if (sid.IsEmpty()) {
+        Log("UserChoiceHash: the user's SID is unknown\n");
+        return {};
+    }
+    return UserChoiceHashOfTemp(ext, sid, progId, gUserChoiceClock());
+}
+
+bool UserChoiceMatches(StrView ext, StrView progId) {
+    StrView key = UserChoiceKeyTemp(ext);
+    HKEY choice = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, W(key), 0, KEY_READ, &choice) != ERROR_SUCCESS) {
+        return false;
+    }
+    FILETIME written{};
+    LSTATUS res = RegQueryInfoKeyW(choice, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, &written);
+    RegCloseKey(choice);
+    StrView sid = ProcessUserSidTemp();
+    if (res != ERROR_SUCCESS || sid.IsEmpty()) {
+        return false;
+    }
+    StrView expected = UserChoiceHashOfTemp(ext, sid, progId, FileTimeValue(written));
+    return str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "ProgId"), progId) &&
+           str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "Hash"), expected);
+}
 
 bool WriteUserChoice(StrView ext, StrView progId) {
     TempArenaScope scope;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/arena.h"
+#include "base/process_win.h"
 #include "integration/default_reader.h"
 #include "integration/registry.h"
 #include "reg_test.h"
@@ -14,44 +15,63 @@ using namespace regtest;
 namespace {
 const std::string kFileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
 const std::string kPrev = "Software\\vlpdf\\PrevDefault";
+const char* const kAllExts[] = {".pdf", ".p7m", ".ofd", ".cbz", ".cbr", ".cb7", ".cbt", ".md", ".markdown"};
 
 std::string Choice(const std::string& ext) {
     return kFileExts + ext + "\\UserChoice";
 }
 
-int gHashCalls;
-StrView FixedHash(StrView, StrView) {
-    gHashCalls++;
-    return "test-hash";
+// The clock of new records, counted; a fixed time makes every record miss its value, as a
+// minute boundary between writing and checking does.
+int gClockCalls;
+uint64_t gFixedTime;
+uint64_t CountingClock() {
+    gClockCalls++;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return gFixedTime ? gFixedTime : (uint64_t)now.dwHighDateTime << 32 | now.dwLowDateTime;
 }
-// A value that never matches the record just written, as when the minute changes.
-StrView DriftingHash(StrView, StrView) {
-    gHashCalls++;
-    return str::FormatTemp("h%d", gHashCalls);
+
+// The value the shell expects of ext's record, from the key's own last-write time.
+std::string ExpectedHash(const std::string& ext, const std::string& progId) {
+    HKEY key;
+    FILETIME written{};
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(Choice(ext)).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &written);
+    RegCloseKey(key);
+    TempArenaScope scope;
+    uint64_t time = (uint64_t)written.dwHighDateTime << 32 | written.dwLowDateTime;
+    return UserChoiceHashOfTemp(ext.c_str(), ProcessUserSidTemp(), progId.c_str(), time).CStr();
 }
 
 class DefaultReader : public testing::Test {
   protected:
     void SetUp() override {
         gLogRegistry = true;
-        gHashCalls = 0;
+        gClockCalls = 0;
+        gFixedTime = 0;
+        gUserChoiceClock = CountingClock;
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         Clean();
     }
     void TearDown() override {
-        gUserChoiceHash = UserChoiceHash;
+        gUserChoiceClock = clock_;
         Clean();
         CoUninitialize();
     }
+    uint64_t (*clock_)() = gUserChoiceClock;
+
     void Clean() {
-        for (const char* ext : {".pdf", ".p7m", ".ofd", ".cbz", ".cbr", ".cb7", ".cbt", ".md", ".markdown"}) {
+        std::vector<std::string> classes = {".tcr", "Other.tcr"};
+        for (const std::string ext : kAllExts) {
             Remove(HKEY_CURRENT_USER, kFileExts + ext);
+            classes.insert(classes.end(), {ext, "vlpdf" + ext});
         }
         Remove(HKEY_CURRENT_USER, "Software\\vlpdf");
-        for (const char* key : {"Software\\Classes\\.pdf", "Software\\Classes\\.p7m", "Software\\Classes\\vlpdf.pdf",
-                                "Software\\Classes\\vlpdf.p7m", "Software\\Classes\\.tcr", "Software\\Classes\\Other.tcr"}) {
-            Remove(HKEY_LOCAL_MACHINE, key);
-            Remove(HKEY_CURRENT_USER, key);
+        for (const std::string& c : classes) {
+            Remove(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + c);
+            Remove(HKEY_CURRENT_USER, "Software\\Classes\\" + c);
         }
     }
 };
@@ -75,10 +95,11 @@ TEST_F(DefaultReader, OurChoiceIsTheExtensionsProgIdOrTheBareIdentifierInAnyCase
     }
 }
 
-TEST_F(DefaultReader, WithoutAVerificationValueNothingIsWrittenButTheBackup) {
+TEST_F(DefaultReader, TheEarlierChoiceIsBackedUpOnce) {
     PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId", "Other.pdf");
     bool ok = true;
     std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(ReaderKind::Pdf); });
+    // The records are written, but without our classes the shell does not name us default.
     EXPECT_FALSE(ok);
     EXPECT_NE(log.find("WriteRegStr(HKEY_CURRENT_USER, " + kPrev + ", .pdf, Other.pdf) => ok\n"
                        "SetDefaultReaderFor: ext '.pdf', on 1, ok 0\n"),
@@ -90,8 +111,8 @@ TEST_F(DefaultReader, WithoutAVerificationValueNothingIsWrittenButTheBackup) {
         << log;
     ExpectSz(HKEY_CURRENT_USER, kPrev, ".pdf", "Other.pdf");
     ExpectSz(HKEY_CURRENT_USER, kPrev, ".p7m", "");
-    EXPECT_EQ(Get(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId").Text(), "Other.pdf");
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Choice(".p7m")));
+    EXPECT_TRUE(UserChoiceMatches(".pdf", "vlpdf.pdf"));
+    EXPECT_TRUE(UserChoiceMatches(".p7m", "vlpdf.p7m"));
     // A backup is made once: a later run keeps the first one.
     PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId", "Third.pdf");
     SetDefaultReaderFor(ReaderKind::Pdf);
@@ -102,11 +123,10 @@ TEST_F(DefaultReader, AChoiceThatIsOursAlreadyNeedsNoWriteAndNoBackup) {
     const char* progIds[] = {"vlpdf.cbz", "VLPDF", "Vlpdf.CB7", "vlpdf"};
     const char* exts[] = {".cbz", ".cbr", ".cb7", ".cbt"};
     for (int i = 0; i < 4; i++) PutSz(HKEY_CURRENT_USER, Choice(exts[i]), "ProgId", progIds[i]);
-    gUserChoiceHash = FixedHash;
     bool ok = false;
     std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(ReaderKind::Comics); });
     EXPECT_TRUE(ok);
-    EXPECT_EQ(gHashCalls, 0);
+    EXPECT_EQ(gClockCalls, 0);
     EXPECT_EQ(log.find("WriteRegStr"), std::string::npos) << log;
     for (const char* ext : exts) {
         EXPECT_NE(log.find(std::string("SetDefaultReaderFor: ext '") + ext + "', on 1, ok 1\n"), std::string::npos);
@@ -117,32 +137,51 @@ TEST_F(DefaultReader, AChoiceThatIsOursAlreadyNeedsNoWriteAndNoBackup) {
 TEST_F(DefaultReader, TheRecordIsMadeAnewWithProgIdAndHash) {
     PutSz(HKEY_CURRENT_USER, Choice(".md"), "Stale", "x");
     PutSz(HKEY_CURRENT_USER, Choice(".md") + "\\Sub", "", "x");
-    gUserChoiceHash = FixedHash;
     EXPECT_TRUE(WriteUserChoice(".md", "vlpdf.md"));
-    EXPECT_EQ(gHashCalls, 2);  // written, then checked
     ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "ProgId", "vlpdf.md");
-    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "Hash", "test-hash");
+    // The value is that of the key's real last-write time and the user this process runs as.
+    std::string hash = ExpectedHash(".md", "vlpdf.md");
+    EXPECT_EQ(hash.size(), 12u);
+    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "Hash", hash);
     EXPECT_EQ(Children(HKEY_CURRENT_USER, Choice(".md")).size(), 2u);
+    // The user's own hive is named by the SID the value was made with.
+    TempArenaScope scope;
+    EXPECT_TRUE(KeyExists(HKEY_USERS, std::string(ProcessUserSidTemp().CStr()) + "\\" + Choice(".md")));
 }
 
 TEST_F(DefaultReader, ARecordThatNeverMatchesIsWrittenThreeTimes) {
-    gUserChoiceHash = DriftingHash;
+    gFixedTime = 0x01D73570D57CE3A0;  // 2021-04-19 23:07:56.506
     EXPECT_FALSE(WriteUserChoice(".md", "vlpdf.md"));
-    EXPECT_EQ(gHashCalls, 6);
-    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "Hash", "h5");
+    EXPECT_EQ(gClockCalls, 3);
+    TempArenaScope scope;
+    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "Hash",
+             UserChoiceHashOfTemp(".md", ProcessUserSidTemp(), "vlpdf.md", gFixedTime).CStr());
 }
 
-TEST_F(DefaultReader, WithTheMachineClassPointingAtUsTheGroupSucceeds) {
+TEST_F(DefaultReader, WithTheMachineClassesPointingAtUsTheGroupsSucceedWithAcceptedRecords) {
     // Wine ignores UserChoice and has no QueryAppIsDefault; the current default it reports
     // comes from the classes.
-    PutSz(HKEY_LOCAL_MACHINE, "Software\\Classes\\.pdf", "", "vlpdf.pdf");
-    PutSz(HKEY_LOCAL_MACHINE, "Software\\Classes\\.p7m", "", "vlpdf");
-    gUserChoiceHash = FixedHash;
-    bool ok = false;
-    std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(ReaderKind::Pdf); });
-    EXPECT_TRUE(ok) << log;
-    ExpectSz(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId", "vlpdf.pdf");
-    ExpectSz(HKEY_CURRENT_USER, Choice(".p7m"), "ProgId", "vlpdf.p7m");
+    for (const std::string ext : kAllExts) {
+        PutSz(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + ext, "", ext == ".p7m" ? "vlpdf" : "vlpdf" + ext);
+    }
+    PutSz(HKEY_CURRENT_USER, Choice(".cbz"), "ProgId", "Other.cbz");
+    for (ReaderKind kind : {ReaderKind::Pdf, ReaderKind::Comics, ReaderKind::Markdown}) {
+        bool ok = false;
+        std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(kind); });
+        EXPECT_TRUE(ok) << log;
+    }
+    for (const std::string ext : kAllExts) {
+        if (ext == ".ofd") continue;
+        ExpectSz(HKEY_CURRENT_USER, Choice(ext), "ProgId", "vlpdf" + ext);
+        EXPECT_TRUE(HasOurUserChoice(ext.c_str())) << ext;
+        EXPECT_TRUE(UserChoiceMatches(ext.c_str(), ("vlpdf" + ext).c_str())) << ext;
+    }
+    ExpectSz(HKEY_CURRENT_USER, kPrev, ".cbz", "Other.cbz");
+    ExpectSz(HKEY_CURRENT_USER, kPrev, ".md", "");
+    // A changed value is not accepted, nor a record of another ProgID.
+    PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "Hash", "uzpIsMVyZ1g=");
+    EXPECT_FALSE(UserChoiceMatches(".pdf", "vlpdf.pdf"));
+    EXPECT_FALSE(UserChoiceMatches(".p7m", "vlpdf.pdf"));
 }
 
 TEST_F(DefaultReader, TheAssociatedExecutableDecidesLast) {
@@ -186,11 +225,10 @@ TEST_F(DefaultReader, AChoiceThatCannotBeDeletedEndsTheAttempt) {
     PutSz(HKEY_CURRENT_USER, Choice(".md") + "\\Child", "", "x");
     // The child denies everyone, so the record cannot be removed as a whole.
     DenyEveryone(HKEY_CURRENT_USER, Choice(".md") + "\\Child");
-    gUserChoiceHash = FixedHash;
     bool ok = true;
     std::string log = LoggedDuring([&] { ok = WriteUserChoice(".md", "vlpdf.md"); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(log, "WriteUserChoice: delete UserChoice of '.md' failed, err 5\n");
-    EXPECT_EQ(gHashCalls, 1);
+    EXPECT_EQ(gClockCalls, 1);
     DeleteRegKey(HKEY_CURRENT_USER, (Choice(".md") + "\\Child").c_str(), true);
 }
