@@ -26,8 +26,8 @@ check "files written" test -f "$work/bare/vlpdf.exe"
 # Make the next run a first installation again.
 wine reg delete "$uninstall" /f >/dev/null 2>&1
 
-section "first installation, silent, into the default folder"
-install_silent "$exe" -log -start-app
+section "first installation, silent, into the default folder, the default reader for every kind"
+install_silent "$exe" -log -start-app -default-pdf -default-comics -default-markdown
 check_eq "exit code" 0 $?
 (cd "$work/expected" && find . -type f | LC_ALL=C sort) >"$work/want-files"
 (cd "$dir" && find . -type f | LC_ALL=C sort) >"$work/got-files"
@@ -42,7 +42,13 @@ check_eq "UninstallString" "\"$dir_win\\vlpdf.exe\" -uninstall" "$(reg_get "$uni
 check_eq "QuietUninstallString" "\"$dir_win\\vlpdf.exe\" -uninstall -silent" \
   "$(reg_get "$uninstall" QuietUninstallString)"
 check_eq "DesktopShortcut" 0x1 "$(reg_get "$uninstall" DesktopShortcut)"
-check_eq "DefaultPdf" 0x0 "$(reg_get "$uninstall" DefaultPdf)"
+for v in DefaultPdf DefaultComics DefaultMarkdown; do check_eq "$v recorded" 0x1 "$(reg_get "$uninstall" $v)"; done
+# The per-user choice records, with the verification value the shell checks.
+for ext in .pdf .p7m .ofd .cbz .cbr .cb7 .cbt .md .markdown; do
+  choice='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\'"$ext"'\UserChoice'
+  check_eq "$ext chosen" "vlpdf$ext" "$(reg_get "$choice" ProgId)"
+  check "$ext choice verified" grep -Eq '^[A-Za-z0-9+/]{11}=$' <<<"$(reg_get "$choice" Hash)"
+done
 check "nothing under HKLM" bash -c "! wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf'"
 
 progids=$(wine reg query "$classes" 2>/dev/null | tr -d '\r' | grep -c '^HKEY_CURRENT_USER\\Software\\Classes\\vlpdf\.')
@@ -79,6 +85,7 @@ steps=(
   "Installer finished"
 )
 lines_in_order "$log" "${steps[@]}" || check "log has the steps in order" false
+check "every choice record written and accepted" bash -c "! grep '^WriteUserChoice: ' '$log'"
 # -log opens the log for the user at the end, through Explorer (unelevated).
 check_eq "the log opened last" "RunNonElevated: '$(win_env TEMP)\\vlpdf-install-log.txt'" "$(tail -1 "$log")"
 explorer_has_log() { pgrep -fa 'explorer\.exe .*vlpdf-install-log\.txt' >/dev/null; }

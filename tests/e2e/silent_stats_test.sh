@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The installation report of the real installer, against a loopback server this test starts:
+# one GET with every key, the installer's file name percent-encoded as UTF-8, a stored
+# machine identifier sent instead of a new one, nothing with VLPDF_STATS_OFF=1 (an empty
+# value does not switch it off), and a server that never answers delays nothing.
+#   silent_stats_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <stats_server.py>
+set -u
+scripts=$1; root=$2; prefix=$3; exe=$4; server=$5
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib/machine.sh"
+. "$here/lib/install.sh"
+scenario_start "$scripts" "$root" "$prefix"
+servers=()
+trap 'kill "${servers[@]}" 2>/dev/null; machine_stop; rm -rf "$work"' EXIT
+
+# start_server <requests file> [--silent-server]: the port, once the server listens.
+start_server() {
+  local log=$1; shift
+  python3 "$server" "$@" "$log" >"$log.port" 2>/dev/null &
+  servers+=($!)
+  for _ in $(seq 50); do [ -s "$log.port" ] && break; sleep 0.1; done
+  head -1 "$log.port"
+}
+# requests_after <file> <count>: waits up to 10 s for that many requests; prints how many.
+requests_after() {
+  for _ in $(seq 100); do
+    [ "$(wc -l <"$1" 2>/dev/null || echo 0)" -ge "$2" ] && break
+    sleep 0.1
+  done
+  wc -l <"$1" 2>/dev/null || echo 0
+}
+field() { python3 -c 'import json,sys; print(json.loads(sys.stdin.readline())[sys.argv[1]])' "$1"; }
+seconds_of() { local t0; t0=$(date +%s.%N); "$@"; awk "BEGIN {print $(date +%s.%N) - $t0}"; }
+
+copy="$work/Vélora Setup 3.7 ü.exe"
+cp "$exe" "$copy"
+port=$(start_server "$work/requests")
+url="http://127.0.0.1:$port/helper/statistics"
+
+section "a report with every key; VLPDF_STATS_OFF set but empty does not switch it off"
+VLPDF_STATS_OFF= VLPDF_STATS_URL=$url wine "$copy" -s -d 'C:\stats-1' </dev/null >/dev/null 2>&1
+check_eq "exit code" 0 $?
+check_eq "one request" 1 "$(requests_after "$work/requests" 1)"
+request=$(head -1 "$work/requests")
+path=$(field path <<<"$request")
+check_eq "method" GET "$(field method <<<"$request")"
+check_eq "user agent" vlpdf-stats "$(field userAgent <<<"$request")"
+want='^/helper/statistics\?type=install&version=3\.7\.0&system=[^&]+&product=dizezodu&64bit=true&machineid=[0-9A-F]{32}&exeName=V%C3%A9lora%20Setup%203\.7%20%C3%BC\.exe&encoding=utf8$'
+check "every key in order, the file name encoded as UTF-8 ($path)" grep -Eq "$want" <<<"$path"
+check_eq "identity: the package recorded in the 32-bit view" \
+  "$(reg_get32 'HKLM\Software\VLPdf' hardwareid)" "$(sed -n 's/.*machineid=\([^&]*\).*/\1/p' <<<"$path")"
+
+section "a stored machine identifier is sent instead of a new one"
+wine reg add 'HKLM\Software\VLPdf' /v hardwareid /d STOREDID0123456789ABCDEF01234567 /f /reg:32 >/dev/null 2>&1
+VLPDF_STATS_URL=$url env -u VLPDF_STATS_OFF wine "$copy" -s -d 'C:\stats-2' </dev/null >/dev/null 2>&1
+check_eq "exit code" 0 $?
+check_eq "a second request" 2 "$(requests_after "$work/requests" 2)"
+check "the stored identifier" grep -q "machineid=STOREDID0123456789ABCDEF01234567&" <<<"$(tail -1 "$work/requests")"
+
+section "VLPDF_STATS_OFF=1 sends nothing"
+VLPDF_STATS_OFF=1 VLPDF_STATS_URL=$url wine "$copy" -s -d 'C:\stats-3' </dev/null >/dev/null 2>&1
+check_eq "exit code" 0 $?
+sleep 2
+check_eq "no further request" 2 "$(wc -l <"$work/requests")"
+
+section "a server that never answers delays nothing"
+answering=$(seconds_of env -u VLPDF_STATS_OFF VLPDF_STATS_URL=$url wine "$copy" -s -d 'C:\stats-4' </dev/null >/dev/null 2>&1)
+silent_port=$(start_server "$work/silent" --silent-server)
+silent=$(seconds_of env -u VLPDF_STATS_OFF VLPDF_STATS_URL="http://127.0.0.1:$silent_port/helper/statistics" \
+  wine "$copy" -s -d 'C:\stats-5' </dev/null >/dev/null 2>&1)
+check_eq "the request reached the silent server" 1 "$(requests_after "$work/silent" 1)"
+echo "   installation with an answering server ${answering}s, with a silent one ${silent}s"
+check "no wait for the answer (well under the 8 s time-out)" awk "BEGIN {exit !($silent < $answering + 2)}"
+check "the installer is gone" win_process_gone "Vélora Setup 3.7 ü.exe"
+scenario_end
