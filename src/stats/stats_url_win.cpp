@@ -4,6 +4,7 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/product.h"
+#include "integration/platform_version.h"
 #include "integration/registry.h"
 #include "stats/hardware_id.h"
 #include "stats/stats.h"
@@ -14,17 +15,9 @@ const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
 
-// The version the system really has: RtlGetVersion is not shimmed for compatibility the
-// way GetVersionEx is.
 StrView WindowsVersionTemp() {
-    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-    auto fn = (RtlGetVersionFn)(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
-    OSVERSIONINFOW v{};
-    v.dwOSVersionInfoSize = sizeof(v);
-    if (!fn || fn(&v) != 0) {
-        v = OSVERSIONINFOW{};
-    }
-    return str::FormatTemp("%lu.%lu.%lu", v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber);
+    PlatformVersion v = GetPlatformVersion();
+    return str::FormatTemp("%u.%u.%u", v.major, v.minor, v.build);
 }
 
 bool NativeIs64Bit() {
