@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int kIdChars = 32;
+constexpr int kDescriptionMaxChars = 31;  // callers give a buffer of 32
 constexpr NTSTATUS kStatusSuccess = 0;
 
 bool Sha256(const void* data, ULONG size, BYTE out[32]) {
@@ -104,6 +105,7 @@ extern "C" __declspec(dllexport) int HwId_Generate(wchar_t* buf, int cap) {
 
 // "Windows 10.0.19045 x64": the version the system really has (RtlGetVersion is not
 // subject to the compatibility shims that GetVersionEx applies) and the native processor.
+// Never more than 31 characters, whatever the buffer: a longer text is cut there.
 extern "C" __declspec(dllexport) int SystemInfo_Get(wchar_t* buf, int cap) {
     int err = StartEmpty(buf, cap, 1);
     if (err) return err;
@@ -116,7 +118,9 @@ extern "C" __declspec(dllexport) int SystemInfo_Get(wchar_t* buf, int cap) {
     int len = swprintf(text, ARRAYSIZE(text), L"Windows %lu.%lu.%lu %ls", v.dwMajorVersion, v.dwMinorVersion,
                        v.dwBuildNumber, ArchName());
     if (len <= 0) return ERROR_INTERNAL_ERROR;
+    if (len > kDescriptionMaxChars) len = kDescriptionMaxChars;
     if (len >= cap) return ERROR_INSUFFICIENT_BUFFER;
+    text[len] = 0;
     memcpy(buf, text, (len + 1) * sizeof(wchar_t));
     return 0;
 }

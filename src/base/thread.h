@@ -8,3 +8,6 @@ using ThreadFunc = void (*)(void* arg);
 void* StartThread(ThreadFunc fn, void* arg, const char* name);
 // Waits for the thread to end and releases its handle.
 void JoinThread(void* thread);
+// Releases the handle without waiting: the thread runs on alone and ends by itself, or
+// with the process.
+void DetachThread(void* thread);

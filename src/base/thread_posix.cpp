@@ -50,3 +50,9 @@ void JoinThread(void* thread) {
     pthread_join(*t, nullptr);
     delete t;
 }
+
+void DetachThread(void* thread) {
+    pthread_t* t = (pthread_t*)thread;
+    pthread_detach(*t);
+    delete t;
+}

@@ -57,3 +57,7 @@ void JoinThread(void* thread) {
     WaitForSingleObject((HANDLE)thread, INFINITE);
     CloseHandle((HANDLE)thread);
 }
+
+void DetachThread(void* thread) {
+    CloseHandle((HANDLE)thread);
+}

@@ -2,15 +2,19 @@
 
 #include "integration/platform_version.h"
 
-int GetPlatformMajorVersion() {
+PlatformVersion GetPlatformVersion() {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     auto fn = (RtlGetVersionFn)(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
     OSVERSIONINFOW v{};
     v.dwOSVersionInfoSize = sizeof(v);
     if (!fn || fn(&v) != 0) {
-        return 0;
+        return {};
     }
-    return (int)v.dwMajorVersion;
+    return {(uint32_t)v.dwMajorVersion, (uint32_t)v.dwMinorVersion, (uint32_t)v.dwBuildNumber};
+}
+
+int GetPlatformMajorVersion() {
+    return (int)GetPlatformVersion().major;
 }
 
 int (*gPlatformMajorVersion)() = GetPlatformMajorVersion;

@@ -24,6 +24,8 @@ const char* RegKeyName(HKEY root);
 StrView ReadRegStr(HKEY root, StrView key, StrView valueName);
 // ReadRegStr, logged.
 StrView ReadRegStrTemp(HKEY root, StrView key, StrView valueName);
+// Exactly one registry view (kRegView32 or kRegView64), no fallback to the other. Never logs.
+StrView ReadRegStrInView(HKEY root, StrView key, StrView valueName, uint32_t view);
 // HKEY_LOCAL_MACHINE first, HKEY_CURRENT_USER when that is empty.
 StrView ReadRegStr2(StrView key, StrView valueName);
 bool RegValueExists(HKEY root, StrView key, StrView valueName);

@@ -112,6 +112,11 @@ StrView ReadRegStr(HKEY root, StrView key, StrView valueName) {
     return s;
 }
 
+StrView ReadRegStrInView(HKEY root, StrView key, StrView valueName, uint32_t view) {
+    LSTATUS res = ERROR_SUCCESS;
+    return root ? QueryStr(root, key, valueName, view, &res) : StrView();
+}
+
 StrView ReadRegStrTemp(HKEY root, StrView key, StrView valueName) {
     StrView s = ReadRegStr(root, key, valueName);
     if (gLogRegistry) {

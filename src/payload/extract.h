@@ -2,12 +2,16 @@
 // Putting the product's files into the installation directory.
 #include "base/str.h"
 
+struct InstallerArchive;
+
 // Unpacks the selected payload files into installDir. On false the reason has been given
 // to NotifyFailed, except when the archive cannot be opened (then it was shown or logged).
 bool ExtractInstallerFiles(StrView installDir);
 // Loads the program's own archive once; false (with the message shown or logged) when it
 // is missing, corrupted or holds nothing to install.
 bool OpenEmbeddedFilesArchive();
+// The archive OpenEmbeddedFilesArchive opened; null before it succeeded.
+const InstallerArchive* GetOpenedArchive();
 // False only when the free space is known to be too small (the user is told why).
 bool EnsureEnoughDiskSpaceForInstall(StrView installDir);
 // Writes every selected entry; with skipExe the running program's own vlpdf.exe stays.

@@ -166,6 +166,10 @@ bool OpenEmbeddedFilesArchive() {
     return true;
 }
 
+const InstallerArchive* GetOpenedArchive() {
+    return gOpenedArchive;
+}
+
 bool EnsureEnoughDiskSpaceForInstall(StrView installDir) {
     TempArenaScope scope;
     int64_t need = DiskSpaceNeededForArchive(gOpenedArchive, OwnSizeForRequirement(gOpenedArchive));
