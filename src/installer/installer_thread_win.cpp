@@ -22,6 +22,7 @@
 #include "payload/extract.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
+#include "stats/stats.h"
 
 bool gInstallStarted = false;
 bool gInstallFailed = false;
@@ -126,6 +127,7 @@ void InstallerThread(Flags* state) {
     TempArenaScope scope;
     const InstallerOptions& o = state->installer;
     gInstallFailed = true;
+    SendInstallStats();
     StrView exePath = path::JoinTemp(o.installDir, "vlpdf.exe");
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",
@@ -144,6 +146,8 @@ void InstallerThread(Flags* state) {
     CreateAppShortcuts(o.allUsers, !o.noDesktopShortcut, exePath);
     gInstallFailed = false;
     RegisterInstallation(*state, exePath);
+    // Later reports read back which installer put the product on this machine.
+    RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));
     ProgressStep();
     Log("Installer thread finished\n");
     HandBackOutcome();

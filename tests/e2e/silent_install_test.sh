@@ -49,6 +49,10 @@ for ext in .pdf .p7m .ofd .cbz .cbr .cb7 .cbt .md .markdown; do
   check_eq "$ext chosen" "vlpdf$ext" "$(reg_get "$choice" ProgId)"
   check "$ext choice verified" grep -Eq '^[A-Za-z0-9+/]{11}=$' <<<"$(reg_get "$choice" Hash)"
 done
+check_eq "the installer recorded in the 32-bit view" "VeloraPDF-3.7-install.exe" \
+  "$(reg_get32 'HKLM\Software\VLPdf' PackageName)"
+check "the machine identifier recorded" grep -Eq '^[0-9A-F]{32}$' <<<"$(reg_get32 'HKLM\Software\VLPdf' hardwareid)"
+check "not in the 64-bit view" bash -c "! wine reg query 'HKLM\Software\VLPdf' /reg:64"
 check "nothing under HKLM" bash -c "! wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf'"
 
 progids=$(wine reg query "$classes" 2>/dev/null | tr -d '\r' | grep -c '^HKEY_CURRENT_USER\\Software\\Classes\\vlpdf\.')
