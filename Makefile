@@ -5,7 +5,7 @@ SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 
 .PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
-	fuzz fuzz-build bench
+	fuzz fuzz-build bench screenshots
 
 demo: build wine-prefix
 	@scripts/demo.sh $(WINE_ROOT)
@@ -55,6 +55,11 @@ bench: setup build-win64 wine-prefix
 	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build/bench --target archive_bench mkpak
 	@bench/run.sh build/bench build/win64
+
+# Pictures of the toolkit's gallery window under build/screenshots/ (also made by make test).
+screenshots: build-win64 wine-prefix
+	@cmake --build --preset win64 --target ui_gallery
+	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe payload/translations.txt build/screenshots
 
 clean:
 	rm -rf build

@@ -10,7 +10,7 @@ packages=(
   g++ cmake ninja-build make googletest libbenchmark-dev liblzma-dev zlib1g-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
-  wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei
+  wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-dejavu-core
   dpkg-dev python3
 )
 

@@ -18,6 +18,7 @@
 #include "payload/extract.h"
 #include "payload/translations_source.h"
 #include "ui/dpi_win.h"
+#include "ui/gdiplus_api.h"
 #include "ui/uitask.h"
 
 namespace {
@@ -36,38 +37,6 @@ void HardenProcess() {
     SetProcessDEPPolicy(PROCESS_DEP_ENABLE);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
-
-// GDI+ is reached through the copy preloaded from the system directory.
-struct GdiplusSession {
-    struct StartupInput {
-        UINT32 version = 1;
-        void* debugCallback = nullptr;
-        BOOL suppressBackgroundThread = FALSE;
-        BOOL suppressExternalCodecs = FALSE;
-    };
-    using StartupFn = int(WINAPI*)(ULONG_PTR*, const StartupInput*, void*);
-    using ShutdownFn = void(WINAPI*)(ULONG_PTR);
-
-    ULONG_PTR token = 0;
-    ShutdownFn shutdown = nullptr;
-
-    void Start() {
-        HMODULE gdiplus = GetModuleHandleW(L"gdiplus.dll");
-        StartupFn startup = gdiplus ? (StartupFn)(void*)GetProcAddress(gdiplus, "GdiplusStartup") : nullptr;
-        shutdown = gdiplus ? (ShutdownFn)(void*)GetProcAddress(gdiplus, "GdiplusShutdown") : nullptr;
-        StartupInput input;
-        if (!startup || startup(&token, &input, nullptr) != 0) {
-            Log("RunProgram: GdiplusStartup() failed\n");
-            token = 0;
-        }
-    }
-
-    void Stop() {
-        if (token && shutdown) {
-            shutdown(token);
-        }
-    }
-};
 
 bool HasConsoleOutput(ConsoleState s) {
     return s == ConsoleState::Redirected || s == ConsoleState::Attached;
@@ -125,12 +94,14 @@ int RunProgram() {
 
     HRESULT ole = OleInitialize(nullptr);
     // A silent run (-s, -x) shows no window: the common controls and GDI+ would only cost
-    // it start-up time and memory.
-    GdiplusSession gdiplus;
+    // it start-up time and memory. GDI+ is reached through the copy preloaded from the
+    // system directory.
     if (!flags.silent) {
         INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
         InitCommonControlsEx(&icc);
-        gdiplus.Start();
+        if (!gp::Startup()) {
+            Log("RunProgram: GdiplusStartup() failed\n");
+        }
     }
     InitDpiAtStartup();
 
@@ -143,7 +114,7 @@ int RunProgram() {
         exitCode = ExtractOnly(flags);
     }
 
-    gdiplus.Stop();
+    gp::Shutdown();
     if (SUCCEEDED(ole)) {
         OleUninitialize();
     }

@@ -45,9 +45,17 @@ int DpiForPercent(int percent) {
     return (96 * percent + 50) / 100;
 }
 
-int Scale(int v) {
-    int dpi = gDpiX > 0 ? gDpiX : 96;
-    long long n = (long long)v * dpi;
-    // Same rounding as MulDiv: half away from zero.
+
+// v * dpi / 96 rounded as MulDiv does, half away from zero; 96 when dpi is not positive.
+static int MulDiv96(int v, int dpi) {
+    long long n = (long long)v * (dpi > 0 ? dpi : 96);
     return (int)(n >= 0 ? (n + 48) / 96 : -((-n + 48) / 96));
+}
+
+int Scale(int v) {
+    return MulDiv96(v, gDpiX);
+}
+
+ScaledSize ScaleSize(int dx, int dy) {
+    return ScaledSize{MulDiv96(dx, gDpiX), MulDiv96(dy, gDpiY)};
 }

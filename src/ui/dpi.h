@@ -19,3 +19,10 @@ extern int gDpiY;
 
 // v scaled by the stored horizontal DPI over 96.
 int Scale(int v);
+
+struct ScaledSize {
+    int dx;
+    int dy;
+};
+// Width by the horizontal, height by the vertical stored DPI.
+ScaledSize ScaleSize(int dx, int dy);

@@ -108,3 +108,14 @@ void InitDpiAtStartup() {
     }
     gDpiX = gDpiY = RoundDpiForStore(d);
 }
+
+DpiScope::DpiScope(HWND hwnd) : savedX_(gDpiX), savedY_(gDpiY) {
+    UpdateDpiForWindow(hwnd);
+}
+
+DpiScope::~DpiScope() {
+    if (!keep_) {
+        gDpiX = savedX_;
+        gDpiY = savedY_;
+    }
+}

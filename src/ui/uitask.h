@@ -3,6 +3,10 @@
 // and one registered message. Set up once at start-up, before the command line is parsed.
 #include <windows.h>
 
+#include <stdint.h>
+
+#include "ui/task_func.h"
+
 namespace uitask {
 // Registers "UITask_Msg_StdFunction", the class "UITask_Wnd_Class" and creates the
 // message-only "UITask Dispatch Window". False when any step fails (logged).
@@ -10,4 +14,14 @@ bool Initialize();
 HWND DispatchWindow();
 UINT DispatchMessageId();
 LRESULT CALLBACK WndProcTaskDispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// From any thread: runs fn on the main thread when its message loop next pumps. kind is a
+// static name for the log, or null. Dropped silently without a dispatch window.
+void Post(TaskFunc fn, const char* kind);
+
+// The counter that dates posts and dispatches. Tests replace it to show the slow-dispatch
+// rule at exact queue times, which real scheduling cannot produce.
+extern int64_t (*gTaskClock)();
+// The record kept for the next post, or null; for tests.
+const void* SpareRecord();
 }  // namespace uitask

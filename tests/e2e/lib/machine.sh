@@ -3,6 +3,7 @@
 #   machine_start <scripts-dir> <wine-root> <prefix> [display]
 # With "display", an Xvfb on a display number no one else uses is started first, and the
 # wineserver starts with it (a wineserver started without a display cannot show windows).
+# VLPDF_SCREEN sets its screen (default 1024x768x24).
 
 machine_stop() {
   wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
@@ -15,7 +16,7 @@ machine_start_display() {
   local display
   for display in $(seq 170 199); do
     { [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; } && continue
-    Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb :$display -screen 0 "${VLPDF_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
     machine_xvfb=$!
     for _ in $(seq 50); do
       [ -e /tmp/.X11-unix/X$display ] && break

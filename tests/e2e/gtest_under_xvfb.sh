@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the product tests that need a display under a private Xvfb, in a fresh Wine prefix.
-#   product_window_test.sh <scripts-dir> <wine-root> <prefix> <product_tests.exe> <gtest filter>
+# Runs gtest tests that need a display under a private Xvfb, in a fresh Wine prefix.
+#   gtest_under_xvfb.sh <scripts-dir> <wine-root> <prefix> <tests.exe> <gtest filter>
 set -u
 scripts=$1; root=$2; prefix=$3; exe=$4; filter=$5
 . "$(dirname "$0")/lib/machine.sh"

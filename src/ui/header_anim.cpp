@@ -1,0 +1,38 @@
+#include "ui/header_anim.h"
+
+HeaderAnimation gHeaderAnimation;
+
+void StartHeaderAnimationOnce(int64_t nowMs) {
+    if (gHeaderAnimation.started) {
+        return;
+    }
+    gHeaderAnimation.started = true;
+    gHeaderAnimation.animating = true;
+    gHeaderAnimation.startMs = nowMs;
+}
+
+bool StopHeaderAnimationIfDone(int64_t nowMs) {
+    if (!gHeaderAnimation.animating || nowMs - gHeaderAnimation.startMs < kHeaderAnimationMs) {
+        return false;
+    }
+    gHeaderAnimation.animating = false;
+    return true;
+}
+
+float HeaderAnimationValue(const HeaderAnimation& a, int64_t nowMs) {
+    if (!a.animating) {
+        return 1.0f;
+    }
+    float t = (float)(nowMs - a.startMs) / (float)kHeaderAnimationMs;
+    t = t < 0 ? 0 : t > 1 ? 1 : t;
+    float u = 1.0f - t;
+    return 1.0f - u * u * u;
+}
+
+int HeaderTextAlpha(float a) {
+    return (int)(a * 255.0f);
+}
+
+float LogoSpinDegrees(float a) {
+    return (1.0f - a) * -180.0f;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The header's entrance: for 800 ms after the first paint the product name and tagline
+// fade in and the logo turns from -180 degrees to rest.
+#include <stdint.h>
+
+constexpr int64_t kHeaderAnimationMs = 800;
+
+struct HeaderAnimation {
+    int64_t startMs = 0;
+    bool started = false;
+    bool animating = false;
+};
+
+extern HeaderAnimation gHeaderAnimation;
+
+// The millisecond tick count painting reads. Tests replace it to paint exact moments of
+// the animation, which a real paint cannot be timed to.
+extern int64_t (*gPaintClockMs)();
+
+// At the first paint of the process.
+void StartHeaderAnimationOnce(int64_t nowMs);
+// The message loop's check: stops the animation once its time is over; true when stopped now.
+bool StopHeaderAnimationIfDone(int64_t nowMs);
+
+// 1 when not animating; else 1 - (1 - t)^3 for t = elapsed / 800 ms clamped to 0..1.
+float HeaderAnimationValue(const HeaderAnimation& a, int64_t nowMs);
+// Alpha of the name and tagline: a * 255, truncated.
+int HeaderTextAlpha(float a);
+// The logo's turn in degrees: (1 - a) * -180.
+float LogoSpinDegrees(float a);

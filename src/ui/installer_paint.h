@@ -1,0 +1,19 @@
+#pragma once
+// Painting the installer window: the blue header with the animated logo, the product name,
+// the version badge and a subtitle, then the status and error messages on a white page,
+// all into one off-screen bitmap copied to the window in one blit.
+#include <windows.h>
+
+#include "base/str.h"
+#include "i18n/translations.h"
+
+struct VirtCtrlHost;
+
+constexpr const char* kProductTagline = TranslatableText("Light and fast PDF reading");
+
+// The WM_PAINT body; notStarted is true before the installation starts; host may be null.
+void PaintInstallerWindow(HWND hwnd, bool notStarted, VirtCtrlHost* host);
+// The page alone (background, header, messages) into a device context.
+void DrawInstallerPage(HDC dc, int width, int height, bool notStarted);
+// "Microsoft YaHei UI" when that family exists, else "Segoe UI"; decided once.
+StrView GetUiFaceName();
