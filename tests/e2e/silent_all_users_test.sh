@@ -47,6 +47,16 @@ check "no restart" bash -c "! grep -q \"^LaunchElevated('\" '$log'"
 check "said why" grep -qF "RunInstaller: started elevated already and still not elevated" "$log"
 pkill -f 'vlpdf-watch\.exe' 2>/dev/null
 
+section "a relative -d is made absolute before the copy starts elsewhere"
+rm -f "$log"
+(cd "$(unixpath "$pf")" && limited_install "$(winpath "$exe")" -s -log -d 'vlpdf-relative')
+check_eq "exit code" 0 $?
+check "the copy got the absolute directory" grep -qF -e "-install-dir \"$pf\\vlpdf-relative\"')" "$log"
+check_eq "installed there" "$pf\\vlpdf-relative" \
+  "$(reg_get "$hklm_uninstall" InstallLocation)"
+check "files there" test -f "$(unixpath "$pf")/vlpdf-relative/vlpdf.exe"
+pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+
 section "the parent's exit code is the copy's"
 rm -f "$log"
 python3 "$here/corrupt_entry.py" "$exe" "$work/damaged-install.exe" 10 >/dev/null || { echo "FAIL: corrupt"; exit 1; }
