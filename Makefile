@@ -50,7 +50,7 @@ fuzz: fuzz-build
 	@fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
 
 # Decoding and packing speed on Wine's own DLLs; an optimised build without sanitizers.
-# Then -x of the installer with those DLLs as its archive, under Wine.
+# Then -x and -s of the installer with those DLLs as its archive against NSIS, under Wine.
 bench: setup build-win64 wine-prefix
 	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build/bench --target archive_bench mkpak

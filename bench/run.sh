@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # make bench: packs at least 100 MB of real PE files (Wine's own DLLs on this machine,
 # linked, never copied into the repository) with mkpak on one core and on all cores, then
-# compares decoding through the reader with a minimal liblzma loop; then, under Wine, -x of
-# the installer carrying that archive against a minimal program that unpacks it.
+# compares decoding through the reader with a minimal liblzma loop; then, under Wine, -x and
+# the silent installation (-s) of the installer carrying that archive against a minimal
+# program that unpacks it and against NSIS installers of the same files.
 #   bench/run.sh <bench build dir> <win64 build dir>
 set -eu
 build=$(realpath "$1")
@@ -38,8 +39,37 @@ printf 'mkpak create: 1 job %.1f s, %d jobs %.1f s: speed-up %.2fx (goal >= 1.8x
   "$t1" "$cores" "$tn" "$(awk "BEGIN {print $t1 / $tn}")" "$(stat -c %s "$build/bench-n.pak")"
 "$build/bench/archive_bench" "$build/bench-n.pak"
 
-# -x in a prefix of the bench's own, with a wineserver that is stopped at the end.
+# The peer: NSIS 3's 64-bit stub installing the same files with /S, solid and non-solid
+# LZMA (its default settings otherwise), writing an uninstall key with the values that
+# matter and a desktop shortcut, for the user only. The script names every file: no corpus
+# file is ever copied, here or into the repository.
+nsis_build() {  # nsis_build <out.exe> <SetCompressor arguments>
+  local nsi=${1%.exe}.nsi key='Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf-nsis' f
+  {
+    printf 'Target amd64-unicode\nSetCompressor %s\n' "$2"
+    printf 'Name "VeloraPDF"\nOutFile "%s"\nRequestExecutionLevel user\n' "$1"
+    printf 'InstallDir "$LOCALAPPDATA\\vlpdf-nsis"\nSection\n  SetOutPath "$INSTDIR"\n'
+    for f in "$stage"/*; do printf '  File "%s"\n' "$f"; done
+    printf '  WriteRegStr HKCU "%s" "DisplayName" "VeloraPDF"\n' "$key"
+    printf '  WriteRegStr HKCU "%s" "UninstallString" `"$INSTDIR\\vlpdf.exe" -uninstall`\n' "$key"
+    printf '  WriteRegStr HKCU "%s" "InstallLocation" "$INSTDIR"\n' "$key"
+    printf '  CreateShortCut "$DESKTOP\\VeloraPDF (NSIS).lnk" "$INSTDIR\\vlpdf.exe"\nSectionEnd\n'
+  } >"$nsi"
+  makensis -V1 "$nsi" >/dev/null || { echo "bench: makensis $nsi failed" >&2; return 1; }
+}
+command -v makensis >/dev/null || { echo "bench: makensis missing; run scripts/setup.sh" >&2; exit 1; }
+ts=$(seconds nsis_build "$build/nsis-solid.exe" "/SOLID lzma")
+tp=$(seconds nsis_build "$build/nsis-nonsolid.exe" "lzma")
+printf 'makensis 64-bit stub, LZMA: solid %.1f s, %s bytes; non-solid %.1f s, %s bytes\n' \
+  "$ts" "$(stat -c %s "$build/nsis-solid.exe")" "$tp" "$(stat -c %s "$build/nsis-nonsolid.exe")"
+
+# -x, -s and the peers in a prefix of the bench's own, with a wineserver that is stopped at the end.
 prefix=$build/wine-prefix
 "$repo/scripts/wine-prefix" "$win/wine" "$prefix" >/dev/null
+# Wine links the user's Desktop and document folders to $HOME: made real folders, the
+# shortcuts of the installations stay in the prefix, where each round's are removed.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+done
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
   "$repo/bench/extract_bench.sh" "$build" "$win" "$build/bench-n.pak" "$stage"
