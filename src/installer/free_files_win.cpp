@@ -33,15 +33,21 @@ void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState*
         Log("  unregistering previewer before file overwrite\n");
         UninstallPreviewDll();
     }
-    StopWatcher(dir);
+    bool letGo = found.searchFilter || found.previewer;
+    letGo = StopWatcher(dir) || letGo;
+    int ended = 0;
     if (!dir.IsEmpty()) {
-        KillProcessesUsingInstallationDir(dir);
+        KillProcessesUsingInstallationDir(dir, &ended);
     }
     StrView existing = GetExistingInstallationDir();
     if (dir.IsEmpty() || (!existing.IsEmpty() && !str::EqI(existing, dir))) {
-        KillProcessesUsingInstallationDir(existing);
+        KillProcessesUsingInstallationDir(existing, &ended);
     }
-    Sleep(kSettleMs);
+    // Ended programs and shell hosts whose extensions went away release their files a moment
+    // later. When nothing was ended or taken away there is nothing to wait for.
+    if (letGo || ended > 0) {
+        Sleep(kSettleMs);
+    }
     if (state) {
         *state = found;
     }

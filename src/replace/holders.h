@@ -48,6 +48,8 @@ struct ProcessRef {
 // reader, the SDK host), in snapshot order; false when the process list cannot be taken.
 bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out);
 // True when every termination it attempted succeeded.
-bool KillProcessesUsingInstallationDir(StrView dir);
+// With ended set, the number of processes it ended is added there.
+bool KillProcessesUsingInstallationDir(StrView dir, int* ended = nullptr);
 // Asks the watcher plug-in to quit, then terminates it from under the directory.
-void StopWatcher(StrView dir);
+// True when a watcher was asked to quit or ended.
+bool StopWatcher(StrView dir);

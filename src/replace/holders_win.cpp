@@ -381,7 +381,7 @@ bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
     return true;
 }
 
-bool KillProcessesUsingInstallationDir(StrView dir) {
+bool KillProcessesUsingInstallationDir(StrView dir, int* ended) {
     TempArenaScope scope;
     dir = str::DupTemp(dir);
     Logf("KillProcessesUsingInstallationDir('%s')\n", dir.CStr());
@@ -398,6 +398,9 @@ bool KillProcessesUsingInstallationDir(StrView dir) {
         bool killed = KillProcWithId(users.els[i].pid);
         Logf("  KillProcWithId(%d) returned %d\n", (int)users.els[i].pid, (int)killed);
         allOk = allOk && killed;
+        if (killed && ended) {
+            (*ended)++;
+        }
     }
     StrView paths[kPairCount][2];
     ProductModulePaths(dir, paths);
@@ -409,24 +412,29 @@ bool KillProcessesUsingInstallationDir(StrView dir) {
             int killed = KillProcessesWithModule(p);
             if (killed > 0) {
                 Logf("  KillProcessesWithModule('%s') killed=%d\n", p.CStr(), killed);
+                if (ended) {
+                    *ended += killed;
+                }
             }
         }
     }
     return allOk;
 }
 
-void StopWatcher(StrView dir) {
+bool StopWatcher(StrView dir) {
+    bool stopped = false;
     HANDLE quit = OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Local\\vlpdf-watch-quit");
     if (quit) {
-        SetEvent(quit);
+        stopped = SetEvent(quit) != 0;
         CloseHandle(quit);
     }
     if (dir.IsEmpty()) {
-        return;
+        return stopped;
     }
     TempArenaScope scope;
     StrView watcher = path::JoinTemp(dir, "plugins\\pdfwatch\\vlpdf-watch.exe");
-    if (file::Exists(watcher)) {
-        KillProcessesWithModule(watcher);
+    if (file::Exists(watcher) && KillProcessesWithModule(watcher) > 0) {
+        stopped = true;
     }
+    return stopped;
 }
