@@ -62,7 +62,7 @@ stat() { printf '%s\n' "$@" | sort -n | awk '{v[NR] = $1} END {print v[1], v[int
 # What an installation changes on the machine: the registry and the files of the users'
 # and programs' folders (shortcuts, logs). state <prefix> writes <prefix>.reg and .files.
 # Wine's own bookkeeping changes from run to run by itself and is left out.
-ignore='\\Wine\\|MuiCache|\\Volatile Environment|\\SessionInfo|\\Control\\Video\\'
+ignore='\\Wine\\|MuiCache|\\Volatile Environment|\\SessionInfo|\\Control\\(Video|Class\\\{4D36E968-E325-11CE-BFC1-08002BE10318\})'
 state() {
   local root i=0
   for root in HKCU HKLM; do
