@@ -35,6 +35,9 @@ struct EditCreateArgs {
     bool isNumber = false;
     bool isPassword = false;
     bool isRightAligned = false;
+    // A file-system path: reads left to right in every window, right-aligned in a
+    // right-to-left one (see CreateEdit).
+    bool isPath = false;
     bool selectAllOnFocus = false;
     bool noVisualTheme = false;
     bool verticallyCentered = false;  // single-line only

@@ -112,6 +112,20 @@ void PaintNonClient(Edit* e) {
     ReleaseDC(e->hwnd, dc);
 }
 
+// A path reads left to right whatever language its folder names are in: drive, separators
+// and folders follow one another from the left. So its edit is never mirrored; a mirrored
+// edit lays the text out right to left and shows the folders backwards
+// ("VeloraPDF\Public\Users\:C"). In a right-to-left window it is right-aligned, on the
+// side where that window's labels and fields start, so the eye finds it under its label;
+// the path itself still begins with its drive on the left.
+void KeepPathLeftToRight(HWND w) {
+    LONG_PTR ex = GetWindowLongPtrW(w, GWL_EXSTYLE);
+    if (ex & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING)) {
+        SetWindowLongPtrW(w, GWL_EXSTYLE, ex & ~(LONG_PTR)(WS_EX_LAYOUTRTL | WS_EX_RTLREADING));
+        InvalidateRect(w, nullptr, TRUE);
+    }
+}
+
 void TakeFocusByClick(HWND hwnd) {
     HWND fg = GetForegroundWindow();
     DWORD fgThread = fg ? GetWindowThreadProcessId(fg, nullptr) : 0;
@@ -258,7 +272,7 @@ Edit* CreateEdit(const EditCreateArgs& a) {
     e->opts.verticallyCentered = a.verticallyCentered && !a.isMultiLine;
 
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
-    if (a.isRightAligned) style |= ES_RIGHT;
+    if (a.isRightAligned || (a.isPath && a.isRtl)) style |= ES_RIGHT;
     if (a.isNumber) style |= ES_NUMBER;
     if (a.isPassword) style |= ES_PASSWORD;
     if (a.isMultiLine) {
@@ -272,11 +286,13 @@ Edit* CreateEdit(const EditCreateArgs& a) {
     args.className = WC_EDITW;
     args.style = style;
     args.font = a.font;
-    args.isRtl = a.isRtl;
+    args.isRtl = a.isRtl && !a.isPath;
     if (!CreateControl(e, args)) {
         return e;
     }
     HWND w = e->hwnd;
+    // A mirrored parent passes its layout on to the edit when it is created.
+    if (a.isPath) KeepPathLeftToRight(w);
     if (a.noVisualTheme || e->ownFrame) RemoveVisualTheme(w);
     SendMessageW(w, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(Scale(a.leftMargin), Scale(a.rightMargin)));
     ApplyPadding(e);

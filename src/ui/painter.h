@@ -26,6 +26,12 @@ enum PainterTextFlags : uint32_t {
     TextWordWrap = 0x100,  // multi-line
 };
 
+// A horizontal stretch of a drawn text: from its offset to offset + dx.
+struct TextSpan {
+    int x = 0;
+    int dx = 0;
+};
+
 class Painter {
   public:
     virtual ~Painter() = default;
@@ -46,6 +52,10 @@ class Painter {
     virtual void DrawTextAt(int x, int y, StrView text, Font* font, Color c) = 0;
     // maxWidth <= 0: unbounded (single line).
     virtual Size MeasureText(StrView text, uint32_t flags, Font* font, int maxWidth) = 0;
+    // Where the bytes [start, start + len) of a single-line text land when it is drawn with
+    // these flags: the offset from the side the text starts on (its left in this painter's
+    // coordinates, like MeasureText's width) and the width.
+    virtual TextSpan MeasureTextPart(StrView text, int32_t start, int32_t len, uint32_t flags, Font* font) = 0;
     virtual void DrawBitmap(void* hbitmap, Rect dst) = 0;
     virtual void PushClip(Rect r) = 0;
     virtual void PopClip() = 0;

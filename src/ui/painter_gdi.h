@@ -23,6 +23,7 @@ class GdiPainter : public Painter {
     void DrawTextInRect(Rect r, StrView text, uint32_t flags, Font* font, Color c) override;
     void DrawTextAt(int x, int y, StrView text, Font* font, Color c) override;
     Size MeasureText(StrView text, uint32_t flags, Font* font, int maxWidth) override;
+    TextSpan MeasureTextPart(StrView text, int32_t start, int32_t len, uint32_t flags, Font* font) override;
     void DrawBitmap(void* hbitmap, Rect dst) override;
     void PushClip(Rect r) override;
     void PopClip() override;

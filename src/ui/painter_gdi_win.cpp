@@ -1,5 +1,7 @@
 #include "ui/painter_gdi.h"
 
+#include <usp10.h>
+
 #include "ui/font.h"
 
 using gp::Api;
@@ -253,6 +255,54 @@ Size GdiPainter::MeasureText(StrView text, uint32_t flags, Font* font, int maxWi
     }
     if (old) SelectObject(dc, old);
     return Size{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+namespace {
+// The part's left and right edges, in pixels from the visual left of the whole text, laid out
+// as GDI draws it right to left: reordered by the bidirectional rules on a right-to-left base.
+bool RtlPartEdges(HDC dc, WStrView w, int first, int n, int* left, int* right, int* whole) {
+    SCRIPT_STRING_ANALYSIS ssa = nullptr;
+    SCRIPT_STATE state{};
+    state.uBidiLevel = 1;
+    HRESULT hr = ScriptStringAnalyse(dc, w.s, w.len, w.len * 3 / 2 + 16, -1, SSA_GLYPHS | SSA_FALLBACK | SSA_RTL, 0,
+                                     nullptr, &state, nullptr, nullptr, nullptr, &ssa);
+    if (FAILED(hr)) {
+        return false;
+    }
+    int a = 0, b = 0;
+    bool ok = SUCCEEDED(ScriptStringCPtoX(ssa, first, FALSE, &a)) &&
+              SUCCEEDED(ScriptStringCPtoX(ssa, first + n - 1, TRUE, &b));
+    const SIZE* size = ScriptString_pSize(ssa);
+    *whole = size ? size->cx : 0;
+    *left = a < b ? a : b;
+    *right = a < b ? b : a;
+    ScriptStringFree(&ssa);
+    return ok && size;
+}
+}  // namespace
+
+TextSpan GdiPainter::MeasureTextPart(StrView text, int32_t start, int32_t len, uint32_t flags, Font* font) {
+    StrView before(text.s, start);
+    StrView part = str::DupTemp(StrView(text.s + start, len));
+    if (!(flags & TextRtlReading)) {
+        // Left to right the part starts where the text before it ends.
+        return TextSpan{MeasureText(before, 0, font, 0).dx, MeasureText(part, 0, font, 0).dx};
+    }
+    // Right to left the text before the part is not what lies to its left: Latin runs inside
+    // Arabic keep their own order, so the part is found in the reordered line.
+    WStrView w = ToWStrTemp(text);
+    int first = ToWStrTemp(before).len;
+    int n = ToWStrTemp(part).len;
+    HGDIOBJ old = font ? SelectObject(dc, font->GetHFONT()) : nullptr;
+    int left = 0, right = 0, whole = 0;
+    bool ok = n > 0 && RtlPartEdges(dc, w, first, n, &left, &right, &whole);
+    if (old) SelectObject(dc, old);
+    if (!ok) {
+        return TextSpan{};
+    }
+    // A mirrored context starts the text at its right edge: count from there.
+    if (GetLayout(dc) & LAYOUT_RTL) return TextSpan{whole - right, right - left};
+    return TextSpan{left, right - left};
 }
 
 // Stretched to the destination; the installer itself draws no bitmaps.

@@ -121,7 +121,8 @@ void virtCtrlText::Paint(Painter* p, Rect r) {
 
     // Underlines: the whole text (always, or while hovered) and the mnemonic character. A
     // right-to-left window paints into a mirrored context, where its text starts at the
-    // logical left like any other, so one rule places both.
+    // logical left like any other; the painter places the character within the text in the
+    // order the text is drawn.
     Size whole = p->MeasureText(m.display, 0, font, 0);
     int textX = align == 1 ? tr.x + (tr.dx - whole.dx) / 2 : align == 2 ? tr.x + tr.dx - whole.dx : tr.x;
     int baseY = tr.y + whole.dy - 1;
@@ -130,9 +131,8 @@ void virtCtrlText::Paint(Painter* p, Rect r) {
         p->DrawBar(textX, baseY, whole.dx, 1, true, c);
     }
     if (m.underlineStart >= 0) {
-        Size before = p->MeasureText(StrView(m.display.s, m.underlineStart), 0, font, 0);
-        Size ch = p->MeasureText(str::DupTemp(StrView(m.display.s + m.underlineStart, m.underlineLen)), 0, font, 0);
-        p->DrawBar(textX + before.dx, baseY, ch.dx, 1, true, c);
+        TextSpan ch = p->MeasureTextPart(m.display, m.underlineStart, m.underlineLen, f, font);
+        p->DrawBar(textX + ch.x, baseY, ch.dx, 1, true, c);
     }
 }
 

@@ -86,6 +86,7 @@ void BuildControls(Gallery* g) {
     ea.verticallyCentered = true;
     ea.selectAllOnFocus = true;
     ea.text = "C:\\Users\\Public\\VeloraPDF";
+    ea.isPath = true;
     ea.isRtl = g->rtl;
     g->edit = CreateEdit(ea);
     g->browse = CreateDefaultButton(w, "&...", g->rtl);

@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <stdlib.h>
+
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/arena.h"
 #include "gallery_window.h"
@@ -255,4 +258,48 @@ TEST(Controls, MirroredControlInARightToLeftParentIsPlacedFromTheRight) {
     slot.SetBounds(Rect{5, 6, 40, 40});
     EXPECT_EQ(WindowRectInParent(g->browse->hwnd).x, width - 5 - 40);
     DestroyGallery(g);
+}
+
+namespace {
+// The path edit's text as ink per column, trimmed, with the blank columns on each side.
+struct EditInk {
+    std::vector<int> columns;
+    int leftBlank = 0, rightBlank = 0;
+};
+
+EditInk PathEditInk(bool rtl) {
+    EditInk ink;
+    Gallery* g = CreateGallery(rtl, false);
+    if (!g) return ink;
+    SetFocus(g->hwnd);  // no selection, no caret in the edit
+    PumpMessages(100);
+    int w = 0, h = 0;
+    unsigned* px = nullptr;
+    if (CaptureClient(g->edit->hwnd, &w, &h, &px)) {
+        std::vector<int> all((size_t)w);
+        for (int x = 0; x < w; x++) {
+            for (int y = 0; y < h; y++) all[x] += (px[(size_t)y * w + x] & 0xFF) < 0x80;
+        }
+        int first = 0, last = w - 1;
+        while (first < w && !all[first]) first++;
+        while (last > first && !all[last]) last--;
+        ink.columns.assign(all.begin() + first, all.begin() + last + 1);
+        ink.leftBlank = first;
+        ink.rightBlank = w - 1 - last;
+    }
+    free(px);
+    DestroyGallery(g);
+    return ink;
+}
+}  // namespace
+
+// A path reads left to right in a right-to-left window too: the same picture as in a
+// left-to-right one, only kept on the right like the window's other fields.
+TEST(Controls, PathEditReadsLeftToRightInAMirroredWindowAndSitsOnItsRight) {
+    EditInk ltr = PathEditInk(false);
+    EditInk rtl = PathEditInk(true);
+    ASSERT_GT(ltr.columns.size(), 20u);
+    EXPECT_EQ(rtl.columns, ltr.columns);
+    EXPECT_LT(ltr.leftBlank, ltr.rightBlank);
+    EXPECT_LT(rtl.rightBlank, rtl.leftBlank);
 }
