@@ -37,14 +37,15 @@ test-host: build-host
 test-win64: build-win64 wine-prefix
 	@scripts/with-wineserver $(WINE_ROOT) ctest --preset win64
 
-# The archive reader under libFuzzer: a clang build of its own with coverage, AddressSanitizer
-# and UBSan. `make test` runs it for a few seconds, `make fuzz` for FUZZ_SECONDS.
+# The fuzz targets (archive reader, command line, translations) under libFuzzer: a clang build
+# of its own with coverage, AddressSanitizer and UBSan. `make test` runs each for a few
+# seconds, `make fuzz` for FUZZ_SECONDS each.
 FUZZ_SECONDS ?= 300
 fuzz-build: setup
 	@[ -f build/fuzz/build.ninja ] || cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
 		-DVLPDF_SANITIZE=ON -DVLPDF_FUZZ=ON >/dev/null
-	@cmake --build build/fuzz --target archive_fuzz archive_fuzz_seeds
+	@cmake --build build/fuzz --target archive_fuzz archive_fuzz_seeds flags_fuzz translations_fuzz
 
 fuzz: fuzz-build
 	@fuzz/run.sh build/fuzz $(FUZZ_SECONDS)

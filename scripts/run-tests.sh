@@ -10,7 +10,7 @@ echo "== host tests (native, with AddressSanitizer and UBSan)"
 ctest --preset host
 host=$?
 
-echo "== archive reader under libFuzzer (a few seconds)"
+echo "== fuzz targets under libFuzzer (a few seconds each)"
 fuzz/run.sh build/fuzz 5
 fuzz=$?
 

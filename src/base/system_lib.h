@@ -3,6 +3,10 @@
 // folder or the current directory, so a planted DLL beside the installer is never loaded.
 #include <windows.h>
 
+// Makes every later load by name, the system's own included, search the system directory
+// only. Called first at start-up, before anything else is loaded.
+void RestrictLibrarySearchToSystem();
+
 // Null without loading when the system directory path is empty or 260 characters or longer.
 HMODULE LoadSystemLibrary(const WCHAR* name);
 
@@ -16,5 +20,5 @@ struct OptionalPlatformFunctions {
 
 extern OptionalPlatformFunctions gPlatform;
 
-// Called first at start-up.
+// Called at start-up, right after RestrictLibrarySearchToSystem.
 void LoadOptionalPlatformFunctions();

@@ -15,6 +15,20 @@ HMODULE LoadSystemLibrary(const WCHAR* name) {
     return LoadLibraryW(full);
 }
 
+void RestrictLibrarySearchToSystem() {
+    // Loading named libraries from the system directory alone keeps out copies planted beside
+    // the program, which usually sits in a downloads folder: this covers the program's own
+    // loads, the imports of what it loads and what system code loads later by name (the
+    // theme library, for one). Resolved at run time: a Windows 7 without the update lacks it.
+    using Fn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    Fn setDefault = kernel ? (Fn)(void*)GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        // At least the current directory is then left out of the search.
+        SetDllDirectoryW(L"");
+    }
+}
+
 template <typename Fn>
 static void Resolve(HMODULE lib, const char* name, Fn* out) {
     *out = lib ? (Fn)(void*)GetProcAddress(lib, name) : nullptr;

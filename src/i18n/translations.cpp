@@ -1,5 +1,7 @@
 #include "i18n/translations.h"
 
+#include <string.h>
+
 #include <new>
 
 #include "base/arena.h"
@@ -92,6 +94,13 @@ bool AppendPair(TranslationStore& store, StrView src, StrView tr) {
     p.trOffset = AppendStoreString(store.text, tr, &p.trLen);
     if (p.trOffset < 0) {
         return false;
+    }
+    // A translation is shown as a C string: a NUL byte in the file ends it, and the check
+    // below must see what is shown.
+    int32_t shown = (int32_t)strlen(store.text.els + p.trOffset);
+    if (shown < p.trLen) {
+        p.trLen = shown;
+        store.text.len = p.trOffset + shown + 1;
     }
     StrView srcText(store.text.els + p.srcOffset, p.srcLen);
     StrView trText(store.text.els + p.trOffset, p.trLen);

@@ -78,6 +78,7 @@ int ExtractOnly(const Flags& flags) {
 }  // namespace
 
 int RunProgram() {
+    RestrictLibrarySearchToSystem();
     LoadOptionalPlatformFunctions();
     PreloadSystemLibraries();
     HardenProcess();

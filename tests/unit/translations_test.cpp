@@ -107,6 +107,9 @@ TEST_F(Translations, ParseTakesFirstLineOfTheLanguageAndKeepsFileOrder) {
           {"&Change Language...", "&Sprache (Change Language)..."},
           {"Change Languages", "Change Languages"}},
          "ParseTranslationsTxt: 8 lines, nStrings: 3\nDidn't find translation for 'Change Languages'\n"},
+        {"a NUL byte ends a translation, before Change Language is looked for", "de",
+         std::string(":Change Language\nde:Sprache\0 (Change Language)\n", 47),
+         {{"Change Language", "Sprache (Change Language)"}}, "ParseTranslationsTxt: 4 lines, nStrings: 1\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

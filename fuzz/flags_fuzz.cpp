@@ -1,0 +1,123 @@
+// Feeds arbitrary argument lists to the command-line parser: the input split at NUL bytes,
+// the first piece the program itself, as the system's split would hand them over. Whatever
+// the arguments, parsing must stay inside them and what it records must hold together; and
+// the command line an elevated copy gets must give that copy the same installer choices.
+#include <stdlib.h>
+
+#include "base/arena.h"
+#include "base/flags.h"
+#include "installer/install_options.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) {
+        abort();
+    }
+}
+
+StrView FakeShortcutTarget(StrView lnk) {
+    // Every other shortcut resolves to nothing, as a broken one does.
+    return (lnk.len % 2) ? StrView("C:\\target.pdf") : StrView();
+}
+
+StrView FakePrinter() {
+    return "Printer";
+}
+
+// Exact-size heap copies, so that AddressSanitizer reports any read past an argument.
+Vec<StrView> SplitAtNul(const uint8_t* data, size_t size) {
+    Vec<StrView> args;
+    size_t start = 0;
+    for (size_t i = 0; i <= size; i++) {
+        if (i < size && data[i] != 0) {
+            continue;
+        }
+        size_t n = i - start;
+        char* copy = (char*)malloc(n + 1);
+        memcpy(copy, data + start, n);
+        copy[n] = 0;
+        args.Append(StrView(copy, (int32_t)n));
+        start = i + 1;
+    }
+    return args;
+}
+
+void CheckParsed(const Flags& f) {
+    for (StrView name : f.fileNames) {
+        Check(!name.IsEmpty());
+    }
+    const ReaderOptions& r = f.reader;
+    for (const ReaderArg& a : r.args) {
+        Check(a.option >= 0 && a.option < kOptionCount);
+        Check(FindOption(OptionName(a.option)) == a.option);
+        Check(a.firstValue >= 0 && a.valueCount >= 0 && a.firstValue + a.valueCount <= r.values.len);
+    }
+    if (f.installer.extractFiles) {
+        Check(f.silent && !f.installer.installDir.IsEmpty());
+    }
+}
+
+// The elevated copy's arguments are fixed option words and then the quoted directory, which
+// the system gives back unchanged (checked against the real split under Wine); here the
+// words are split at spaces and the directory passed as it was.
+void CheckRelaunch(const Flags& cli) {
+    if (cli.installer.installDir.IsEmpty()) {
+        return;  // the installer always settles a directory before it restarts itself
+    }
+    Flags settled;
+    CopyInstallerOptions(cli, &settled);
+    settled.installer.installDir = cli.installer.installDir;
+    StrView line = RelaunchArgumentsTemp(settled, settled.installer.allUsers);
+    StrView tail = " -install-dir ";
+    Vec<StrView> args;
+    args.Append("setup.exe");
+    int32_t start = 0;
+    for (int32_t i = 0; i + tail.len <= line.len; i++) {
+        if (line.s[i] == ' ') {
+            args.Append(StrView(line.s + start, i - start));
+            start = i + 1;
+        }
+        if (str::StartsWith(StrView(line.s + i, line.len - i), tail)) {
+            break;
+        }
+    }
+    args.Append("-install-dir");
+    args.Append(cli.installer.installDir);
+
+    Flags copy;
+    FlagsEnvironment env;
+    ParseFlagsArgs(args.els, args.len, &copy, env);
+    const InstallerOptions& a = settled.installer;
+    const InstallerOptions& b = copy.installer;
+    Check(b.runInstallNow && copy.fileNames.len == 0);
+    Check(str::Eq(a.installDir, b.installDir));
+    Check(a.allUsers == b.allUsers && a.withFilter == b.withFilter && a.withPreview == b.withPreview);
+    Check(a.noOfficePlugin == b.noOfficePlugin && a.noDesktopShortcut == b.noDesktopShortcut);
+    Check(a.defaultPdf == b.defaultPdf && a.defaultComics == b.defaultComics && a.defaultMarkdown == b.defaultMarkdown);
+    Check(a.fastInstall == b.fastInstall && a.startApp == b.startApp);
+    Check(settled.silent == copy.silent && settled.log == copy.log);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // What the parser keeps lives in the process arena; give it back after every input.
+    uint64_t mark = ArenaMark(GetProcessArena());
+    {
+        TempArenaScope scope;
+        Vec<StrView> args = SplitAtNul(data, size);
+        Flags flags;
+        FlagsEnvironment env;
+        env.resolveShortcut = FakeShortcutTarget;
+        env.defaultPrinterName = FakePrinter;
+        ParseFlagsArgs(args.els, args.len, &flags, env);
+        CheckParsed(flags);
+        CheckRelaunch(flags);
+        for (StrView a : args) {
+            free((void*)a.s);
+        }
+    }
+    ArenaReset(GetProcessArena(), mark);
+    return 0;
+}
