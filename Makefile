@@ -1,11 +1,13 @@
 # The two commands of the README, and the pieces they are made of.
 #   make demo   set up, build both presets, run the real installer under Wine
 #   make test   set up, build both presets, run the host tests and the Windows tests
+#   make release  the installer of make demo's build, signed when SIGN_CERT and SIGN_KEY are
+#               given, with its SHA-256 and winget manifest, in release/
 SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 
 .PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
-	fuzz fuzz-build bench screenshots
+	fuzz fuzz-build bench screenshots release
 
 demo: build wine-prefix
 	@scripts/demo.sh $(WINE_ROOT)
@@ -61,6 +63,14 @@ bench: setup build-win64 wine-prefix
 screenshots: build-win64 wine-prefix
 	@cmake --build --preset win64 --target ui_gallery
 	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe payload/translations.txt build/screenshots
+
+# Only the installer and what it needs, in the same build folder as make demo's: the same bytes.
+# Given on make's command line or in the environment, they reach scripts/release.sh.
+export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_CA SIGN_TIMESTAMP_URL RELEASE_URL
+release: build-host
+	@[ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
+	@cmake --build --preset win64 --target installer_exe
+	@scripts/release.sh build/win64 release
 
 clean:
 	rm -rf build

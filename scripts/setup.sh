@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
   wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-dejavu-core
   dpkg-dev python3
+  osslsigncode openssl python3-yaml  # make release: signing, the throwaway test certificate, the manifest
   nsis  # make bench's peer installer, never a part of the product
 )
 

@@ -1,10 +1,12 @@
 #pragma once
 // The product's names, used everywhere the program shows or stores them.
 
+#include "base/version.h"
+
 constexpr const char* kProductName = "VeloraPDF";
 constexpr const char* kProductId = "vlpdf";
 constexpr const char* kReaderExeName = "vlpdf.exe";
-constexpr const char* kProductVersion = "3.7";
+constexpr const char* kProductVersion = VLPDF_VERSION_STR;
 // The product's support web page: recorded in the uninstall entry and named in messages
 // that send the user for help. Those messages spell it out in full, because the whole
 // message is the key of its translation; tests check that they agree with this value.

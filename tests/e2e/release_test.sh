@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The release as make release makes it, with a throwaway certificate: signed and verified,
+# the archive inside still whole, the manifest true to the file (hash, version resource),
+# and the signed installer installing under Wine with the manifest's own switches, for
+# each scope, leaving the uninstall entry the manifest announces. Then one changed payload
+# byte: the signature no longer verifies and the installer fails with a code the manifest
+# lists.
+#   release_test.sh <scripts-dir> <wine-root> <prefix> <win64-build-dir>
+set -u
+scripts=$1; root=$2; prefix=$3; build=$4
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib/machine.sh"
+. "$here/lib/install.sh"
+. "$build/release.env"
+scenario_start "$scripts" "$root" "$prefix" display
+
+section "a throwaway code-signing certificate, its key under a passphrase"
+pass="throwaway $$"
+openssl req -x509 -newkey rsa:2048 -days 2 -subj "/CN=VeloraPDF Test Signing" \
+  -addext "extendedKeyUsage=codeSigning" -passout "pass:$pass" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1 || { echo "FAIL: openssl"; exit 1; }
+
+section "without a certificate: unsigned, and said so"
+"$scripts/release.sh" "$build" "$work/unsigned" >"$work/out" 2>&1
+check_eq "exit code" 0 $?
+check "says it is unsigned" grep -q "UNSIGNED" "$work/out"
+check "the build's bytes" cmp "$VLPDF_INSTALLER" "$work/unsigned/$(basename "$VLPDF_INSTALLER")"
+SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem SIGN_PASS=wrong "$scripts/release.sh" "$build" "$work/bad" >/dev/null 2>&1
+check "a wrong passphrase fails the release" test $? -ne 0
+
+section "make release's script with the certificate"
+release=$work/release
+exe=$release/$(basename "$VLPDF_INSTALLER")
+SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem SIGN_PASS=$pass "$scripts/release.sh" "$build" "$release" >"$work/out" 2>&1
+check_eq "exit code" 0 $? || cat "$work/out"
+check "says signed and verified" grep -q "signed and verified" "$work/out"
+check "osslsigncode verify" osslsigncode verify -CAfile "$work/cert.pem" -in "$exe"
+check "signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$exe' | grep -q 'CN=VeloraPDF Test Signing'"
+check "the signature was added" bash -c "! cmp -s '$VLPDF_INSTALLER' '$exe'"
+check "the embedded archive verifies" "$VLPDF_MKPAK" verify "$exe"
+
+section "the manifest describes the signed file"
+python3 "$here/release_manifest_check.py" "$release" >"$work/manifest.sh" 2>"$work/manifest.err"
+check "manifest agrees with the file" test ! -s "$work/manifest.err" || cat "$work/manifest.err"
+. "$work/manifest.sh"
+check_eq "no switch claims a progress-only silent mode" "" "$m_user_SilentWithProgress$m_machine_SilentWithProgress"
+check_eq "only the user scope installs without asking" ":elevatesSelf" "$m_user_Elevation:$m_machine_Elevation"
+
+section "-x of the signed installer"
+expected_files "$exe" "$VLPDF_MKPAK" "$work/expected"
+wine "$exe" -x -d "$(winpath "$work/x")" </dev/null >/dev/null 2>&1
+check_eq "exit code" 0 $?
+check "extracted files equal the payload" diff -r "$work/expected" "$work/x"
+
+# The command line winget makes for a scope: mode, location, custom switches.
+install_as_winget() {  # install_as_winget <scope> <install-path>
+  local silent=m_$1_Silent location=m_$1_InstallLocation custom=m_$1_Custom
+  local line="${!silent} ${!location//<INSTALLPATH>/$2} ${!custom}"
+  eval "set -- $line"
+  # A switch the installer does not know leaves a run with a window, which waits for a click.
+  timeout 120 wine "$exe" "$@" </dev/null >/dev/null 2>&1
+}
+# The uninstall entry, read back, against the manifest's AppsAndFeaturesEntries.
+check_entry() {  # check_entry <root> <install-path>
+  local key="$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$m_app_ProductCode"
+  check "the entry is named by the ProductCode" reg_has_key "$key"
+  local v
+  for v in DisplayName Publisher DisplayVersion; do
+    local want=m_app_$v
+    check_eq "$v" "${!want}" "$(reg_get "$key" $v)"
+  done
+  check_eq "InstallLocation (the manifest's -d)" "$2" "$(reg_get "$key" InstallLocation)"
+  check "files installed there" diff -r "$work/expected" "$(unixpath "$2")"
+}
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'
+
+# Each scope's entry goes under its own root and nothing under the other; the next scope's
+# run is a first installation again.
+for scope in user:HKCU:HKLM machine:HKLM:HKCU; do
+  IFS=: read -r name own other <<<"$scope"
+  section "$name scope, with the manifest's switches"
+  dir_win=$(winpath "$work/$name scope")
+  install_as_winget "$name" "$dir_win"
+  check_eq "exit code" 0 $?
+  check_entry "$own" "$dir_win"
+  check "nothing under $other" bash -c "! wine reg query '$other\\$uninstall_key'"
+  pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+  wine reg delete "$own\\$uninstall_key" /f >/dev/null 2>&1
+done
+
+section "one payload byte changed in the signed file"
+flipped=$work/flipped/$(basename "$exe")
+mkdir -p "$work/flipped"
+python3 - "$exe" "$VLPDF_PAYLOAD_PAK" "$flipped" <<'EOF'
+import sys
+exe, pak, out = (open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), sys.argv[3])
+at = exe.find(pak)
+assert at > 0 and exe.find(pak, at + 1) < 0, "the archive is not in the file once"
+at += len(pak) // 2
+open(out, "wb").write(exe[:at] + bytes([exe[at] ^ 0x01]) + exe[at + 1:])
+EOF
+check_eq "one byte differs" 1 "$(cmp -l "$exe" "$flipped" | wc -l)"
+check "the signature no longer verifies" bash -c "! osslsigncode verify -CAfile '$work/cert.pem' -in '$flipped'"
+wine "$flipped" -s -d "$(winpath "$work/flipped-install")" </dev/null >/dev/null 2>&1
+code=$?
+check "the failure's exit code $code is one the manifest lists" grep -qw -- "$code" <<<"$m_failure_codes"
+scenario_end
