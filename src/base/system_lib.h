@@ -2,6 +2,7 @@
 // Loading system libraries from the system directory only, never from the program's own
 // folder or the current directory, so a planted DLL beside the installer is never loaded.
 #include <windows.h>
+#include <commctrl.h>
 
 // Makes every later load by name, the system's own included, search the system directory
 // only. Called first at start-up, before anything else is loaded.
@@ -22,3 +23,8 @@ extern OptionalPlatformFunctions gPlatform;
 
 // Called at start-up, right after RestrictLibrarySearchToSystem.
 void LoadOptionalPlatformFunctions();
+
+using TaskDialogIndirectFunc = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+// The task dialog of the common controls the program's manifest selects; null where the
+// system has none.
+TaskDialogIndirectFunc GetTaskDialogIndirect();

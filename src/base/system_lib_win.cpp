@@ -43,3 +43,12 @@ void LoadOptionalPlatformFunctions() {
     Resolve(user, "SystemParametersInfoForDpi", &gPlatform.systemParametersInfoForDpi);
     Resolve(shcore, "GetDpiForMonitor", &gPlatform.getDpiForMonitor);
 }
+
+// The already loaded library is the one of the activation context (version 6).
+TaskDialogIndirectFunc GetTaskDialogIndirect() {
+    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
+    if (!lib) {
+        lib = LoadSystemLibrary(L"comctl32.dll");
+    }
+    return lib ? (TaskDialogIndirectFunc)(void*)GetProcAddress(lib, "TaskDialogIndirect") : nullptr;
+}

@@ -4,9 +4,13 @@
 
 #include "base/arena.h"
 #include "base/log.h"
+#include "i18n/translations.h"
 #include "installer/previous_install.h"
+#include "installer/window_rules.h"
 #include "integration/shell_ext.h"
 #include "replace/holders.h"
+#include "ui/installer_message.h"
+#include "ui/window_geometry.h"
 
 Vec<StrView> gBlockingProcesses;
 
@@ -15,6 +19,7 @@ namespace {
 // The SDK host runs on its own and is only ended while files are replaced.
 constexpr int kPairsInUseByInstallation = 3;
 constexpr DWORD kSettleMs = 250;
+constexpr uint32_t kWelcomeArgb = 0xFF1D4ED8;
 }  // namespace
 
 void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state) {
@@ -81,4 +86,23 @@ void ProcessesUsingInstallation() {
         StrView item = str::Format(GetProcessArena(), "%s (%d)", users.els[i].name.CStr(), (int)users.els[i].pid);
         gBlockingProcesses.Append(item);
     }
+}
+
+bool CheckInstallUninstallPossible(HWND window, bool silent) {
+    Logf("CheckInstallUninstallPossible(silent=%d)\n", (int)silent);
+    TempArenaScope scope;
+    gBlockingProcesses.Reset();
+    ProcessesUsingInstallation();
+    bool possible = gBlockingProcesses.len == 0;
+    if (possible) {
+        SetInstallerMessage(GetWelcomeText(), kWelcomeArgb);
+    } else {
+        StrView names = BlockingProcessesTextTemp(gBlockingProcesses);
+        SetInstallerMessage(str::FormatTemp(GetTranslation("Close %s to continue."), names.CStr()), kErrorTextArgb);
+        if (!silent) {
+            MessageBeep(MB_ICONWARNING);
+        }
+    }
+    RepaintWindow(window);
+    return possible;
 }

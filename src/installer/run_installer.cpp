@@ -11,6 +11,7 @@
 #include "i18n/translations.h"
 #include "installer/install_options.h"
 #include "installer/installer_thread.h"
+#include "installer/installer_window.h"
 #include "installer/launch.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
@@ -109,12 +110,24 @@ int InstallSilently(Flags* st) {
     return exitCode;
 }
 
-// The installer window is not part of this build: say so rather than exit as if installed.
-int WindowNotAvailable() {
-    const char* msg = "The installer window is not available in this build: install with -s.";
-    Logf("RunInstaller: %s\n", msg);
-    MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(msg).s, L"VeloraPDF", MB_OK | MB_ICONERROR);
-    return kExitFailed;
+// The window's run. An installation that failed ends with 1 like a silent one, so that a
+// script or a person who started it can tell.
+int InstallWithWindow(Flags* st) {
+    Log("Before CreateInstallerWindow()\n");
+    if (!CreateInstallerWindow(st)) {
+        Log("CreateInstallerWindow() failed\n");
+        return kExitOk;
+    }
+    Log("Before SetForegroundWindow()\n");
+    SetForegroundWindow(gInstallerWindow);
+    Log("Before RunApp()\n");
+    int exitCode = RunApp();
+    Logf("RunApp() returned %d\n", exitCode);
+    if (exitCode == kExitOk && gInstallFailed) {
+        exitCode = kExitFailed;
+    }
+    Log("Installer finished\n");
+    return exitCode;
 }
 
 void OpenLogAtEnd(StrView logPath, int exitCode) {
@@ -206,11 +219,13 @@ int RunInstaller() {
     }
     LogSettledOptions(*st);
 
-    if (!gCli->silent) {
-        return WindowNotAvailable();
+    int exitCode = 0;
+    if (gCli->silent) {
+        exitCode = InstallSilently(st);
+        Log("Installer finished\n");
+    } else {
+        exitCode = InstallWithWindow(st);
     }
-    int exitCode = InstallSilently(st);
-    Log("Installer finished\n");
     OpenLogAtEnd(logPath, exitCode);
     return exitCode;
 }

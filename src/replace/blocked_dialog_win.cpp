@@ -29,18 +29,6 @@ const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
 
-using TaskDialogIndirectFunc = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
-
-// Common controls 6 has the task dialog; the program's manifest selects it, and the
-// already loaded library is the one of the activation context.
-TaskDialogIndirectFunc GetTaskDialogIndirect() {
-    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
-    if (!lib) {
-        lib = LoadSystemLibrary(L"comctl32.dll");
-    }
-    return lib ? (TaskDialogIndirectFunc)(void*)GetProcAddress(lib, "TaskDialogIndirect") : nullptr;
-}
-
 // The installer window of this process, when there is one.
 HWND FindInstallerWindow() {
     HWND owner = nullptr;

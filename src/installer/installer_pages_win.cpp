@@ -1,0 +1,276 @@
+// The installer window after Install: the elevated hand-over, the progress page, the finish
+// page and the failure dialog.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/install_failure.h"
+#include "base/log.h"
+#include "base/progress.h"
+#include "base/system_lib.h"
+#include "base/thread.h"
+#include "i18n/translations.h"
+#include "installer/installer_thread.h"
+#include "installer/installer_window_internal.h"
+#include "installer/launch.h"
+#include "installer/previous_install.h"
+#include "installer/run_installer.h"
+#include "payload/extract.h"
+#include "payload/extract_plan.h"
+#include "ui/dpi.h"
+#include "ui/installer_message.h"
+#include "ui/window_geometry.h"
+
+namespace {
+constexpr uint32_t kMessageArgb = 0xFF1D4ED8;
+constexpr int kShowLogButton = 100;
+// The bar's range past the extracted files: the steps before and after extraction.
+constexpr int32_t kStepsBesidesFiles = 3;
+
+void CopyChoicesIntoOptions(InstallerWnd* wnd, Flags* cli) {
+    InstallerOptions& o = cli->installer;
+    StrView dir = wnd->editInstallationDir->GetTextTemp();
+    if (!dir.IsEmpty()) {
+        o.installDir = str::Dup(GetProcessArena(), dir);
+    }
+    o.allUsers = wnd->allUsersCheck->IsChecked();
+    o.withFilter = wnd->searchCheck->IsChecked();
+    o.withPreview = wnd->previewCheck->IsChecked();
+    o.noDesktopShortcut = !wnd->shortcutCheck->IsChecked();
+    o.defaultPdf = wnd->defaultPdfCheck->IsChecked();
+    o.defaultComics = wnd->defaultComicsCheck->IsChecked();
+    o.defaultMarkdown = wnd->defaultMarkdownCheck->IsChecked();
+    o.noOfficePlugin = !wnd->officeAddinCheck->IsChecked();
+}
+
+void DestroyControl(ControlBase** c) {
+    delete *c;
+    *c = nullptr;
+}
+
+void DestroyFirstPageControls(InstallerWnd* wnd) {
+    Checkbox** checks[] = {&wnd->allUsersCheck,   &wnd->searchCheck,        &wnd->previewCheck,
+                           &wnd->shortcutCheck,   &wnd->defaultPdfCheck,    &wnd->defaultComicsCheck,
+                           &wnd->defaultMarkdownCheck, &wnd->officeAddinCheck};
+    for (Checkbox** c : checks) {
+        DestroyControl((ControlBase**)c);
+    }
+    DestroyControl((ControlBase**)&wnd->editInstallationDir);
+    DestroyControl((ControlBase**)&wnd->browseButton);
+}
+
+void EnableCloseMenuItem(HWND hwnd, bool enable) {
+    EnableMenuItem(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(hwnd);
+}
+
+// Called from the installer thread: the send runs the bar's update on the UI thread.
+void ShowProgressStep(int32_t stepsTaken) {
+    InstallerWnd* wnd = gWnd;
+    if (!wnd) {
+        return;
+    }
+    wnd->progressStep = stepsTaken;
+    if (wnd->progressBar) {
+        SendMessageW(wnd->progressBar->hwnd, PBM_SETPOS, (WPARAM)stepsTaken, 0);
+    }
+}
+
+void CreateProgressBar(InstallerWnd* wnd, int barDy) {
+    CreateControlArgs args;
+    args.parent = wnd->hwnd;
+    args.style = WS_CHILD | WS_VISIBLE;
+    args.isRtl = wnd->isRtl;
+    wnd->progressBar = CreateProgress(args);
+    int32_t steps = CountExtractableEntries(GetOpenedArchive()) + kStepsBesidesFiles;
+    SendMessageW(wnd->progressBar->hwnd, PBM_SETRANGE32, 0, steps);
+    // Where the Install button was: at the bottom of the page once it has its final height.
+    Rect client = ClientRect(wnd->hwnd);
+    int margin = Scale(8);
+    int y = client.dy - 2 * margin - barDy;
+    SetWindowPos(wnd->progressBar->hwnd, nullptr, 2 * margin, y, client.dx - 4 * margin, barDy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void InstallerThreadMain(void* arg) {
+    InstallerThread((Flags*)arg);
+}
+
+void LaunchInstalledReader() {
+    RunNonElevated(path::JoinTemp(gWndCli->installer.installDir, "vlpdf.exe"));
+}
+
+void OnStartClicked(InstallerWnd*, WndEvent*) {
+    LaunchInstalledReader();
+    OnButtonExit();
+}
+
+void ShowFinishPage(InstallerWnd* wnd) {
+    SetForegroundWindow(wnd->hwnd);
+    DestroyControl((ControlBase**)&wnd->installButton);
+    DestroyControl((ControlBase**)&wnd->progressBar);
+    if (!gWndCli->installer.fastInstall) {
+        wnd->startButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Start VeloraPDF"), wnd->isRtl);
+        wnd->startButton->onClicked = MkHandler(OnStartClicked, wnd);
+        ::SetFocus(wnd->startButton->hwnd);
+    }
+    SetInstallerMessage(GetTranslation("Thank you! VeloraPDF has been installed."), kMessageArgb);
+    SetInstallerErrorText(GetFirstFailureMessage());
+    RepaintWindow(wnd->hwnd);
+}
+
+HRESULT CALLBACK FailedDialogCallback(HWND, UINT msg, WPARAM wp, LPARAM lp, LONG_PTR) {
+    if (msg == TDN_BUTTON_CLICKED && (int)wp == kShowLogButton) {
+        StrView log = GetInstallLog().ContentsTemp();
+        if (log.IsEmpty()) {
+            log = "(no log available)";
+        }
+        MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(log).s,
+                    (LPCWSTR)ToWStrTemp(GetTranslation("VeloraPDF installation log")).s, MB_OK | MB_ICONINFORMATION);
+        return S_FALSE;  // the dialog stays
+    }
+    if (msg == TDN_HYPERLINK_CLICKED) {
+        LaunchFile(ToUtf8Temp(WStrView((const char16_t*)lp)));
+    }
+    return S_OK;
+}
+
+void ShowInstallationFailedUi(bool isRtl) {
+    Log("ShowInstallationFailedUi\n");
+    StrView details = GetFirstFailureMessage();
+    if (details.IsEmpty()) {
+        details = "(no details)";
+    }
+    StrView content = str::FormatTemp("%s\n\n%s", GetTranslation("Installation could not be completed."),
+                                      details.CStr());
+    WStrView showLog = ToWStrTemp(GetTranslation("Show log"));
+    WStrView close = ToWStrTemp(GetTranslation("Close"));
+    TASKDIALOG_BUTTON buttons[2] = {{kShowLogButton, (PCWSTR)showLog.s}, {IDOK, (PCWSTR)close.s}};
+    WStrView instruction = ToWStrTemp(GetTranslation("Installation failed"));
+    WStrView contentW = ToWStrTemp(content);
+
+    TASKDIALOGCONFIG cfg{};
+    cfg.cbSize = sizeof(cfg);
+    cfg.hInstance = GetModuleHandleW(nullptr);
+    cfg.dwFlags = TDF_ENABLE_HYPERLINKS | TDF_ALLOW_DIALOG_CANCELLATION | TDF_SIZE_TO_CONTENT |
+                  (isRtl ? TDF_RTL_LAYOUT : 0);
+    cfg.pszWindowTitle = L"VeloraPDF";
+    cfg.pszMainIcon = TD_ERROR_ICON;
+    cfg.pszMainInstruction = (PCWSTR)instruction.s;
+    cfg.pszContent = (PCWSTR)contentW.s;
+    cfg.cButtons = 2;
+    cfg.pButtons = buttons;
+    cfg.nDefaultButton = IDOK;
+    cfg.pfCallback = FailedDialogCallback;
+    TaskDialogIndirectFunc taskDialog = GetTaskDialogIndirect();
+    if (!taskDialog) {
+        Log("ShowInstallationFailedUi: TaskDialogIndirect not available\n");
+        MessageBoxW(nullptr, (LPCWSTR)contentW.s, (LPCWSTR)instruction.s, MB_OK | MB_ICONERROR);
+        return;
+    }
+    int pressed = 0;
+    HRESULT hr = taskDialog(&cfg, &pressed, nullptr, nullptr);
+    if (FAILED(hr)) {
+        Logf("ShowInstallationFailedUi: TaskDialogIndirect failed hr=0x%08lx\n", (unsigned long)hr);
+    }
+}
+}  // namespace
+
+void OnButtonInstall(InstallerWnd* wnd) {
+    if (gInstallStarted) {
+        Logf("OnButtonInstall: called but gInstallStarted is %d\n", (int)gInstallStarted);
+        return;
+    }
+    if (wnd->showOptions) {
+        wnd->showOptions = false;
+        UpdateOptionsUi(wnd);
+    }
+    wnd->installButton->SetEnabled(false);
+    Logf("OnButtonInstall: wnd: 0x%p\n", (void*)wnd);
+    Logf("OnButtonInstall: wnd->editInstallationDir: 0x%p\n", (void*)wnd->editInstallationDir);
+    Flags* cli = gWndCli;
+    CopyChoicesIntoOptions(wnd, cli);
+    InstallerOptions& o = cli->installer;
+    if (IsUnderProgramFiles(o.installDir) && !o.allUsers) {
+        Log("OnButtonInstall: install dir under Program Files; forcing allUsers\n");
+        o.allUsers = true;
+    }
+    bool forAllUsers = o.allUsers || prevInstall.needsElevation;
+    bool isElevated = IsProcessElevated();
+    bool needsElevation = NeedsElevation(o.installDir, forAllUsers, isElevated);
+    Logf("OnButtonInstall: needsElevation=%d elevated=%d allUsers=%d dir='%s'\n", (int)needsElevation,
+         (int)isElevated, (int)o.allUsers, o.installDir.CStr());
+    if (needsElevation && !isElevated) {
+        // The elevated copy installs with these choices and shows its own window; this one
+        // ends whatever the hand-over's outcome (a refusal is logged by the relaunch).
+        RestartElevatedForAllUsers(cli);
+        DestroyWindow(wnd->hwnd);
+        return;
+    }
+    StartInstallation(wnd);
+}
+
+void StartInstallation(InstallerWnd* wnd) {
+    gInstallStarted = true;
+    int barDy = wnd->installButton ? wnd->installButton->GetIdealSize().dy : 0;
+    if (wnd->installSlot) {
+        wnd->installSlot->SetVisibility(Collapse);
+    }
+    if (wnd->installButton) {
+        wnd->installButton->SetIsVisibleAndEnabled(false);
+    }
+    if (wnd->optionsSection) wnd->optionsSection->SetVisibility(Collapse);
+    if (wnd->folderLabel) wnd->folderLabel->SetVisibility(Collapse);
+    DestroyFirstPageControls(wnd);
+    SetInstallerMessage(GetTranslation("Installation in progress..."), kMessageArgb);
+    Relayout(wnd);
+    CreateProgressBar(wnd, barDy);
+    gProgressStepShow = ShowProgressStep;
+    ProgressStep();
+    RepaintWindow(wnd->hwnd);
+
+    wnd->installerThread = StartThread(InstallerThreadMain, gWndCli, "InstallerThread");
+    if (!wnd->installerThread) {
+        Log("StartInstallation: the installer thread could not be started\n");
+        gInstallFailed = true;
+        PostMessageW(wnd->hwnd, WM_APP_INSTALLATION_FINISHED, 0, 0);
+        return;
+    }
+    EnableCloseMenuItem(wnd->hwnd, false);
+}
+
+void OnInstallationFinished() {
+    InstallerWnd* wnd = gWnd;
+    Logf("OnInstallationFinished: cli->installer.fastInstall: %d gInstallFailed: %d\n",
+         (int)gWndCli->installer.fastInstall, (int)gInstallFailed);
+    if (!wnd) {
+        return;
+    }
+    if (wnd->installerThread) {
+        DetachThread(wnd->installerThread);
+        wnd->installerThread = nullptr;
+    }
+    gProgressStepShow = nullptr;
+    EnableCloseMenuItem(wnd->hwnd, true);
+    if (gInstallFailed) {
+        ShowWindow(wnd->hwnd, SW_HIDE);
+        SetInstallerErrorText(GetFirstFailureMessage());
+        ShowInstallationFailedUi(wnd->isRtl);
+        DestroyWindow(wnd->hwnd);
+        return;
+    }
+    ShowFinishPage(wnd);
+    if (gWndCli->installer.fastInstall) {
+        LaunchInstalledReader();
+        DestroyWindow(wnd->hwnd);
+    }
+}
+
+void OnButtonExit() {
+    if (!gWnd) {
+        Log("OnButtonExit: gWnd is null\n");
+        return;
+    }
+    SendMessageW(gWnd->hwnd, WM_CLOSE, 0, 0);
+}

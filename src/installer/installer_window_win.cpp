@@ -1,0 +1,446 @@
+// The installer window: its record, the first page (directory and options), the layout,
+// the elevation shield and the window procedure. The pages after Install are in
+// installer_pages_win.cpp.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "base/log.h"
+#include "base/log_system.h"
+#include "base/process_win.h"
+#include "base/product.h"
+#include "i18n/lang.h"
+#include "i18n/translations.h"
+#include "installer/install_options.h"
+#include "installer/installer_thread.h"
+#include "installer/installer_window.h"
+#include "installer/installer_window_internal.h"
+#include "installer/previous_install.h"
+#include "installer/run_installer.h"
+#include "installer/window_rules.h"
+#include "integration/shell_ext.h"
+#include "ui/dpi.h"
+#include "ui/dpi_win.h"
+#include "ui/font.h"
+#include "ui/installer_message.h"
+#include "ui/installer_paint.h"
+#include "ui/theme.h"
+#include "ui/window_class.h"
+#include "ui/window_geometry.h"
+
+InstallerWnd* gWnd = nullptr;
+Flags* gWndCli = nullptr;
+
+namespace {
+constexpr const WCHAR* kWindowClass = L"VLPDF_INSTALLER_FRAME";
+constexpr uint32_t kMessageArgb = 0xFF1D4ED8;
+constexpr int kWindowDx = 460;
+constexpr int kWindowDy = 290;
+Color gBlackText = 0x000000;
+
+// The header is painted in the first Scale(150) pixels; the page below needs Scale(130).
+int MinClientHeight() {
+    return Scale(150) + Scale(130);
+}
+
+int SectionMargin() {
+    return 2 * Scale(8);
+}
+
+Padding* Section(ILayout* child) {
+    int m = SectionMargin();
+    return new Padding(child, Insets{m, m, 0, m});
+}
+
+void UpdateInstallShield(InstallerWnd* wnd) {
+    bool forAllUsers = wnd->allUsersCheck->IsChecked() || prevInstall.needsElevation;
+    StrView dir = wnd->editInstallationDir->GetTextTemp();
+    if (dir.IsEmpty()) {
+        dir = gWndCli->installer.installDir;
+    }
+    bool shield = NeedsElevation(dir, forAllUsers, IsProcessElevated());
+    SendMessageW(wnd->installButton->hwnd, BCM_SETSHIELD, 0, shield ? TRUE : FALSE);
+}
+
+void OnAllUsersChanged(InstallerWnd* wnd, WndEvent*) {
+    ForAllUsersStateChanged(gWndCli, wnd->allUsersCheck->IsChecked());
+    wnd->editInstallationDir->SetText(gWndCli->installer.installDir);
+    // The shield follows the directory the installation would now use.
+    UpdateInstallShield(wnd);
+}
+
+void OnInstallClicked(InstallerWnd* wnd, WndEvent*) {
+    OnButtonInstall(wnd);
+}
+
+void OnBrowseClicked(InstallerWnd* wnd, WndEvent*) {
+    OnButtonBrowse(wnd);
+}
+
+void ToggleOptions(InstallerWnd* wnd, VirtEvent*) {
+    wnd->showOptions = !wnd->showOptions;
+    UpdateOptionsUi(wnd);
+}
+
+bool AllUsersChecked() {
+    return gWnd && gWnd->allUsersCheck && gWnd->allUsersCheck->IsChecked();
+}
+
+Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, bool checked) {
+    return CreateCheckbox(wnd->hwnd, GetTranslation(english), checked, wnd->isRtl);
+}
+
+void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
+    bool hasPrev = HasPreviousInstall(prevInstall);
+    Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
+    wnd->previewCheck = MakeCheckbox(wnd, "Let Windows show &previews of PDF documents",
+                                     o.withPreview || IsPreviewInstalled());
+    wnd->searchCheck = MakeCheckbox(wnd, "Let Windows Desktop Search &search PDF documents",
+                                    o.withFilter || IsSearchFilterInstalled());
+    wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", !o.noDesktopShortcut);
+    wnd->defaultPdfCheck = MakeCheckbox(wnd, "Set as default reader for PDF documents",
+                                        o.defaultPdf || !hasPrev || prevInstall.defaultPdf);
+    wnd->defaultComicsCheck = MakeCheckbox(wnd, "Set as default reader for comic books",
+                                           o.defaultComics || prevInstall.defaultComics);
+    wnd->defaultMarkdownCheck = MakeCheckbox(wnd, "Set as default reader for Markdown documents",
+                                             o.defaultMarkdown || prevInstall.defaultMarkdown);
+    wnd->officeAddinCheck = MakeCheckbox(
+        wnd, "\xE5\xAE\x89\xE8\xA3\x85 Office \xE6\x8F\x92\xE4\xBB\xB6\xEF\xBC\x88Word\xE3\x80\x81"
+             "Excel\xE3\x80\x81PowerPoint\xEF\xBC\x89",
+        !o.noOfficePlugin);
+    wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", o.allUsers);
+    wnd->allUsersCheck->onCheckStateChanged = MkHandler(OnAllUsersChanged, wnd);
+}
+
+// The options column in the order people read them, which is also the tab order.
+void OptionChecks(InstallerWnd* wnd, Checkbox* out[8]) {
+    Checkbox* order[8] = {wnd->allUsersCheck,   wnd->searchCheck,        wnd->shortcutCheck,
+                          wnd->previewCheck,    wnd->defaultPdfCheck,    wnd->defaultComicsCheck,
+                          wnd->defaultMarkdownCheck, wnd->officeAddinCheck};
+    for (int i = 0; i < 8; i++) out[i] = order[i];
+}
+
+void CreateFolderControls(InstallerWnd* wnd, const InstallerOptions& o) {
+    wnd->browseButton = CreateDefaultButton(wnd->hwnd, "&...", wnd->isRtl);
+    wnd->browseButton->onClicked = MkHandler(OnBrowseClicked, wnd);
+
+    EditCreateArgs ea;
+    ea.parent = wnd->hwnd;
+    ea.withBorder = true;
+    ea.verticallyCentered = true;
+    ea.isPath = true;
+    ea.isRtl = wnd->isRtl;
+    ea.text = o.installDir;
+    wnd->editInstallationDir = CreateEdit(ea);
+
+    wnd->folderLabel = new virtCtrlText(GetTranslation("Install VeloraPDF in &folder:"));
+    wnd->folderLabel->font = GetDefaultGuiFont();
+    wnd->folderLabel->textColor = &gBlackText;
+    wnd->folderLabel->processMnemonics = true;
+    wnd->folderLabel->isRtl = wnd->isRtl;
+    wnd->folderLabel->SetText(wnd->folderLabel->text);
+}
+
+void CreateOptionsLink(InstallerWnd* wnd) {
+    virtCtrlLink* link = new virtCtrlLink();
+    link->font = GetDefaultGuiFont();
+    link->textColor = &GetTheme()->link;
+    link->cursor = CursorHand;
+    link->processMnemonics = true;
+    link->isRtl = wnd->isRtl;
+    link->onClicked = MkHandler(ToggleOptions, wnd);
+    wnd->optionsLink = link;
+}
+
+WindowSlot* Slot(ControlBase* c, int dx, int dy) {
+    return new WindowSlot(c->hwnd, dx, dy);
+}
+
+void BuildLayout(InstallerWnd* wnd) {
+    Font* font = GetDefaultGuiFont();
+    int gap = font ? font->avgCharWidth : Scale(4);
+    int editDy = wnd->editInstallationDir->GetIdealSize().dy;
+
+    HBox* folderRow = new HBox;
+    folderRow->mainAlign = MainStart;
+    folderRow->crossAlign = CrossCenter;
+    folderRow->spacing = gap;
+    folderRow->AddChild(Slot(wnd->editInstallationDir, Scale(80), editDy), 1);
+    folderRow->AddChild(Slot(wnd->browseButton, editDy, editDy), 0);
+    VBox* folderColumn = new VBox;
+    folderColumn->AddChild(wnd->folderLabel);
+    folderColumn->AddChild(new Spacer(0, Scale(2)));
+    folderColumn->AddChild(folderRow);
+    wnd->folderSection = Section(folderColumn);
+
+    VBox* optionsColumn = new VBox;
+    optionsColumn->spacing = Scale(4);
+    Checkbox* checks[8];
+    OptionChecks(wnd, checks);
+    for (Checkbox* c : checks) {
+        optionsColumn->AddChild(Slot(c, 0, c->GetIdealSize().dy));
+    }
+    wnd->optionsSection = Section(optionsColumn);
+
+    HBox* bottomRow = new HBox;
+    bottomRow->mainAlign = MainStart;
+    bottomRow->crossAlign = CrossCenter;
+    bottomRow->spacing = gap;
+    bottomRow->AddChild(wnd->optionsLink, 0);
+    bottomRow->AddChild(new Spacer(0, 0), 1);
+    Size button = wnd->installButton->GetIdealSize();
+    wnd->installSlot = Slot(wnd->installButton, button.dx, button.dy);
+    bottomRow->AddChild(wnd->installSlot, 0);
+
+    int m = SectionMargin();
+    wnd->mainLayout = new VBox;
+    wnd->mainLayout->AddChild(new Spacer(0, Scale(150)));
+    wnd->mainLayout->AddChild(wnd->folderSection);
+    wnd->mainLayout->AddChild(wnd->optionsSection);
+    wnd->mainLayout->AddChild(new Padding(bottomRow, Insets{m, m, m, m}));
+}
+
+// Tab goes through the windows in this order and from the last back to the first.
+void SetTabOrder(InstallerWnd* wnd, bool withInstallButton) {
+    Checkbox* checks[8];
+    OptionChecks(wnd, checks);
+    HWND order[11];
+    int n = 0;
+    if (withInstallButton) order[n++] = wnd->installButton->hwnd;
+    order[n++] = wnd->editInstallationDir->hwnd;
+    order[n++] = wnd->browseButton->hwnd;
+    for (Checkbox* c : checks) order[n++] = c->hwnd;
+    for (int i = 1; i < n; i++) {
+        SetWindowPos(order[i], order[i - 1], 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void CreateInstallerWindowControls(InstallerWnd* wnd, Flags* cli) {
+    const InstallerOptions& o = cli->installer;
+    Logf("CreateInstallerWindowControls: cli->installer.allUsers: %d, cli->installer.withPreview: %d, "
+         "cli->installer.withFilter: %d, install dir: '%s'\n",
+         (int)o.allUsers, (int)o.withPreview, (int)o.withFilter, o.installDir.CStr());
+    wnd->showOptions = OptionsShownAtStart(gCli->installer);
+
+    wnd->installButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Install VeloraPDF"), wnd->isRtl);
+    wnd->installButton->onClicked = MkHandler(OnInstallClicked, wnd);
+    wnd->installButton->SetIsVisibleAndEnabled(!o.fastInstall);
+    CreateOptionsLink(wnd);
+    CreateCheckboxes(wnd, o);
+    CreateFolderControls(wnd, o);
+    BuildLayout(wnd);
+    if (o.fastInstall) {
+        wnd->installSlot->SetVisibility(Collapse);
+    }
+
+    UpdateOptionsUi(wnd);
+    SetTabOrder(wnd, !o.fastInstall);
+    UpdateInstallShield(wnd);
+    ::SetFocus(o.fastInstall ? wnd->editInstallationDir->hwnd : wnd->installButton->hwnd);
+}
+
+// Grows or shrinks the window to what the page needs, never below the header and the
+// messages, and keeps it on its monitor.
+void FitWindowHeight(InstallerWnd* wnd) {
+    Rect client = ClientRect(wnd->hwnd);
+    int32_t dy = wnd->mainLayout->Layout(Constraints{{client.dx, 0}, {client.dx, INF}}).dy;
+    if (dy < MinClientHeight()) {
+        dy = MinClientHeight();
+    }
+    if (dy == client.dy) {
+        return;
+    }
+    SetClientSize(wnd->hwnd, client.dx, dy);
+    PullIntoWorkArea(wnd->hwnd);
+}
+
+void DeleteWindowControls(InstallerWnd* wnd) {
+    ControlBase* controls[] = {wnd->startButton,     wnd->editInstallationDir, wnd->browseButton,
+                               wnd->allUsersCheck,   wnd->searchCheck,         wnd->previewCheck,
+                               wnd->shortcutCheck,   wnd->defaultPdfCheck,     wnd->defaultComicsCheck,
+                               wnd->defaultMarkdownCheck, wnd->officeAddinCheck, wnd->progressBar,
+                               wnd->installButton};
+    for (ControlBase* c : controls) {
+        delete c;
+    }
+}
+
+void OnDestroy(InstallerWnd* wnd) {
+    wnd->folderSection = nullptr;
+    wnd->optionsSection = nullptr;
+    wnd->folderLabel = nullptr;
+    wnd->optionsLink = nullptr;
+    // The layout owns the windowless controls and the slots; the window controls are ours.
+    delete wnd->mainLayout;
+    wnd->mainLayout = nullptr;
+    delete wnd->vcHost;
+    wnd->vcHost = nullptr;
+    DeleteWindowControls(wnd);
+    if (wnd->staticBrush) {
+        DeleteObject(wnd->staticBrush);
+    }
+    gInstallerWindow = nullptr;
+    gAllUsersChecked = nullptr;
+    gWnd = nullptr;
+    delete wnd;
+    PostQuitMessage(0);
+}
+
+LRESULT AnswerStaticColor(InstallerWnd* wnd, HDC dc) {
+    if (!wnd->staticBrush) {
+        wnd->staticBrush = CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
+    }
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    return (LRESULT)wnd->staticBrush;
+}
+
+bool IsVirtualControlInput(UINT msg) {
+    switch (msg) {
+        case WM_SETCURSOR:
+        case WM_SYSCHAR:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_MOUSELEAVE:
+            return true;
+    }
+    return false;
+}
+
+LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT res = 0;
+    if (ReflectMessage(hwnd, msg, wp, lp, &res) && res) {
+        return res;
+    }
+    if (!wnd) {
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    if (IsVirtualControlInput(msg)) {
+        if (wnd->vcHost && wnd->vcHost->HandleMessage(msg, wp, lp, &res)) {
+            return res;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    switch (msg) {
+        case WM_DESTROY:
+            OnDestroy(wnd);
+            return 0;
+        case WM_PAINT:
+            PaintInstallerWindow(hwnd, !gInstallStarted, wnd->vcHost);
+            return 0;
+        case WM_CLOSE:
+            if (gInstallStarted && wnd->installerThread) {
+                return 0;
+            }
+            break;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_COMMAND:
+            if (LOWORD(wp) == IDCANCEL) {
+                OnButtonExit();
+                return 0;
+            }
+            break;
+        case WM_CTLCOLORSTATIC:
+            return AnswerStaticColor(wnd, (HDC)wp);
+        case WM_APP_INSTALLATION_FINISHED:
+            OnInstallationFinished();
+            return 0;
+        case WM_APP_START_INSTALLATION:
+            StartInstallation(wnd);
+            SetForegroundWindow(hwnd);
+            return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK InstallerWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    DpiScope dpi(hwnd);
+    // Messages sent while the window is being made arrive before gWnd knows its handle.
+    InstallerWnd* wnd = gWnd && gWnd->hwnd == hwnd ? gWnd : nullptr;
+    return HandleWindowMessage(wnd, hwnd, msg, wp, lp);
+}
+
+bool RegisterWindowClass() {
+    WNDCLASSEXW wc = StandardWindowClass(kWindowClass, InstallerWndProc);
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+}  // namespace
+
+void UpdateOptionsUi(InstallerWnd* wnd) {
+    Checkbox* checks[8];
+    OptionChecks(wnd, checks);
+    for (Checkbox* c : checks) {
+        if (c) c->SetIsVisibleAndEnabled(wnd->showOptions);
+    }
+    StrView text = wnd->showOptions ? str::FormatTemp("%s \xE2\x96\xB4", GetTranslation("Hide &Options"))
+                                    : str::FormatTemp("%s \xE2\x96\xBE", GetTranslation("&Options"));
+    wnd->optionsLink->SetText(text);
+    Relayout(wnd);
+    RepaintWindow(wnd->hwnd);
+}
+
+void Relayout(InstallerWnd* wnd) {
+    if (!wnd->mainLayout || !wnd->hwnd) {
+        return;
+    }
+    Rect client = ClientRect(wnd->hwnd);
+    if (client.dx <= 0 || client.dy <= 0) {
+        return;
+    }
+    UpdateDpiForWindow(wnd->hwnd);
+    if (wnd->optionsSection) {
+        wnd->optionsSection->SetVisibility(wnd->showOptions ? Visible : Collapse);
+    }
+    int started = gInstallStarted ? Collapse : Visible;
+    if (wnd->folderSection) wnd->folderSection->SetVisibility(started);
+    if (wnd->optionsLink) wnd->optionsLink->SetVisibility(started);
+    FitWindowHeight(wnd);
+    client = ClientRect(wnd->hwnd);
+    LayoutToSize(wnd->mainLayout, Size{client.dx, client.dy});
+    if (!wnd->vcHost) {
+        wnd->vcHost = new VirtCtrlHost(wnd->hwnd);
+    }
+    wnd->vcHost->SetBounds(client);
+    Vec<virtCtrl*> virt;
+    CollectVirtCtrls(wnd->mainLayout, &virt);
+    wnd->vcHost->SetControls(virt.els, virt.len);
+}
+
+bool CreateInstallerWindow(Flags* cliNew) {
+    SetWelcomeText(GetTranslation("Thank you for choosing VeloraPDF!"));
+    InstallerWnd* wnd = new InstallerWnd;
+    wnd->isRtl = IsCurrentLangRtl();
+    gWnd = wnd;
+    gWndCli = cliNew;
+    if (!RegisterWindowClass()) {
+        LogLastError(0);
+    }
+    StrView title = str::FormatTemp(GetTranslation("VeloraPDF %s Installer"), kProductVersion);
+    wnd->hwnd = CreateWindowExW(wnd->isRtl ? WS_EX_LAYOUTRTL : 0, kWindowClass, (LPCWSTR)ToWStrTemp(title).s,
+                                WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, kWindowDx,
+                                kWindowDy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!wnd->hwnd) {
+        LogLastError(0);
+        gWnd = nullptr;
+        delete wnd;
+        return false;
+    }
+    gInstallerWindow = wnd->hwnd;
+    gAllUsersChecked = AllUsersChecked;
+    UpdateDpiForWindow(wnd->hwnd);
+    ScaledSize size = ScaleSize(kWindowDx, kWindowDy);
+    SetClientSize(wnd->hwnd, size.dx, size.dy);
+
+    CreateInstallerWindowControls(wnd, cliNew);
+    if (cliNew->installer.runInstallNow || cliNew->installer.fastInstall) {
+        PostMessageW(wnd->hwnd, WM_APP_START_INSTALLATION, 0, 0);
+    }
+    SetInstallerMessage(GetWelcomeText(), kMessageArgb);
+    CenterWindow(wnd->hwnd);
+    PullIntoWorkArea(wnd->hwnd);
+    ShowWindow(wnd->hwnd, SW_SHOW);
+    return true;
+}

@@ -1,0 +1,53 @@
+#include "installer/window_rules.h"
+
+#include "base/arena.h"
+#include "base/file.h"
+
+bool OptionsShownAtStart(const InstallerOptions& cli) {
+    return cli.withFilter || cli.withPreview || cli.noDesktopShortcut || cli.defaultComics || cli.defaultMarkdown ||
+           cli.noOfficePlugin || cli.allUsers;
+}
+
+StrView InstallDirForChosenFolderTemp(StrView folder) {
+    if (str::EqI(folder, "vlpdf") || str::EndsWithI(folder, "\\vlpdf")) {
+        return str::DupTemp(folder);
+    }
+    return path::JoinTemp(folder, "vlpdf");
+}
+
+namespace {
+struct DisplayName {
+    const char* exeName;
+    const char* shownAs;
+};
+
+// The preview host and the COM surrogate carry the previewer for Explorer.
+constexpr DisplayName kDisplayNames[] = {
+    {"vlpdf.exe", "VeloraPDF"},
+    {"prevhost.exe", "Windows Explorer"},
+    {"dllhost.exe", "Windows Explorer"},
+};
+
+// "name.exe (pid)" with a known name replaced; anything else unchanged.
+StrView ShownItemTemp(StrView item) {
+    for (const DisplayName& d : kDisplayNames) {
+        StrView prefix = str::FormatTemp("%s (", d.exeName);
+        if (str::StartsWithI(item, prefix)) {
+            StrView rest(item.s + prefix.len, item.len - prefix.len);
+            return str::FormatTemp("%s (%.*s", d.shownAs, (int)rest.len, rest.s);
+        }
+    }
+    return item;
+}
+}  // namespace
+
+StrView BlockingProcessesTextTemp(const Vec<StrView>& items) {
+    Str out(GetTempArena());
+    for (int32_t i = 0; i < items.len; i++) {
+        if (i > 0) {
+            str::Append(out, i == items.len - 1 ? " and " : ", ");
+        }
+        str::Append(out, ShownItemTemp(items.els[i]));
+    }
+    return str::View(out);
+}

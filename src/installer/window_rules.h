@@ -1,0 +1,20 @@
+#pragma once
+// The installer window's decisions that need no window: whether the options open expanded,
+// what a folder chosen in the folder browser becomes, and how the programs that still use
+// the installation are named to the user.
+#include "base/flags.h"
+#include "base/str.h"
+#include "base/vec.h"
+
+// Any option the user asked for on the command line, except the default PDF reader, which
+// is a default choice people pass without wanting to see the others.
+bool OptionsShownAtStart(const InstallerOptions& cli);
+
+// The product goes into its own folder inside the chosen one, unless the chosen folder is
+// already that folder ("...\vlpdf" in any letter case).
+StrView InstallDirForChosenFolderTemp(StrView folder);
+
+// The processes as the "Close %s to continue." message names them: "a", "a and b",
+// "a, b and c". Items have the form "name.exe (pid)"; known programs get their display
+// name in place of the file name ("VeloraPDF (1234)").
+StrView BlockingProcessesTextTemp(const Vec<StrView>& items);

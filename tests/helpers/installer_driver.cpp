@@ -1,0 +1,312 @@
+// Drives the installer window of another process the way a person would: through its
+// controls, keys and clicks, one command after another.
+//   installer_driver <command> [args] [-- <command> [args]]...
+// Commands:
+//   wait-window [ms]          waits for a visible installer window (class VLPDF_INSTALLER_FRAME)
+//   dump                      prints the window: title, client size, whether it lies inside the
+//                             work area, the focused control, every child control, the
+//                             progress bar and the Close item of the system menu
+//   wait-child <text> [ms]    waits for a visible child whose text (or class) is <text>
+//   wait-gone [ms]            waits until the window is gone
+//   click <text>              clicks the visible button or check box with that text
+//   click-link                clicks the options link (left end of the bottom row)
+//   key <escape|return|tab>   presses the key in the focused control
+//   close                     the close box (WM_SYSCOMMAND SC_CLOSE)
+//   tabs <n>                  presses Tab n times, printing "tab|<text>" after each
+//   progress                  samples the progress bar until it goes, printing each new
+//                             position as "step|<pos>|<max>"
+//   rect                      prints the window's screen rectangle as "rect|WxH+X+Y"
+//   dialog <title> [ms]       waits for a top-level dialog of another window with that
+//                             title and prints its controls as "dialog|<class>|<text>"
+//   dialog-click <title> <text>  clicks the dialog's button with that text
+//   dialog-rect <title>       prints the dialog's screen rectangle as "rect|WxH+X+Y"
+//   dialog-gone <title> [ms]  waits until no such dialog is visible
+// Exit code 0 when every command did what it says, else 1 (the failing command is named).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace {
+HWND gWindow = nullptr;
+
+std::string Utf8(const std::wstring& s) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t buf[8192] = {};
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, (LPARAM)buf, SMTO_ABORTIFHUNG, 2000, nullptr);
+    std::wstring t = buf;
+    std::wstring out;
+    for (wchar_t c : t) {
+        if (c == L'\n') out += L"\\n";
+        else if (c != L'\r') out += c;
+    }
+    return out;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t cls[128] = {};
+    GetClassNameW(hwnd, cls, 128);
+    return cls;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> out;
+    EnumChildWindows(
+        parent, [](HWND h, LPARAM lp) -> BOOL {
+            ((std::vector<HWND>*)lp)->push_back(h);
+            return TRUE;
+        },
+        (LPARAM)&out);
+    return out;
+}
+
+HWND FindChild(HWND parent, const std::wstring& text) {
+    for (HWND h : Children(parent)) {
+        if (IsWindowVisible(h) && (TextOf(h) == text || ClassOf(h) == text)) return h;
+    }
+    return nullptr;
+}
+
+template <typename F>
+bool WaitFor(DWORD ms, F done) {
+    for (DWORD waited = 0;; waited += 20) {
+        if (done()) return true;
+        if (waited >= ms) return false;
+        Sleep(20);
+    }
+}
+
+HWND FocusedControl(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+RECT ChildRect(HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, gWindow, (POINT*)&r, 2);
+    if (r.left > r.right) std::swap(r.left, r.right);  // mirrored windows map right to left
+    return r;
+}
+
+void DumpWindow() {
+    printf("title|%s\n", Utf8(TextOf(gWindow)).c_str());
+    RECT c, w;
+    GetClientRect(gWindow, &c);
+    GetWindowRect(gWindow, &w);
+    printf("client|%ldx%ld\n", c.right, c.bottom);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    GetMonitorInfoW(MonitorFromWindow(gWindow, MONITOR_DEFAULTTONEAREST), &mi);
+    bool inside = w.left >= mi.rcWork.left && w.top >= mi.rcWork.top && w.right <= mi.rcWork.right &&
+                  w.bottom <= mi.rcWork.bottom;
+    printf("inside-work-area|%d\n", inside ? 1 : 0);
+    printf("rtl|%d\n", (GetWindowLongW(gWindow, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) ? 1 : 0);
+    HWND focus = FocusedControl(gWindow);
+    printf("focus|%s\n", focus ? Utf8(TextOf(focus).empty() ? ClassOf(focus) : TextOf(focus)).c_str() : "");
+    for (HWND h : Children(gWindow)) {
+        RECT r = ChildRect(h);
+        std::wstring cls = ClassOf(h);
+        int checked = (int)SendMessageW(h, BM_GETCHECK, 0, 0);
+        printf("child|%s|%s|visible=%d|enabled=%d|checked=%d|%ld,%ld,%ld,%ld\n", Utf8(cls).c_str(),
+               Utf8(TextOf(h)).c_str(), IsWindowVisible(h) ? 1 : 0, IsWindowEnabled(h) ? 1 : 0,
+               _wcsicmp(cls.c_str(), L"Button") == 0 ? checked : 0, r.left, r.top, r.right - r.left,
+               r.bottom - r.top);
+        if (_wcsicmp(cls.c_str(), PROGRESS_CLASSW) == 0) {
+            printf("progress|%d|%d\n", (int)SendMessageW(h, PBM_GETPOS, 0, 0),
+                   (int)SendMessageW(h, PBM_GETRANGE, FALSE, 0));
+        }
+    }
+    UINT state = GetMenuState(GetSystemMenu(gWindow, FALSE), SC_CLOSE, MF_BYCOMMAND);
+    printf("sysclose|%s\n", state == (UINT)-1 ? "?" : (state & (MF_GRAYED | MF_DISABLED)) ? "greyed" : "enabled");
+}
+
+void PostKey(HWND target, UINT vk) {
+    PostMessageW(target, WM_KEYDOWN, vk, 0x00000001);
+    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+UINT KeyCode(const std::wstring& name) {
+    if (name == L"escape") return VK_ESCAPE;
+    if (name == L"return") return VK_RETURN;
+    if (name == L"tab") return VK_TAB;
+    return 0;
+}
+
+// The options link sits at the left end of the bottom row, level with the Install button,
+// as far from the left edge as the button is from the right one.
+bool ClickOptionsLink() {
+    HWND install = nullptr;
+    for (HWND h : Children(gWindow)) {
+        if (_wcsicmp(ClassOf(h).c_str(), L"Button") == 0 && (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) ==
+                                                                  BS_PUSHBUTTON && TextOf(h) != L"&...") {
+            install = h;
+        }
+    }
+    if (!install) return false;
+    RECT c, r = ChildRect(install);
+    GetClientRect(gWindow, &c);
+    int x = (c.right - r.right) + 4;
+    int y = (r.top + r.bottom) / 2;
+    LPARAM at = MAKELPARAM(x, y);
+    PostMessageW(gWindow, WM_MOUSEMOVE, 0, at);
+    PostMessageW(gWindow, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(gWindow, WM_LBUTTONUP, 0, at);
+    Sleep(300);
+    return true;
+}
+
+HWND FindDialog(const std::wstring& title) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(gWindow, &pid);
+    struct Search {
+        std::wstring title;
+        HWND found;
+    } s{title, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            Search* s = (Search*)lp;
+            if (IsWindowVisible(h) && ClassOf(h) == L"#32770" && TextOf(h) == s->title) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        (LPARAM)&s);
+    return s.found;
+}
+
+DWORD Ms(const std::vector<std::wstring>& a, size_t i, DWORD fallback) {
+    return i < a.size() ? (DWORD)_wtoi(a[i].c_str()) : fallback;
+}
+
+bool Run(const std::vector<std::wstring>& a) {
+    const std::wstring& cmd = a[0];
+    if (cmd == L"wait-window") {
+        return WaitFor(Ms(a, 1, 30000), [] {
+            gWindow = FindWindowW(L"VLPDF_INSTALLER_FRAME", nullptr);
+            return gWindow && IsWindowVisible(gWindow);
+        });
+    }
+    if (!gWindow && cmd.rfind(L"dialog", 0) != 0) return false;
+    if (cmd == L"dump") {
+        DumpWindow();
+        return true;
+    }
+    if (cmd == L"wait-child" && a.size() > 1) {
+        return WaitFor(Ms(a, 2, 30000), [&] { return FindChild(gWindow, a[1]) != nullptr; });
+    }
+    if (cmd == L"wait-gone") {
+        return WaitFor(Ms(a, 1, 30000), [] { return !IsWindow(gWindow) || !IsWindowVisible(gWindow); });
+    }
+    if (cmd == L"click" && a.size() > 1) {
+        HWND h = FindChild(gWindow, a[1]);
+        if (!h || !IsWindowEnabled(h)) return false;
+        PostMessageW(h, BM_CLICK, 0, 0);
+        Sleep(300);
+        return true;
+    }
+    if (cmd == L"click-link") return ClickOptionsLink();
+    if (cmd == L"key" && a.size() > 1 && KeyCode(a[1])) {
+        HWND focus = FocusedControl(gWindow);
+        PostKey(focus ? focus : gWindow, KeyCode(a[1]));
+        Sleep(300);
+        return true;
+    }
+    if (cmd == L"close") {
+        PostMessageW(gWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+        Sleep(300);
+        return true;
+    }
+    if (cmd == L"tabs" && a.size() > 1) {
+        for (int i = 0; i < _wtoi(a[1].c_str()); i++) {
+            HWND focus = FocusedControl(gWindow);
+            PostKey(focus ? focus : gWindow, VK_TAB);
+            Sleep(150);
+            HWND now = FocusedControl(gWindow);
+            printf("tab|%s\n", now ? Utf8(TextOf(now).empty() ? ClassOf(now) : TextOf(now)).c_str() : "");
+        }
+        return true;
+    }
+    if (cmd == L"progress") {
+        HWND bar = nullptr;
+        if (!WaitFor(30000, [&] { return (bar = FindChild(gWindow, PROGRESS_CLASSW)) != nullptr; })) return false;
+        int last = -1;
+        while (IsWindow(bar)) {
+            int pos = (int)SendMessageW(bar, PBM_GETPOS, 0, 0);
+            int max = (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0);
+            if (IsWindow(bar) && pos != last) {
+                printf("step|%d|%d\n", pos, max);
+                fflush(stdout);
+                last = pos;
+            }
+            Sleep(5);
+        }
+        return true;
+    }
+    if (cmd == L"rect") {
+        RECT r;
+        GetWindowRect(gWindow, &r);
+        printf("rect|%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        return true;
+    }
+    if (cmd == L"dialog" && a.size() > 1) {
+        HWND d = nullptr;
+        if (!WaitFor(Ms(a, 2, 30000), [&] { return (d = FindDialog(a[1])) != nullptr; })) return false;
+        printf("dialog|title|%s\n", Utf8(TextOf(d)).c_str());
+        for (HWND h : Children(d)) {
+            if (IsWindowVisible(h)) printf("dialog|%s|%s\n", Utf8(ClassOf(h)).c_str(), Utf8(TextOf(h)).c_str());
+        }
+        return true;
+    }
+    if (cmd == L"dialog-click" && a.size() > 2) {
+        HWND d = FindDialog(a[1]);
+        HWND b = d ? FindChild(d, a[2]) : nullptr;
+        if (!b) return false;
+        PostMessageW(b, BM_CLICK, 0, 0);
+        Sleep(300);
+        return true;
+    }
+    if (cmd == L"dialog-rect" && a.size() > 1) {
+        HWND d = FindDialog(a[1]);
+        RECT r;
+        if (!d || !GetWindowRect(d, &r)) return false;
+        printf("rect|%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        return true;
+    }
+    if (cmd == L"dialog-gone" && a.size() > 1) {
+        return WaitFor(Ms(a, 2, 30000), [&] { return FindDialog(a[1]) == nullptr; });
+    }
+    return false;
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> cmd;
+    for (int i = 1; i <= argc; i++) {
+        if (i == argc || std::wstring(argv[i]) == L"--") {
+            if (cmd.empty()) continue;
+            bool ok = Run(cmd);
+            fflush(stdout);
+            if (!ok) {
+                printf("FAILED|%s\n", Utf8(cmd[0]).c_str());
+                return 1;
+            }
+            cmd.clear();
+            continue;
+        }
+        cmd.push_back(argv[i]);
+    }
+    return 0;
+}

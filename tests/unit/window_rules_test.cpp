@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/arena.h"
+#include "installer/window_rules.h"
+
+TEST(WindowRules, OptionsOpenExpandedForAnyOptionButTheDefaultPdfReader) {
+    struct {
+        bool InstallerOptions::*option;
+        bool expanded;
+    } cases[] = {
+        {&InstallerOptions::allUsers, true},       {&InstallerOptions::withFilter, true},
+        {&InstallerOptions::withPreview, true},    {&InstallerOptions::noDesktopShortcut, true},
+        {&InstallerOptions::defaultComics, true},  {&InstallerOptions::defaultMarkdown, true},
+        {&InstallerOptions::noOfficePlugin, true}, {&InstallerOptions::defaultPdf, false},
+        {&InstallerOptions::startApp, false},      {&InstallerOptions::fastInstall, false},
+    };
+    EXPECT_FALSE(OptionsShownAtStart(InstallerOptions{}));
+    for (const auto& c : cases) {
+        InstallerOptions o;
+        o.*c.option = true;
+        EXPECT_EQ(OptionsShownAtStart(o), c.expanded);
+    }
+}
+
+TEST(WindowRules, ChosenFolderGetsItsOwnProductFolderOnce) {
+    TempArenaScope scope;
+    const char* cases[][2] = {
+        {"C:\\Apps", "C:\\Apps\\vlpdf"},
+        {"C:\\", "C:\\vlpdf"},
+        {"D:\\Tools\\VLPDF", "D:\\Tools\\VLPDF"},
+        {"D:\\Tools\\vlpdf", "D:\\Tools\\vlpdf"},
+        {"D:\\Tools\\myvlpdf", "D:\\Tools\\myvlpdf\\vlpdf"},
+        {"D:\\vlpdf.old", "D:\\vlpdf.old\\vlpdf"},
+        {"\\\\server\\share", "\\\\server\\share\\vlpdf"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(std::string(InstallDirForChosenFolderTemp(c[0]).CStr()), c[1]) << c[0];
+    }
+}
+
+TEST(WindowRules, BlockingProcessesAreListedAsPeopleReadThem) {
+    TempArenaScope scope;
+    struct {
+        std::vector<const char*> items;
+        const char* text;
+    } cases[] = {
+        {{}, ""},
+        {{"vlpdf.exe (12)"}, "VeloraPDF (12)"},
+        {{"VLPDF.EXE (12)", "prevhost.exe (7)"}, "VeloraPDF (12) and Windows Explorer (7)"},
+        {{"vlpdf.exe (12)", "dllhost.exe (8)", "indexer.exe (9)"},
+         "VeloraPDF (12), Windows Explorer (8) and indexer.exe (9)"},
+        {{"a.exe (1)", "b.exe (2)", "c.exe (3)", "d.exe (4)"}, "a.exe (1), b.exe (2), c.exe (3) and d.exe (4)"},
+        // Only the whole file name counts: a program whose name merely starts like the reader's.
+        {{"vlpdf.exe.bak (5)", "myvlpdf.exe (6)"}, "vlpdf.exe.bak (5) and myvlpdf.exe (6)"},
+    };
+    for (const auto& c : cases) {
+        Vec<StrView> items(GetTempArena());
+        for (const char* i : c.items) items.Append(StrView(i));
+        EXPECT_EQ(std::string(BlockingProcessesTextTemp(items).CStr()), c.text);
+    }
+}
