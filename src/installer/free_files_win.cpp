@@ -94,15 +94,16 @@ bool CheckInstallUninstallPossible(HWND window, bool silent) {
     gBlockingProcesses.Reset();
     ProcessesUsingInstallation();
     bool possible = gBlockingProcesses.len == 0;
-    if (possible) {
-        SetInstallerMessage(GetWelcomeText(), kWelcomeArgb);
-    } else {
+    StrView message = GetWelcomeText();
+    if (!possible) {
         StrView names = BlockingProcessesTextTemp(gBlockingProcesses);
-        SetInstallerMessage(str::FormatTemp(GetTranslation("Close %s to continue."), names.CStr()), kErrorTextArgb);
+        message = str::FormatTemp(GetTranslation("Close %s to continue."), names.CStr());
         if (!silent) {
             MessageBeep(MB_ICONWARNING);
         }
     }
+    Logf("CheckInstallUninstallPossible: '%s'\n", message.CStr());
+    SetInstallerMessage(message, possible ? kWelcomeArgb : kErrorTextArgb);
     RepaintWindow(window);
     return possible;
 }

@@ -9,6 +9,7 @@
 //   wait-child <text> [ms]    waits for a visible child whose text (or class) is <text>
 //   wait-gone [ms]            waits until the window is gone
 //   click <text>              clicks the visible button or check box with that text
+//   click-then-close <text>   clicks, then at once presses Esc and the close box
 //   click-link                clicks the options link (left end of the bottom row)
 //   key <escape|return|tab>   presses the key in the focused control
 //   close                     the close box (WM_SYSCOMMAND SC_CLOSE)
@@ -149,8 +150,9 @@ UINT KeyCode(const std::wstring& name) {
 bool ClickOptionsLink() {
     HWND install = nullptr;
     for (HWND h : Children(gWindow)) {
-        if (_wcsicmp(ClassOf(h).c_str(), L"Button") == 0 && (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) ==
-                                                                  BS_PUSHBUTTON && TextOf(h) != L"&...") {
+        LONG type = GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK;
+        bool push = type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;  // focus makes it the default
+        if (_wcsicmp(ClassOf(h).c_str(), L"Button") == 0 && push && IsWindowVisible(h) && TextOf(h) != L"&...") {
             install = h;
         }
     }
@@ -215,6 +217,15 @@ bool Run(const std::vector<std::wstring>& a) {
         if (!h || !IsWindowEnabled(h)) return false;
         PostMessageW(h, BM_CLICK, 0, 0);
         Sleep(300);
+        return true;
+    }
+    if (cmd == L"click-then-close" && a.size() > 1) {
+        // Esc and the close box right behind the click, while the click's work is under way.
+        HWND h = FindChild(gWindow, a[1]);
+        if (!h || !IsWindowEnabled(h)) return false;
+        PostMessageW(h, BM_CLICK, 0, 0);
+        PostKey(h, VK_ESCAPE);
+        PostMessageW(gWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     }
     if (cmd == L"click-link") return ClickOptionsLink();

@@ -1,0 +1,42 @@
+# Sourced by the window scenarios, after install.sh: the installer started with its window
+# and driven through tests/helpers/installer_driver.cpp ($driver) as a person would.
+
+# Starts the installer with its window in the background (English texts); $installer_pid.
+start_window() {  # start_window <exe> args...
+  local exe=$1; shift
+  wine "$exe" -for-testing "$@" </dev/null >/dev/null 2>&1 &
+  installer_pid=$!
+}
+# The installer's exit code once it ended by itself (124 when it did not within a minute).
+installer_exit() {
+  timeout 60 tail --pid="$installer_pid" -f /dev/null || { kill "$installer_pid" 2>/dev/null; return 124; }
+  wait "$installer_pid"
+}
+# Runs driver commands; their output is in $work/drive.out and on standard output.
+drive() {
+  wine "$driver" "$@" </dev/null 2>/dev/null | tr -d '\r' >"$work/drive.out"
+  local rc=${PIPESTATUS[0]}
+  cat "$work/drive.out"
+  return "$rc"
+}
+# What the last dump said: one field of a line, or the count of matching child lines.
+dumped() { sed -n "s/^$1|//p" "$work/drive.out" | head -1; }
+option_boxes_shown() { grep -c '^child|Button|.*|visible=1|enabled=1|checked=[01]|[0-9]*,[0-9]*,[0-9]*,19$' "$work/drive.out"; }
+# A picture of the window (or of a dialog of it) as the screen shows it.
+window_shot() {  # window_shot <png> [dialog title]
+  local r
+  if [ -n "${2:-}" ]; then r=$(drive dialog-rect "$2" | sed -n 's/^rect|//p')
+  else r=$(drive wait-window -- rect | sed -n 's/^rect|//p'); fi
+  [ -n "$r" ] && import -window root -crop "$r" +repage "$1"
+}
+# Pixels of about one colour in a picture: the status message's red or blue.
+colour_pixels() {  # colour_pixels <png> <#rrggbb>
+  convert "$1" -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+# Waits for a line in a log that other processes write.
+wait_for_line() {  # wait_for_line <file> <fixed text> <seconds>
+  local i
+  for ((i = 0; i < $3 * 5; i++)); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.2; done
+  return 1
+}
