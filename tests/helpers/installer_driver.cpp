@@ -10,6 +10,7 @@
 //   wait-gone [ms]            waits until the window is gone
 //   click <text>              clicks the visible button or check box with that text
 //   click-then-close <text>   clicks, then at once presses Esc and the close box
+//   set-text <text|class> <new text>  types into a control (the directory edit: Edit)
 //   click-link                clicks the options link (left end of the bottom row)
 //   key <escape|return|tab>   presses the key in the focused control
 //   close                     the close box (WM_SYSCOMMAND SC_CLOSE)
@@ -42,8 +43,9 @@ std::string Utf8(const std::wstring& s) {
 }
 
 std::wstring TextOf(HWND hwnd) {
-    wchar_t buf[8192] = {};
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, (LPARAM)buf, SMTO_ABORTIFHUNG, 2000, nullptr);
+    static wchar_t buf[1 << 20];
+    buf[0] = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 1 << 20, (LPARAM)buf, SMTO_ABORTIFHUNG, 2000, nullptr);
     std::wstring t = buf;
     std::wstring out;
     for (wchar_t c : t) {
@@ -226,6 +228,12 @@ bool Run(const std::vector<std::wstring>& a) {
         PostMessageW(h, BM_CLICK, 0, 0);
         PostKey(h, VK_ESCAPE);
         PostMessageW(gWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }
+    if (cmd == L"set-text" && a.size() > 2) {
+        HWND h = FindChild(gWindow, a[1]);
+        if (!h) return false;
+        SendMessageTimeoutW(h, WM_SETTEXT, 0, (LPARAM)a[2].c_str(), SMTO_ABORTIFHUNG, 2000, nullptr);
         return true;
     }
     if (cmd == L"click-link") return ClickOptionsLink();

@@ -29,9 +29,9 @@ window_shot() {  # window_shot <png> [dialog title]
   else r=$(drive wait-window -- rect | sed -n 's/^rect|//p'); fi
   [ -n "$r" ] && import -window root -crop "$r" +repage "$1"
 }
-# Pixels of about one colour in a picture: the status message's red or blue.
-colour_pixels() {  # colour_pixels <png> <#rrggbb>
-  convert "$1" -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
+# Pixels of about one colour in a picture below a line (the page under the header).
+colour_pixels() {  # colour_pixels <png> <#rrggbb> [from-y]
+  convert "$1" +repage -crop "100000x100000+0+${3:-0}" +repage -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
     -format '%[fx:round(mean*w*h)]' info:
 }
 # Waits for a line in a log that other processes write.
