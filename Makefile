@@ -7,7 +7,7 @@ SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 
 .PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
-	fuzz fuzz-build bench screenshots release
+	fuzz fuzz-build bench screenshots release window
 
 demo: build wine-prefix
 	@scripts/demo.sh $(WINE_ROOT)
@@ -59,10 +59,18 @@ bench: setup build-win64 wine-prefix
 	@cmake --build build/bench --target archive_bench mkpak
 	@bench/run.sh build/bench build/win64
 
-# Pictures of the toolkit's gallery window under build/screenshots/ (also made by make test).
+# The real installer window under Wine: on $DISPLAY, or pictured on a virtual display.
+window: build wine-prefix
+	@scripts/window.sh $(WINE_ROOT)
+
+# Pictures under build/screenshots/: the toolkit's gallery window (also made by make test)
+# and every page of the real installer window, in English, Chinese and Arabic at 100, 150
+# and 200 % (about four minutes).
 screenshots: build-win64 wine-prefix
-	@cmake --build --preset win64 --target ui_gallery
+	@cmake --build --preset win64 --target ui_gallery installer_driver
 	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe payload/translations.txt build/screenshots
+	@scripts/installer-screenshots.sh $(CURDIR)/$(WINE_ROOT) $(CURDIR)/build/win64/src/main/VeloraPDF-3.7-install.exe \
+		$(CURDIR)/build/win64/tests/e2e/installer_driver.exe $(CURDIR)/build/screenshots
 
 # Only the installer and what it needs, in the same build folder as make demo's: the same bytes.
 # Given on make's command line or in the environment, they reach scripts/release.sh.

@@ -73,3 +73,5 @@ for link in "$prefix"/drive_c/users/*/*; do
 done
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
   "$repo/bench/extract_bench.sh" "$build" "$win" "$build/bench-n.pak" "$stage"
+
+"$repo/bench/window_bench.sh" "$win"

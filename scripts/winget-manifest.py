@@ -40,7 +40,8 @@ def installer_manifest(version, url, sha256):
         "PackageIdentifier": PACKAGE_ID,
         "PackageVersion": version,
         "InstallerType": "exe",
-        # No window exists yet, so nothing fits SilentWithProgress.
+        # Nothing fits SilentWithProgress: -fast-install shows progress but starts the reader
+        # afterwards, -run-install-now waits on its finish page.
         "InstallerSwitches": {"Silent": "-s", "InstallLocation": '-d "<INSTALLPATH>"'},
         # 0 is the only success; 1 is every failure (damaged file, extraction, refused elevation).
         "ExpectedReturnCodes": [{"InstallerReturnCode": 1, "ReturnResponse": "contactSupport"}],

@@ -294,6 +294,23 @@ LRESULT AnswerStaticColor(InstallerWnd* wnd, HDC dc) {
     return (LRESULT)wnd->staticBrush;
 }
 
+// How long a person waited for the window: from the process's creation to its first paint.
+void LogFirstPaintOnce() {
+    static bool logged = false;
+    if (logged) {
+        return;
+    }
+    logged = true;
+    FILETIME created, exited, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return;
+    }
+    GetSystemTimeAsFileTime(&now);
+    auto ticks = [](FILETIME t) { return ((int64_t)t.dwHighDateTime << 32) | t.dwLowDateTime; };
+    Logf("InstallerWindow: first paint %lld ms after the process started\n",
+         (long long)((ticks(now) - ticks(created)) / 10000));
+}
+
 bool IsVirtualControlInput(UINT msg) {
     switch (msg) {
         case WM_SETCURSOR:
@@ -328,6 +345,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             return 0;
         case WM_PAINT:
             PaintInstallerWindow(hwnd, !gInstallStarted, wnd->vcHost);
+            LogFirstPaintOnce();
             return 0;
         case WM_CLOSE:
             if (gInstallStarted && wnd->installerThread) {

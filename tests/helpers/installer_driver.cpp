@@ -11,6 +11,7 @@
 //   click <text>              clicks the visible button or check box with that text
 //   click-then-close <text>   clicks, then at once presses Esc and the close box
 //   set-text <text|class> <new text>  types into a control (the directory edit: Edit)
+//   click-install             clicks the Install button, whatever its language
 //   click-link                clicks the options link (left end of the bottom row)
 //   key <escape|return|tab>   presses the key in the focused control
 //   close                     the close box (WM_SYSCOMMAND SC_CLOSE)
@@ -22,6 +23,7 @@
 //                             title and prints its controls as "dialog|<class>|<text>"
 //   dialog-click <title> <text>  clicks the dialog's button with that text
 //   dialog-rect <title>       prints the dialog's screen rectangle as "rect|WxH+X+Y"
+//   dialog-close <title>      closes the dialog as its close box does
 //   dialog-gone <title> [ms]  waits until no such dialog is visible
 // Exit code 0 when every command did what it says, else 1 (the failing command is named).
 #include <windows.h>
@@ -147,9 +149,8 @@ UINT KeyCode(const std::wstring& name) {
     return 0;
 }
 
-// The options link sits at the left end of the bottom row, level with the Install button,
-// as far from the left edge as the button is from the right one.
-bool ClickOptionsLink() {
+// The Install button: the visible push button of the bottom row (any language).
+HWND FindInstallButton() {
     HWND install = nullptr;
     for (HWND h : Children(gWindow)) {
         LONG type = GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK;
@@ -158,6 +159,13 @@ bool ClickOptionsLink() {
             install = h;
         }
     }
+    return install;
+}
+
+// The options link sits at the left end of the bottom row, level with the Install button,
+// as far from the left edge as the button is from the right one.
+bool ClickOptionsLink() {
+    HWND install = FindInstallButton();
     if (!install) return false;
     RECT c, r = ChildRect(install);
     GetClientRect(gWindow, &c);
@@ -237,6 +245,12 @@ bool Run(const std::vector<std::wstring>& a) {
         return true;
     }
     if (cmd == L"click-link") return ClickOptionsLink();
+    if (cmd == L"click-install") {
+        HWND h = FindInstallButton();
+        if (!h) return false;
+        PostMessageW(h, BM_CLICK, 0, 0);
+        return true;
+    }
     if (cmd == L"key" && a.size() > 1 && KeyCode(a[1])) {
         HWND focus = FocusedControl(gWindow);
         PostKey(focus ? focus : gWindow, KeyCode(a[1]));
@@ -302,6 +316,12 @@ bool Run(const std::vector<std::wstring>& a) {
         RECT r;
         if (!d || !GetWindowRect(d, &r)) return false;
         printf("rect|%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        return true;
+    }
+    if (cmd == L"dialog-close" && a.size() > 1) {
+        HWND d = FindDialog(a[1]);
+        if (!d) return false;
+        PostMessageW(d, WM_CLOSE, 0, 0);
         return true;
     }
     if (cmd == L"dialog-gone" && a.size() > 1) {

@@ -1,12 +1,26 @@
 # Sourced by the window scenarios, after install.sh: the installer started with its window
 # and driven through tests/helpers/installer_driver.cpp ($driver) as a person would.
 
-# Starts the installer with its window in the background (English texts); $installer_pid.
+# Starts the installer with its window in the background; $installer_pid. It speaks the
+# machine's language (LANG) through -for-testing unless window_lang_option says otherwise
+# (empty: Chinese, as the product always does); window_locale, when set, is the locale Wine
+# takes the language from (LC_ALL).
+window_lang_option=-for-testing
+window_locale=
 start_window() {  # start_window <exe> args...
   local exe=$1; shift
-  wine "$exe" -for-testing "$@" </dev/null >/dev/null 2>&1 &
+  env ${window_locale:+LC_ALL=$window_locale} wine "$exe" $window_lang_option "$@" </dev/null >/dev/null 2>&1 &
   installer_pid=$!
 }
+# A Linux process of this machine, by its name (the first 15 characters).
+machine_pid() {  # machine_pid <name>
+  local p
+  for p in $(pgrep -x "$1"); do
+    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && { echo "$p"; return 0; }
+  done
+  return 1
+}
+installer_unix_pid() { machine_pid 'VeloraPDF-3.7-i'; }
 # The installer's exit code once it ended by itself (124 when it did not within a minute).
 installer_exit() {
   timeout 60 tail --pid="$installer_pid" -f /dev/null || { kill "$installer_pid" 2>/dev/null; return 124; }

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# make window: the real installer window under Wine, in the demo's machine. With a display
+# ($DISPLAY) it opens there and stays until you install or close it; without one it opens on
+# a virtual display, its picture is saved as build/screenshots/window.png and it is closed.
+# Extra installer options go in WINDOW_ARGS (for example WINDOW_ARGS=-for-testing for English).
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+wine_root=$1
+exe=$(realpath build/win64/src/main/VeloraPDF-3.7-install.exe)
+driver=$(realpath build/win64/tests/e2e/installer_driver.exe)
+export VLPDF_STATS_OFF=1
+unset VLPDF_STATS_URL
+. scripts/wine-env.sh "$wine_root"
+. tests/e2e/lib/machine.sh
+. tests/e2e/lib/window.sh
+machine_xvfb=
+stop() {
+  wineserver -k 2>/dev/null
+  [ -n "$machine_xvfb" ] && { kill "$machine_xvfb" 2>/dev/null; wait "$machine_xvfb" 2>/dev/null; }
+}
+trap stop EXIT
+if [ -n "${DISPLAY:-}" ]; then
+  echo "== the installer window on $DISPLAY; close it or install to end"
+  wine "$exe" ${WINDOW_ARGS:-} </dev/null >/dev/null 2>&1
+  echo "   exit code $?"
+  exit 0
+fi
+machine_start_display >/dev/null || exit 1
+work=$(mktemp -d)
+trap 'stop; rm -rf "$work"' EXIT
+start_window "$exe" ${WINDOW_ARGS:-}
+drive wait-window >/dev/null || { echo "window: the installer window did not open"; exit 1; }
+sleep 1.5
+mkdir -p build/screenshots
+window_shot build/screenshots/window.png
+drive wait-window -- close -- wait-gone >/dev/null
+installer_exit
+echo "== no display: the window was opened on a virtual one and closed again (exit code $?)"
+echo "   its picture: build/screenshots/window.png"
