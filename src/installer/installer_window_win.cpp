@@ -311,20 +311,6 @@ void LogFirstPaintOnce() {
          (long long)((ticks(now) - ticks(created)) / 10000));
 }
 
-bool IsVirtualControlInput(UINT msg) {
-    switch (msg) {
-        case WM_SETCURSOR:
-        case WM_SYSCHAR:
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_CAPTURECHANGED:
-        case WM_MOUSELEAVE:
-            return true;
-    }
-    return false;
-}
-
 LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT res = 0;
     if (ReflectMessage(hwnd, msg, wp, lp, &res) && res) {
@@ -333,7 +319,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
     if (!wnd) {
         return DefWindowProcW(hwnd, msg, wp, lp);
     }
-    if (IsVirtualControlInput(msg)) {
+    if (IsVirtCtrlInput(msg)) {
         if (wnd->vcHost && wnd->vcHost->HandleMessage(msg, wp, lp, &res)) {
             return res;
         }

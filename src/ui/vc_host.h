@@ -31,5 +31,8 @@ struct VirtCtrlHost {
     void MoveFocus(bool backwards);
 };
 
+// The window messages a window offers its host first: the mouse, the cursor and Alt+letter.
+bool IsVirtCtrlInput(UINT msg);
+
 // Every windowless control of a layout tree, depth first.
 void CollectVirtCtrls(ILayout* root, Vec<virtCtrl*>* out);

@@ -318,3 +318,17 @@ void VirtCtrlHost::Paint(Painter* p) {
     }
     p->PopClip();
 }
+
+bool IsVirtCtrlInput(UINT msg) {
+    switch (msg) {
+        case WM_SETCURSOR:
+        case WM_SYSCHAR:
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_MOUSELEAVE:
+            return true;
+    }
+    return false;
+}

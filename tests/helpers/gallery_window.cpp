@@ -30,6 +30,11 @@ LRESULT CALLBACK GalleryProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return res;
     }
     Gallery* g = gGallery;
+    // The gallery also lets its links take the keyboard focus.
+    bool hostInput = IsVirtCtrlInput(msg) || msg == WM_KEYDOWN;
+    if (hostInput && g && g->host && g->host->HandleMessage(msg, wp, lp, &res)) {
+        return res;
+    }
     switch (msg) {
         case WM_PAINT:
             PaintInstallerWindow(hwnd, !(g && g->started), g ? g->host : nullptr);
@@ -42,16 +47,6 @@ LRESULT CALLBACK GalleryProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             SetBkMode((HDC)wp, TRANSPARENT);
             return (LRESULT)GetStockObject(WHITE_BRUSH);
         }
-        case WM_SETCURSOR:
-        case WM_SYSCHAR:
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_CAPTURECHANGED:
-        case WM_MOUSELEAVE:
-        case WM_KEYDOWN:
-            if (g && g->host && g->host->HandleMessage(msg, wp, lp, &res)) return res;
-            break;
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
