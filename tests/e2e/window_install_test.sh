@@ -112,9 +112,27 @@ check_eq "Esc on the first page ends with 0" 0 $?
 check "nothing installed for all users" bash -c \
   "! wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf'"
 start_window "$exe" -default-pdf
-drive wait-window -- dump -- close -- wait-gone >/dev/null
+drive wait-window -- dump >/dev/null
 check_eq "option boxes shown" 0 "$(option_boxes_shown)"
 check "default PDF reader checked" grep -q '^child|Button|Set as default reader for PDF documents|visible=0|enabled=0|checked=1' "$work/drive.out"
+
+section "the folder browser: it opens at the directory (or its parent) and adds the product's folder once"
+mkdir -p "$WINEPREFIX/drive_c/Apps" "$WINEPREFIX/drive_c/Tools/VLPDF"
+browse='Browse for Folder'
+while IFS='|' read -r typed chosen; do
+  drive wait-window -- set-text Edit "$typed" -- click "&..." -- dialog "$browse" 10000 -- \
+    dialog-click "$browse" OK -- dialog-gone "$browse" -- dump >/dev/null
+  check_eq "OK on the folder opened for '$typed'" "$chosen" "$(sed -n 's/^child|Edit|\([^|]*\)|.*/\1/p' "$work/drive.out")"
+  check_eq "the directory focused" "$chosen" "$(dumped focus)"
+done <<'CASES'
+C:\Apps|C:\Apps\vlpdf
+C:\Apps\vlpdf|C:\Apps\vlpdf
+C:\Tools\VLPDF|C:\Tools\VLPDF
+CASES
+drive wait-window -- click "&..." -- dialog "$browse" 10000 -- dialog-click "$browse" Cancel -- dialog-gone "$browse" -- dump >/dev/null
+check_eq "Cancel keeps the directory" 'C:\Tools\VLPDF' "$(sed -n 's/^child|Edit|\([^|]*\)|.*/\1/p' "$work/drive.out")"
+check_eq "Cancel focuses the button" "&..." "$(dumped focus)"
+drive wait-window -- close -- wait-gone >/dev/null
 installer_exit
 check_eq "the close box on the first page ends with 0" 0 $?
 scenario_end
