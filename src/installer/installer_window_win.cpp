@@ -58,6 +58,7 @@ void UpdateInstallShield(InstallerWnd* wnd) {
         dir = gWndCli->installer.installDir;
     }
     bool shield = NeedsElevation(dir, forAllUsers, IsProcessElevated());
+    Logf("UpdateInstallShield: shield: %d, forAllUsers: %d, dir: '%s'\n", (int)shield, (int)forAllUsers, dir.CStr());
     SendMessageW(wnd->installButton->hwnd, BCM_SETSHIELD, 0, shield ? TRUE : FALSE);
 }
 

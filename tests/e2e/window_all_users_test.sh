@@ -21,8 +21,18 @@ hklm_uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'
 section "a Program Files folder with all users unchecked, from a limited process"
 wine "$limited" "$(winpath "$exe")" -for-testing -log </dev/null >/dev/null 2>&1 &
 installer_pid=$!
+user_dir="$(win_env LOCALAPPDATA)\\vlpdf"
+check "no shield for the user's own folder" wait_for_line "$log" \
+  "UpdateInstallShield: shield: 0, forAllUsers: 0, dir: '$user_dir'" 20
+drive wait-window -- click-link -- click "Install for all users" -- dump >/dev/null
+check_eq "all users moves to Program Files" "$(win_env ProgramFiles)\\vlpdf" \
+  "$(sed -n 's/^child|Edit|\([^|]*\)|.*/\1/p' "$work/drive.out")"
+check "with the shield" grep -qF "UpdateInstallShield: shield: 1, forAllUsers: 1, dir: '$(win_env ProgramFiles)\\vlpdf'" "$log"
+drive wait-window -- click "Install for all users" -- dump >/dev/null
+check_eq "and back to the user's folder" "$user_dir" "$(sed -n 's/^child|Edit|\([^|]*\)|.*/\1/p' "$work/drive.out")"
+check_eq "without the shield" 2 "$(grep -cF "UpdateInstallShield: shield: 0, forAllUsers: 0, dir: '$user_dir'" "$log")"
 drive wait-window -- set-text Edit "$dir_win" -- dump -- click "Install VeloraPDF" >/dev/null
-check "all users unchecked" grep -q '^child|Button|Install for all users|visible=0|enabled=0|checked=0' "$work/drive.out"
+check "all users unchecked" grep -q '^child|Button|Install for all users|visible=1|enabled=1|checked=0' "$work/drive.out"
 installer_exit
 check_eq "the limited window hands over and ends with 0" 0 $?
 check "forced to all users" grep -qF "OnButtonInstall: install dir under Program Files; forcing allUsers" "$log"
