@@ -2,7 +2,7 @@
 # The installer must run on a bare Windows: it may import only DLLs that every Windows has.
 set -eu
 exe=$1
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|winhttp|gdiplus|msimg32|msvcrt|ntdll|rstrtmgr|userenv|crypt32|bcrypt|uuid|winspool\.drv|ws2_32|api-ms-win-.*)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|winhttp|gdiplus|msimg32|msvcrt|ntdll|rstrtmgr|userenv|usp10|crypt32|bcrypt|uuid|winspool\.drv|ws2_32|api-ms-win-.*)\.dll$'
 
 dump=$(x86_64-w64-mingw32-objdump -p "$exe")
 grep -q 'Magic.*020b' <<<"$dump" || { echo "not PE32+"; exit 1; }
