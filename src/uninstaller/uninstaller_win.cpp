@@ -84,13 +84,7 @@ UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
     if (!process) {
         return Outcome(kExitFailed, "VeloraPDF was not uninstalled: the elevated uninstaller could not be followed.");
     }
-    WaitForSingleObject(process, INFINITE);
-    DWORD code = kExitFailed;
-    if (!GetExitCodeProcess(process, &code)) {
-        LogLastError(0);
-        code = kExitFailed;
-    }
-    CloseHandle(process);
+    uint32_t code = WaitForExitCode(process, kExitFailed);
     Logf("RunUninstaller: elevated uninstaller exited with %u\n", (unsigned)code);
     UninstallOutcome o;
     o.exitCode = (int)code;
