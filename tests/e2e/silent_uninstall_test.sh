@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Uninstalling through the uninstall entry: with another PDF program as the default, the
-# product is installed silently with every option on, a reader and the watcher run, and the
+# product is installed silently with every option on (twice), a reader and the watcher run, and the
 # product is removed by running exactly the entry's QuietUninstallString. Afterwards the
 # registry (both roots, both views) and the machine's files are as they were before the
 # installation, except what is listed below with its reason, and the other program is the
@@ -78,6 +78,9 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
   snapshot before
   install_silent "$exe" $all -default-pdf -default-comics -default-markdown -with-filter -with-preview
   check_eq "$scope: installation exit code" 0 $?
+  # Installed again (an upgrade), the backup of the earlier defaults must survive.
+  install_silent "$exe" $all -default-pdf -default-comics -default-markdown -with-filter -with-preview
+  check_eq "$scope: second installation exit code" 0 $?
   local dir_win dir quiet
   dir_win=$(reg_get_text "$key" InstallLocation)
   dir=$(unixpath "$dir_win")
