@@ -11,6 +11,8 @@
 //                                              exit code 0, or 1 with the reason
 //   ... -uninstall -all-users -run-install-now  the elevated copy an all-users uninstallation
 //                                              starts; the marker keeps it from restarting
+//   ... -uninstall-finish dir pid -silent       a copy in the temporary folder that deletes the
+//                                              reader in dir once process pid ended
 // With -silent (or -s) the message goes to standard output only; otherwise it is also
 // shown in a message box.
 #include <windows.h>
@@ -43,6 +45,8 @@ struct Command {
     bool uninstall = false;
     bool allUsers = false;
     bool relaunched = false;
+    std::wstring finishDir;
+    unsigned long finishAfterPid = 0;
     bool silent = false;
     bool print = false;
     std::wstring file;
@@ -61,6 +65,10 @@ Command ParseCommand(int argc, wchar_t** argv) {
             cmd.uninstall = true;
         } else if (IsOption(a, L"all-users") || IsOption(a, L"allusers")) {
             cmd.allUsers = true;
+        } else if (IsOption(a, L"uninstall-finish") && i + 2 < argc) {
+            cmd.uninstall = true;
+            cmd.finishDir = argv[++i];
+            cmd.finishAfterPid = wcstoul(argv[++i], nullptr, 10);
         } else if (IsOption(a, L"run-install-now")) {
             cmd.relaunched = true;
         } else if (IsOption(a, L"silent") || IsOption(a, L"s")) {
@@ -82,13 +90,18 @@ Command ParseCommand(int argc, wchar_t** argv) {
     return cmd;
 }
 
+std::string Utf8(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string utf8((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
 // Standard output of a GUI program: usable when the caller redirected it.
 void WriteStdout(const std::wstring& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (!out || out == INVALID_HANDLE_VALUE) return;
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-    std::string utf8((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), utf8.data(), n, nullptr, nullptr);
+    std::string utf8 = Utf8(text);
     DWORD written = 0;
     WriteFile(out, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
 }
@@ -105,7 +118,10 @@ int Refuse(const Command& cmd, const std::wstring& message) {
 }
 
 int Uninstall(const Command& cmd) {
+    std::string finishDir = Utf8(cmd.finishDir);
     UninstallRequest req;
+    req.finishDir = StrView(finishDir.c_str(), (int32_t)finishDir.size());
+    req.finishAfterPid = cmd.finishAfterPid;
     req.allUsers = cmd.allUsers;
     req.silent = cmd.silent;
     req.relaunched = cmd.relaunched;

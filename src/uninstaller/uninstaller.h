@@ -3,7 +3,8 @@
 // [-silent]", as the uninstall entry runs it. Everything the installation registered goes
 // (through the installer's own removal code), the defaults the reader took are given back,
 // and the installed files and their folder are deleted, the running reader's own file
-// included: it moves itself out to the temporary folder first.
+// included: it moves itself out to the temporary folder first, or, where that cannot be (the
+// folder on another volume), a copy of it in the temporary folder deletes it once it ended.
 #include "base/str.h"
 
 struct UninstallRequest {
@@ -11,6 +12,10 @@ struct UninstallRequest {
     bool silent = false;
     // Started by an uninstallation that restarted itself elevated: it never restarts again.
     bool relaunched = false;
+    // Set for the copy that finishes a removal whose reader could not move away: it waits
+    // for that process to end, then deletes its file and the folders left empty.
+    StrView finishDir;
+    uint32_t finishAfterPid = 0;
     // The archive entries, relative to the installation directory.
     const char* const* installedFiles = nullptr;
     int installedFileCount = 0;

@@ -31,6 +31,8 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kDeleteAttempts = 3;
+// How long a finishing copy waits for the uninstaller it finishes for.
+constexpr DWORD kFinishWaitMs = 60000;
 
 // Containers the registration created on the way to its values (in either registry view);
 // each goes only when nothing else is left in it. The first ones only per user: the machine's
@@ -179,13 +181,27 @@ void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req
     Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep->deleted, sweep->kept);
 }
 
+// A folder of this process's own in the temporary folder.
+StrView PrivateTempFolderTemp() {
+    return path::JoinTemp(TempDirTemp(), str::FormatTemp("vlpdf-uninstall-%lu", GetCurrentProcessId()));
+}
+
+// Deleting at the next start needs administrator rights; without them the file stays in the
+// temporary folder, where the system's clean-up finds it.
+void DeleteAtNextStart(StrView file, StrView folder) {
+    if (MoveFileExW(W(file), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
+        MoveFileExW(W(folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        Logf("DeleteAtNextStart: '%s' goes at the next start\n", file.CStr());
+    } else {
+        Logf("DeleteAtNextStart: '%s' stays in the temporary folder (err=%lu)\n", file.CStr(), GetLastError());
+    }
+}
+
 // A running program's file cannot be deleted, but it can be renamed within its volume: it
 // moves to a folder of its own in the temporary folder, so that the installation folder can
-// go while this process still runs and its caller still waits for its result. What moved is
-// scheduled for deletion at the next start, which needs administrator rights; without them
-// it stays in the temporary folder (one file).
+// go while this process still runs and its caller still waits for its result.
 bool MoveSelfOut(StrView self) {
-    StrView aside = path::JoinTemp(TempDirTemp(), str::FormatTemp("vlpdf-uninstall-%lu", GetCurrentProcessId()));
+    StrView aside = PrivateTempFolderTemp();
     StrView moved = path::JoinTemp(aside, path::GetBaseName(self));
     if (!dir::CreateOne(aside) || !MoveFileExW(W(self), W(moved), MOVEFILE_REPLACE_EXISTING)) {
         Logf("MoveSelfOut: moving '%s' to '%s' failed\n", self.CStr(), moved.CStr());
@@ -194,12 +210,31 @@ bool MoveSelfOut(StrView self) {
         return false;
     }
     Logf("MoveSelfOut: moved to '%s'\n", moved.CStr());
-    if (MoveFileExW(W(moved), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
-        MoveFileExW(W(aside), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        Log("MoveSelfOut: deleted at the next start\n");
-    } else {
-        Logf("MoveSelfOut: '%s' stays in the temporary folder (err=%lu)\n", moved.CStr(), GetLastError());
+    DeleteAtNextStart(moved, aside);
+    return true;
+}
+
+// Where this file cannot move away (the temporary folder is on another volume), a copy of
+// it in the temporary folder deletes it once this process ended. The caller then has the
+// result a moment before the folder is gone.
+bool StartFinisher(StrView self, StrView dir) {
+    StrView folder = PrivateTempFolderTemp();
+    StrView copy = path::JoinTemp(folder, path::GetBaseName(self));
+    if (!dir::CreateOne(folder) || !file::Copy(self, copy)) {
+        Logf("StartFinisher: copying '%s' to '%s' failed\n", self.CStr(), copy.CStr());
+        return false;
     }
+    StrView cmd = str::FormatTemp("%s -uninstall-finish %s %lu -silent", QuoteCommandLineArgTemp(copy).CStr(),
+                                  QuoteCommandLineArgTemp(dir).CStr(), GetCurrentProcessId());
+    HANDLE process = CreateProcessHelper(cmd, TempDirTemp());
+    if (!process) {
+        Logf("StartFinisher: starting '%s' failed\n", cmd.CStr());
+        LogLastError(0);
+        return false;
+    }
+    CloseHandle(process);
+    Logf("StartFinisher: '%s' removes '%s' once this process ended\n", copy.CStr(), dir.CStr());
+    DeleteAtNextStart(copy, folder);
     return true;
 }
 
@@ -219,6 +254,22 @@ void RemoveEmptyFolders(StrView dir) {
     } else {
         Logf("RemoveEmptyFolders: '%s' stays (err=%lu)\n", dir.CStr(), GetLastError());
     }
+}
+
+UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
+    Logf("FinishRemoval: '%s' waits for process %u, then removes '%s'\n", self.CStr(), (unsigned)req.finishAfterPid,
+         req.finishDir.CStr());
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, req.finishAfterPid);
+    if (process) {
+        WaitForSingleObject(process, kFinishWaitMs);
+        CloseHandle(process);
+    }
+    StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
+    if (!DeleteWithRetries(reader)) {
+        return Outcome(kExitFailed, str::FormatTemp("'%s' could not be deleted.", reader.CStr()));
+    }
+    RemoveEmptyFolders(req.finishDir);
+    return Outcome(kExitOk, str::FormatTemp("'%s' was removed.", req.finishDir.CStr()));
 }
 
 UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
@@ -254,9 +305,14 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
         DeleteEmptyRegKeys(root, kRegistrationContainers[i]);
     }
     if (!MoveSelfOut(self)) {
-        return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. Delete "
-                                                    "the folder '%s' by hand.",
-                                                    self.CStr(), dir.CStr()));
+        if (!StartFinisher(self, dir)) {
+            return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
+                                                        "Delete the folder '%s' by hand.",
+                                                        self.CStr(), dir.CStr()));
+        }
+        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
+                                                "uninstaller ends.",
+                                                dir.CStr()));
     }
     RemoveEmptyFolders(dir);
     if (sweep.kept > 0) {
@@ -275,12 +331,16 @@ UninstallOutcome RunUninstaller(const UninstallRequest& req) {
     gLogRegistry = true;
     // A current directory inside the installation would keep its folder from going.
     SetCurrentDirectoryW(W(TempDirTemp()));
-    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), !req.relaunched);
+    bool continuesLog = req.relaunched || !req.finishDir.IsEmpty();
+    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), !continuesLog);
     Log("------------- Starting VeloraPDF uninstallation\n");
     StrView self = str::Dup(GetProcessArena(), GetModulePathTemp());
     bool isElevated = IsProcessElevated();
     Logf("RunUninstaller: '%s', allUsers: %d, silent: %d, relaunched: %d, isElevated: %d\n", self.CStr(),
          (int)req.allUsers, (int)req.silent, (int)req.relaunched, (int)isElevated);
+    if (!req.finishDir.IsEmpty()) {
+        return FinishRemoval(req, self);
+    }
     if (req.relaunched) {
         // The parent waits for this copy's result, running the reader that is being removed.
         PROCESSENTRY32W entry{};

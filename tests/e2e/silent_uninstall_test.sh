@@ -12,7 +12,15 @@ scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-scenario_start "$scripts" "$root" "$prefix" display
+# A small volume of its own, drive T:, for an installation that cannot be renamed into the
+# temporary folder (drive C:).
+volume=$(mktemp -d)
+mount -t tmpfs -o size=64m tmpfs "$volume" || { echo "FAIL: cannot mount a tmpfs here (needs root)"; exit 1; }
+machine_prepare "$scripts" "$root" "$prefix" || exit 1
+work=$(mktemp -d)
+trap 'machine_stop; umount "$volume"; rmdir "$volume"; rm -rf "$work"' EXIT
+ln -s "$volume" "$machine_prefix/dosdevices/t:"
+machine_boot display || exit 1
 log="$(unixpath "$(win_env TEMP)")/vlpdf-uninstall-log.txt"
 fileexts='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts'
 
@@ -60,6 +68,22 @@ snapshot() {  # snapshot <name>
   (cd "$WINEPREFIX/drive_c" && find . | grep -Ev "${file_ignore[*]}" | LC_ALL=C sort) >"$work/$1.files"
 }
 
+# Whether a program of this machine runs (other machines on the host may run the same names):
+# "running" waits up to 10 s for it to start, "gone" up to 5 s for it to end.
+machine_process() {  # machine_process running|gone <image name>
+  local _ pid found
+  for _ in $(seq 50); do
+    found=
+    for pid in $(pgrep -if "[\\/]$2( |\$)"); do
+      grep -qzx "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null && found=$pid
+    done
+    [ "$1" = running ] && [ -n "$found" ] && return 0
+    [ "$1" = gone ] && [ -z "$found" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 # Runs a command line exactly as written, as the shell runs an uninstall entry; through
 # limited_run for a standard user's process.
 run_command_line() {  # run_command_line <command line> [limited]
@@ -90,17 +114,16 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
     echo 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' || echo 'HKCU\Environment')" Path)"
   # A reader with its libraries loaded, and the watcher, run while it is uninstalled.
   wine "$dir/vlpdf.exe" "$(winpath "$dir/vlpdf-quickstart.pdf")" </dev/null >/dev/null 2>&1 &
-  sleep 2
-  check "$scope: reader running" win_process_running vlpdf.exe
-  check "$scope: watcher running" win_process_running vlpdf-watch.exe
+  check "$scope: reader running" machine_process running vlpdf.exe
+  check "$scope: watcher running" machine_process running vlpdf-watch.exe
 
   quiet=$(reg_get_text "$key" QuietUninstallString)
   check_eq "$scope: the quiet uninstall string" "\"$dir_win\\vlpdf.exe\" -uninstall${all:+ -all-users} -silent" "$quiet"
   rm -f "$log"
   run_command_line "$quiet" $all
   check_eq "$scope: uninstall exit code" 0 $?
-  check "$scope: reader ended" win_process_gone vlpdf.exe
-  check "$scope: watcher ended" win_process_gone vlpdf-watch.exe
+  check "$scope: reader ended" machine_process gone vlpdf.exe
+  check "$scope: watcher ended" machine_process gone vlpdf-watch.exe
   check "$scope: installation folder gone" test ! -e "$dir"
   check_eq "$scope: .pdf back to the other program" OtherPdf.Document "$(reg_get "$fileexts\\.pdf\\UserChoice" ProgId)"
   check_eq "$scope: .cbz back to the other program" OtherPdf.Document "$(reg_get "$fileexts\\.cbz\\UserChoice" ProgId)"
@@ -118,7 +141,8 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
     "GiveDefaultsBack: ext '.pdf' back to 'OtherPdf.Document', ok 1"
     "DeleteInstalledFiles: deleted"
     "RemoveUninstallerRegistryInfo("
-    "MoveSelfOut: deleted at the next start"
+    "MoveSelfOut: moved to '"
+    "DeleteAtNextStart: '"
     "RemoveEmptyFolders: removed '$dir_win'"
     "RunUninstaller: exit code 0: VeloraPDF was uninstalled."
   )
@@ -138,4 +162,19 @@ check "all users: the elevated copy did not restart again" grep -qF \
   "RunUninstaller: started elevated already and still not elevated; uninstalling without restarting again" "$log"
 check "all users: the parent reported the copy's exit code" grep -q "^RunUninstaller: elevated uninstaller exited with 0" "$log"
 echo "compared: $(wc -l <"$work/before.reg") registry lines, $(wc -l <"$work/before.files") files"
+
+section "per user on another volume: the reader cannot move away, a copy of it finishes"
+install_silent "$exe" -d 'T:\VeloraPDF'
+check_eq "another volume: installation exit code" 0 $?
+check "another volume: installed" test -f "$volume/VeloraPDF/vlpdf.exe"
+quiet=$(reg_get_text 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf' QuietUninstallString)
+rm -f "$log"
+run_command_line "$quiet"
+check_eq "another volume: uninstall exit code" 0 $?
+check "another volume: the rename was refused" grep -q "^MoveSelfOut: moving 'T:.VeloraPDF.vlpdf.exe' to .* failed" "$log"
+folder_gone() { local _; for _ in $(seq 100); do [ -e "$volume/VeloraPDF" ] || return 0; sleep 0.2; done; return 1; }
+check "another volume: the folder goes once the uninstaller ended" folder_gone
+check "another volume: the copy finished it" grep -q "^RunUninstaller: exit code 0: 'T:.VeloraPDF' was removed." "$log"
+check "another volume: nothing left on it" test -z "$(ls -A "$volume")"
+check "another volume: the finishing copy ended" machine_process gone vlpdf.exe
 scenario_end
