@@ -161,13 +161,15 @@ check_eq "all users: restarted elevated once" 1 "$(grep -c '^RunUninstaller: res
 check "all users: the elevated copy did not restart again" grep -qF \
   "RunUninstaller: started elevated already and still not elevated; uninstalling without restarting again" "$log"
 check "all users: the parent reported the copy's exit code" grep -q "^RunUninstaller: elevated uninstaller exited with 0" "$log"
-echo "compared: $(wc -l <"$work/before.reg") registry lines, $(wc -l <"$work/before.files") files"
+echo "compared for all users: $(grep -vc '^\[[^]]*\]$' "$work/before.reg") registry values in" \
+  "$(grep -c '^\[[^]]*\]$' "$work/before.reg") keys, $(wc -l <"$work/before.files") files and folders"
 
 section "per user on another volume: the reader cannot move away, a copy of it finishes"
 install_silent "$exe" -d 'T:\VeloraPDF'
 check_eq "another volume: installation exit code" 0 $?
 check "another volume: installed" test -f "$volume/VeloraPDF/vlpdf.exe"
 quiet=$(reg_get_text 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf' QuietUninstallString)
+check_eq "another volume: the quiet uninstall string" '"T:\VeloraPDF\vlpdf.exe" -uninstall -silent' "$quiet"
 rm -f "$log"
 run_command_line "$quiet"
 check_eq "another volume: uninstall exit code" 0 $?
