@@ -264,11 +264,15 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
         WaitForSingleObject(process, kFinishWaitMs);
         CloseHandle(process);
     }
+    // The uninstaller left only its own file there: nothing else is touched, whatever folder
+    // this command line names.
     StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
     if (!DeleteWithRetries(reader)) {
         return Outcome(kExitFailed, str::FormatTemp("'%s' could not be deleted.", reader.CStr()));
     }
-    RemoveEmptyFolders(req.finishDir);
+    if (!RemoveDirectoryW(W(req.finishDir))) {
+        return Outcome(kExitFailed, str::FormatTemp("'%s' stays (err=%lu).", req.finishDir.CStr(), GetLastError()));
+    }
     return Outcome(kExitOk, str::FormatTemp("'%s' was removed.", req.finishDir.CStr()));
 }
 
@@ -305,6 +309,7 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
         DeleteEmptyRegKeys(root, kRegistrationContainers[i]);
     }
     if (!MoveSelfOut(self)) {
+        RemoveEmptyFolders(dir);
         if (!StartFinisher(self, dir)) {
             return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
                                                         "Delete the folder '%s' by hand.",
