@@ -1,12 +1,18 @@
 // The stand-in reader: a window that shows the product, its version and the document it
-// was started with. It uses the reader's two libraries, as the real reader does, so that
-// a running reader holds them loaded.
+// was started with. Its window uses the reader's two libraries, as the real reader does,
+// so that a running reader holds them loaded. They are loaded when the window is made, not
+// at start: an uninstalling reader must not hold the files it deletes.
 //
 // Command lines it meets, from the shell and from the uninstall entry:
 //   vlpdf.exe [options] [file]                 a window for the file (options are ignored)
 //   vlpdf.exe -print-to-default file           cannot print: says so, exit code 1
 //   vlpdf.exe -print-to printer file           cannot print: says so, exit code 1
-//   vlpdf.exe -uninstall [-all-users] [-silent] uninstalls nothing: says so, exit code 1
+//   vlpdf.exe -uninstall [-all-users] [-silent] uninstalls the installation it belongs to:
+//                                              exit code 0, or 1 with the reason
+//   ... -uninstall -all-users -run-install-now  the elevated copy an all-users uninstallation
+//                                              starts; the marker keeps it from restarting
+//   ... -uninstall-finish dir pid -silent       a copy in the temporary folder that deletes the
+//                                              reader in dir once process pid ended
 // With -silent (or -s) the message goes to standard output only; otherwise it is also
 // shown in a message box.
 #include <windows.h>
@@ -18,7 +24,9 @@
 #include <string>
 
 #include "common/product_info.h"
+#include "installed_files.inc"
 #include "tovarinpdf/tovarinpdf.h"
+#include "uninstaller/uninstaller.h"
 #include "usersdk/usersdk.h"
 
 namespace {
@@ -35,6 +43,10 @@ const wchar_t* const kValueOptions[] = {
 
 struct Command {
     bool uninstall = false;
+    bool allUsers = false;
+    bool relaunched = false;
+    std::wstring finishDir;
+    unsigned long finishAfterPid = 0;
     bool silent = false;
     bool print = false;
     std::wstring file;
@@ -51,6 +63,14 @@ Command ParseCommand(int argc, wchar_t** argv) {
         const wchar_t* a = argv[i];
         if (IsOption(a, L"uninstall")) {
             cmd.uninstall = true;
+        } else if (IsOption(a, L"all-users") || IsOption(a, L"allusers")) {
+            cmd.allUsers = true;
+        } else if (IsOption(a, L"uninstall-finish") && i + 2 < argc) {
+            cmd.uninstall = true;
+            cmd.finishDir = argv[++i];
+            cmd.finishAfterPid = wcstoul(argv[++i], nullptr, 10);
+        } else if (IsOption(a, L"run-install-now")) {
+            cmd.relaunched = true;
         } else if (IsOption(a, L"silent") || IsOption(a, L"s")) {
             cmd.silent = true;
         } else if (IsOption(a, L"print-to-default") || IsOption(a, L"print-to")) {
@@ -70,27 +90,80 @@ Command ParseCommand(int argc, wchar_t** argv) {
     return cmd;
 }
 
+std::string Utf8(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string utf8((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
 // Standard output of a GUI program: usable when the caller redirected it.
 void WriteStdout(const std::wstring& text) {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (!out || out == INVALID_HANDLE_VALUE) return;
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-    std::string utf8((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), utf8.data(), n, nullptr, nullptr);
+    std::string utf8 = Utf8(text);
     DWORD written = 0;
     WriteFile(out, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
 }
 
-int Refuse(const Command& cmd, const std::wstring& message) {
+int Tell(const Command& cmd, const std::wstring& message, int exitCode) {
     WriteStdout(message + L"\r\n");
-    if (!cmd.silent) MessageBoxW(nullptr, message.c_str(), kTitle, MB_OK | MB_ICONINFORMATION);
-    return 1;
+    UINT icon = exitCode ? MB_ICONERROR : MB_ICONINFORMATION;
+    if (!cmd.silent) MessageBoxW(nullptr, message.c_str(), kTitle, MB_OK | icon);
+    return exitCode;
 }
 
-std::wstring DescribeFile(const std::wstring& file) {
+int Refuse(const Command& cmd, const std::wstring& message) {
+    return Tell(cmd, message, 1);
+}
+
+int Uninstall(const Command& cmd) {
+    std::string finishDir = Utf8(cmd.finishDir);
+    UninstallRequest req;
+    req.finishDir = StrView(finishDir.c_str(), (int32_t)finishDir.size());
+    req.finishAfterPid = cmd.finishAfterPid;
+    req.allUsers = cmd.allUsers;
+    req.silent = cmd.silent;
+    req.relaunched = cmd.relaunched;
+    req.installedFiles = kInstalledFiles;
+    req.installedFileCount = (int)ARRAYSIZE(kInstalledFiles);
+    UninstallOutcome outcome = RunUninstaller(req);
+    if (outcome.message.IsEmpty()) return outcome.exitCode;  // the elevated copy told the user
+    int n = MultiByteToWideChar(CP_UTF8, 0, outcome.message.s, outcome.message.len, nullptr, 0);
+    std::wstring text((size_t)n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, outcome.message.s, outcome.message.len, text.data(), n);
+    return Tell(cmd, text, outcome.exitCode);
+}
+
+// The two libraries beside the reader, by full path (never searched for elsewhere).
+struct ReaderLibraries {
+    decltype(&tovarin_version) version = nullptr;
+    decltype(&tovarin_probe_file) probe = nullptr;
+    decltype(&UserSDK_Version) sdkVersion = nullptr;
+};
+
+FARPROC LoadBesideReader(const wchar_t* dll, const char* function) {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    wchar_t* slash = wcsrchr(path, L'\\');
+    if (!slash || (size_t)(slash + 1 - path) + wcslen(dll) >= MAX_PATH) return nullptr;
+    wcscpy(slash + 1, dll);
+    HMODULE lib = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return lib ? GetProcAddress(lib, function) : nullptr;
+}
+
+bool LoadReaderLibraries(ReaderLibraries* libs) {
+    libs->version = (decltype(&tovarin_version))(void*)LoadBesideReader(L"libtovarinpdf.dll", "tovarin_version");
+    libs->probe = (decltype(&tovarin_probe_file))(void*)LoadBesideReader(L"libtovarinpdf.dll", "tovarin_probe_file");
+    libs->sdkVersion = (decltype(&UserSDK_Version))(void*)LoadBesideReader(L"UserSDK.dll", "UserSDK_Version");
+    return libs->version && libs->probe && libs->sdkVersion;
+}
+
+std::wstring DescribeFile(const ReaderLibraries& libs, const std::wstring& file) {
     if (file.empty()) return L"No document was given.";
     TovarinDocInfo info;
-    int rc = tovarin_probe_file(file.c_str(), &info);
+    int rc = libs.probe(file.c_str(), &info);
     wchar_t line[200];
     if (rc == 0) {
         swprintf(line, ARRAYSIZE(line), L"PDF %d.%d, %d page%ls, %llu bytes", info.pdfMajor, info.pdfMinor, info.pages,
@@ -123,11 +196,15 @@ LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 int ShowReaderWindow(HINSTANCE inst, const Command& cmd, int show) {
-    int v = tovarin_version();
+    ReaderLibraries libs;
+    if (!LoadReaderLibraries(&libs)) {
+        return Refuse(cmd, L"The reader's libraries libtovarinpdf.dll and UserSDK.dll are missing.");
+    }
+    int v = libs.version();
     wchar_t head[160];
     swprintf(head, ARRAYSIZE(head), L"%ls %ls (stand-in reader)\nLibrary %d.%d, SDK %ls\n\n", VLPDF_PRODUCT_NAME,
-             VLPDF_PRODUCT_VERSION, v >> 8, v & 0xFF, UserSDK_Version());
-    std::wstring text = head + DescribeFile(cmd.file);
+             VLPDF_PRODUCT_VERSION, v >> 8, v & 0xFF, libs.sdkVersion());
+    std::wstring text = head + DescribeFile(libs, cmd.file);
     // A static control shows line breaks as CR LF only.
     for (size_t i = 0; (i = text.find(L'\n', i)) != std::wstring::npos; i += 2) text.insert(i, 1, L'\r');
 
@@ -176,9 +253,7 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int show) {
     if (argv) LocalFree(argv);
 
     if (cmd.uninstall) {
-        return Refuse(cmd, std::wstring(L"This is the stand-in ") + kTitle +
-                               L" reader; it cannot uninstall. Nothing was removed: delete the installation folder and "
-                               L"the VeloraPDF registry entries by hand.");
+        return Uninstall(cmd);
     }
     if (cmd.print) {
         return Refuse(cmd, std::wstring(L"This is the stand-in ") + kTitle + L" reader; it cannot print" +

@@ -39,12 +39,17 @@ HKEY InstallRoot(const Flags& st) {
 void RemovePreviousRegistration() {
     UninstallPreviewDll();
     UninstallSearchFilter();
+    // The backups of the user's earlier defaults live under the product key that goes here:
+    // an upgrade keeps them, so that uninstalling gives back what was there before the first.
+    Vec<DefaultBackup> backups(GetProcessArena());
+    ReadDefaultBackups(&backups);
     if (prevInstall.needsElevation) {
         RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
         RemoveUninstallerRegistryInfo(HKEY_LOCAL_MACHINE);
     }
     RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
     RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
+    WriteDefaultBackups(backups);
     RemoveAppShortcuts();
     CopySettingsFile();
     prevInstall.searchFilterInstalled = false;

@@ -27,6 +27,9 @@ bool LaunchFileIfExists(StrView path);
 void RunNonElevated(StrView path);
 // The process handle (the thread handle is closed), or null. An empty currentDir keeps ours.
 HANDLE CreateProcessHelper(StrView commandLine, StrView currentDir);
+// Waits for the process to end and closes its handle: its exit code, or failedCode when the
+// code cannot be read (logged).
+uint32_t WaitForExitCode(HANDLE process, uint32_t failedCode);
 // Closes unless null or INVALID_HANDLE_VALUE, and nulls it.
 void SafeCloseHandle(HANDLE* h);
 #endif

@@ -105,6 +105,17 @@ HANDLE CreateProcessHelper(StrView commandLine, StrView currentDir) {
     return pi.hProcess;
 }
 
+uint32_t WaitForExitCode(HANDLE process, uint32_t failedCode) {
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = failedCode;
+    if (!GetExitCodeProcess(process, &code)) {
+        LogLastError(0);
+        code = failedCode;
+    }
+    CloseHandle(process);
+    return code;
+}
+
 void SafeCloseHandle(HANDLE* h) {
     if (*h && *h != INVALID_HANDLE_VALUE) {
         CloseHandle(*h);

@@ -27,4 +27,6 @@ void BuildAppCapabilitiesValues(StrView exePath, Vec<RegValue>* out);
 bool WriteExtendedFileExtensionInfo(HKEY root, StrView exePath);
 // Clears what earlier installations registered under root; results are only logged.
 void RemoveInstallRegistryKeys(HKEY root);
+// Deletes the MIME values under root that still hold what the registration wrote.
+void RemoveMimeValues(HKEY root);
 #endif

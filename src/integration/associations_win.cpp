@@ -77,3 +77,14 @@ void RemoveInstallRegistryKeys(HKEY root) {
     DeleteRegKey(root, kCapabilitiesKey);
     NotifyAssociationsChanged();
 }
+
+void RemoveMimeValues(HKEY root) {
+    TempArenaScope scope;
+    Vec<RegValue> values(GetTempArena());
+    BuildMimeValues(&values);
+    for (const RegValue& v : values) {
+        if (str::Eq(ReadRegStr(root, v.key, v.name), v.text)) {
+            DeleteRegValue(root, v.key, v.name);
+        }
+    }
+}

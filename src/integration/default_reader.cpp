@@ -3,7 +3,9 @@
 #include "base/arena.h"
 #include "base/bytes.h"
 #include "base/md5.h"
+#include "base/product.h"
 #include "base/utf.h"
+#include "integration/associations.h"
 
 namespace {
 const char* const kPdfExts[] = {".pdf", ".p7m"};
@@ -28,6 +30,20 @@ const char* const* ReaderKindExts(ReaderKind kind, int* n) {
     }
     *n = 2;
     return kMarkdownExts;
+}
+
+bool IsOurProgId(StrView ext, StrView progId) {
+    return str::EqI(progId, ProgIdTemp(ext)) || str::EqI(progId, kProductId);
+}
+
+DefaultRestore DecideDefaultRestore(StrView ext, StrView currentProgId, bool hasBackup, StrView backup) {
+    if (!IsOurProgId(ext, currentProgId)) {
+        return DefaultRestore::Keep;
+    }
+    if (hasBackup && !backup.IsEmpty() && !IsOurProgId(ext, backup)) {
+        return DefaultRestore::Rewrite;
+    }
+    return DefaultRestore::Remove;
 }
 
 StrView UserChoiceKeyTemp(StrView ext) {

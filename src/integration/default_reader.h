@@ -2,6 +2,7 @@
 // Making the reader the current user's default for a group of document types, through the
 // per-user choice record the shell honours, after keeping a backup of the previous choice.
 #include "base/str.h"
+#include "base/vec.h"
 
 enum class ReaderKind { Pdf = 0, Ofd = 1, Comics = 2, Markdown = 3 };
 
@@ -9,6 +10,23 @@ enum class ReaderKind { Pdf = 0, Ofd = 1, Comics = 2, Markdown = 3 };
 const char* const* ReaderKindExts(ReaderKind kind, int* n);
 StrView UserChoiceKeyTemp(StrView ext);
 constexpr const char* kPrevDefaultKey = "Software\\vlpdf\\PrevDefault";
+
+// Whether a choice record's ProgID is the reader's: the extension's own ProgID or the bare
+// product identifier, in any letter case.
+bool IsOurProgId(StrView ext, StrView progId);
+
+// What giving an extension's default back does. A record that no longer names the reader
+// is the user's newer choice and stays; one that does goes back to the program the backup
+// names, or goes when there was none (or the backup names the reader itself).
+enum class DefaultRestore { Keep, Rewrite, Remove };
+DefaultRestore DecideDefaultRestore(StrView ext, StrView currentProgId, bool hasBackup, StrView backup);
+
+// One extension's backup as the installation kept it (strings in the process arena).
+struct DefaultBackup {
+    StrView ext;
+    bool recorded = false;
+    StrView progId;
+};
 
 // The verification value the shell checks before it honours a choice record: 12 characters
 // of base64 derived from the extension, the user's string SID, the ProgID and the record's
@@ -35,4 +53,11 @@ bool HasOurUserChoice(StrView ext);
 bool IsDefaultReaderFor(StrView ext);
 // Drops .pdf defaults under root that point at the reader.
 void UnregisterFromBeingDefaultViewer(HKEY root);
+// The backups of every extension of every group, read before the product key (which holds them) goes.
+void ReadDefaultBackups(Vec<DefaultBackup>* out);
+// Writes the recorded backups again: an installation deletes the product key that holds them
+// before it writes its own, and must not lose what the user chose before the first one.
+void WriteDefaultBackups(const Vec<DefaultBackup>& backups);
+// Gives each extension back what DecideDefaultRestore says; true when every rewrite held.
+bool GiveDefaultsBack(const Vec<DefaultBackup>& backups);
 #endif

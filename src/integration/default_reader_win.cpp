@@ -32,10 +32,6 @@ uint64_t SystemTimeNow() {
     return FileTimeValue(now);
 }
 
-bool IsOurProgId(StrView ext, StrView progId) {
-    return str::EqI(progId, ProgIdTemp(ext)) || str::EqI(progId, kProductId);
-}
-
 // One attempt: -1 failed for good, 0 written but not accepted, 1 written and accepted.
 int WriteUserChoiceOnce(StrView ext, StrView progId) {
     StrView hash = UserChoiceHash(ext, progId);
@@ -196,4 +192,55 @@ void UnregisterFromBeingDefaultViewer(HKEY root) {
     if (str::Eq(ReadRegStrTemp(root, choice, "ProgId"), kProductId)) {
         DeleteRegKey(root, choice, true);
     }
+}
+
+void ReadDefaultBackups(Vec<DefaultBackup>* out) {
+    TempArenaScope scope;
+    for (ReaderKind kind : {ReaderKind::Pdf, ReaderKind::Ofd, ReaderKind::Comics, ReaderKind::Markdown}) {
+        int n = 0;
+        const char* const* exts = ReaderKindExts(kind, &n);
+        for (int i = 0; i < n; i++) {
+            DefaultBackup b;
+            b.ext = exts[i];
+            b.recorded = RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext);
+            b.progId = str::Dup(GetProcessArena(), ReadRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext));
+            out->Append(b);
+        }
+    }
+}
+
+void WriteDefaultBackups(const Vec<DefaultBackup>& backups) {
+    for (const DefaultBackup& b : backups) {
+        if (b.recorded) {
+            WriteRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext, b.progId);
+        }
+    }
+}
+
+bool GiveDefaultsBack(const Vec<DefaultBackup>& backups) {
+    bool all = true;
+    for (const DefaultBackup& b : backups) {
+        TempArenaScope scope;
+        StrView choice = UserChoiceKeyTemp(b.ext);
+        StrView current = ReadRegStrTemp(HKEY_CURRENT_USER, choice, "ProgId");
+        switch (DecideDefaultRestore(b.ext, current, b.recorded, b.progId)) {
+            case DefaultRestore::Keep:
+                Logf("GiveDefaultsBack: ext '%s' chosen as '%s', kept\n", b.ext.CStr(), current.CStr());
+                break;
+            case DefaultRestore::Rewrite: {
+                bool ok = WriteUserChoice(b.ext, b.progId);
+                Logf("GiveDefaultsBack: ext '%s' back to '%s', ok %d\n", b.ext.CStr(), b.progId.CStr(), ok ? 1 : 0);
+                all &= ok;
+                break;
+            }
+            case DefaultRestore::Remove:
+                // There was no choice before: the record and the key made for it go.
+                DeleteRegKey(HKEY_CURRENT_USER, choice, true);
+                DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, ParentRegPath(choice));
+                Logf("GiveDefaultsBack: ext '%s' has no default again\n", b.ext.CStr());
+                break;
+        }
+    }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return all;
 }

@@ -47,6 +47,10 @@ bool DeleteRegValue(HKEY root, StrView key, StrView valueName);
 bool DeleteRegValueQuiet(HKEY root, StrView key, StrView valueName);
 // True when the key is absent or was empty and is now gone; false leaves a non-empty key.
 bool DeleteRegKeyIfEmpty(HKEY root, StrView key);
+// Deletes key when it is empty, then each parent left empty, but never one of the two top
+// levels ("Software\Microsoft\Office" can go, "Software\Microsoft" never does): the
+// containers a registration created go with the last value in them.
+void DeleteEmptyRegKeys(HKEY root, StrView key);
 
 // Full path of this program's file; empty on failure.
 StrView GetModulePathTemp();

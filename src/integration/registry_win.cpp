@@ -249,6 +249,23 @@ bool DeleteRegKeyIfEmpty(HKEY root, StrView key) {
     return DeleteRegKey(root, key, false);
 }
 
+void DeleteEmptyRegKeys(HKEY root, StrView key) {
+    TempArenaScope scope;
+    auto depth = [](StrView k) {
+        int n = 0;
+        for (int32_t i = 0; i < k.len; i++) {
+            n += k.s[i] == '\\';
+        }
+        return n;
+    };
+    for (StrView k = str::DupTemp(key); DeleteRegKeyIfEmpty(root, k);) {
+        k = ParentRegPath(k);
+        if (depth(k) < 2) {
+            return;
+        }
+    }
+}
+
 StrView GetModulePathTemp() {
     constexpr DWORD kMaxUnits = 0x8000;
     DWORD cap = MAX_PATH + 1;

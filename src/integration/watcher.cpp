@@ -6,3 +6,7 @@
 StrView WatcherPathTemp(StrView readerExePath) {
     return path::JoinTemp(path::GetDirTemp(readerExePath), "plugins\\pdfwatch\\vlpdf-watch.exe");
 }
+
+StrView WatcherRunValueTemp(StrView watcherPath) {
+    return str::FormatTemp("\"%s\"", watcherPath.CStr());
+}

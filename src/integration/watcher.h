@@ -9,10 +9,14 @@ constexpr const char* kWatcherQuitEvent = "Local\\vlpdf-watch-quit";
 
 // "<directory of the reader>\plugins\pdfwatch\vlpdf-watch.exe".
 StrView WatcherPathTemp(StrView readerExePath);
+// The Run value's data: the watcher's path in double quotes.
+StrView WatcherRunValueTemp(StrView watcherPath);
 
 #ifdef _WIN32
 // Sets the Run value to the quoted path; the Run key is never created.
 void SetWatcherAutostart(StrView watcherPath);
+// Deletes the Run value when it starts this watcher (another installation's stays).
+void RemoveWatcherAutostart(StrView watcherPath);
 // Starts "\"<path>\" /on" detached, in the watcher's directory; no wait, no report.
 void StartWatcher(StrView watcherPath);
 #endif

@@ -2,6 +2,8 @@
 
 #include "base/arena.h"
 #include "base/file.h"
+#include "base/log.h"
+#include "integration/registry.h"
 #include "integration/watcher.h"
 
 namespace {
@@ -16,7 +18,7 @@ void SetWatcherAutostart(StrView watcherPath) {
     if (RegOpenKeyExW(HKEY_CURRENT_USER, W(kRunKey), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) {
         return;
     }
-    WStrView quoted = ToWStrTemp(str::FormatTemp("\"%s\"", watcherPath.CStr()));
+    WStrView quoted = ToWStrTemp(WatcherRunValueTemp(watcherPath));
     RegSetValueExW(h, W(kWatcherRunValue), 0, REG_SZ, (const BYTE*)quoted.s, (DWORD)(quoted.len + 1) * 2);
     RegCloseKey(h);
 }
@@ -32,4 +34,17 @@ void StartWatcher(StrView watcherPath) {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
+}
+
+void RemoveWatcherAutostart(StrView watcherPath) {
+    TempArenaScope scope;
+    StrView current = ReadRegStr(HKEY_CURRENT_USER, kRunKey, kWatcherRunValue);
+    if (current.IsEmpty()) {
+        return;
+    }
+    if (!str::EqI(current, WatcherRunValueTemp(watcherPath))) {
+        Logf("RemoveWatcherAutostart: the Run value does not start '%s', kept\n", watcherPath.CStr());
+        return;
+    }
+    DeleteRegValue(HKEY_CURRENT_USER, kRunKey, kWatcherRunValue);
 }

@@ -33,7 +33,10 @@ extern HolderListFunc gHolderListFunc;
 StrView RestartManagerHoldersTemp(StrView path);
 
 // None of these ever terminates the installer's own process: it may have a product file
-// loaded itself (the running program can be the very vlpdf.exe being replaced).
+// loaded itself (the running program can be the very vlpdf.exe being replaced). Nor the
+// spared process: one that waits for this one's result while it runs a product file itself
+// (an all-users uninstallation's parent waiting for its elevated copy). 0 spares none.
+extern uint32_t gSparedProcessId;
 bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath);
 // The number of processes terminated, or -1 when the process list cannot be taken.
 int KillProcessesWithModule(StrView path);

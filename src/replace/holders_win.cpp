@@ -283,8 +283,16 @@ void RepaintShell() {
 }
 }  // namespace
 
+uint32_t gSparedProcessId = 0;
+
+namespace {
+bool IsSpared(uint32_t pid) {
+    return pid == GetCurrentProcessId() || (gSparedProcessId != 0 && pid == gSparedProcessId);
+}
+}  // namespace
+
 bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath) {
-    if (pid == GetCurrentProcessId()) {
+    if (IsSpared(pid)) {
         return false;
     }
     bool matched = AnyModule(pid, [&](StrView module) { return path::IsSameFile(modulePath, module); });
@@ -323,7 +331,7 @@ int KillProcessesWithModule(StrView path) {
 }
 
 bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB) {
-    if (pid == 0 || pid == GetCurrentProcessId() || (pathA.IsEmpty() && pathB.IsEmpty())) {
+    if (pid == 0 || IsSpared(pid) || (pathA.IsEmpty() && pathB.IsEmpty())) {
         return false;
     }
     return AnyModule(pid, [&](StrView module) {
@@ -334,7 +342,7 @@ bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB) {
 
 bool KillProcWithId(uint32_t pid) {
     Logf("KillProcWithId(processId=%d)\n", (int)pid);
-    if (pid == GetCurrentProcessId()) {
+    if (IsSpared(pid)) {
         return false;
     }
     return TerminateAndWait(pid);

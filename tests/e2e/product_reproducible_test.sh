@@ -6,7 +6,8 @@ set -u
 top=$1; stage=$2; work=$3
 rm -rf "$work"
 trap 'rm -rf "$work"' EXIT
-cmake -S "$top/payload" -B "$work" -G Ninja --toolchain "$top/cmake/mingw-w64-x86_64.cmake" \
+# The whole tree, as the win64 preset configures it: the reader links the installer's code.
+cmake -S "$top" -B "$work" -G Ninja --toolchain "$top/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release >"$work.log" 2>&1 &&
   cmake --build "$work" --target payload_stage >>"$work.log" 2>&1 ||
   { cat "$work.log"; rm -f "$work.log"; exit 1; }

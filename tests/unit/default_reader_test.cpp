@@ -74,3 +74,35 @@ TEST(UserChoiceHash, ValuesAgreeWithTheSystemAndItsParts) {
         EXPECT_EQ(Md5Hex(m.text), m.digest) << m.text;
     }
 }
+
+TEST(DefaultRestore, GivesBackOnlyWhatTheReaderStillHolds) {
+    using R = DefaultRestore;
+    struct {
+        const char* ext;
+        const char* current;
+        bool hasBackup;
+        const char* backup;
+        R want;
+    } cases[] = {
+        // The reader holds the choice: back to the program before it, or to none.
+        {".pdf", "vlpdf.pdf", true, "OtherPdf.Document", R::Rewrite},
+        {".cbz", "VLPDF.CBZ", true, "Comics.Viewer", R::Rewrite},
+        {".md", "vlpdf", true, "Editor.md", R::Rewrite},
+        {".pdf", "vlpdf.pdf", true, "", R::Remove},
+        {".pdf", "vlpdf.pdf", false, "", R::Remove},
+        // A backup that names the reader itself gives nothing back.
+        {".pdf", "vlpdf.pdf", true, "vlpdf.pdf", R::Remove},
+        {".ofd", "vlpdf.ofd", true, "VlPdf", R::Remove},
+        // Another extension's ProgID of the reader is not this extension's choice.
+        {".pdf", "vlpdf.ofd", true, "OtherPdf.Document", R::Keep},
+        // The user chose something else since, or nothing at all: left alone.
+        {".pdf", "OtherPdf.Document", true, "Older.Pdf", R::Keep},
+        {".pdf", "", true, "OtherPdf.Document", R::Keep},
+        {".markdown", "vlpdf.markdownx", true, "Editor.md", R::Keep},
+    };
+    for (auto& c : cases) {
+        TempArenaScope scope;
+        EXPECT_EQ(DecideDefaultRestore(c.ext, c.current, c.hasBackup, c.backup), c.want)
+            << c.ext << " current '" << c.current << "' backup '" << c.backup << "'";
+    }
+}

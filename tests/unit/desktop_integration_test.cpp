@@ -30,6 +30,42 @@ TEST(PathWithDir, AppendsOnceWithOneSeparator) {
     }
 }
 
+// Taking the directory off again gives the value before the installation back: what
+// AddInstallDirToPath appended goes with its separator, other elements keep their spelling.
+TEST(PathWithoutDir, UndoesTheAdditionAndKeepsTheRest) {
+    struct {
+        const char* old;
+        const char* dir;
+        const char* result;
+        bool found;
+    } cases[] = {
+        {"C:\\A;D", "D", "C:\\A", true},
+        {"D", "D", "", true},
+        {"D;C:\\A", "d", "C:\\A", true},
+        {"C:\\A;C:\\Tools\\VLPDF;C:\\B", "c:\\tools\\vlpdf", "C:\\A;C:\\B", true},
+        {"C:\\A;D;C:\\B;D", "D", "C:\\A;C:\\B", true},
+        {";;C:\\A;;D;", "D", ";;C:\\A;;", true},
+        // Not the same element as written: stays.
+        {"C:\\A;C:\\Tools\\vlpdf\\", "C:\\Tools\\vlpdf", "C:\\A;C:\\Tools\\vlpdf\\", false},
+        {"%LOCALAPPDATA%\\vlpdf", "C:\\Users\\u\\AppData\\Local\\vlpdf", "%LOCALAPPDATA%\\vlpdf", false},
+        {"C:\\A;DD;XD", "D", "C:\\A;DD;XD", false},
+        {"", "D", "", false},
+    };
+    for (auto& c : cases) {
+        TempArenaScope scope;
+        bool found = !c.found;
+        EXPECT_STREQ(PathWithoutDirTemp(c.old, c.dir, &found).CStr(), c.result) << c.old << " - " << c.dir;
+        EXPECT_EQ(found, c.found) << c.old << " - " << c.dir;
+    }
+    for (const char* old : {"C:\\A", "", "C:\\A;;C:\\B", "%SystemRoot%;C:\\Tools\\vlpdf\\"}) {
+        TempArenaScope scope;
+        bool found = false;
+        StrView added = PathWithDirTemp(old, "C:\\Tools\\vlpdf");
+        EXPECT_STREQ(PathWithoutDirTemp(added, "C:\\Tools\\vlpdf", &found).CStr(), old) << old;
+        EXPECT_TRUE(found) << old;
+    }
+}
+
 TEST(ShortcutFolders, DesktopOnlyWhenWantedAndProgramsAlways) {
     struct {
         bool allUsers, withDesktop;

@@ -1,0 +1,36 @@
+#pragma once
+// Uninstalling the product from the installed reader: "vlpdf.exe -uninstall [-all-users]
+// [-silent]", as the uninstall entry runs it. Everything the installation registered goes
+// (through the installer's own removal code), the defaults the reader took are given back,
+// and the installed files and their folder are deleted, the running reader's own file
+// included: it moves itself out to the temporary folder first, or, where that cannot be (the
+// folder on another volume), a copy of it in the temporary folder deletes it once it ended.
+#include "base/str.h"
+
+struct UninstallRequest {
+    bool allUsers = false;
+    bool silent = false;
+    // Started by an uninstallation that restarted itself elevated: it never restarts again.
+    bool relaunched = false;
+    // Set for the copy that finishes a removal whose reader could not move away: it waits
+    // for that process to end, then deletes its file and the folders left empty.
+    StrView finishDir;
+    uint32_t finishAfterPid = 0;
+    // The archive entries, relative to the installation directory.
+    const char* const* installedFiles = nullptr;
+    int installedFileCount = 0;
+};
+
+struct UninstallOutcome {
+    int exitCode = 0;  // 0 uninstalled; 1 anything else
+    // What to tell the user; empty when an elevated copy did the work and told it already.
+    StrView message;
+};
+
+// The log goes to "vlpdf-uninstall-log.txt" in the user's temporary folder (an elevated copy
+// appends to its parent's).
+constexpr const char* kUninstallLogName = "vlpdf-uninstall-log.txt";
+
+#ifdef _WIN32
+UninstallOutcome RunUninstaller(const UninstallRequest& request);
+#endif

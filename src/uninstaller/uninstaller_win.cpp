@@ -1,0 +1,369 @@
+#include "uninstaller/uninstaller.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "base/log_system.h"
+#include "base/process_win.h"
+#include "base/system_lib.h"
+#include "installer/install_options.h"
+#include "installer/launch.h"
+#include "installer/previous_install.h"
+#include "integration/associations.h"
+#include "integration/default_reader.h"
+#include "integration/office_addin.h"
+#include "integration/path_env.h"
+#include "integration/registry.h"
+#include "integration/same_file.h"
+#include "integration/shell_ext.h"
+#include "integration/shortcut.h"
+#include "integration/uninstall.h"
+#include "integration/watcher.h"
+#include "replace/holders.h"
+#include "replace/replace_rules.h"
+#include "uninstaller/installed_files.h"
+
+namespace {
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kDeleteAttempts = 3;
+// How long a finishing copy waits for the uninstaller it finishes for.
+constexpr DWORD kFinishWaitMs = 60000;
+
+// Containers the registration created on the way to its values (in either registry view);
+// each goes only when nothing else is left in it. The first ones only per user: the machine's
+// own belong to the system, which may have had them (empty) before.
+constexpr int kUserOnlyContainers = 6;
+const char* const kRegistrationContainers[] = {
+    "Software\\Classes\\.pdf",
+    "Software\\Classes\\MIME\\Database\\Content Type\\application/pdf",
+    "Software\\Classes\\CLSID",
+    "Software\\Classes\\Wow6432Node\\CLSID",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "Software\\Microsoft\\Office\\Word\\Addins",
+    "Software\\Microsoft\\Office\\Excel\\Addins",
+    "Software\\Microsoft\\Office\\PowerPoint\\Addins",
+    "Software\\Wow6432Node\\Microsoft\\Office\\Word\\Addins",
+    "Software\\Wow6432Node\\Microsoft\\Office\\Excel\\Addins",
+    "Software\\Wow6432Node\\Microsoft\\Office\\PowerPoint\\Addins",
+    "Software\\RegisteredApplications",
+};
+
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+UninstallOutcome Outcome(int exitCode, StrView message) {
+    UninstallOutcome o;
+    o.exitCode = exitCode;
+    o.message = str::Dup(GetProcessArena(), message);
+    Logf("RunUninstaller: exit code %d: %s\n", exitCode, o.message.CStr());
+    return o;
+}
+
+StrView TempDirTemp() {
+    return path::GetDirTemp(GetLogFilePathTemp());
+}
+
+const char* ScopeText(bool allUsers) {
+    return allUsers ? "all users" : "the current user";
+}
+
+// The elevated copy gets the marker that keeps it from restarting again, as the installer's does.
+UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
+    StrView args = str::FormatTemp("-uninstall -all-users -run-install-now%s", req.silent ? " -silent" : "");
+    Logf("RunUninstaller: restarting elevated: '%s' %s\n", self.CStr(), args.CStr());
+    HANDLE process = nullptr;
+    if (!LaunchElevatedProcess(self, args, &process)) {
+        return Outcome(kExitFailed,
+                       "VeloraPDF was not uninstalled: removing it for all users needs administrator rights.");
+    }
+    if (!process) {
+        return Outcome(kExitFailed, "VeloraPDF was not uninstalled: the elevated uninstaller could not be followed.");
+    }
+    uint32_t code = WaitForExitCode(process, kExitFailed);
+    Logf("RunUninstaller: elevated uninstaller exited with %u\n", (unsigned)code);
+    UninstallOutcome o;
+    o.exitCode = (int)code;
+    return o;
+}
+
+// The directory the uninstall entry of this scope names must be ours: a reader started from
+// anywhere else (an extracted copy, another installation) removes nothing.
+bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, StrView* why) {
+    StrView registered = InstallDirFromLocationTemp(ReadRegStr(root, kUninstallRegKey, "InstallLocation"));
+    if (registered.IsEmpty()) {
+        *why = str::FormatTemp("VeloraPDF is not installed for %s, so nothing was removed.", ScopeText(allUsers));
+        return false;
+    }
+    if (!IsSamePath(registered, dir)) {
+        *why = str::FormatTemp("Nothing was removed: VeloraPDF is installed for %s in '%s', not in '%s'.",
+                               ScopeText(allUsers), registered.CStr(), dir.CStr());
+        return false;
+    }
+    return true;
+}
+
+void RemoveShortcuts(bool allUsers) {
+    Vec<int> csidls(GetTempArena());
+    ShortcutFoldersToCreate(allUsers, true, &csidls);
+    for (int csidl : csidls) {
+        RemoveShortcutFile(csidl);
+    }
+}
+
+// Everything the installation registered, in the order that stops users of the files first
+// and gives the defaults back once the reader's own associations are gone.
+void RemoveRegistration(HKEY root, bool allUsers, StrView dir, StrView self) {
+    StopWatcher(dir);
+    KillProcessesUsingInstallationDir(dir);
+    UninstallPreviewDll();
+    UninstallSearchFilter();
+    Vec<DefaultBackup> backups(GetProcessArena());
+    ReadDefaultBackups(&backups);
+    RemoveInstallRegistryKeys(root);
+    UnregisterOfficeAddin(root, kRegView64);
+    UnregisterOfficeAddin(root, kRegView32);
+    RemoveWatcherAutostart(WatcherPathTemp(self));
+    RemoveShortcuts(allUsers);
+    RemoveInstallDirFromPath(allUsers, dir);
+    GiveDefaultsBack(backups);
+}
+
+bool DeleteWithRetries(StrView path) {
+    for (int attempt = 0; attempt < kDeleteAttempts; attempt++) {
+        if (file::Delete(path)) {
+            return true;
+        }
+        DWORD err = GetLastError();
+        Logf("  delete '%s' failed err=%u (attempt %d)\n", path.CStr(), (unsigned)err, attempt + 1);
+        if (err == ERROR_ACCESS_DENIED) {
+            ClearReadOnly(path);
+        }
+        Sleep(aside::QuickPauseMs(attempt));
+    }
+    return false;
+}
+
+struct Sweep {
+    int deleted = 0;
+    int kept = 0;
+    StrView firstFailed;  // process arena
+};
+
+// The installation's files, the running reader's own excepted; anything else stays.
+void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req, Sweep* sweep) {
+    Logf("DeleteInstalledFiles('%s')\n", dir.CStr());
+    Vec<StrView> files(GetTempArena());
+    dir::WalkEntry e;
+    for (dir::Walk walk(dir, true, false, true); walk.Next(&e);) {
+        files.Append(e.path);
+    }
+    for (StrView file : files) {
+        StrView rel(file.s + dir.len + 1, file.len - dir.len - 1);
+        if (IsSamePath(file, self)) {
+            continue;
+        }
+        if (!IsInstalledFile(rel, req.installedFiles, req.installedFileCount)) {
+            Logf("  kept '%s': not installed by VeloraPDF\n", file.CStr());
+            sweep->kept++;
+        } else if (DeleteWithRetries(file)) {
+            sweep->deleted++;
+        } else if (sweep->firstFailed.IsEmpty()) {
+            sweep->firstFailed = str::Dup(GetProcessArena(), file);
+        }
+    }
+    Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep->deleted, sweep->kept);
+}
+
+// A folder of this process's own in the temporary folder.
+StrView PrivateTempFolderTemp() {
+    return path::JoinTemp(TempDirTemp(), str::FormatTemp("vlpdf-uninstall-%lu", GetCurrentProcessId()));
+}
+
+// Deleting at the next start needs administrator rights; without them the file stays in the
+// temporary folder, where the system's clean-up finds it.
+void DeleteAtNextStart(StrView file, StrView folder) {
+    if (MoveFileExW(W(file), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
+        MoveFileExW(W(folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        Logf("DeleteAtNextStart: '%s' goes at the next start\n", file.CStr());
+    } else {
+        Logf("DeleteAtNextStart: '%s' stays in the temporary folder (err=%lu)\n", file.CStr(), GetLastError());
+    }
+}
+
+// A running program's file cannot be deleted, but it can be renamed within its volume: it
+// moves to a folder of its own in the temporary folder, so that the installation folder can
+// go while this process still runs and its caller still waits for its result.
+bool MoveSelfOut(StrView self) {
+    StrView aside = PrivateTempFolderTemp();
+    StrView moved = path::JoinTemp(aside, path::GetBaseName(self));
+    if (!dir::CreateOne(aside) || !MoveFileExW(W(self), W(moved), MOVEFILE_REPLACE_EXISTING)) {
+        Logf("MoveSelfOut: moving '%s' to '%s' failed\n", self.CStr(), moved.CStr());
+        LogLastError(0);
+        RemoveDirectoryW(W(aside));
+        return false;
+    }
+    Logf("MoveSelfOut: moved to '%s'\n", moved.CStr());
+    DeleteAtNextStart(moved, aside);
+    return true;
+}
+
+// Where this file cannot move away (the temporary folder is on another volume), a copy of
+// it in the temporary folder deletes it once this process ended. The caller then has the
+// result a moment before the folder is gone.
+bool StartFinisher(StrView self, StrView dir) {
+    StrView folder = PrivateTempFolderTemp();
+    StrView copy = path::JoinTemp(folder, path::GetBaseName(self));
+    if (!dir::CreateOne(folder) || !file::Copy(self, copy)) {
+        Logf("StartFinisher: copying '%s' to '%s' failed\n", self.CStr(), copy.CStr());
+        return false;
+    }
+    StrView cmd = str::FormatTemp("%s -uninstall-finish %s %lu -silent", QuoteCommandLineArgTemp(copy).CStr(),
+                                  QuoteCommandLineArgTemp(dir).CStr(), GetCurrentProcessId());
+    HANDLE process = CreateProcessHelper(cmd, TempDirTemp());
+    if (!process) {
+        Logf("StartFinisher: starting '%s' failed\n", cmd.CStr());
+        LogLastError(0);
+        return false;
+    }
+    CloseHandle(process);
+    Logf("StartFinisher: '%s' removes '%s' once this process ended\n", copy.CStr(), dir.CStr());
+    DeleteAtNextStart(copy, folder);
+    return true;
+}
+
+// Deepest first, so that a folder is empty when its turn comes; folders holding kept files stay.
+void RemoveEmptyFolders(StrView dir) {
+    Vec<StrView> dirs(GetTempArena());
+    dir::WalkEntry e;
+    for (dir::Walk walk(dir, false, true, true); walk.Next(&e);) {
+        dirs.Append(e.path);
+    }
+    std::sort(dirs.begin(), dirs.end(), [](StrView a, StrView b) { return a.len > b.len; });
+    for (StrView d : dirs) {
+        RemoveDirectoryW(W(d));
+    }
+    if (RemoveDirectoryW(W(dir))) {
+        Logf("RemoveEmptyFolders: removed '%s'\n", dir.CStr());
+    } else {
+        Logf("RemoveEmptyFolders: '%s' stays (err=%lu)\n", dir.CStr(), GetLastError());
+    }
+}
+
+UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
+    Logf("FinishRemoval: '%s' waits for process %u, then removes '%s'\n", self.CStr(), (unsigned)req.finishAfterPid,
+         req.finishDir.CStr());
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, req.finishAfterPid);
+    if (process) {
+        WaitForSingleObject(process, kFinishWaitMs);
+        CloseHandle(process);
+    }
+    // The uninstaller left only its own file there: nothing else is touched, whatever folder
+    // this command line names.
+    StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
+    if (!DeleteWithRetries(reader)) {
+        return Outcome(kExitFailed, str::FormatTemp("'%s' could not be deleted.", reader.CStr()));
+    }
+    if (!RemoveDirectoryW(W(req.finishDir))) {
+        return Outcome(kExitFailed, str::FormatTemp("'%s' stays (err=%lu).", req.finishDir.CStr(), GetLastError()));
+    }
+    return Outcome(kExitOk, str::FormatTemp("'%s' was removed.", req.finishDir.CStr()));
+}
+
+UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
+    StrView dir = path::GetDirTemp(self);
+    HKEY root = req.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    StrView why;
+    if (!IsRegisteredInstallation(root, dir, req.allUsers, &why)) {
+        return Outcome(kExitFailed, why);
+    }
+    Logf("RunUninstaller: uninstalling '%s' for %s\n", dir.CStr(), ScopeText(req.allUsers));
+    RemoveRegistration(root, req.allUsers, dir, self);
+    Sweep sweep;
+    DeleteInstalledFiles(dir, self, req, &sweep);
+    if (!sweep.firstFailed.IsEmpty()) {
+        // The uninstall entry and the reader stay, so that the user can simply run it again.
+        return Outcome(kExitFailed,
+                       str::FormatTemp("VeloraPDF could not be removed completely: '%s' is in use or protected. Close "
+                                       "the programs that use it and uninstall again. Details are in '%s'.",
+                                       sweep.firstFailed.CStr(), GetInstallLog().FilePath().CStr()));
+    }
+    RemoveUninstallerRegistryInfo(root);
+    if (req.allUsers) {
+        // The backup of the user's defaults lives under the user's own product key.
+        DeleteRegKey(HKEY_CURRENT_USER, kPrevDefaultKey);
+        DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, kProductRegKey);
+    } else {
+        // Per user they repeat what the machine's classes say about .pdf; the machine's own
+        // (all users) may have been there before and stay.
+        RemoveMimeValues(HKEY_CURRENT_USER);
+    }
+    int first = req.allUsers ? kUserOnlyContainers : 0;
+    for (int i = first; i < (int)ARRAYSIZE(kRegistrationContainers); i++) {
+        DeleteEmptyRegKeys(root, kRegistrationContainers[i]);
+    }
+    if (!MoveSelfOut(self)) {
+        RemoveEmptyFolders(dir);
+        if (!StartFinisher(self, dir)) {
+            return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
+                                                        "Delete the folder '%s' by hand.",
+                                                        self.CStr(), dir.CStr()));
+        }
+        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
+                                                "uninstaller ends.",
+                                                dir.CStr()));
+    }
+    RemoveEmptyFolders(dir);
+    if (sweep.kept > 0) {
+        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files "
+                                                "that VeloraPDF did not install.",
+                                                dir.CStr()));
+    }
+    return Outcome(kExitOk, "VeloraPDF was uninstalled.");
+}
+}  // namespace
+
+UninstallOutcome RunUninstaller(const UninstallRequest& req) {
+    // Nothing may be loaded from beside the program once it runs from the temporary folder.
+    RestrictLibrarySearchToSystem();
+    TempArenaScope scope;
+    gLogRegistry = true;
+    // A current directory inside the installation would keep its folder from going.
+    SetCurrentDirectoryW(W(TempDirTemp()));
+    bool continuesLog = req.relaunched || !req.finishDir.IsEmpty();
+    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), !continuesLog);
+    Log("------------- Starting VeloraPDF uninstallation\n");
+    StrView self = str::Dup(GetProcessArena(), GetModulePathTemp());
+    bool isElevated = IsProcessElevated();
+    Logf("RunUninstaller: '%s', allUsers: %d, silent: %d, relaunched: %d, isElevated: %d\n", self.CStr(),
+         (int)req.allUsers, (int)req.silent, (int)req.relaunched, (int)isElevated);
+    if (!req.finishDir.IsEmpty()) {
+        return FinishRemoval(req, self);
+    }
+    if (req.relaunched) {
+        // The parent waits for this copy's result, running the reader that is being removed.
+        PROCESSENTRY32W entry{};
+        if (FindProcessEntry(GetCurrentProcessId(), &entry)) {
+            gSparedProcessId = entry.th32ParentProcessID;
+        }
+    }
+    if (req.allUsers && !isElevated) {
+        switch (ChooseElevation(true, isElevated, true, req.relaunched)) {
+            case ElevationChoice::RestartElevated:
+                return RestartElevated(req, self);
+            case ElevationChoice::InstallWithoutRights:
+                Log("RunUninstaller: started elevated already and still not elevated; uninstalling without "
+                    "restarting again\n");
+                break;
+            case ElevationChoice::Install:
+                break;
+        }
+    }
+    return Uninstall(req, self);
+}
