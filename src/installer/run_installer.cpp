@@ -63,13 +63,7 @@ int WaitForElevatedCopy(HANDLE process) {
         Log("RunInstaller: the elevated installer gave no process to wait for\n");
         return kExitOk;
     }
-    WaitForSingleObject(process, INFINITE);
-    DWORD code = kExitFailed;
-    if (!GetExitCodeProcess(process, &code)) {
-        LogLastError(0);
-        code = kExitFailed;
-    }
-    CloseHandle(process);
+    uint32_t code = WaitForExitCode(process, kExitFailed);
     Logf("RunInstaller: elevated installer exited with %u\n", (unsigned)code);
     return (int)code;
 }
