@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Two release builds of the same sources in different folders give the same unsigned
-# release, byte for byte: the installer, its SHA-256 and the manifest. The second build
+# release, byte for byte: every staged product file (no time stamps, no build paths, no
+# randomness), then the installer, its SHA-256 and the manifest. The second build
 # copies the sources (as they are, uncommitted changes included) into another folder and
 # builds only the installer there, with the same preset; it uses this build's host mkpak.
 #   release_reproducible_test.sh <source-root> <win64-build-dir> <work-dir>
@@ -21,6 +22,8 @@ start=$(date +%s)
   nice -n 10 cmake --build --preset win64 --target installer_exe >>"$work/log" 2>&1) ||
   { tail -30 "$work/log"; fail "the second build"; }
 echo "second build: $(($(date +%s) - start)) s"
+diff -r "$build/payload-stage" "$work/src/build/win64/payload-stage" || fail "the product files differ"
+echo "identical product: $(find "$build/payload-stage" -type f | wc -l) files"
 
 "$top/scripts/release.sh" "$build" "$work/first" >/dev/null || fail "release of the first build"
 "$work/src/scripts/release.sh" "$work/src/build/win64" "$work/second" >/dev/null || fail "release of the second build"
