@@ -29,6 +29,7 @@ fi
 machine_start_display >/dev/null || exit 1
 work=$(mktemp -d)
 trap 'stop; rm -rf "$work"' EXIT
+window_lang_option=  # the product as people get it; WINDOW_ARGS may add -for-testing
 start_window "$exe" ${WINDOW_ARGS:-}
 drive wait-window >/dev/null || { echo "window: the installer window did not open"; exit 1; }
 sleep 1.5
