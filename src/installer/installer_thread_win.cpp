@@ -35,7 +35,39 @@ HKEY InstallRoot(const Flags& st) {
     return st.installer.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-// What the earlier installation registered goes, whatever this one registers again.
+// Where the earlier installation's uninstall entry was read from.
+HKEY PreviousRoot() {
+    return prevInstall.typ >= 2 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// The earlier installation's uninstall entry is what a run after a killed one reads the
+// installation's place and choices from, so it stays until the new entry is written; until
+// then it also records the shell extensions this run unregisters to free their files.
+bool NoteShellExtensionsPending() {
+    if (!HasPreviousInstall(prevInstall) || (!prevInstall.searchFilterInstalled && !prevInstall.previewInstalled)) {
+        return false;
+    }
+    HKEY root = PreviousRoot();
+    if (prevInstall.searchFilterInstalled) {
+        WriteRegDWORD(root, kUninstallRegKey, kPendingSearchFilterValue, 1);
+    }
+    if (prevInstall.previewInstalled) {
+        WriteRegDWORD(root, kUninstallRegKey, kPendingPreviewerValue, 1);
+    }
+    return true;
+}
+
+void ClearShellExtensionsPending(HKEY root) {
+    if (RegValueExists(root, kUninstallRegKey, kPendingSearchFilterValue)) {
+        DeleteRegValue(root, kUninstallRegKey, kPendingSearchFilterValue);
+    }
+    if (RegValueExists(root, kUninstallRegKey, kPendingPreviewerValue)) {
+        DeleteRegValue(root, kUninstallRegKey, kPendingPreviewerValue);
+    }
+}
+
+// What the earlier installation registered goes, whatever this one registers again; its
+// uninstall entries go once the new one is written (RemoveEarlierUninstallEntries).
 void RemovePreviousRegistration() {
     UninstallPreviewDll();
     UninstallSearchFilter();
@@ -45,10 +77,10 @@ void RemovePreviousRegistration() {
     ReadDefaultBackups(&backups);
     if (prevInstall.needsElevation) {
         RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
-        RemoveUninstallerRegistryInfo(HKEY_LOCAL_MACHINE);
+        RemoveProductRegistryKey(HKEY_LOCAL_MACHINE);
     }
     RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
-    RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
+    RemoveProductRegistryKey(HKEY_CURRENT_USER);
     WriteDefaultBackups(backups);
     RemoveAppShortcuts();
     CopySettingsFile();
@@ -86,6 +118,17 @@ void WriteRecordedChoices(const Flags& st) {
     WriteRegDWORD(root, kUninstallRegKey, "DefaultMarkdown", o.defaultMarkdown ? 1 : 0);
 }
 
+// The earlier entries under the other root, now that the new one is written; the entry
+// under the installation's own root was written over.
+void RemoveEarlierUninstallEntries(HKEY root) {
+    if (prevInstall.needsElevation && root != HKEY_LOCAL_MACHINE) {
+        RemoveUninstallerRegistryInfo(HKEY_LOCAL_MACHINE);
+    }
+    if (root != HKEY_CURRENT_USER) {
+        RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
+    }
+}
+
 void RegisterInstallation(const Flags& st, StrView exePath) {
     HKEY root = InstallRoot(st);
     const InstallerOptions& o = st.installer;
@@ -93,6 +136,7 @@ void RegisterInstallation(const Flags& st, StrView exePath) {
         NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
     }
     WriteRecordedChoices(st);
+    RemoveEarlierUninstallEntries(root);
     if (!WriteExtendedFileExtensionInfo(root, exePath)) {
         NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
     }
@@ -114,7 +158,10 @@ void RegisterInstallation(const Flags& st, StrView exePath) {
     }
 }
 
-void HandBackOutcome() {
+void HandBackOutcome(bool shellExtensionsPending) {
+    if (shellExtensionsPending) {
+        ClearShellExtensionsPending(PreviousRoot());
+    }
     StartWindowsSearchService();
     if (gInstallFailed && !userAborted) {
         StrView first = GetFirstFailureMessage();
@@ -137,13 +184,18 @@ void InstallerThread(Flags* state) {
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",
          (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());
+    bool pending = NoteShellExtensionsPending();
     ShellExtensionState unregistered;
     FreeInstallationFilesInUse(o.installDir, o.allUsers || prevInstall.needsElevation, &unregistered);
+    // After a killed run they may be unregistered already: they are still the earlier
+    // installation's.
+    unregistered.searchFilter = unregistered.searchFilter || prevInstall.searchFilterInstalled;
+    unregistered.previewer = unregistered.previewer || prevInstall.previewInstalled;
     StopWindowsSearchService();
     if (!ExtractInstallerFiles(o.installDir)) {
         Log("ExtractInstallerFiles() failed\n");
         RestoreShellExtensions(unregistered);
-        HandBackOutcome();
+        HandBackOutcome(pending);
         return;
     }
     RemovePreviousRegistration();
@@ -155,5 +207,5 @@ void InstallerThread(Flags* state) {
     RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));
     ProgressStep();
     Log("Installer thread finished\n");
-    HandBackOutcome();
+    HandBackOutcome(pending);
 }

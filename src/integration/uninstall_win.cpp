@@ -62,6 +62,11 @@ bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) 
     return ok;
 }
 
+bool RemoveProductRegistryKey(HKEY root) {
+    Logf("RemoveProductRegistryKey(%s)\n", RegKeyName(root));
+    return DeleteRegKey(root, kProductRegKey, false);
+}
+
 bool RemoveUninstallerRegistryInfo(HKEY root) {
     Logf("RemoveUninstallerRegistryInfo(%s)\n", RegKeyName(root));
     bool ok = DeleteRegKey(root, kUninstallRegKey, false);
