@@ -58,11 +58,10 @@ bool NoteShellExtensionsPending() {
 }
 
 void ClearShellExtensionsPending(HKEY root) {
-    if (RegValueExists(root, kUninstallRegKey, kPendingSearchFilterValue)) {
-        DeleteRegValue(root, kUninstallRegKey, kPendingSearchFilterValue);
-    }
-    if (RegValueExists(root, kUninstallRegKey, kPendingPreviewerValue)) {
-        DeleteRegValue(root, kUninstallRegKey, kPendingPreviewerValue);
+    for (const char* name : {kPendingSearchFilterValue, kPendingPreviewerValue}) {
+        if (RegValueExists(root, kUninstallRegKey, name)) {
+            DeleteRegValue(root, kUninstallRegKey, name);
+        }
     }
 }
 

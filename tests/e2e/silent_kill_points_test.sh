@@ -3,12 +3,13 @@
 # upgrade ends. The earlier installation (all users: Wine's HKEY_CLASSES_ROOT hides per-user
 # classes, so only there does the next installation see its shell extensions) runs its reader
 # and watcher when the upgrade starts. step_killer serves the installer's logger pipe and
-# terminates it after its k-th log line; the points are found by their lines in a recorded
-# uninterrupted upgrade, spread from before the files are freed to the last step. After each
-# kill: while no file of the earlier version was replaced yet, the earlier reader still
-# starts; once every file is written, the new one does. Then the upgrade runs again and its
-# files, shortcuts and registry are compared with the uninterrupted upgrade's.
+# terminates it right after a chosen logged step, k of the upgrade's steps; sixteen points
+# spread from before the files are freed to the last step. After each kill: while no file of
+# the earlier version was replaced yet, the earlier reader still starts; once every file is
+# written, the new one does. Then the upgrade runs again and the machine's files, shortcuts
+# and registry are compared with the uninterrupted upgrade's.
 #   silent_kill_points_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <mkpak> <step_killer.exe>
+# VLPDF_KILL_POINTS (a regular expression) runs only the points it matches.
 set -u
 scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; killer=$6
 here=$(cd "$(dirname "$0")" && pwd)
@@ -41,13 +42,14 @@ saved_registry() {  # saved_registry <out>
   done | grep -aEv "$ignore" | LC_ALL=C sort >"$1"
 }
 
-# What the machine holds of the product, taken once it is stopped: its files, its shortcuts,
-# the registry. A shortcut is compared by the texts it holds (target, folder, icon, names):
-# its bytes also carry the time stamps of its target, which differ whenever the target is
-# written again.
+# What the machine holds, taken once it is stopped: the files of drive C: but Wine's system
+# folder and the temporary folders (logs), the shortcuts, the registry. A shortcut is
+# compared by the texts it holds (target, folder, icon, names): its bytes also carry the
+# time stamps of its target, which differ whenever the target is written again.
 stop_and_snapshot() {  # stop_and_snapshot <name>
   wineserver -k; wineserver -w
-  tree_sums "$dir" >"$work/$1.files"
+  (cd "$WINEPREFIX/drive_c" && find . \( -path ./windows -o -path './users/*/Temp' \) -prune -o \
+    -type f ! -name '*.lnk' -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum) >"$work/$1.files"
   local d link
   for d in "${shortcut_dirs[@]}"; do
     for link in "$d"/*.lnk; do
@@ -93,23 +95,9 @@ restore_machine() {
 start_earlier_programs() {
   wine "$dir/plugins/pdfwatch/vlpdf-watch.exe" /on </dev/null >/dev/null 2>&1 &
   wine "$dir/vlpdf.exe" "$(winpath "$dir/vlpdf-quickstart.pdf")" </dev/null >/dev/null 2>&1 &
-  local _
-  for _ in $(seq 100); do
-    win_process_running vlpdf.exe && win_process_running vlpdf-watch.exe && return 0
-    sleep 0.1
-  done
+  win_process_started vlpdf.exe && win_process_started vlpdf-watch.exe && return 0
   echo "FAIL: the earlier reader and watcher did not start"
   exit 1
-}
-
-# A started program shows its command line a moment after it was created.
-runs_soon() {  # runs_soon <image name>
-  local _
-  for _ in $(seq 50); do
-    win_process_running "$1" && return 0
-    sleep 0.1
-  done
-  return 1
 }
 
 # The reader starts: it runs its own code with both libraries loaded, and says so (it
@@ -149,11 +137,11 @@ upgrade - "$work/reference.steps"
 check_eq "exit code" 0 "$upgrade_exit"
 check_eq "recorded to the end" 0 "$killer_exit"
 check "every file replaced" diff -r "$work/expected" "$dir"
-check "the watcher runs" runs_soon vlpdf-watch.exe
+check "the watcher runs" win_process_started vlpdf-watch.exe
 stop_and_snapshot reference
 check "the registry read back" grep -qF 'Uninstall\vlpdf] "InstallLocation"="C:\\Program Files\\vlpdf"' "$work/reference.reg"
 echo "  $(wc -l <"$work/reference.steps") logged steps, $(wc -l <"$work/reference.reg") registry lines compared"
-echo "  $(grep -ci vlpdf "$work/reference.reg") of them the product's, $(wc -l <"$work/reference.files") files"
+echo "  $(grep -ci vlpdf "$work/reference.reg") of them the product's, $(wc -l <"$work/reference.files") files on drive C:"
 
 # Kill points, each the beginning of a logged line, spread over the whole upgrade.
 points=(
@@ -175,7 +163,7 @@ points=(
   "Installer thread finished"                              # done, the log not yet opened
 )
 total=$(wc -l <"$work/reference.steps")
-files=$(wc -l <"$work/reference.files")
+files=$(find "$work/expected" -type f | wc -l)
 
 for point in "${points[@]}"; do
   [[ "$point" =~ ${VLPDF_KILL_POINTS:-.} ]] || continue
@@ -194,7 +182,7 @@ for point in "${points[@]}"; do
   fi
   install_silent "$exe" -log
   check_eq "run again: exit code" 0 $?
-  check "run again: the watcher runs" runs_soon vlpdf-watch.exe
+  check "run again: the watcher runs" win_process_started vlpdf-watch.exe
   stop_and_snapshot rerun
   same_as_reference rerun "run again"
 done

@@ -134,6 +134,17 @@ win_process_running() {  # a Wine process shows its Windows command line to ps
 
 }
 
+# Whether a process of that image name runs, waiting up to 5 s for a started one to show its
+# command line.
+win_process_started() {
+  local _
+  for _ in $(seq 50); do
+    win_process_running "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Whether no process of that image name is left, waiting up to 5 s for ended ones to go.
 win_process_gone() {
   local _
