@@ -66,21 +66,18 @@ void ClearShellExtensionsPending(HKEY root) {
 }
 
 // What the earlier installation registered goes, whatever this one registers again; its
-// uninstall entries go once the new one is written (RemoveEarlierUninstallEntries).
+// uninstall entries go once the new one is written (RemoveEarlierUninstallEntries), and the
+// backups of the user's earlier defaults stay (RemoveProductRegistryKey keeps them), so that
+// uninstalling gives back what was there before the first installation.
 void RemovePreviousRegistration() {
     UninstallPreviewDll();
     UninstallSearchFilter();
-    // The backups of the user's earlier defaults live under the product key that goes here:
-    // an upgrade keeps them, so that uninstalling gives back what was there before the first.
-    Vec<DefaultBackup> backups(GetProcessArena());
-    ReadDefaultBackups(&backups);
     if (prevInstall.needsElevation) {
         RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
         RemoveProductRegistryKey(HKEY_LOCAL_MACHINE);
     }
     RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
     RemoveProductRegistryKey(HKEY_CURRENT_USER);
-    WriteDefaultBackups(backups);
     RemoveAppShortcuts();
     CopySettingsFile();
     prevInstall.searchFilterInstalled = false;
@@ -118,13 +115,13 @@ void WriteRecordedChoices(const Flags& st) {
 }
 
 // The earlier entries under the other root, now that the new one is written; the entry
-// under the installation's own root was written over.
+// under the installation's own root was written over. (The product keys went before.)
 void RemoveEarlierUninstallEntries(HKEY root) {
     if (prevInstall.needsElevation && root != HKEY_LOCAL_MACHINE) {
-        RemoveUninstallerRegistryInfo(HKEY_LOCAL_MACHINE);
+        RemoveUninstallEntry(HKEY_LOCAL_MACHINE);
     }
     if (root != HKEY_CURRENT_USER) {
-        RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
+        RemoveUninstallEntry(HKEY_CURRENT_USER);
     }
 }
 

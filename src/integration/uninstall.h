@@ -43,8 +43,10 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out);
 bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir);
 // Deletes the uninstall key and the product key; absent keys count as success.
 bool RemoveUninstallerRegistryInfo(HKEY root);
-// Deletes the product key only: the uninstall entry stays until it is written again.
+// The two halves of RemoveUninstallerRegistryInfo, for an installation that keeps its
+// uninstall entry until the new one is written.
 bool RemoveProductRegistryKey(HKEY root);
+bool RemoveUninstallEntry(HKEY root);
 // Bytes of the files directly in dir (subdirectories are not entered).
 uint64_t GetDirSize(StrView dir);
 #endif

@@ -3,7 +3,7 @@
 # upgrade ends. The earlier installation (all users: Wine's HKEY_CLASSES_ROOT hides per-user
 # classes, so only there does the next installation see its shell extensions) runs its reader
 # and watcher when the upgrade starts. step_killer serves the installer's logger pipe and
-# terminates it right after a chosen logged step, k of the upgrade's steps; sixteen points
+# terminates it right after a chosen logged step, k of the upgrade's steps; seventeen points
 # spread from before the files are freed to the last step. After each kill: while no file of
 # the earlier version was replaced yet, the earlier reader still starts; once every file is
 # written, the new one does. Then the upgrade runs again and the machine's files, shortcuts
@@ -121,9 +121,14 @@ upgrade() {  # upgrade <step> <transcript>
   killer_exit=$?
 }
 
-section "the earlier installation"
-install_silent "$exe" -all-users
+section "the earlier installation, the default PDF reader in place of another program"
+# The user's choice before it is kept as a backup, for the uninstall to give back: every
+# later installation must keep it too.
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\.pdf\UserChoice' \
+  /v ProgId /d OtherPdf.Document /f >/dev/null 2>&1
+install_silent "$exe" -all-users -default-pdf
 check_eq "earlier installation exit code" 0 $? || scenario_end
+check_eq "the other program's choice kept" OtherPdf.Document "$(reg_get 'HKCU\Software\vlpdf\PrevDefault' .pdf)"
 # Every file marked as the earlier version's (a PE file still loads with bytes appended), and
 # the library that only earlier versions shipped.
 find "$dir" -type f -exec sh -c 'printf "earlier version" >>"$1"' _ {} \;
@@ -140,6 +145,7 @@ check "every file replaced" diff -r "$work/expected" "$dir"
 check "the watcher runs" win_process_started vlpdf-watch.exe
 stop_and_snapshot reference
 check "the registry read back" grep -qF 'Uninstall\vlpdf] "InstallLocation"="C:\\Program Files\\vlpdf"' "$work/reference.reg"
+check "the other program's choice still kept" grep -qF 'PrevDefault] ".pdf"="OtherPdf.Document"' "$work/reference.reg"
 echo "  $(wc -l <"$work/reference.steps") logged steps, $(wc -l <"$work/reference.reg") registry lines compared"
 echo "  $(grep -ci vlpdf "$work/reference.reg") of them the product's, $(wc -l <"$work/reference.files") files on drive C:"
 
@@ -155,6 +161,7 @@ points=(
   "  extracted '$dir_win\\plugins\\officeplugin\\vloffice32.dll'"  # every file written
   "RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE)"          # earlier registration going
   "RemoveProductRegistryKey(HKEY_LOCAL_MACHINE)"           # capabilities gone
+  "RemoveProductRegistryKey(HKEY_CURRENT_USER)"            # the user's product key
   "RegisterPreviewer()"                                    # shell extensions coming back
   "CreateAppShortcuts("                                    # shortcuts
   "WriteUninstallerRegistryInfo("                          # the uninstall entry
