@@ -35,21 +35,49 @@ HKEY InstallRoot(const Flags& st) {
     return st.installer.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
-// What the earlier installation registered goes, whatever this one registers again.
+// Where the earlier installation's uninstall entry was read from.
+HKEY PreviousRoot() {
+    return prevInstall.typ >= 2 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+// The earlier installation's uninstall entry is what a run after a killed one reads the
+// installation's place and choices from, so it stays until the new entry is written; until
+// then it also records the shell extensions this run unregisters to free their files.
+bool NoteShellExtensionsPending() {
+    if (!HasPreviousInstall(prevInstall) || (!prevInstall.searchFilterInstalled && !prevInstall.previewInstalled)) {
+        return false;
+    }
+    HKEY root = PreviousRoot();
+    if (prevInstall.searchFilterInstalled) {
+        WriteRegDWORD(root, kUninstallRegKey, kPendingSearchFilterValue, 1);
+    }
+    if (prevInstall.previewInstalled) {
+        WriteRegDWORD(root, kUninstallRegKey, kPendingPreviewerValue, 1);
+    }
+    return true;
+}
+
+void ClearShellExtensionsPending(HKEY root) {
+    for (const char* name : {kPendingSearchFilterValue, kPendingPreviewerValue}) {
+        if (RegValueExists(root, kUninstallRegKey, name)) {
+            DeleteRegValue(root, kUninstallRegKey, name);
+        }
+    }
+}
+
+// What the earlier installation registered goes, whatever this one registers again; its
+// uninstall entries go once the new one is written (RemoveEarlierUninstallEntries), and the
+// backups of the user's earlier defaults stay (RemoveProductRegistryKey keeps them), so that
+// uninstalling gives back what was there before the first installation.
 void RemovePreviousRegistration() {
     UninstallPreviewDll();
     UninstallSearchFilter();
-    // The backups of the user's earlier defaults live under the product key that goes here:
-    // an upgrade keeps them, so that uninstalling gives back what was there before the first.
-    Vec<DefaultBackup> backups(GetProcessArena());
-    ReadDefaultBackups(&backups);
     if (prevInstall.needsElevation) {
         RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
-        RemoveUninstallerRegistryInfo(HKEY_LOCAL_MACHINE);
+        RemoveProductRegistryKey(HKEY_LOCAL_MACHINE);
     }
     RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
-    RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
-    WriteDefaultBackups(backups);
+    RemoveProductRegistryKey(HKEY_CURRENT_USER);
     RemoveAppShortcuts();
     CopySettingsFile();
     prevInstall.searchFilterInstalled = false;
@@ -86,6 +114,17 @@ void WriteRecordedChoices(const Flags& st) {
     WriteRegDWORD(root, kUninstallRegKey, "DefaultMarkdown", o.defaultMarkdown ? 1 : 0);
 }
 
+// The earlier entries under the other root, now that the new one is written; the entry
+// under the installation's own root was written over. (The product keys went before.)
+void RemoveEarlierUninstallEntries(HKEY root) {
+    if (prevInstall.needsElevation && root != HKEY_LOCAL_MACHINE) {
+        RemoveUninstallEntry(HKEY_LOCAL_MACHINE);
+    }
+    if (root != HKEY_CURRENT_USER) {
+        RemoveUninstallEntry(HKEY_CURRENT_USER);
+    }
+}
+
 void RegisterInstallation(const Flags& st, StrView exePath) {
     HKEY root = InstallRoot(st);
     const InstallerOptions& o = st.installer;
@@ -93,6 +132,7 @@ void RegisterInstallation(const Flags& st, StrView exePath) {
         NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
     }
     WriteRecordedChoices(st);
+    RemoveEarlierUninstallEntries(root);
     if (!WriteExtendedFileExtensionInfo(root, exePath)) {
         NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
     }
@@ -114,7 +154,10 @@ void RegisterInstallation(const Flags& st, StrView exePath) {
     }
 }
 
-void HandBackOutcome() {
+void HandBackOutcome(bool shellExtensionsPending) {
+    if (shellExtensionsPending) {
+        ClearShellExtensionsPending(PreviousRoot());
+    }
     StartWindowsSearchService();
     if (gInstallFailed && !userAborted) {
         StrView first = GetFirstFailureMessage();
@@ -137,13 +180,18 @@ void InstallerThread(Flags* state) {
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",
          (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());
+    bool pending = NoteShellExtensionsPending();
     ShellExtensionState unregistered;
     FreeInstallationFilesInUse(o.installDir, o.allUsers || prevInstall.needsElevation, &unregistered);
+    // After a killed run they may be unregistered already: they are still the earlier
+    // installation's.
+    unregistered.searchFilter = unregistered.searchFilter || prevInstall.searchFilterInstalled;
+    unregistered.previewer = unregistered.previewer || prevInstall.previewInstalled;
     StopWindowsSearchService();
     if (!ExtractInstallerFiles(o.installDir)) {
         Log("ExtractInstallerFiles() failed\n");
         RestoreShellExtensions(unregistered);
-        HandBackOutcome();
+        HandBackOutcome(pending);
         return;
     }
     RemovePreviousRegistration();
@@ -155,5 +203,5 @@ void InstallerThread(Flags* state) {
     RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));
     ProgressStep();
     Log("Installer thread finished\n");
-    HandBackOutcome();
+    HandBackOutcome(pending);
 }

@@ -81,6 +81,16 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     info->defaultPdf = ReadFlag(root, "DefaultPdf");
     info->defaultComics = ReadFlag(root, "DefaultComics");
     info->defaultMarkdown = ReadFlag(root, "DefaultMarkdown");
+    // An installation killed while the shell extensions were unregistered to free their
+    // files: the earlier installation had them, and the next one keeps them.
+    bool filterPending = ReadFlag(root, kPendingSearchFilterValue);
+    bool previewPending = ReadFlag(root, kPendingPreviewerValue);
+    if (filterPending || previewPending) {
+        Logf("GetPreviousInstallInfo: interrupted installation, filter pending: %d, preview pending: %d\n",
+             filterPending ? 1 : 0, previewPending ? 1 : 0);
+    }
+    info->searchFilterInstalled = info->searchFilterInstalled || filterPending;
+    info->previewInstalled = info->previewInstalled || previewPending;
     Logf("GetPreviousInstallInfo: dir '%s', search filter: %d, preview: %d, typ: %d, needsElevation: %d\n",
          info->installationDir.CStr(), info->searchFilterInstalled ? 1 : 0, info->previewInstalled ? 1 : 0,
          info->typ, info->needsElevation ? 1 : 0);

@@ -55,9 +55,6 @@ bool IsDefaultReaderFor(StrView ext);
 void UnregisterFromBeingDefaultViewer(HKEY root);
 // The backups of every extension of every group, read before the product key (which holds them) goes.
 void ReadDefaultBackups(Vec<DefaultBackup>* out);
-// Writes the recorded backups again: an installation deletes the product key that holds them
-// before it writes its own, and must not lose what the user chose before the first one.
-void WriteDefaultBackups(const Vec<DefaultBackup>& backups);
 // Gives each extension back what DecideDefaultRestore says; true when every rewrite held.
 bool GiveDefaultsBack(const Vec<DefaultBackup>& backups);
 #endif

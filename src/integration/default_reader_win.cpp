@@ -209,14 +209,6 @@ void ReadDefaultBackups(Vec<DefaultBackup>* out) {
     }
 }
 
-void WriteDefaultBackups(const Vec<DefaultBackup>& backups) {
-    for (const DefaultBackup& b : backups) {
-        if (b.recorded) {
-            WriteRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext, b.progId);
-        }
-    }
-}
-
 bool GiveDefaultsBack(const Vec<DefaultBackup>& backups) {
     bool all = true;
     for (const DefaultBackup& b : backups) {

@@ -10,6 +10,11 @@
 constexpr const char* kPublisher = "Quenmoor Network Technology Co., Ltd.";
 constexpr const char* kUninstallRegKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf";
 constexpr const char* kProductRegKey = "Software\\vlpdf";
+// DWORD values 1 in the uninstall key while an installation has the earlier installation's
+// search filter or previewer unregistered to replace their files; gone once that
+// installation ends. A run after one that was killed takes them as still registered.
+constexpr const char* kPendingSearchFilterValue = "PendingSearchFilter";
+constexpr const char* kPendingPreviewerValue = "PendingPreviewer";
 
 // "\"<exe>\" -uninstall", plus " -all-users" for an all-users installation.
 StrView UninstallStringTemp(StrView exePath, bool allUsers);
@@ -38,6 +43,10 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out);
 bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir);
 // Deletes the uninstall key and the product key; absent keys count as success.
 bool RemoveUninstallerRegistryInfo(HKEY root);
+// The two halves of RemoveUninstallerRegistryInfo, for an installation that keeps its
+// uninstall entry until the new one is written.
+bool RemoveProductRegistryKey(HKEY root);
+bool RemoveUninstallEntry(HKEY root);
 // Bytes of the files directly in dir (subdirectories are not entered).
 uint64_t GetDirSize(StrView dir);
 #endif

@@ -3,10 +3,15 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "integration/default_reader.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
 
 namespace {
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
 bool IsVistaOrLater() {
     OSVERSIONINFOEXW v{};
     v.dwOSVersionInfoSize = sizeof(v);
@@ -60,6 +65,46 @@ bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) 
         Log("WriteUninstallerRegistryInfo() failed\n");
     }
     return ok;
+}
+
+// Everything under the product key goes but the backups of the user's earlier defaults:
+// they are the only record of what the uninstall gives back, and an installation killed
+// between deleting them and writing them again would lose them for good.
+bool RemoveProductRegistryKey(HKEY root) {
+    Logf("RemoveProductRegistryKey(%s)\n", RegKeyName(root));
+    TempArenaScope scope;
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, W(kProductRegKey), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+        return true;
+    }
+    StrView keep = path::GetBaseName(kPrevDefaultKey);
+    Vec<StrView> others(GetTempArena());
+    bool keeps = false;
+    WCHAR name[256];
+    DWORD len = 256;
+    for (DWORD i = 0; RegEnumKeyExW(h, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         i++, len = 256) {
+        StrView sub = ToUtf8Temp(WStrView((const char16_t*)name, (int32_t)len));
+        if (str::EqI(sub, keep)) {
+            keeps = true;
+        } else {
+            others.Append(sub);
+        }
+    }
+    RegCloseKey(h);
+    if (!keeps) {
+        return DeleteRegKey(root, kProductRegKey, false);
+    }
+    bool ok = true;
+    for (int32_t i = 0; i < others.len; i++) {
+        ok &= DeleteRegKey(root, path::JoinTemp(kProductRegKey, others.els[i]), false);
+    }
+    return ok;
+}
+
+bool RemoveUninstallEntry(HKEY root) {
+    Logf("RemoveUninstallEntry(%s)\n", RegKeyName(root));
+    return DeleteRegKey(root, kUninstallRegKey, false);
 }
 
 bool RemoveUninstallerRegistryInfo(HKEY root) {

@@ -19,6 +19,7 @@ namespace {
 struct BlockedDialogState {
     StrView path;
     StrView asidePath;
+    StrView keepPath;
     StrView name;
     bool succeeded = false;
     bool aborted = false;
@@ -50,7 +51,7 @@ void RetryRename(HWND hwnd, BlockedDialogState* st) {
     }
     StrView body = BuildBlockedFileMessageTemp(st->name, st->path);
     SendMessageW(hwnd, TDM_SET_ELEMENT_TEXT, TDE_CONTENT, (LPARAM)W(body));
-    if (TryRenameAsideOnce(st->path, st->asidePath)) {
+    if (TryRenameAsideOnce(st->path, st->asidePath, st->keepPath)) {
         st->succeeded = true;
         SendMessageW(hwnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
     }
@@ -90,11 +91,12 @@ HRESULT CALLBACK BlockedDialogCallback(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 }  // namespace
 
-bool ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nameIn) {
+bool ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nameIn, StrView keepPathIn) {
     TempArenaScope scope;
     BlockedDialogState st;
     st.path = str::DupTemp(pathIn);
     st.asidePath = str::DupTemp(asidePathIn);
+    st.keepPath = str::DupTemp(keepPathIn);
     st.name = str::DupTemp(nameIn);
     Logf("ShowMoveAsideBlockedDialog: '%s'\n", st.path.CStr());
 

@@ -13,12 +13,14 @@ extern uint32_t lastRenameError;
 extern bool userAborted;
 
 void ClearStaleCopy(StrView asidePath);
-// True also when path does not exist.
-bool TryRenameAsideOnce(StrView path, StrView asidePath);
+// True also when path does not exist. With keepPath (a copy of path made beforehand), the
+// copy takes path's name right after the rename, so that the installation stays whole until
+// its files are written over.
+bool TryRenameAsideOnce(StrView path, StrView asidePath, StrView keepPath = {});
 bool MoveAsideInstallFile(StrView installDir, StrView name, bool silent);
 // The blocked-file dialog of an interactive run; true when the rename succeeded while it
 // was open.
-bool ShowMoveAsideBlockedDialog(StrView path, StrView asidePath, StrView name);
+bool ShowMoveAsideBlockedDialog(StrView path, StrView asidePath, StrView name, StrView keepPath = {});
 StrView BuildBlockedFileMessageTemp(StrView name, StrView path);
 void ReportMoveAsideFailure(StrView name, StrView path, bool aborted);
 void LogFileDiagnostics(StrView path);

@@ -50,10 +50,11 @@ void ClearStaleCopy(StrView asidePathIn) {
     }
 }
 
-bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn) {
+bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn, StrView keepPathIn) {
     TempArenaScope scope;
     StrView path = str::DupTemp(pathIn);
     StrView asidePath = str::DupTemp(asidePathIn);
+    StrView keepPath = str::DupTemp(keepPathIn);
     if (!file::Exists(path)) {
         return true;
     }
@@ -61,7 +62,13 @@ bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn) {
     ClearStaleCopy(asidePath);
     KillProcessesWithModule(path);
     if (MoveFileExW(W(path), W(asidePath), MOVEFILE_REPLACE_EXISTING)) {
+        // Nothing happens between the two renames: an installer killed here leaves either
+        // name filled.
+        bool kept = !keepPath.IsEmpty() && MoveFileExW(W(keepPath), W(path), 0);
         Logf("TryRenameAsideOnce: ok '%s' -> '%s'\n", path.CStr(), asidePath.CStr());
+        if (kept) {
+            Logf("  a copy stays in place until the new file is written: '%s'\n", path.CStr());
+        }
         lastRenameError = 0;
         return true;
     }
@@ -142,24 +149,30 @@ void ReportMoveAsideFailure(StrView name, StrView path, bool aborted) {
     NotifyFailed(MoveAsideFailureMessageTemp(name, inUse, aborted, elevated));
 }
 
-bool MoveAsideInstallFile(StrView installDir, StrView nameIn, bool silent) {
-    TempArenaScope scope;
-    StrView name = str::DupTemp(nameIn);
-    StrView path = path::JoinTemp(installDir, name);
-    if (!file::Exists(path)) {
-        Logf("MoveAsideInstallFile: no existing '%s'\n", path.CStr());
-        return true;
+namespace {
+// A copy of the installed file under the keep name, to take its name once it is moved
+// aside; empty when it cannot be made (a holder that does not share reading, a full disk):
+// the name then stays free until the new file is written.
+StrView MakeKeepCopyTemp(StrView path) {
+    StrView keepPath = aside::KeepPathTemp(path);
+    ClearReadOnly(keepPath);
+    if (CopyFileW(W(path), W(keepPath), FALSE)) {
+        return keepPath;
     }
-    StrView asidePath = aside::CopyPathTemp(path);
-    Logf("MoveAsideInstallFile: '%s' (size=%lld) -> '%s' silent=%d\n", path.CStr(), (long long)file::GetSize(path),
-         asidePath.CStr(), (int)silent);
+    Logf("MoveAsideInstallFile: no copy to keep in place, CopyFileW failed lastError=%u\n",
+         (unsigned)GetLastError());
+    file::Delete(keepPath);
+    return {};
+}
+
+bool RenameAsideWithRetries(StrView path, StrView asidePath, StrView name, StrView keepPath, bool silent) {
     bool stopSearch = aside::NeedsSearchServiceStop(name);
     for (int attempt = 1; attempt <= aside::kQuickAttempts; attempt++) {
         Logf("  quick rename attempt %d/%d\n", attempt, aside::kQuickAttempts);
         if (stopSearch) {
             StopWindowsSearchService();
         }
-        if (TryRenameAsideOnce(path, asidePath)) {
+        if (TryRenameAsideOnce(path, asidePath, keepPath)) {
             return true;
         }
         KillProcessesWithModule(path);
@@ -173,13 +186,13 @@ bool MoveAsideInstallFile(StrView installDir, StrView nameIn, bool silent) {
             if (stopSearch) {
                 StopWindowsSearchService();
             }
-            if (TryRenameAsideOnce(path, asidePath)) {
+            if (TryRenameAsideOnce(path, asidePath, keepPath)) {
                 return true;
             }
         }
         Logf("MoveAsideInstallFile: silent FAILED for '%s'\n", path.CStr());
     } else {
-        if (ShowMoveAsideBlockedDialog(path, asidePath, name)) {
+        if (ShowMoveAsideBlockedDialog(path, asidePath, name, keepPath)) {
             return true;
         }
         Logf("MoveAsideInstallFile: user aborted for '%s'\n", path.CStr());
@@ -188,6 +201,29 @@ bool MoveAsideInstallFile(StrView installDir, StrView nameIn, bool silent) {
     }
     ReportMoveAsideFailure(name, path, aborted);
     return false;
+}
+}  // namespace
+
+// The installed file is moved aside, and a copy of it takes its name at once: nothing has
+// the copy loaded, so the new file is written straight over it, and until then the earlier
+// installation stays whole, even when the installer is killed in between.
+bool MoveAsideInstallFile(StrView installDir, StrView nameIn, bool silent) {
+    TempArenaScope scope;
+    StrView name = str::DupTemp(nameIn);
+    StrView path = path::JoinTemp(installDir, name);
+    if (!file::Exists(path)) {
+        Logf("MoveAsideInstallFile: no existing '%s'\n", path.CStr());
+        return true;
+    }
+    StrView asidePath = aside::CopyPathTemp(path);
+    Logf("MoveAsideInstallFile: '%s' (size=%lld) -> '%s' silent=%d\n", path.CStr(), (long long)file::GetSize(path),
+         asidePath.CStr(), (int)silent);
+    StrView keepPath = MakeKeepCopyTemp(path);
+    bool moved = RenameAsideWithRetries(path, asidePath, name, keepPath, silent);
+    if (!keepPath.IsEmpty() && file::Exists(keepPath)) {
+        file::Delete(keepPath);
+    }
+    return moved;
 }
 
 bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe) {

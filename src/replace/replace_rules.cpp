@@ -34,6 +34,10 @@ StrView FailedPathTemp(StrView path) {
     return str::FormatTemp("%.*s.failed", (int)path.len, path.s);
 }
 
+StrView KeepPathTemp(StrView path) {
+    return str::FormatTemp("%.*s.keep", (int)path.len, path.s);
+}
+
 bool NeedsSearchServiceStop(StrView name) {
     return str::EqI(name, "PdfFilter.dll") || str::EqI(name, "PdfPreview.dll");
 }

@@ -30,6 +30,9 @@ StrView CopyPathTemp(StrView path);
 StrView StalePathTemp(StrView asidePath, uint32_t tick);
 // path + ".failed": a new file that cannot be deleted while restoring.
 StrView FailedPathTemp(StrView path);
+// path + ".keep": a copy of the installed file, made before it is moved aside, that takes
+// its name right after the move.
+StrView KeepPathTemp(StrView path);
 
 // The search filter and the preview handler are what the Windows Search service loads.
 bool NeedsSearchServiceStop(StrView name);

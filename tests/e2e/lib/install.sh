@@ -106,9 +106,11 @@ reg_snapshot() {  # reg_snapshot <out> <ignore-regex> roots...
     wine reg export "$root" "$(winpath "$tmp/$i.reg")" /y >/dev/null 2>&1 || : >"$tmp/$i.reg"
     i=$((i + 1))
   done
-  cat "$tmp"/*.reg | iconv -f UTF-16LE -t UTF-8 2>/dev/null | tr -d '\r\357\273\277' |
+  # Each export starts with a byte-order mark; the values hold any text (Chinese included),
+  # so no line may be taken for binary data and left out.
+  cat "$tmp"/*.reg | iconv -f UTF-16LE -t UTF-8 2>/dev/null | sed 's/\r$//; s/^\xEF\xBB\xBF//' |
     awk '/^\[/ {key=$0; print key; next} NF {print key " " $0}' |
-    grep -Ev "$ignore" | LC_ALL=C sort >"$out"
+    grep -aEv "$ignore" | LC_ALL=C sort >"$out"
   rm -rf "$tmp"
 }
 
@@ -130,6 +132,17 @@ win_process_running() {  # a Wine process shows its Windows command line to ps
   # (the test scripts themselves, whose arguments may name the program, do not count)
   pgrep -ifa "[\\/]$1( |\$)" | grep -qvE '^[0-9]+ [^ ]*bash '
 
+}
+
+# Whether a process of that image name runs, waiting up to 5 s for a started one to show its
+# command line.
+win_process_started() {
+  local _
+  for _ in $(seq 50); do
+    win_process_running "$1" && return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 # Whether no process of that image name is left, waiting up to 5 s for ended ones to go.

@@ -1,6 +1,7 @@
 // The installation sequence when extraction fails: the shell extensions that were taken
-// away to free their files come back with the same all-users choice, nothing of the new
-// installation is registered, and the failure is reported unless the user chose to abort.
+// away to free their files (by this run, or by an earlier one that was killed) come back
+// with the same all-users choice, nothing of the new installation is registered, and the
+// failure is reported unless the user chose to abort.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -20,13 +21,30 @@ using namespace regtest;
 TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborted) {
     // No drive Q: in the machine, so the installation directory cannot be made.
     const char* dir = "Q:\\vlpdf";
-    for (bool aborted : {false, true}) {
-        SCOPED_TRACE(aborted ? "user aborted" : "not aborted");
+    struct Case {
+        const char* name;
+        bool aborted;
+        // An earlier run was killed with the shell extensions unregistered: only the pending
+        // record in the uninstall entry (read back into prevInstall) says they belong here.
+        bool afterKilledRun;
+    };
+    for (const Case& c : {Case{"not aborted", false, false}, Case{"user aborted", true, false},
+                          Case{"after a killed run", false, true}}) {
+        SCOPED_TRACE(c.name);
         gLogRegistry = true;
-        RegisterSearchFilter(true, dir);
-        RegisterPreviewer(true, dir);
-        ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
-        userAborted = aborted;
+        if (c.afterKilledRun) {
+            PutSz(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation", dir);
+            DWORD one = 1;
+            Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingSearchFilterValue, REG_DWORD, &one, 4);
+            Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingPreviewerValue, REG_DWORD, &one, 4);
+            prevInstall.typ = 2;
+            prevInstall.needsElevation = prevInstall.searchFilterInstalled = prevInstall.previewInstalled = true;
+        } else {
+            RegisterSearchFilter(true, dir);
+            RegisterPreviewer(true, dir);
+            ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
+        }
+        userAborted = c.aborted;
         Flags st;
         st.installer.installDir = dir;
         st.installer.allUsers = true;
@@ -35,20 +53,30 @@ TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAbo
         userAborted = false;
 
         EXPECT_TRUE(gInstallFailed);
-        EXPECT_NE(log.find("  unregistering search filter before file overwrite\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find("  unregistering search filter before file overwrite\n") != std::string::npos,
+                  !c.afterKilledRun)
+            << log;
         EXPECT_NE(log.find("ExtractInstallerFiles() failed\n"), std::string::npos) << log;
         EXPECT_NE(log.find("RestoreShellExtensions: filter=1 preview=1 allUsers=1 dir='Q:\\vlpdf'\n"),
                   std::string::npos)
             << log;
         EXPECT_TRUE(IsSearchFilterInstalled());
         EXPECT_TRUE(IsPreviewInstalled());
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRegKey));
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallRegKey));
         EXPECT_EQ(log.find("Installer thread finished"), std::string::npos) << log;
         size_t report = log.find("InstallerThread: upload debug report: Installation failed: ");
-        EXPECT_EQ(report != std::string::npos, !aborted) << log;
+        EXPECT_EQ(report != std::string::npos, !c.aborted) << log;
         // The indexer was stopped while files were replaced (Wine has no such service).
         EXPECT_NE(log.find("StopServiceAndDependents('WSearch')"), std::string::npos) << log;
+        if (c.afterKilledRun) {
+            // The earlier entry stays as it was, its pending record done with.
+            ExpectSz(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation", dir);
+            EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingSearchFilterValue));
+            EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingPreviewerValue));
+            Remove(HKEY_LOCAL_MACHINE, kUninstallRegKey);
+            prevInstall = PreviousInstallInfo();
+        }
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRegKey));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallRegKey));
         UninstallSearchFilter();
         UninstallPreviewDll();
     }

@@ -222,9 +222,12 @@ TEST(PrepareInstallDir, MovesTheHeldFilesAsideAndKeepsTheRunningExeWhenAsked) {
     }
     SleepRecorder sleeps;
     EXPECT_TRUE(PrepareInstallDirByRenaming(DirOf(dir).c_str(), true, true));
+    // Each moved aside, with a copy left under its name until the new file is written over
+    // it: the installation stays whole in between.
     for (const char* name : {"PdfFilter.dll", "PdfPreview.dll", "libtovarinpdf.dll"}) {
-        EXPECT_FALSE(FileExists(dir.Path(name))) << name;
+        EXPECT_EQ(ReadWholeFile(dir.Path(name)), name);
         EXPECT_EQ(ReadWholeFile(dir.Path(name) + ".copy"), name);
+        EXPECT_FALSE(FileExists(dir.Path(name) + ".keep")) << name;
     }
     EXPECT_EQ(ReadWholeFile(dir.Path("vlpdf.exe")), "vlpdf.exe");
     EXPECT_EQ(ReadWholeFile(dir.Path("UserSDK.dll")), "UserSDK.dll");
