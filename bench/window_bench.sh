@@ -24,7 +24,7 @@ for i in 1 2 3 4 5 6 7; do
   start_window "$exe" -log
   wait_for_line "$log" "InstallerWindow: first paint" 20
   sed -n 's/^InstallerWindow: first paint \([0-9]*\) ms.*/\1/p' "$log"
-  drive wait-window -- key escape -- wait-gone >/dev/null
+  drive wait-window -- key escape -- wait-gone
   installer_exit
 done >"$work/installer"
 printf 'window: first paint %s ms after the process started (goal <= 300 ms); an empty MinGW window: %s ms (medians of 7)\n' \
@@ -33,7 +33,7 @@ printf 'window: first paint %s ms after the process started (goal <= 300 ms); an
 # CPU seconds (user + system) of a Linux process so far.
 cpu_seconds() { awk -v hz="$(getconf CLK_TCK)" '{ print ($14 + $15) / hz }' "/proc/$1/stat"; }
 start_window "$exe"
-drive wait-window >/dev/null
+drive wait-window
 sleep 2
 pid=$(installer_unix_pid)
 # The machine's wineserver works in a folder named after the prefix's device and inode.
@@ -44,7 +44,7 @@ done
 a=$(cpu_seconds "$pid"); s=$(cpu_seconds "$server")
 sleep 10
 b=$(cpu_seconds "$pid"); t=$(cpu_seconds "$server")
-drive wait-window -- key escape -- wait-gone >/dev/null
+drive wait-window -- key escape -- wait-gone
 installer_exit
 awk -v a="$a" -v b="$b" -v s="$s" -v t="$t" 'BEGIN {
   printf "window idle for 10 s after the animation: installer %.2f %% of one core, wineserver %.2f %% (goal < 1 %%)\n",

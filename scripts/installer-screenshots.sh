@@ -30,29 +30,29 @@ pages() {  # pages <lang> <percent> <installer options...>
   local name="installer-$lang-$pct"
   export TOVARIN_DPI_OVERRIDE=$pct
   start_window "$exe" "$@" -d 'C:\VeloraPDF'
-  drive wait-window >/dev/null && sleep 1 && keep "$name-1-collapsed.png"
-  drive wait-window -- click-link >/dev/null && keep "$name-2-expanded.png"
-  drive wait-window -- click-link -- click-install -- wait-child msctls_progress32 >/dev/null
+  drive wait-window && sleep 1 && keep "$name-1-collapsed.png"
+  drive wait-window -- click-link && keep "$name-2-expanded.png"
+  drive wait-window -- click-link -- click-install -- wait-child msctls_progress32
   # The progress page lasts a second: the installer is held still while it is taken.
   local pid; pid=$(installer_unix_pid)
   [ -n "$pid" ] && kill -STOP "$pid"
   keep "$name-3-progress.png"
   [ -n "$pid" ] && kill -CONT "$pid"
-  drive wait-window -- wait-child Button >/dev/null && sleep 0.3 && keep "$name-4-finish.png"
-  drive wait-window -- key escape -- wait-gone >/dev/null
+  drive wait-window -- wait-child Button && sleep 0.3 && keep "$name-4-finish.png"
+  drive wait-window -- key escape -- wait-gone
   installer_exit >/dev/null
   pkill -f 'vlpdf-watch\.exe' 2>/dev/null
 
   wine 'C:\VeloraPDF\vlpdf.exe' </dev/null >/dev/null 2>&1 &
   start_window "$exe" "$@" -log -d 'C:\VeloraPDF'
   wait_for_line "$log" "CheckInstallUninstallPossible: '" 15 && sleep 0.3 && keep "$name-5-close-to-continue.png"
-  drive wait-window -- key escape -- wait-gone >/dev/null
+  drive wait-window -- key escape -- wait-gone
   installer_exit >/dev/null
   pkill -f 'vlpdf\.exe' 2>/dev/null
 
   start_window "$work/damaged-install.exe" "$@" -d 'C:\VeloraPDF'
-  drive wait-window -- click-install -- dialog VeloraPDF >/dev/null && keep "$name-6-failed.png" VeloraPDF
-  drive dialog-close VeloraPDF >/dev/null
+  drive wait-window -- click-install -- dialog VeloraPDF && keep "$name-6-failed.png" VeloraPDF
+  drive dialog-close VeloraPDF
   installer_exit >/dev/null
   pkill -f 'notepad|vlpdf' 2>/dev/null
 }

@@ -31,11 +31,11 @@ work=$(mktemp -d)
 trap 'stop; rm -rf "$work"' EXIT
 window_lang_option=  # the product as people get it; WINDOW_ARGS may add -for-testing
 start_window "$exe" ${WINDOW_ARGS:-}
-drive wait-window >/dev/null || { echo "window: the installer window did not open"; exit 1; }
+drive wait-window || { echo "window: the installer window did not open"; exit 1; }
 sleep 1.5
 mkdir -p build/screenshots
 window_shot build/screenshots/window.png
-drive wait-window -- close -- wait-gone >/dev/null
+drive wait-window -- close -- wait-gone
 installer_exit
 echo "== no display: the window was opened on a virtual one and closed again (exit code $?)"
 echo "   its picture: build/screenshots/window.png"

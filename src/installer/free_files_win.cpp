@@ -19,7 +19,6 @@ namespace {
 // The SDK host runs on its own and is only ended while files are replaced.
 constexpr int kPairsInUseByInstallation = 3;
 constexpr DWORD kSettleMs = 250;
-constexpr uint32_t kWelcomeArgb = 0xFF1D4ED8;
 }  // namespace
 
 void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state) {
@@ -103,7 +102,7 @@ bool CheckInstallUninstallPossible(HWND window, bool silent) {
         }
     }
     Logf("CheckInstallUninstallPossible: '%s'\n", message.CStr());
-    SetInstallerMessage(message, possible ? kWelcomeArgb : kErrorTextArgb);
+    SetInstallerMessage(message, possible ? kMessageTextArgb : kErrorTextArgb);
     RepaintWindow(window);
     return possible;
 }

@@ -23,7 +23,6 @@
 #include "ui/window_geometry.h"
 
 namespace {
-constexpr uint32_t kMessageArgb = 0xFF1D4ED8;
 constexpr int kShowLogButton = 100;
 // The bar's range past the extracted files: the steps before and after extraction.
 constexpr int32_t kStepsBesidesFiles = 3;
@@ -44,7 +43,8 @@ void CopyChoicesIntoOptions(InstallerWnd* wnd, Flags* cli) {
     o.noOfficePlugin = !wnd->officeAddinCheck->IsChecked();
 }
 
-void DestroyControl(ControlBase** c) {
+template <typename T>
+void DestroyControl(T** c) {
     delete *c;
     *c = nullptr;
 }
@@ -54,10 +54,10 @@ void DestroyFirstPageControls(InstallerWnd* wnd) {
                            &wnd->shortcutCheck,   &wnd->defaultPdfCheck,    &wnd->defaultComicsCheck,
                            &wnd->defaultMarkdownCheck, &wnd->officeAddinCheck};
     for (Checkbox** c : checks) {
-        DestroyControl((ControlBase**)c);
+        DestroyControl(c);
     }
-    DestroyControl((ControlBase**)&wnd->editInstallationDir);
-    DestroyControl((ControlBase**)&wnd->browseButton);
+    DestroyControl(&wnd->editInstallationDir);
+    DestroyControl(&wnd->browseButton);
 }
 
 void EnableCloseMenuItem(HWND hwnd, bool enable) {
@@ -108,14 +108,14 @@ void OnStartClicked(InstallerWnd*, WndEvent*) {
 
 void ShowFinishPage(InstallerWnd* wnd) {
     SetForegroundWindow(wnd->hwnd);
-    DestroyControl((ControlBase**)&wnd->installButton);
-    DestroyControl((ControlBase**)&wnd->progressBar);
+    DestroyControl(&wnd->installButton);
+    DestroyControl(&wnd->progressBar);
     if (!gWndCli->installer.fastInstall) {
         wnd->startButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Start VeloraPDF"), wnd->isRtl);
         wnd->startButton->onClicked = MkHandler(OnStartClicked, wnd);
         ::SetFocus(wnd->startButton->hwnd);
     }
-    SetInstallerMessage(GetTranslation("Thank you! VeloraPDF has been installed."), kMessageArgb);
+    SetInstallerMessage(GetTranslation("Thank you! VeloraPDF has been installed."), kMessageTextArgb);
     SetInstallerErrorText(GetFirstFailureMessage());
     RepaintWindow(wnd->hwnd);
 }
@@ -223,7 +223,7 @@ void StartInstallation(InstallerWnd* wnd) {
     if (wnd->optionsSection) wnd->optionsSection->SetVisibility(Collapse);
     if (wnd->folderLabel) wnd->folderLabel->SetVisibility(Collapse);
     DestroyFirstPageControls(wnd);
-    SetInstallerMessage(GetTranslation("Installation in progress..."), kMessageArgb);
+    SetInstallerMessage(GetTranslation("Installation in progress..."), kMessageTextArgb);
     Relayout(wnd);
     CreateProgressBar(wnd, barDy);
     gProgressStepShow = ShowProgressStep;

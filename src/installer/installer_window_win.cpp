@@ -32,7 +32,6 @@ Flags* gWndCli = nullptr;
 
 namespace {
 constexpr const WCHAR* kWindowClass = L"VLPDF_INSTALLER_FRAME";
-constexpr uint32_t kMessageArgb = 0xFF1D4ED8;
 constexpr int kWindowDx = 460;
 constexpr int kWindowDy = 290;
 Color gBlackText = 0x000000;
@@ -443,7 +442,7 @@ bool CreateInstallerWindow(Flags* cliNew) {
     if (cliNew->installer.runInstallNow || cliNew->installer.fastInstall) {
         PostMessageW(wnd->hwnd, WM_APP_START_INSTALLATION, 0, 0);
     }
-    SetInstallerMessage(GetWelcomeText(), kMessageArgb);
+    SetInstallerMessage(GetWelcomeText(), kMessageTextArgb);
     CenterWindow(wnd->hwnd);
     PullIntoWorkArea(wnd->hwnd);
     ShowWindow(wnd->hwnd, SW_SHOW);

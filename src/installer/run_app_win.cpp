@@ -5,6 +5,7 @@
 #include "installer/installer_thread.h"
 #include "installer/installer_window.h"
 #include "installer/installer_window_internal.h"
+#include "installer/window_rules.h"
 #include "ui/header_anim.h"
 #include "ui/window_geometry.h"
 
@@ -60,8 +61,8 @@ int RunApp() {
     int exitCode = 0;
     for (;;) {
         int64_t now = Now();
-        int64_t msLeft = (lastFrame + framePeriod - now) / ticksPerMs;
-        if (now - lastFrame > framePeriod || msLeft <= 0) {
+        int64_t msLeft = MsUntilNextFrame(now, lastFrame, framePeriod, ticksPerMs);
+        if (msLeft == 0) {
             FrameTick();
             lastFrame += framePeriod;
         } else {

@@ -15,6 +15,12 @@ StrView InstallDirForChosenFolderTemp(StrView folder) {
     return path::JoinTemp(folder, "vlpdf");
 }
 
+int64_t MsUntilNextFrame(int64_t now, int64_t lastFrame, int64_t period, int64_t ticksPerMs) {
+    // A loop more than a period behind has a negative wait: it runs frames back to back.
+    int64_t ms = (lastFrame + period - now) / ticksPerMs;
+    return ms > 0 ? ms : 0;
+}
+
 namespace {
 struct DisplayName {
     const char* exeName;

@@ -14,6 +14,11 @@ bool OptionsShownAtStart(const InstallerOptions& cli);
 // already that folder ("...\vlpdf" in any letter case).
 StrView InstallDirForChosenFolderTemp(StrView folder);
 
+// The message loop's clock, in counter ticks: the milliseconds to sleep before the next frame
+// is due, or 0 when a frame is due now (more than a period behind, or less than a
+// millisecond to go).
+int64_t MsUntilNextFrame(int64_t now, int64_t lastFrame, int64_t period, int64_t ticksPerMs);
+
 // The processes as the "Close %s to continue." message names them: "a", "a and b",
 // "a, b and c". Items have the form "name.exe (pid)"; known programs get their display
 // name in place of the file name ("VeloraPDF (1234)").

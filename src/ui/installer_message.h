@@ -6,6 +6,8 @@
 #include "base/str.h"
 
 constexpr uint32_t kErrorTextArgb = 0xFFC44032;
+// The welcome, progress and finish messages.
+constexpr uint32_t kMessageTextArgb = 0xFF1D4ED8;
 
 void SetInstallerMessage(StrView text, uint32_t argb);
 StrView GetInstallerMessage();

@@ -6,6 +6,9 @@
 # builds only the installer there, with the same preset; it uses this build's host mkpak.
 #   release_reproducible_test.sh <source-root> <win64-build-dir> <work-dir>
 set -u
+# Signing is the test's own business: nothing from the caller's environment, and never a
+# time-stamping service on the network.
+unset SIGN_CERT SIGN_KEY SIGN_PASS SIGN_CA SIGN_TIMESTAMP_URL
 top=$1; build=$2; work=$3
 rm -rf "$work"
 trap 'rm -rf "$work"' EXIT

@@ -7,6 +7,9 @@
 # lists.
 #   release_test.sh <scripts-dir> <wine-root> <prefix> <win64-build-dir>
 set -u
+# Signing is the test's own business: nothing from the caller's environment, and never a
+# time-stamping service on the network.
+unset SIGN_CERT SIGN_KEY SIGN_PASS SIGN_CA SIGN_TIMESTAMP_URL
 scripts=$1; root=$2; prefix=$3; build=$4
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"

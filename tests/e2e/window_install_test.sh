@@ -26,31 +26,31 @@ options=("Install for all users" "Let Windows Desktop Search &search PDF documen
 
 section "the window as it opens: options collapsed, Install focused"
 start_window "$exe" -log
-drive wait-window -- dump >/dev/null
+drive wait-window -- dump
 check_eq "title" "VeloraPDF 3.7 Installer" "$(dumped title)"
 check_eq "client size at 96 DPI" "460x280" "$(dumped client)"
 check_eq "focus" "Install VeloraPDF" "$(dumped focus)"
 check_eq "option boxes shown" 0 "$(option_boxes_shown)"
 check "the directory" grep -qF "child|Edit|$dir_win|visible=1" "$work/drive.out"
-drive wait-window -- tabs 3 >/dev/null
+drive wait-window -- tabs 3
 check_eq "tab order, collapsed" "$dir_win|&...|Install VeloraPDF" "$(sed -n 's/^tab|//p' "$work/drive.out" | paste -sd'|')"
 
 section "the options link expands and collapses the page"
-drive wait-window -- click-link -- dump >/dev/null
+drive wait-window -- click-link -- dump
 size=$(dumped client)
 check "taller with the options" test "${size#460x}" -gt 280
 check_eq "still inside the work area" 1 "$(dumped inside-work-area)"
 check_eq "option boxes shown" 8 "$(option_boxes_shown)"
 for o in "${options[@]}"; do check "shown: $o" grep -qF "child|Button|$o|visible=1" "$work/drive.out"; done
-drive wait-window -- tabs 11 >/dev/null
+drive wait-window -- tabs 11
 want="$dir_win|&...|$(printf "%s|" "${options[@]}")Install VeloraPDF"
 check_eq "tab order, expanded" "$want" "$(sed -n 's/^tab|//p' "$work/drive.out" | paste -sd'|')"
-drive wait-window -- click-link -- dump >/dev/null
+drive wait-window -- click-link -- dump
 check_eq "collapsed again" "460x280" "$(dumped client)"
 check_eq "option boxes hidden again" 0 "$(option_boxes_shown)"
 
 section "Install: the progress page; Esc and the close box do nothing meanwhile; the finish page"
-drive wait-window -- click-then-close "Install VeloraPDF" -- progress -- wait-child "Start VeloraPDF" -- dump >/dev/null
+drive wait-window -- click-then-close "Install VeloraPDF" -- progress -- wait-child "Start VeloraPDF" -- dump
 check "the finish page came" grep -q '^child|Button|Start VeloraPDF|visible=1|enabled=1' "$work/drive.out"
 check_eq "focus on the finish page" "Start VeloraPDF" "$(dumped focus)"
 check_eq "only the Start button is left" 1 "$(grep -c '^child|' "$work/drive.out")"
@@ -64,7 +64,7 @@ window_shot "$work/finish.png"
 check "the finish message in blue on the page" test "$(colour_pixels "$work/finish.png" '#1D4ED8' 180)" -gt 150
 
 section "Start VeloraPDF starts the reader and ends the installer with 0"
-drive wait-window -- click "Start VeloraPDF" -- wait-gone >/dev/null
+drive wait-window -- click "Start VeloraPDF" -- wait-gone
 installer_exit
 check_eq "exit code" 0 $?
 sleep 1
@@ -93,7 +93,7 @@ section "-fast-install: no Install button, installs, starts the reader, exits 0"
 pkill -f 'vlpdf(-watch)?\.exe' 2>/dev/null
 sleep 0.5
 start_window "$exe" -fast-install -log
-drive wait-window -- dump -- wait-gone >/dev/null
+drive wait-window -- dump -- wait-gone
 check "no Install button to press" bash -c "! grep -q '^child|Button|Install VeloraPDF|visible=1' '$work/drive.out'"
 installer_exit
 check_eq "exit code" 0 $?
@@ -104,7 +104,7 @@ check "reader running" win_process_running vlpdf.exe
 
 section "-all-users opens the options with all users checked; -default-pdf alone does not"
 start_window "$exe" -all-users
-drive wait-window -- dump -- key escape -- wait-gone >/dev/null
+drive wait-window -- dump -- key escape -- wait-gone
 check_eq "option boxes shown" 8 "$(option_boxes_shown)"
 check "all users checked" grep -q '^child|Button|Install for all users|visible=1|enabled=1|checked=1' "$work/drive.out"
 installer_exit
@@ -112,7 +112,7 @@ check_eq "Esc on the first page ends with 0" 0 $?
 check "nothing installed for all users" bash -c \
   "! wine reg query 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf'"
 start_window "$exe" -default-pdf
-drive wait-window -- dump >/dev/null
+drive wait-window -- dump
 check_eq "option boxes shown" 0 "$(option_boxes_shown)"
 check "default PDF reader checked" grep -q '^child|Button|Set as default reader for PDF documents|visible=0|enabled=0|checked=1' "$work/drive.out"
 
@@ -121,7 +121,7 @@ mkdir -p "$WINEPREFIX/drive_c/Apps" "$WINEPREFIX/drive_c/Tools/VLPDF"
 browse='Browse for Folder'
 while IFS='|' read -r typed chosen; do
   drive wait-window -- set-text Edit "$typed" -- click "&..." -- dialog "$browse" 10000 -- \
-    dialog-click "$browse" OK -- dialog-gone "$browse" -- dump >/dev/null
+    dialog-click "$browse" OK -- dialog-gone "$browse" -- dump
   check_eq "OK on the folder opened for '$typed'" "$chosen" "$(sed -n 's/^child|Edit|\([^|]*\)|.*/\1/p' "$work/drive.out")"
   check_eq "the directory focused" "$chosen" "$(dumped focus)"
 done <<'CASES'
@@ -129,10 +129,10 @@ C:\Apps|C:\Apps\vlpdf
 C:\Apps\vlpdf|C:\Apps\vlpdf
 C:\Tools\VLPDF|C:\Tools\VLPDF
 CASES
-drive wait-window -- click "&..." -- dialog "$browse" 10000 -- dialog-click "$browse" Cancel -- dialog-gone "$browse" -- dump >/dev/null
+drive wait-window -- click "&..." -- dialog "$browse" 10000 -- dialog-click "$browse" Cancel -- dialog-gone "$browse" -- dump
 check_eq "Cancel keeps the directory" 'C:\Tools\VLPDF' "$(sed -n 's/^child|Edit|\([^|]*\)|.*/\1/p' "$work/drive.out")"
 check_eq "Cancel focuses the button" "&..." "$(dumped focus)"
-drive wait-window -- close -- wait-gone >/dev/null
+drive wait-window -- close -- wait-gone
 installer_exit
 check_eq "the close box on the first page ends with 0" 0 $?
 scenario_end

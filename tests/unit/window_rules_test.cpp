@@ -41,6 +41,24 @@ TEST(WindowRules, ChosenFolderGetsItsOwnProductFolderOnce) {
     }
 }
 
+TEST(WindowRules, TheLoopSleepsUntilTheNextFrameAndCatchesUpWithoutSleeping) {
+    // A counter of 60,000 ticks a second: 60 per millisecond, a frame every 1,000 ticks.
+    struct {
+        int64_t now, lastFrame, ms;
+    } cases[] = {
+        {0, 0, 16},         // just after a frame: the rest of the period
+        {500, 0, 8},        // half way
+        {959, 0, 0},        // 41 ticks to go: under a millisecond
+        {1000, 0, 0},       // due
+        {1001, 0, 0},       // late
+        {5000, 1000, 0},    // far behind after a blocked loop: frames back to back
+        {10000, 9500, 8},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MsUntilNextFrame(c.now, c.lastFrame, 1000, 60), c.ms) << c.now << " " << c.lastFrame;
+    }
+}
+
 TEST(WindowRules, BlockingProcessesAreListedAsPeopleReadThem) {
     TempArenaScope scope;
     struct {

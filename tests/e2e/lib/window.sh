@@ -26,12 +26,10 @@ installer_exit() {
   timeout 60 tail --pid="$installer_pid" -f /dev/null || { kill "$installer_pid" 2>/dev/null; return 124; }
   wait "$installer_pid"
 }
-# Runs driver commands; their output is in $work/drive.out and on standard output.
+# Runs driver commands; what they print is in $work/drive.out (read it with dumped).
 drive() {
   wine "$driver" "$@" </dev/null 2>/dev/null | tr -d '\r' >"$work/drive.out"
-  local rc=${PIPESTATUS[0]}
-  cat "$work/drive.out"
-  return "$rc"
+  return "${PIPESTATUS[0]}"
 }
 # What the last dump said: one field of a line, or the count of matching child lines.
 dumped() { sed -n "s/^$1|//p" "$work/drive.out" | head -1; }
@@ -39,8 +37,8 @@ option_boxes_shown() { grep -c '^child|Button|.*|visible=1|enabled=1|checked=[01
 # A picture of the window (or of a dialog of it) as the screen shows it.
 window_shot() {  # window_shot <png> [dialog title]
   local r
-  if [ -n "${2:-}" ]; then r=$(drive dialog-rect "$2" | sed -n 's/^rect|//p')
-  else r=$(drive wait-window -- rect | sed -n 's/^rect|//p'); fi
+  if [ -n "${2:-}" ]; then drive dialog-rect "$2"; else drive wait-window -- rect; fi
+  r=$(dumped rect)
   [ -n "$r" ] && import -window root -crop "$r" +repage "$1"
 }
 # Pixels of about one colour in a picture below a line (the page under the header).
