@@ -69,8 +69,8 @@ window: build wine-prefix
 screenshots: build-win64 wine-prefix
 	@cmake --build --preset win64 --target ui_gallery installer_driver
 	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe payload/translations.txt build/screenshots
-	@scripts/installer-screenshots.sh $(CURDIR)/$(WINE_ROOT) $(CURDIR)/build/win64/src/main/VeloraPDF-3.7-install.exe \
-		$(CURDIR)/build/win64/tests/e2e/installer_driver.exe $(CURDIR)/build/screenshots
+	@scripts/installer-screenshots.sh $(WINE_ROOT) build/win64/src/main/VeloraPDF-3.7-install.exe \
+		build/win64/tests/e2e/installer_driver.exe build/screenshots
 
 # Only the installer and what it needs, in the same build folder as make demo's: the same bytes.
 # Given on make's command line or in the environment, they reach scripts/release.sh.

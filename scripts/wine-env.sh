@@ -1,6 +1,9 @@
 # Sourced by the Wine scripts: the settings every test run of a Windows program uses.
 # $1: the folder that holds the prefixes of one build (build/win64/wine).
 vlpdf_wine_root=$(realpath -m "$1")  # Wine wants an absolute prefix path
+if [ -n "${VLPDF_TEST_PREFIX:-}" ]; then
+  VLPDF_TEST_PREFIX=$(realpath -m "$VLPDF_TEST_PREFIX")
+fi
 export WINEPREFIX=${VLPDF_TEST_PREFIX:-$vlpdf_wine_root/prefix}
 export WINEDEBUG=-all
 # No Mono or Gecko install prompts: nothing we test needs them. No winemenubuilder: every
