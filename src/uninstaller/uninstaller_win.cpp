@@ -8,6 +8,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/private_dir.h"
 #include "base/process_win.h"
 #include "base/system_lib.h"
 #include "installer/install_options.h"
@@ -181,20 +182,23 @@ void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req
     Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep->deleted, sweep->kept);
 }
 
-// A folder of this process's own in the temporary folder.
+// A folder made new for this process in the temporary folder, which only administrators and
+// this run's owner can write: an elevated uninstaller parks or starts its copy there, and no
+// unelevated program may swap that copy or plant a library beside it. Empty on failure.
 StrView PrivateTempFolderTemp() {
-    return path::JoinTemp(TempDirTemp(), str::FormatTemp("vlpdf-uninstall-%lu", GetCurrentProcessId()));
+    return CreatePrivateDirTemp(TempDirTemp(), "vlpdf-uninstall-");
 }
 
-// Deleting at the next start needs administrator rights; without them the file stays in the
-// temporary folder, where the system's clean-up finds it.
-void DeleteAtNextStart(StrView file, StrView folder) {
+// Deleting at the next start needs administrator rights; without them a file in the
+// temporary folder stays there, where the system's clean-up finds it.
+bool DeleteAtNextStart(StrView file, StrView folder) {
     if (MoveFileExW(W(file), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
         MoveFileExW(W(folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
         Logf("DeleteAtNextStart: '%s' goes at the next start\n", file.CStr());
-    } else {
-        Logf("DeleteAtNextStart: '%s' stays in the temporary folder (err=%lu)\n", file.CStr(), GetLastError());
+        return true;
     }
+    Logf("DeleteAtNextStart: '%s' stays (err=%lu)\n", file.CStr(), GetLastError());
+    return false;
 }
 
 // A running program's file cannot be deleted, but it can be renamed within its volume: it
@@ -202,8 +206,11 @@ void DeleteAtNextStart(StrView file, StrView folder) {
 // go while this process still runs and its caller still waits for its result.
 bool MoveSelfOut(StrView self) {
     StrView aside = PrivateTempFolderTemp();
+    if (aside.IsEmpty()) {
+        return false;
+    }
     StrView moved = path::JoinTemp(aside, path::GetBaseName(self));
-    if (!dir::CreateOne(aside) || !MoveFileExW(W(self), W(moved), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(W(self), W(moved), 0)) {
         Logf("MoveSelfOut: moving '%s' to '%s' failed\n", self.CStr(), moved.CStr());
         LogLastError(0);
         RemoveDirectoryW(W(aside));
@@ -215,13 +222,18 @@ bool MoveSelfOut(StrView self) {
 }
 
 // Where this file cannot move away (the temporary folder is on another volume), a copy of
-// it in the temporary folder deletes it once this process ended. The caller then has the
-// result a moment before the folder is gone.
+// it in a private temporary folder deletes it once this process ended. The caller then has
+// the result a moment before the folder is gone. Never started from a folder others can
+// write: without a private one, false.
 bool StartFinisher(StrView self, StrView dir) {
     StrView folder = PrivateTempFolderTemp();
+    if (folder.IsEmpty()) {
+        return false;
+    }
     StrView copy = path::JoinTemp(folder, path::GetBaseName(self));
-    if (!dir::CreateOne(folder) || !file::Copy(self, copy)) {
+    if (!file::Copy(self, copy)) {
         Logf("StartFinisher: copying '%s' to '%s' failed\n", self.CStr(), copy.CStr());
+        RemoveDirectoryW(W(folder));
         return false;
     }
     StrView cmd = str::FormatTemp("%s -uninstall-finish %s %lu -silent", QuoteCommandLineArgTemp(copy).CStr(),
@@ -310,14 +322,19 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     }
     if (!MoveSelfOut(self)) {
         RemoveEmptyFolders(dir);
-        if (!StartFinisher(self, dir)) {
-            return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
-                                                        "Delete the folder '%s' by hand.",
-                                                        self.CStr(), dir.CStr()));
+        if (StartFinisher(self, dir)) {
+            return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes as soon as "
+                                                    "this uninstaller ends.",
+                                                    dir.CStr()));
         }
-        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
-                                                "uninstaller ends.",
-                                                dir.CStr()));
+        if (DeleteAtNextStart(self, dir)) {
+            return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes when Windows "
+                                                    "restarts.",
+                                                    dir.CStr()));
+        }
+        return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
+                                                    "Delete the folder '%s' by hand.",
+                                                    self.CStr(), dir.CStr()));
     }
     RemoveEmptyFolders(dir);
     if (sweep.kept > 0) {
@@ -329,18 +346,24 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
 }
 }  // namespace
 
-UninstallOutcome RunUninstaller(const UninstallRequest& req) {
+UninstallOutcome RunUninstaller(const UninstallRequest& request) {
     // Nothing may be loaded from beside the program once it runs from the temporary folder.
     RestrictLibrarySearchToSystem();
     TempArenaScope scope;
     gLogRegistry = true;
     // A current directory inside the installation would keep its folder from going.
     SetCurrentDirectoryW(W(TempDirTemp()));
-    bool continuesLog = req.relaunched || !req.finishDir.IsEmpty();
-    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), !continuesLog);
+    bool continuesLog = request.relaunched || !request.finishDir.IsEmpty();
+    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), continuesLog);
     Log("------------- Starting VeloraPDF uninstallation\n");
     StrView self = str::Dup(GetProcessArena(), GetModulePathTemp());
-    bool isElevated = IsProcessElevated();
+    UninstallRequest req = request;
+    TokenKind token = CurrentTokenKind();
+    if (RulesForToken(token).forcesAllUsers && !req.allUsers) {
+        Log("RunUninstaller: running as LocalSystem, removing the installation for all users\n");
+        req.allUsers = true;
+    }
+    bool isElevated = token != TokenKind::Limited;
     Logf("RunUninstaller: '%s', allUsers: %d, silent: %d, relaunched: %d, isElevated: %d\n", self.CStr(),
          (int)req.allUsers, (int)req.silent, (int)req.relaunched, (int)isElevated);
     if (!req.finishDir.IsEmpty()) {
