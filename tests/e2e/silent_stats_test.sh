@@ -16,13 +16,14 @@ scenario_start "$scripts" "$root" "$prefix"
 servers=()
 trap 'kill "${servers[@]}" 2>/dev/null; machine_stop; rm -rf "$work"' EXIT
 
-# start_server <requests file> [--silent-server]: the port, once the server listens.
+# start_server <variable> <requests file> [--silent-server]: the port in the variable, once
+# the server listens. Not in a subshell, so that the servers are known to the trap that ends them.
 start_server() {
-  local log=$1; shift
+  local var=$1 log=$2; shift 2
   python3 "$server" "$@" "$log" >"$log.port" 2>/dev/null &
   servers+=($!)
   for _ in $(seq 50); do [ -s "$log.port" ] && break; sleep 0.1; done
-  head -1 "$log.port"
+  printf -v "$var" '%s' "$(head -1 "$log.port")"
 }
 # requests_after <file> <count>: waits up to 10 s for that many requests; prints how many.
 requests_after() {
@@ -42,7 +43,7 @@ seconds_of() {
 
 copy="$work/Vélora Setup 3.7 ü.exe"
 cp "$exe" "$copy"
-port=$(start_server "$work/requests")
+start_server port "$work/requests"
 url="http://127.0.0.1:$port/helper/statistics"
 
 # Where an earlier version looked for the library, and where someone else could put one: a
@@ -96,7 +97,7 @@ check_eq "no further request" 2 "$(wc -l <"$work/requests")"
 
 section "a server that never answers delays nothing"
 answering=$(seconds_of "$url" 'C:\stats-4')
-silent_port=$(start_server "$work/silent" --silent-server)
+start_server silent_port "$work/silent" --silent-server
 silent=$(seconds_of "http://127.0.0.1:$silent_port/helper/statistics" 'C:\stats-5')
 check_eq "the request reached the silent server" 1 "$(requests_after "$work/silent" 1)"
 echo "   installation with an answering server ${answering}s, with a silent one ${silent}s"
