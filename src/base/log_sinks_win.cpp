@@ -2,13 +2,10 @@
 
 #include "base/arena.h"
 #include "base/log_sinks.h"
+#include "base/wide_win.h"
 
 namespace logsink {
 namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
 // Readers, and the other run of a continued log, open it while this one holds it.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 

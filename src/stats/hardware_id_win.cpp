@@ -5,14 +5,11 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "base/wide_win.h"
 #include "payload/archive.h"
 #include "stats/stats.h"
 
 namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
 bool HoldsExactly(HANDLE file, StrView expected) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size) || size.QuadPart != expected.len) {
