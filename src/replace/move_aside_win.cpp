@@ -246,6 +246,16 @@ bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe) 
     return true;
 }
 
+int64_t KeepCopiesSize(StrView installDir) {
+    TempArenaScope scope;
+    int64_t total = 0;
+    for (const char* name : aside::kMoveAsideNames) {
+        int64_t size = file::GetSize(path::JoinTemp(installDir, name));
+        total += size > 0 ? size : 0;
+    }
+    return total;
+}
+
 void RestoreInstallCopyFiles(StrView installDir) {
     TempArenaScope scope;
     Logf("RestoreInstallCopyFiles('%s')\n", str::DupTemp(installDir).CStr());
