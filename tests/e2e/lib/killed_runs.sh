@@ -45,7 +45,7 @@ same_as_reference() {  # same_as_reference <name> <what> [reference name]
   local part ref=${3:-reference}
   for part in files links reg; do
     check "$2: $part as after the uninterrupted run" diff "$work/$ref.$part" "$work/$1.$part" ||
-      diff "$work/$ref.$part" "$work/$1.$part" | head -8 | sed 's/^/    /'
+      diff "$work/$ref.$part" "$work/$1.$part" | head -"${VLPDF_DIFF_LINES:-8}" | sed 's/^/    /'
   done
 }
 
