@@ -16,19 +16,12 @@
 # VLPDF_KILL_POINTS (a regular expression) runs only the points it matches; VLPDF_RANDOM_KILLS
 # is the number of instants for each of the two runs (4 by default; make soak runs 24).
 set -u
-scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; killer=$6
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/lib/machine.sh"
-. "$here/lib/install.sh"
-scenario_start "$scripts" "$root" "$prefix" display
-started=$SECONDS
-
-expected_files "$exe" "$mkpak" "$work/expected"
+. "$(cd "$(dirname "$0")" && pwd)/lib/killed_runs.sh"
+killed_runs_start "$@"
 dir_win="$(win_env ProgramFiles)\\vlpdf"
 dir=$(unixpath "$dir_win")
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"
 shortcut_dirs=("$(unixpath "$(win_env PUBLIC)\\Desktop")" "$(unixpath "$(win_env ProgramData)\\Microsoft\\Windows\\Start Menu\\Programs")")
-. "$here/lib/killed_runs.sh"
 
 seed=${VLPDF_KILL_SEED:-2121}
 instants=${VLPDF_RANDOM_KILLS:-4}

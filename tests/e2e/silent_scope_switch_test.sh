@@ -10,18 +10,12 @@
 #   silent_scope_switch_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <mkpak> <step_killer.exe>
 # VLPDF_KILL_POINTS (a regular expression) runs only the kill points it matches.
 set -u
-scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; killer=$6
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/lib/machine.sh"
-. "$here/lib/install.sh"
-scenario_start "$scripts" "$root" "$prefix" display
-started=$SECONDS
-expected_files "$exe" "$mkpak" "$work/expected"
+. "$(cd "$(dirname "$0")" && pwd)/lib/killed_runs.sh"
+killed_runs_start "$@"
 machine_dir_win="$(win_env ProgramFiles)\\vlpdf"
 user_dir_win="$(win_env LOCALAPPDATA)\\vlpdf"
 shortcut_dirs=("$(unixpath "$(win_env PUBLIC)\\Desktop")" "$(unixpath "$(win_env ProgramData)\\Microsoft\\Windows\\Start Menu\\Programs")"
   "$(unixpath "$(win_env USERPROFILE)\\Desktop")" "$(unixpath "$(win_env APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs")")
-. "$here/lib/killed_runs.sh"
 # Windows' own containers, which stay when the product's keys in them go, and the machine's
 # description of PDF files, which may have been there before: both stay as an uninstallation
 # leaves them.

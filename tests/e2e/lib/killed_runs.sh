@@ -1,7 +1,18 @@
-# Sourced by the scenarios that stop the installer and run it again (after machine.sh and
-# install.sh, once scenario_start has run): machines saved and put back, the installer run
-# under step_killer, and the comparison of the machine with an uninterrupted run's.
-# The caller sets: exe, killer, dir (the installation's Linux path), shortcut_dirs.
+# Sourced by the scenarios that stop the installer and run it again: machines saved and put
+# back, the installer run under step_killer, and the comparison of the machine with an
+# uninterrupted run's. killed_runs_start takes the scenario's arguments and starts its machine;
+# the caller then sets dir (the installation's Linux path) and shortcut_dirs.
+. "$(dirname "${BASH_SOURCE[0]}")/machine.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/install.sh"
+
+# The machine with a display, $work, and the files an installation must write in
+# $work/expected.
+killed_runs_start() {  # killed_runs_start <scripts-dir> <wine-root> <prefix> <installer.exe> <mkpak> <step_killer.exe>
+  scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; killer=$6
+  scenario_start "$scripts" "$root" "$prefix" display
+  started=$SECONDS
+  expected_files "$exe" "$mkpak" "$work/expected"
+}
 
 # Wine's own bookkeeping, which moves whenever a program runs (its display driver records
 # itself with the time it started), and the check value of a default-program choice, which
