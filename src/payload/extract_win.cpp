@@ -21,6 +21,8 @@
 
 namespace {
 const InstallerArchive* gOpenedArchive = nullptr;
+// The requirement found before extraction, told again when the disk fills up meanwhile.
+int64_t gDiskSpaceNeed = 0;
 
 const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
@@ -67,6 +69,12 @@ StrView VolumePathTemp(StrView dir) {
     return {};
 }
 
+uint64_t FreeBytesNow(StrView dir) {
+    StrView volume = VolumePathTemp(dir);
+    ULARGE_INTEGER available{};
+    return !volume.IsEmpty() && GetDiskFreeSpaceExW(W(volume), &available, nullptr, nullptr) ? available.QuadPart : 0;
+}
+
 bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n) {
     const ArchiveEntry& e = gOpenedArchive->entries[idx];
     StrView name = str::DupTemp(e.name);
@@ -83,7 +91,7 @@ bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n) {
     bool ok = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
     free(data);
     if (!ok) {
-        NotifyFailed(WriteFailedMessageTemp(lastWriteError, target));
+        NotifyFailed(WriteFailedMessageTemp(lastWriteError, target, gDiskSpaceNeed, FreeBytesNow(installDir)));
         return false;
     }
     Logf("  extracted '%s'\n", target.CStr());
@@ -172,7 +180,9 @@ const InstallerArchive* GetOpenedArchive() {
 
 bool EnsureEnoughDiskSpaceForInstall(StrView installDir) {
     TempArenaScope scope;
-    int64_t need = DiskSpaceNeededForArchive(gOpenedArchive, OwnSizeForRequirement(gOpenedArchive));
+    int64_t need = DiskSpaceNeededForArchive(gOpenedArchive, OwnSizeForRequirement(gOpenedArchive),
+                                             KeepCopiesSize(installDir));
+    gDiskSpaceNeed = need;
     StrView volume = VolumePathTemp(installDir);
     if (volume.IsEmpty()) {
         Logf("GetFreeBytesAvailable: GetVolumePathNameW failed for '%s' err=%u\n", installDir.CStr(),

@@ -35,26 +35,6 @@ constexpr int kDeleteAttempts = 3;
 // How long a finishing copy waits for the uninstaller it finishes for.
 constexpr DWORD kFinishWaitMs = 60000;
 
-// Containers the registration created on the way to its values (in either registry view);
-// each goes only when nothing else is left in it. The first ones only per user: the machine's
-// own belong to the system, which may have had them (empty) before.
-constexpr int kUserOnlyContainers = 6;
-const char* const kRegistrationContainers[] = {
-    "Software\\Classes\\.pdf",
-    "Software\\Classes\\MIME\\Database\\Content Type\\application/pdf",
-    "Software\\Classes\\CLSID",
-    "Software\\Classes\\Wow6432Node\\CLSID",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-    "Software\\Microsoft\\Office\\Word\\Addins",
-    "Software\\Microsoft\\Office\\Excel\\Addins",
-    "Software\\Microsoft\\Office\\PowerPoint\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\Word\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\Excel\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\PowerPoint\\Addins",
-    "Software\\RegisteredApplications",
-};
-
 const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
