@@ -40,16 +40,17 @@ printf 'installer with the archive: %s bytes; minimal program: %s bytes\n' \
 # CPU time is the Wine process's user + system time (not the wineserver's): it is steadier
 # than wall time when other work shares the machine.
 run() {
-  local dir=$out/$1-$2 t0 t1 kb user sys
+  local name=$1 dir=$out/$1-$2 t0 t1 kb user sys
   case $1 in
-    silent) set -- "$work/installer.exe" -s -d "$(winpath "$dir")" ;;
+    silent*) set -- "$work/installer.exe" -s -d "$(winpath "$dir")" ;;
     installer*) set -- "$work/$1.exe" -x -d "$(winpath "$dir")" ;;
     minimal*) set -- "$work/$1.exe" "$(winpath "$dir")" ;;
     nsis*) set -- "$build/$1.exe" /S "/D=$(winpath "$dir")" ;;
   esac
   sync
   t0=$(date +%s%N)
-  VLPDF_STATS_OFF=1 /usr/bin/time -f '%M %U %S' -o "$work/rss" wine "$@" </dev/null >"$work/stdout" 2>"$work/stderr" || {
+  # silent-serial: the serial path, one thread decoding and writing, as before workers.
+  VLPDF_EXTRACT_WORKERS=$([ "$name" = silent-serial ] && echo 1) VLPDF_STATS_OFF=1 /usr/bin/time -f '%M %U %S' -o "$work/rss" wine "$@" </dev/null >"$work/stdout" 2>"$work/stderr" || {
     echo "bench: $* failed:" >&2; cat "$work/stderr" >&2; return 1; }
   t1=$(date +%s%N)
   read -r kb user sys < <(tail -n 1 "$work/rss")
@@ -106,9 +107,11 @@ check_installed() {
 
 declare -A wall cpu peak
 declare -A label=([minimal]="minimal program" [installer]="installer -x" [silent]="installer -s"
+  [silent-serial]="-s, 1 thread"
   [nsis-solid]="NSIS /S solid" [nsis-nonsolid]="NSIS /S non-solid")
-declare -A uninstallKey=([minimal]="" [installer]="" [silent]=vlpdf [nsis-solid]=vlpdf-nsis [nsis-nonsolid]=vlpdf-nsis)
-names="minimal installer silent nsis-solid nsis-nonsolid"
+declare -A uninstallKey=([minimal]="" [installer]="" [silent]=vlpdf [silent-serial]=vlpdf [nsis-solid]=vlpdf-nsis
+  [nsis-nonsolid]=vlpdf-nsis)
+names="minimal installer silent silent-serial nsis-solid nsis-nonsolid"
 state "$work/before"
 for r in $(seq 1 "$rounds"); do
   for name in $names; do
@@ -139,7 +142,7 @@ row() {  # row <name>: its line of the table
   local wb wm cb cm
   read -r wb wm < <(stat ${wall[$1]})
   read -r cb cm < <(stat ${cpu[$1]})
-  printf '  %-18s%6.3f / %6.3f s   %6.3f / %6.3f s   %6.1f MiB\n' "${label[$1]}" "$(s "$wb")" "$(s "$wm")" \
+  printf '  %-20s%6.3f / %6.3f s   %6.3f / %6.3f s   %6.1f MiB\n' "${label[$1]}" "$(s "$wb")" "$(s "$wm")" \
     "$(s "$cb")" "$(s "$cm")" "$(mib "${peak[$1]}")"
 }
 ratio() {  # ratio <name> <peer name> [goal]
@@ -158,7 +161,7 @@ printf -- '-x and -s of %d files, %.1f MB, under Wine, %d rounds each, alternati
   "$files" "$(awk "BEGIN {print $bytes / 1e6}")" "$rounds"
 sep=
 for name in $names; do printf '%s %s%s' "$sep" "${label[$name]}" "${wall[$name]}"; sep=';'; done
-printf ')\n                    wall best/median     cpu best/median     peak\n'
+printf ')\n                      wall best/median     cpu best/median     peak\n'
 for name in $names; do row "$name"; done
 for name in installer silent; do
   ratio "$name" minimal 1.05
@@ -175,3 +178,11 @@ printf '  start-up time, the same runs: installer %.3f s, minimal %.3f s (fastes
   "$(s "$(best wall installer-small)")" "$(s "$(best wall minimal-small)")"
 printf '  what the large archive adds: installer %+.1f MiB, minimal %+.1f MiB\n' \
   "$(mib $((peak[installer] - peak[installer-small])))" "$(mib $((peak[minimal] - peak[minimal-small])))"
+
+# For the goals table that bench/run.sh prints at the end.
+if [ -n "${BENCH_RESULTS:-}" ]; then
+  for name in $names installer-small minimal-small; do
+    key=${name//-/_}
+    printf '%s_ms=%s\n%s_kib=%s\n' "$key" "$(best wall "$name")" "$key" "${peak[$name]}"
+  done >>"$BENCH_RESULTS"
+fi

@@ -63,6 +63,10 @@ tp=$(seconds nsis_build "$build/nsis-nonsolid.exe" "lzma")
 printf 'makensis 64-bit stub, LZMA: solid %.1f s, %s bytes; non-solid %.1f s, %s bytes\n' \
   "$ts" "$(stat -c %s "$build/nsis-solid.exe")" "$tp" "$(stat -c %s "$build/nsis-nonsolid.exe")"
 
+# The figures of the goals table, collected from the scripts below.
+export BENCH_RESULTS=$build/bench-results.txt
+: >"$BENCH_RESULTS"
+
 # -x, -s and the peers in a prefix of the bench's own, with a wineserver that is stopped at the end.
 prefix=$build/wine-prefix
 "$repo/scripts/wine-prefix" "$win/wine" "$prefix" >/dev/null
@@ -76,3 +80,5 @@ VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/durability.sh" "$win" "$stage"
 
 "$repo/bench/window_bench.sh" "$win"
+
+"$repo/bench/goals.sh" "$BENCH_RESULTS"

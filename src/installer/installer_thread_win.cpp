@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
+#include "base/ole.h"
 #include "base/progress.h"
 #include "i18n/translations.h"
 #include "installer/free_files.h"
@@ -196,6 +197,9 @@ void InstallerThread(Flags* state) {
         HandBackOutcome(pending);
         return;
     }
+    // The registration reaches the shell's COM objects (shortcuts, default programs); a silent
+    // run, on the main thread, starts OLE only now.
+    EnsureOle();
     RemovePreviousRegistration();
     RegisterShellExtensionsAndAddin(*state);
     CreateAppShortcuts(o.allUsers, !o.noDesktopShortcut, exePath);

@@ -5,6 +5,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/ole.h"
 #include "installer/launch.h"
 
 namespace {
@@ -20,6 +21,8 @@ bool ShellExecuteVerb(StrView path, StrView params, StrView verb, HANDLE* proces
     if (path.IsEmpty()) {
         return false;
     }
+    // The shell may hand the request to an extension that needs COM.
+    EnsureOle();
     SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof(sei);
     sei.fMask = SEE_MASK_FLAG_NO_UI | (process ? SEE_MASK_NOCLOSEPROCESS : 0);

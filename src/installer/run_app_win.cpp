@@ -51,6 +51,10 @@ bool HandleQueuedMessages(int* exitCode) {
 }
 }  // namespace
 
+// The loop sleeps whenever nothing moves: frames run only while the header animates, and
+// otherwise it wakes for a message or for the next check that no program holds the
+// installation's files (every 10 seconds until the installation starts). An idle window
+// that woke sixty times a second kept the Wine server busy for nothing.
 int RunApp() {
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);
@@ -58,27 +62,32 @@ int RunApp() {
     int64_t framePeriod = freq.QuadPart / kFramesPerSecond;
     int64_t lastFrame = Now();
     int64_t lastHolderCheck = lastFrame;
+    bool framesRunning = false;
     int exitCode = 0;
     for (;;) {
-        int64_t now = Now();
-        int64_t msLeft = MsUntilNextFrame(now, lastFrame, framePeriod, ticksPerMs);
-        if (msLeft == 0) {
-            FrameTick();
-            lastFrame += framePeriod;
-        } else {
-            DWORD res = MsgWaitForMultipleObjects(0, nullptr, TRUE, (DWORD)msLeft, QS_ALLINPUT);
-            if (res == WAIT_TIMEOUT) {
-                FrameTick();
-                lastFrame += framePeriod;
-            }
-        }
         if (!HandleQueuedMessages(&exitCode)) {
             return exitCode;
         }
-        now = Now();
-        if (!gInstallStarted && (now - lastHolderCheck) / ticksPerMs > kHolderCheckMs) {
+        int64_t now = Now();
+        bool checking = !gInstallStarted;
+        if (checking && (now - lastHolderCheck) / ticksPerMs >= kHolderCheckMs) {
             CheckInstallUninstallPossible(gWnd ? gWnd->hwnd : nullptr, true);
             lastHolderCheck = now;
+            continue;  // the check may have shown or hidden something: messages first
         }
+        bool animating = gHeaderAnimation.animating;
+        if (!animating || !framesRunning) {
+            lastFrame = now;  // the first frame of an animation comes one period after it starts
+        }
+        framesRunning = animating;
+        int64_t frameMs = MsUntilNextFrame(now, lastFrame, framePeriod, ticksPerMs);
+        if (animating && frameMs == 0) {
+            FrameTick();
+            lastFrame += framePeriod;
+            continue;
+        }
+        int64_t sleep = LoopSleepMs(animating, frameMs, checking, (now - lastHolderCheck) / ticksPerMs, kHolderCheckMs);
+        MsgWaitForMultipleObjectsEx(0, nullptr, sleep == kSleepUntilMessage ? INFINITE : (DWORD)sleep, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
     }
 }

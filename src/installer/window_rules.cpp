@@ -21,6 +21,18 @@ int64_t MsUntilNextFrame(int64_t now, int64_t lastFrame, int64_t period, int64_t
     return ms > 0 ? ms : 0;
 }
 
+int64_t LoopSleepMs(bool animating, int64_t msUntilFrame, bool checkingHolders, int64_t msSinceCheck,
+                    int64_t checkPeriodMs) {
+    int64_t sleep = kSleepUntilMessage;
+    if (checkingHolders) {
+        sleep = msSinceCheck < checkPeriodMs ? checkPeriodMs - msSinceCheck : 0;
+    }
+    if (animating && (sleep == kSleepUntilMessage || msUntilFrame < sleep)) {
+        sleep = msUntilFrame;
+    }
+    return sleep;
+}
+
 namespace {
 struct DisplayName {
     const char* exeName;

@@ -19,6 +19,13 @@ StrView InstallDirForChosenFolderTemp(StrView folder);
 // millisecond to go).
 int64_t MsUntilNextFrame(int64_t now, int64_t lastFrame, int64_t period, int64_t ticksPerMs);
 
+// The loop sleeps this long when no message waits: until the next frame while something
+// moves; else until the next check for programs holding the files while those checks run;
+// else until a message comes (kSleepUntilMessage). An idle window costs nothing.
+constexpr int64_t kSleepUntilMessage = -1;
+int64_t LoopSleepMs(bool animating, int64_t msUntilFrame, bool checkingHolders, int64_t msSinceCheck,
+                    int64_t checkPeriodMs);
+
 // The processes as the "Close %s to continue." message names them: "a", "a and b",
 // "a, b and c". Items have the form "name.exe (pid)"; known programs get their display
 // name in place of the file name ("VeloraPDF (1234)").

@@ -1,11 +1,11 @@
 #include <stdio.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 
 #include "base/arena.h"
 #include "base/install_failure.h"
 #include "base/log.h"
+#include "base/ole.h"
 #include "base/product.h"
 #include "base/system_lib.h"
 #include "i18n/lang.h"
@@ -93,11 +93,13 @@ int RunProgram() {
     gForTesting = flags.forTesting;
     gLoadTranslationsFile = LoadTranslationsFromArchive;
 
-    HRESULT ole = OleInitialize(nullptr);
-    // A silent run (-s, -x) shows no window: the common controls and GDI+ would only cost
-    // it start-up time and memory. GDI+ is reached through the copy preloaded from the
-    // system directory.
+    // A silent run (-s, -x) shows no window: OLE, the common controls and GDI+ would only
+    // cost it start-up time and memory before its work begins. OLE starts when the run first
+    // needs it (EnsureOle); GDI+ is reached through the copy preloaded from the system
+    // directory.
+    SetOleThread();
     if (!flags.silent) {
+        EnsureOle();
         INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
         InitCommonControlsEx(&icc);
         if (!gp::Startup()) {
@@ -116,8 +118,6 @@ int RunProgram() {
     }
 
     gp::Shutdown();
-    if (SUCCEEDED(ole)) {
-        OleUninitialize();
-    }
+    StopOle();
     return exitCode;
 }

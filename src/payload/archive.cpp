@@ -230,6 +230,19 @@ bool DecodeLzma(const uint8_t* block, uint32_t compressedSize, bool x86, uint8_t
 
 }  // namespace
 
+uint32_t DecoderScratchSize(const ArchiveEntry& e) {
+    if (e.compressedSize < 1 + (uint32_t)kArchiveLzmaPropsSize ||
+        (e.data[0] != kArchiveMethodLzma && e.data[0] != kArchiveMethodLzmaX86)) {
+        return 0;
+    }
+    const uint8_t* props = e.data + 1;
+    uint32_t dict = (uint32_t)props[1] | ((uint32_t)props[2] << 8) | ((uint32_t)props[3] << 16) |
+                    ((uint32_t)props[4] << 24);
+    dict = dict < e.uncompressedSize ? dict : e.uncompressedSize;
+    constexpr uint32_t kSmallestDict = 4096;  // liblzma's own floor
+    return dict > kSmallestDict ? dict : kSmallestDict;
+}
+
 bool DecompressEntry(const uint8_t* block, uint32_t compressedSize, uint8_t* out, uint32_t uncompressedSize) {
     if (compressedSize == 0) {
         return false;

@@ -51,6 +51,10 @@ int32_t FindArchiveEntry(const InstallerArchive* archive, StrView name);
 // out of range, the block does not decode or the CRC-32 differs. The caller free()s it.
 char* GetFileDataByIdx(const InstallerArchive* archive, int32_t idx);
 
+// The memory decoding the entry needs besides its output: the LZMA dictionary, which
+// DecompressEntry limits to the file's size; 0 for a stored entry.
+uint32_t DecoderScratchSize(const ArchiveEntry& e);
+
 // Decodes one data block into out, which holds exactly uncompressedSize bytes.
 bool DecompressEntry(const uint8_t* block, uint32_t compressedSize, uint8_t* out, uint32_t uncompressedSize);
 

@@ -12,6 +12,7 @@
 #include "i18n/translations.h"
 #include "base/flags.h"
 #include "payload/archive.h"
+#include "payload/decode_ahead.h"
 #include "payload/extract.h"
 #include "payload/extract_plan.h"
 #include "payload/show_error.h"
@@ -75,12 +76,14 @@ uint64_t FreeBytesNow(StrView dir) {
     return !volume.IsEmpty() && GetDiskFreeSpaceExW(W(volume), &available, nullptr, nullptr) ? available.QuadPart : 0;
 }
 
-bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n) {
+// Writes the idx-th archive entry, the i-th of n installed ones. Its decoded bytes come from
+// the workers when they decode ahead, else it is decoded here.
+bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n, DecodeAhead* ahead, int32_t k) {
     const ArchiveEntry& e = gOpenedArchive->entries[idx];
     StrView name = str::DupTemp(e.name);
     Logf("  decompress [%d/%d] '%s' compressed=%u uncompressed=%u\n", i, n, name.CStr(), e.compressedSize,
          e.uncompressedSize);
-    char* data = GetFileDataByIdx(gOpenedArchive, idx);
+    char* data = ahead ? ahead->Take(k) : GetFileDataByIdx(gOpenedArchive, idx);
     if (!data) {
         Logf("  GetFileDataByIdx failed for '%s'\n", name.CStr());
         NotifyFailed(GetTranslation("The installer has been corrupted. Please download it again."));
@@ -90,12 +93,78 @@ bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n) {
     dir::CreateAll(path::GetDirTemp(target));
     bool ok = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
     free(data);
+    if (ahead) {
+        ahead->Written(k);
+    }
     if (!ok) {
         NotifyFailed(WriteFailedMessageTemp(lastWriteError, target, gDiskSpaceNeed, FreeBytesNow(installDir)));
         return false;
     }
     Logf("  extracted '%s'\n", target.CStr());
     return true;
+}
+
+char* DecodeEntry(void* archive, int32_t idx) {
+    return GetFileDataByIdx((const InstallerArchive*)archive, idx);
+}
+
+int32_t ProcessorCount() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return (int32_t)info.dwNumberOfProcessors;
+}
+
+// VLPDF_EXTRACT_WORKERS: the number of decoding threads asked for; 1 is the serial path.
+int32_t WorkersAsked() {
+    WCHAR buf[16];
+    DWORD n = GetEnvironmentVariableW(L"VLPDF_EXTRACT_WORKERS", buf, 16);
+    if (n == 0 || n >= 16) {
+        return 0;
+    }
+    char text[16];
+    for (DWORD c = 0; c <= n; c++) {
+        text[c] = buf[c] < 128 ? (char)buf[c] : '?';
+    }
+    return ParseWorkersSetting(text);
+}
+
+// The files ExtractFiles decodes, in order: the installed entries but the running program.
+struct DecodeList {
+    int32_t files[kArchiveMaxEntries];
+    uint32_t sizes[kArchiveMaxEntries];
+    uint32_t scratch[kArchiveMaxEntries];
+    int32_t count = 0;
+    int64_t largest = 0;
+    int64_t total = 0;
+};
+
+void ListFilesToDecode(bool skipExe, DecodeList* list) {
+    for (int32_t idx = 0; idx < gOpenedArchive->count; idx++) {
+        const ArchiveEntry& e = gOpenedArchive->entries[idx];
+        if (!ShouldExtractEntry(e.name) || (skipExe && str::Eq(e.name, "vlpdf.exe"))) {
+            continue;
+        }
+        list->files[list->count] = idx;
+        list->sizes[list->count] = e.uncompressedSize;
+        list->scratch[list->count] = DecoderScratchSize(e);
+        list->count++;
+        list->largest = (int64_t)e.uncompressedSize > list->largest ? (int64_t)e.uncompressedSize : list->largest;
+        list->total += e.uncompressedSize;
+    }
+}
+
+// Starts the workers that decode ahead when the plan has more than one; null means each file
+// is decoded by the writing thread.
+DecodeAhead* StartDecodingAhead(const DecodeList& list, DecodeAhead* ahead) {
+    DecodeAheadPlan plan = PlanDecodeAhead(ProcessorCount(), list.largest, list.total, WorkersAsked());
+    if (plan.workers <= 1) {
+        return nullptr;
+    }
+    if (!ahead->Start(list.files, list.sizes, list.scratch, list.count, plan.workers, plan.budget, DecodeEntry,
+                      (void*)gOpenedArchive)) {
+        return nullptr;
+    }
+    return ahead;
 }
 
 void DeleteLeftoverAsideCopies(StrView installDir) {
@@ -207,7 +276,12 @@ bool EnsureEnoughDiskSpaceForInstall(StrView installDir) {
 bool ExtractFiles(StrView installDir, bool skipExe) {
     int32_t n = CountExtractableEntries(gOpenedArchive);
     Logf("ExtractFiles(): dir '%s' filesCount=%d\n", installDir.CStr(), n);
+    DecodeList list;
+    ListFilesToDecode(skipExe, &list);
+    DecodeAhead workers;
+    DecodeAhead* ahead = StartDecodingAhead(list, &workers);
     int32_t i = 0;
+    int32_t k = 0;
     for (int32_t idx = 0; idx < gOpenedArchive->count; idx++) {
         StrView name = gOpenedArchive->entries[idx].name;
         if (!ShouldExtractEntry(name)) {
@@ -218,11 +292,12 @@ bool ExtractFiles(StrView installDir, bool skipExe) {
         if (skipExe && str::Eq(name, "vlpdf.exe")) {
             // The running program is that file: it stays as it is.
             Logf("  skipped 'vlpdf.exe' [%d/%d]: it is the running program\n", i, n);
-        } else if (!WriteEntry(installDir, idx, i, n)) {
+        } else if (!WriteEntry(installDir, idx, i, n, ahead, k++)) {
             return false;
         }
         ProgressStep();
     }
+    workers.Stop();
     DeleteLeftoverAsideCopies(installDir);
     MoveAsideOrDeleteLegacyLibrary(installDir);
     return true;

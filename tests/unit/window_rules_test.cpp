@@ -59,6 +59,28 @@ TEST(WindowRules, TheLoopSleepsUntilTheNextFrameAndCatchesUpWithoutSleeping) {
     }
 }
 
+TEST(WindowRules, TheLoopSleepsUntilAFrameOrAHolderCheckIsDueElseUntilAMessage) {
+    struct {
+        bool animating;
+        int64_t msUntilFrame;
+        bool checking;
+        int64_t msSinceCheck, sleep;
+    } cases[] = {
+        {true, 16, true, 0, 16},           // the header moves: frames
+        {true, 16, true, 9995, 5},         // a holder check comes before the next frame
+        {true, 0, false, 0, 0},            // a frame is due
+        {false, 16, true, 0, 10000},       // nothing moves: only the holder check wakes it
+        {false, 0, true, 4000, 6000},      // a stale frame clock does not wake an idle loop
+        {false, 16, true, 12000, 0},       // a late check runs at once
+        {false, 16, false, 0, kSleepUntilMessage},  // installing: messages only
+        {true, 7, false, 0, 7},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LoopSleepMs(c.animating, c.msUntilFrame, c.checking, c.msSinceCheck, 10000), c.sleep)
+            << c.animating << " " << c.msUntilFrame << " " << c.checking << " " << c.msSinceCheck;
+    }
+}
+
 TEST(WindowRules, BlockingProcessesAreListedAsPeopleReadThem) {
     TempArenaScope scope;
     struct {

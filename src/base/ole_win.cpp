@@ -1,0 +1,29 @@
+#include "base/ole.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+namespace {
+DWORD gOleThread = 0;
+bool gOleStarted = false;
+HRESULT gOleResult = E_FAIL;
+}  // namespace
+
+void SetOleThread() {
+    gOleThread = GetCurrentThreadId();
+}
+
+void EnsureOle() {
+    if (gOleStarted || GetCurrentThreadId() != gOleThread) {
+        return;
+    }
+    gOleStarted = true;
+    gOleResult = OleInitialize(nullptr);
+}
+
+void StopOle() {
+    if (gOleStarted && SUCCEEDED(gOleResult)) {
+        OleUninitialize();
+    }
+    gOleStarted = false;
+}
