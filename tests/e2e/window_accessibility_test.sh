@@ -105,6 +105,23 @@ scenario() {  # scenario <code>
   check "the progress page announced" grep -qF "event|alert|statictext|$t_progress|" "$work/events.txt"
   check "the finish announced" grep -qF "event|alert|statictext|$t_thanks|" "$work/events.txt"
   check "the Start button's focus event" grep -qF "event|focus|pushbutton|$t_start|" "$work/events.txt"
+
+  section "$code: the uninstaller's message"
+  pkill -f 'vlpdf(-watch)?\.exe' 2>/dev/null
+  sleep 0.5
+  env ${window_locale:+LC_ALL=$window_locale} wine "$(unixpath "$dir_win")/vlpdf.exe" -uninstall $window_lang_option \
+    </dev/null >/dev/null 2>&1 &
+  local reader=$!
+  drive dialog "VeloraPDF 3.7" 60000
+  check "the message in the window's language" grep -qF "dialog|Static|$(tr_text "$code" "VeloraPDF was uninstalled.")" \
+    "$work/drive.out"
+  local rtl=0
+  [ "$code" = ar ] && rtl=1
+  # Wine's message box ignores MB_RIGHT (its text stays aligned left); it honours MB_RTLREADING.
+  check_eq "the message box reads right to left" "$rtl" "$(sed -n 's/^dialog|rtl|//p' "$work/drive.out")"
+  drive dialog-close "VeloraPDF 3.7"
+  wait "$reader"
+  check_eq "uninstalled" 0 $?
 }
 
 window_lang_option=-for-testing window_locale=en_US.UTF-8 scenario en
