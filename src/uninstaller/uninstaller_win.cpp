@@ -11,6 +11,8 @@
 #include "base/private_dir.h"
 #include "base/process_win.h"
 #include "base/system_lib.h"
+#include "i18n/lang.h"
+#include "i18n/translations.h"
 #include "installer/install_options.h"
 #include "installer/launch.h"
 #include "installer/previous_install.h"
@@ -39,12 +41,38 @@ const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
 
-UninstallOutcome Outcome(int exitCode, StrView message) {
+// The log says it in English, the user reads it translated: the English text is translated
+// before its placeholders are filled.
+UninstallOutcome Outcome(int exitCode, const char* english, ...) VL_PRINTF(2, 3);
+UninstallOutcome Outcome(int exitCode, const char* english, ...) {
+    va_list args;
+    va_start(args, english);
+    StrView logged = str::FormatV(GetTempArena(), english, args);
+    va_end(args);
+    va_start(args, english);
+    StrView shown = str::FormatV(GetProcessArena(), GetTranslation(english), args);
+    va_end(args);
+    Logf("RunUninstaller: exit code %d: %s\n", exitCode, logged.CStr());
     UninstallOutcome o;
     o.exitCode = exitCode;
-    o.message = str::Dup(GetProcessArena(), message);
-    Logf("RunUninstaller: exit code %d: %s\n", exitCode, o.message.CStr());
+    o.message = shown;
+    o.rtl = IsCurrentLangRtl();
     return o;
+}
+
+// The reader carries translations.txt as its resource "TRANSLATIONS": the installation does
+// not leave the file on the machine, and the reader moves itself away while it uninstalls.
+bool ReadTranslationsResource(Str* out) {
+    HRSRC res = FindResourceW(nullptr, L"TRANSLATIONS", MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HGLOBAL data = res ? LoadResource(nullptr, res) : nullptr;
+    const char* bytes = data ? (const char*)LockResource(data) : nullptr;
+    return bytes && out->Append(bytes, (int32_t)SizeofResource(nullptr, res));
+}
+
+void LoadTranslations(bool forTesting) {
+    gForTesting = forTesting;
+    gLoadTranslationsFile = ReadTranslationsResource;
+    SetCurrentLangByCode(DetectUserLang());
 }
 
 StrView TempDirTemp() {
@@ -57,15 +85,17 @@ const char* ScopeText(bool allUsers) {
 
 // The elevated copy gets the marker that keeps it from restarting again, as the installer's does.
 UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
-    StrView args = str::FormatTemp("-uninstall -all-users -run-install-now%s", req.silent ? " -silent" : "");
+    StrView args = str::FormatTemp("-uninstall -all-users -run-install-now%s%s", req.silent ? " -silent" : "",
+                                   req.forTesting ? " -for-testing" : "");
     Logf("RunUninstaller: restarting elevated: '%s' %s\n", self.CStr(), args.CStr());
     HANDLE process = nullptr;
     if (!LaunchElevatedProcess(self, args, &process)) {
         return Outcome(kExitFailed,
-                       "VeloraPDF was not uninstalled: removing it for all users needs administrator rights.");
+                       TranslatableText("VeloraPDF was not uninstalled: removing it for all users needs administrator rights."));
     }
     if (!process) {
-        return Outcome(kExitFailed, "VeloraPDF was not uninstalled: the elevated uninstaller could not be followed.");
+        return Outcome(kExitFailed,
+                       TranslatableText("VeloraPDF was not uninstalled: the elevated uninstaller could not be followed."));
     }
     uint32_t code = WaitForExitCode(process, kExitFailed);
     Logf("RunUninstaller: elevated uninstaller exited with %u\n", (unsigned)code);
@@ -75,16 +105,23 @@ UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
 }
 
 // The directory the uninstall entry of this scope names must be ours: a reader started from
-// anywhere else (an extracted copy, another installation) removes nothing.
-bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, StrView* why) {
+// anywhere else (an extracted copy, another installation) removes nothing. Each scope has
+// whole sentences of its own, which translate as wholes.
+bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, UninstallOutcome* refusal) {
     StrView registered = InstallDirFromLocationTemp(ReadRegStr(root, kUninstallRegKey, "InstallLocation"));
     if (registered.IsEmpty()) {
-        *why = str::FormatTemp("VeloraPDF is not installed for %s, so nothing was removed.", ScopeText(allUsers));
+        *refusal = allUsers ? Outcome(kExitFailed, TranslatableText("VeloraPDF is not installed for all users, so "
+                                                                    "nothing was removed."))
+                            : Outcome(kExitFailed, TranslatableText("VeloraPDF is not installed for the current "
+                                                                    "user, so nothing was removed."));
         return false;
     }
     if (!IsSamePath(registered, dir)) {
-        *why = str::FormatTemp("Nothing was removed: VeloraPDF is installed for %s in '%s', not in '%s'.",
-                               ScopeText(allUsers), registered.CStr(), dir.CStr());
+        const char* text = allUsers ? TranslatableText("Nothing was removed: VeloraPDF is installed for all users "
+                                                       "in '%s', not in '%s'.")
+                                    : TranslatableText("Nothing was removed: VeloraPDF is installed for the current "
+                                                       "user in '%s', not in '%s'.");
+        *refusal = Outcome(kExitFailed, text, registered.CStr(), dir.CStr());
         return false;
     }
     return true;
@@ -260,20 +297,20 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     // this command line names.
     StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
     if (!DeleteWithRetries(reader)) {
-        return Outcome(kExitFailed, str::FormatTemp("'%s' could not be deleted.", reader.CStr()));
+        return Outcome(kExitFailed, "'%s' could not be deleted.", reader.CStr());
     }
     if (!RemoveDirectoryW(W(req.finishDir))) {
-        return Outcome(kExitFailed, str::FormatTemp("'%s' stays (err=%lu).", req.finishDir.CStr(), GetLastError()));
+        return Outcome(kExitFailed, "'%s' stays (err=%lu).", req.finishDir.CStr(), GetLastError());
     }
-    return Outcome(kExitOk, str::FormatTemp("'%s' was removed.", req.finishDir.CStr()));
+    return Outcome(kExitOk, "'%s' was removed.", req.finishDir.CStr());
 }
 
 UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     StrView dir = path::GetDirTemp(self);
     HKEY root = req.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    StrView why;
-    if (!IsRegisteredInstallation(root, dir, req.allUsers, &why)) {
-        return Outcome(kExitFailed, why);
+    UninstallOutcome refusal;
+    if (!IsRegisteredInstallation(root, dir, req.allUsers, &refusal)) {
+        return refusal;
     }
     Logf("RunUninstaller: uninstalling '%s' for %s\n", dir.CStr(), ScopeText(req.allUsers));
     RemoveRegistration(root, req.allUsers, dir, self);
@@ -282,9 +319,9 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     if (!sweep.firstFailed.IsEmpty()) {
         // The uninstall entry and the reader stay, so that the user can simply run it again.
         return Outcome(kExitFailed,
-                       str::FormatTemp("VeloraPDF could not be removed completely: '%s' is in use or protected. Close "
-                                       "the programs that use it and uninstall again. Details are in '%s'.",
-                                       sweep.firstFailed.CStr(), GetInstallLog().FilePath().CStr()));
+                       TranslatableText("VeloraPDF could not be removed completely: '%s' is in use or protected. "
+                                        "Close the programs that use it and uninstall again. Details are in '%s'."),
+                       sweep.firstFailed.CStr(), GetInstallLog().FilePath().CStr());
     }
     RemoveUninstallerRegistryInfo(root);
     if (req.allUsers) {
@@ -303,26 +340,29 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     if (!MoveSelfOut(self)) {
         RemoveEmptyFolders(dir);
         if (StartFinisher(self, dir)) {
-            return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes as soon as "
-                                                    "this uninstaller ends.",
-                                                    dir.CStr()));
+            return Outcome(kExitOk,
+                           TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
+                                            "uninstaller ends."),
+                           dir.CStr());
         }
         if (DeleteAtNextStart(self, dir)) {
-            return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes when Windows "
-                                                    "restarts.",
-                                                    dir.CStr()));
+            return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes when Windows "
+                                                     "restarts."),
+                           dir.CStr());
         }
-        return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
-                                                    "Delete the folder '%s' by hand.",
-                                                    self.CStr(), dir.CStr()));
+        return Outcome(kExitFailed,
+                       TranslatableText("VeloraPDF could not be removed completely: '%s' is left. Delete the "
+                                        "folder '%s' by hand."),
+                       self.CStr(), dir.CStr());
     }
     RemoveEmptyFolders(dir);
     if (sweep.kept > 0) {
-        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files "
-                                                "that VeloraPDF did not install.",
-                                                dir.CStr()));
+        return Outcome(kExitOk,
+                       TranslatableText("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files that "
+                                        "VeloraPDF did not install."),
+                       dir.CStr());
     }
-    return Outcome(kExitOk, "VeloraPDF was uninstalled.");
+    return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled."));
 }
 }  // namespace
 
@@ -349,6 +389,7 @@ UninstallOutcome RunUninstaller(const UninstallRequest& request) {
     if (!req.finishDir.IsEmpty()) {
         return FinishRemoval(req, self);
     }
+    LoadTranslations(req.forTesting);
     if (req.relaunched) {
         // The parent waits for this copy's result, running the reader that is being removed.
         PROCESSENTRY32W entry{};
