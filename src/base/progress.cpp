@@ -14,11 +14,3 @@ void ProgressStep() {
         gProgressStepShow(n);
     }
 }
-
-int32_t ProgressStepsTaken() {
-    return gSteps.load();
-}
-
-void ResetProgressSteps() {
-    gSteps = 0;
-}

@@ -4,8 +4,6 @@
 #include <stdint.h>
 
 void ProgressStep();
-int32_t ProgressStepsTaken();
-void ResetProgressSteps();
 
 // The window sets this while it exists; it runs on the calling thread with the new count.
 extern void (*gProgressStepShow)(int32_t stepsTaken);

@@ -14,7 +14,6 @@ enum class StdOutType { Invalid, Disk, Pipe, Other };
 // console instead, where the user actually looks.
 ConsoleState DecideConsoleState(StdOutType stdoutType, const char* parentExeName);
 
-ConsoleState GetConsoleState();
 // Attaches to the parent's console when there is no usable output; returns the state.
 ConsoleState ConsoleAttach();
 // Lets the parent console show its prompt again after we printed into it.

@@ -52,11 +52,6 @@ void ReopenUnbuffered(const char* name, const char* mode, FILE* stream) {
 }
 }  // namespace
 
-ConsoleState GetConsoleState() {
-    Determine();
-    return gConsoleState;
-}
-
 ConsoleState ConsoleAttach() {
     Determine();
     if (gConsoleState != ConsoleState::NoOutput || !AttachConsole(ATTACH_PARENT_PROCESS)) {

@@ -11,10 +11,7 @@ inline bool IsNoColor(Color c) {
     return c == 0xFEFFFFFF || c == 0xFCFFFFFF || c == 0xFDFFFFFF;
 }
 
-// 0xAARRGGBB (GDI+) to a COLORREF and its alpha.
+// 0xAARRGGBB (GDI+) to a COLORREF; the alpha goes.
 inline Color ColorFromArgb(uint32_t argb) {
     return ((argb >> 16) & 0xFF) | (argb & 0xFF00) | ((argb & 0xFF) << 16);
-}
-inline uint8_t AlphaFromArgb(uint32_t argb) {
-    return (uint8_t)(argb >> 24);
 }

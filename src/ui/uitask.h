@@ -12,7 +12,6 @@ namespace uitask {
 // message-only "UITask Dispatch Window". False when any step fails (logged).
 bool Initialize();
 HWND DispatchWindow();
-UINT DispatchMessageId();
 LRESULT CALLBACK WndProcTaskDispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // From any thread: runs fn on the main thread when its message loop next pumps. kind is a

@@ -59,10 +59,6 @@ HWND DispatchWindow() {
     return gDispatchWnd;
 }
 
-UINT DispatchMessageId() {
-    return gDispatchMsg;
-}
-
 const void* SpareRecord() {
     return gSpare.load();
 }

@@ -15,7 +15,6 @@ void CenterWindow(HWND hwnd);
 Rect MoveIntoWorkArea(Rect r);
 // Moves the window so that it lies inside its monitor's work area.
 void PullIntoWorkArea(HWND hwnd);
-Rect MapRect(HWND from, HWND to, Rect r);
 // Invalidates without erasing and updates, only when the window exists and is visible.
 void RepaintWindow(HWND hwnd);
 StrView GetWindowTextUtf8Temp(HWND hwnd);

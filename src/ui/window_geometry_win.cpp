@@ -62,12 +62,6 @@ void CenterWindow(HWND hwnd) {
     SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Rect MapRect(HWND from, HWND to, Rect r) {
-    RECT rc{r.x, r.y, r.x + r.dx, r.y + r.dy};
-    MapWindowPoints(from, to, (POINT*)&rc, 2);
-    return FromRECT(rc);
-}
-
 void RepaintWindow(HWND hwnd) {
     if (hwnd && IsWindow(hwnd) && IsWindowVisible(hwnd)) {
         InvalidateRect(hwnd, nullptr, FALSE);
