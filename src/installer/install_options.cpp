@@ -16,7 +16,7 @@ void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, bool 
     InstallerOptions& o = settled->installer;
     if (!runInstallNow && hasPrev) {
         Log("!gCli->runInstallNew so inheriting prev install state\n");
-        o.allUsers = o.allUsers || prev.needsElevation;
+        o.allUsers = o.allUsers || prev.allUsers;
         o.withFilter = o.withFilter || prev.searchFilterInstalled;
         o.withPreview = o.withPreview || prev.previewInstalled;
         o.noDesktopShortcut = o.noDesktopShortcut || !prev.desktopShortcut;

@@ -215,7 +215,7 @@ void OnButtonInstall(InstallerWnd* wnd) {
         Log("OnButtonInstall: install dir under Program Files; forcing allUsers\n");
         o.allUsers = true;
     }
-    bool forAllUsers = o.allUsers || prevInstall.needsElevation;
+    bool forAllUsers = o.allUsers || prevInstall.allUsers;
     bool isElevated = IsProcessElevated();
     bool needsElevation = NeedsElevation(o.installDir, forAllUsers, isElevated);
     Logf("OnButtonInstall: needsElevation=%d elevated=%d allUsers=%d dir='%s'\n", (int)needsElevation,

@@ -39,7 +39,9 @@ HKEY InstallRoot(const Flags& st) {
 
 // Where the earlier installation's uninstall entry was read from.
 HKEY PreviousRoot() {
-    return prevInstall.typ >= 2 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    PrevInstallKeys keys = prevInstall.keys;
+    bool machineKey = keys == PrevInstallKeys::MachineOnly || keys == PrevInstallKeys::MachineAndUser;
+    return machineKey ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
 
 // The earlier installation's uninstall entry is what a run after a killed one reads the
@@ -74,7 +76,7 @@ void ClearShellExtensionsPending(HKEY root) {
 void RemovePreviousRegistration() {
     UninstallPreviewDll();
     UninstallSearchFilter();
-    if (prevInstall.needsElevation) {
+    if (prevInstall.allUsers) {
         RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
         RemoveProductRegistryKey(HKEY_LOCAL_MACHINE);
     }
@@ -119,7 +121,7 @@ void WriteRecordedChoices(const Flags& st) {
 // The earlier entries under the other root, now that the new one is written; the entry
 // under the installation's own root was written over. (The product keys went before.)
 void RemoveEarlierUninstallEntries(HKEY root) {
-    if (prevInstall.needsElevation && root != HKEY_LOCAL_MACHINE) {
+    if (prevInstall.allUsers && root != HKEY_LOCAL_MACHINE) {
         RemoveUninstallEntry(HKEY_LOCAL_MACHINE);
     }
     if (root != HKEY_CURRENT_USER) {
@@ -185,7 +187,7 @@ void InstallerThread(Flags* state) {
          (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());
     bool pending = NoteShellExtensionsPending();
     ShellExtensionState unregistered;
-    FreeInstallationFilesInUse(o.installDir, o.allUsers || prevInstall.needsElevation, &unregistered);
+    FreeInstallationFilesInUse(o.installDir, o.allUsers || prevInstall.allUsers, &unregistered);
     // After a killed run they may be unregistered already: they are still the earlier
     // installation's.
     unregistered.searchFilter = unregistered.searchFilter || prevInstall.searchFilterInstalled;

@@ -52,7 +52,7 @@ Padding* Section(ILayout* child) {
 }
 
 void UpdateInstallShield(InstallerWnd* wnd) {
-    bool forAllUsers = wnd->allUsersCheck->IsChecked() || prevInstall.needsElevation;
+    bool forAllUsers = wnd->allUsersCheck->IsChecked() || prevInstall.allUsers;
     StrView dir = wnd->editInstallationDir->GetTextTemp();
     if (dir.IsEmpty()) {
         dir = gWndCli->installer.installDir;

@@ -7,14 +7,17 @@
 
 struct Flags;
 
+// Which uninstall keys name the earlier installation; the log shows the number ("typ").
+enum class PrevInstallKeys { None = 0, UserOnly = 1, MachineOnly = 2, MachineAndUser = 3 };
+
 struct PreviousInstallInfo {
     StrView installationDir;  // empty when none
-    // 0 not installed; 1 found without an all-users uninstall key; 2 all-users key only;
-    // 3 both the all-users and the per-user key.
-    int typ = 0;
+    PrevInstallKeys keys = PrevInstallKeys::None;
     bool searchFilterInstalled = false;
     bool previewInstalled = false;
-    bool needsElevation = false;  // an all-users installation ("prevAllUsers" in the log)
+    // An all-users installation: its own all-users key, or a folder under Program Files
+    // ("needsElevation" and "prevAllUsers" in the log).
+    bool allUsers = false;
     bool desktopShortcut = false;
     bool defaultPdf = false;
     bool defaultComics = false;
@@ -25,7 +28,7 @@ extern PreviousInstallInfo prevInstall;
 
 
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {
-    return info.typ != 0;
+    return info.keys != PrevInstallKeys::None;
 }
 
 // A stored "InstallLocation" may name the executable itself (any letter case of ".exe"):

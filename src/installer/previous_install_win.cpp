@@ -53,7 +53,7 @@ void ForgetExistingInstallationDir() {
 void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     info->installationDir = GetExistingInstallationDir();
     if (info->installationDir.IsEmpty()) {
-        info->typ = 0;
+        info->keys = PrevInstallKeys::None;
         Log("GetPreviousInstallInfo: not installed\n");
         return;
     }
@@ -62,14 +62,14 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     bool machine = !ReadRegStrTemp(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation").IsEmpty();
     bool user = !ReadRegStrTemp(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation").IsEmpty();
     if (machine) {
-        info->typ = user ? 3 : 2;
-        info->needsElevation = true;
+        info->keys = user ? PrevInstallKeys::MachineAndUser : PrevInstallKeys::MachineOnly;
+        info->allUsers = true;
     } else {
-        info->typ = 1;
-        info->needsElevation = false;
+        info->keys = PrevInstallKeys::UserOnly;
+        info->allUsers = false;
         if (IsUnderProgramFiles(info->installationDir)) {
             Log("GetPreviousInstallInfo: dir under Program Files with only HKCU key; forcing allUsers\n");
-            info->needsElevation = true;
+            info->allUsers = true;
         }
     }
     HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -93,7 +93,7 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     info->previewInstalled = info->previewInstalled || previewPending;
     Logf("GetPreviousInstallInfo: dir '%s', search filter: %d, preview: %d, typ: %d, needsElevation: %d\n",
          info->installationDir.CStr(), info->searchFilterInstalled ? 1 : 0, info->previewInstalled ? 1 : 0,
-         info->typ, info->needsElevation ? 1 : 0);
+         (int)info->keys, info->allUsers ? 1 : 0);
 }
 
 StrView GetDefaultInstallationDir(bool forAllUsers, bool ignorePrev) {

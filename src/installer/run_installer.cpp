@@ -72,7 +72,7 @@ int RestartElevated(Flags* st, bool isElevated) {
     Logf("Restarting as elevated: gCli->silent: %d, gCli->installer.fastInstall: %d, isElevated: %d, "
          "gCli->installer.allUsers: %d, prevInstall.needsElevation: %d\n",
          (int)gCli->silent, (int)gCli->installer.fastInstall, (int)isElevated, (int)gCli->installer.allUsers,
-         (int)prevInstall.needsElevation);
+         (int)prevInstall.allUsers);
     if (!gCli->silent) {
         // The elevated copy shows its own window; this one has nothing more to do.
         RestartElevatedForAllUsers(st);
@@ -199,10 +199,10 @@ int RunInstaller() {
          (int)isElevated);
     bool needsElevation = false;
     if (requiresSilentElevation && !isElevated) {
-        bool allUsers = st->installer.allUsers || prevInstall.needsElevation;
+        bool allUsers = st->installer.allUsers || prevInstall.allUsers;
         needsElevation = NeedsElevation(st->installer.installDir, allUsers, isElevated);
         Logf("RunInstaller: needsElevation: %d (allUsers=%d prevAllUsers=%d underPF=%d)\n", (int)needsElevation,
-             (int)st->installer.allUsers, (int)prevInstall.needsElevation,
+             (int)st->installer.allUsers, (int)prevInstall.allUsers,
              (int)IsUnderProgramFiles(st->installer.installDir));
     }
     switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, cli.runInstallNow)) {

@@ -22,12 +22,12 @@ Choices Settle(const PreviousInstallInfo& prev, bool hasPrev, bool runInstallNow
 
 TEST(InstallOptions, EarlierChoicesFillOnlyWhatTheCommandLineLeftOff) {
     PreviousInstallInfo allUsersNoFilter;
-    allUsersNoFilter.typ = 2;
-    allUsersNoFilter.needsElevation = true;
+    allUsersNoFilter.keys = PrevInstallKeys::MachineOnly;
+    allUsersNoFilter.allUsers = true;
     allUsersNoFilter.previewInstalled = true;
     allUsersNoFilter.desktopShortcut = false;
     PreviousInstallInfo perUserEverything;
-    perUserEverything.typ = 1;
+    perUserEverything.keys = PrevInstallKeys::UserOnly;
     perUserEverything.searchFilterInstalled = true;
     perUserEverything.previewInstalled = true;
     perUserEverything.desktopShortcut = true;

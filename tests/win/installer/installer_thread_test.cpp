@@ -37,8 +37,8 @@ TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAbo
             DWORD one = 1;
             Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingSearchFilterValue, REG_DWORD, &one, 4);
             Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingPreviewerValue, REG_DWORD, &one, 4);
-            prevInstall.typ = 2;
-            prevInstall.needsElevation = prevInstall.searchFilterInstalled = prevInstall.previewInstalled = true;
+            prevInstall.keys = PrevInstallKeys::MachineOnly;
+            prevInstall.allUsers = prevInstall.searchFilterInstalled = prevInstall.previewInstalled = true;
         } else {
             RegisterSearchFilter(true, dir);
             RegisterPreviewer(true, dir);

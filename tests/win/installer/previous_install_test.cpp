@@ -50,11 +50,11 @@ PreviousInstallInfo Read(std::string* log = nullptr) {
 
 TEST_F(PreviousInstall, NoneWhenNothingOrAVanishedDirectoryIsRecorded) {
     std::string log;
-    EXPECT_EQ(Read(&log).typ, 0);
+    EXPECT_EQ(Read(&log).keys, PrevInstallKeys::None);
     EXPECT_NE(log.find("GetPreviousInstallInfo: not installed\n"), std::string::npos) << log;
     PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", "C:\\vlpdf-gone\\vlpdf");
     PreviousInstallInfo info = Read();
-    EXPECT_EQ(info.typ, 0);
+    EXPECT_EQ(info.keys, PrevInstallKeys::None);
     EXPECT_FALSE(HasPreviousInstall(info));
 }
 
@@ -63,8 +63,8 @@ TEST_F(PreviousInstall, UserKeyInsideProgramFilesForcesAllUsers) {
     PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir);
     std::string log;
     PreviousInstallInfo info = Read(&log);
-    EXPECT_EQ(info.typ, 1);
-    EXPECT_TRUE(info.needsElevation);
+    EXPECT_EQ(info.keys, PrevInstallKeys::UserOnly);
+    EXPECT_TRUE(info.allUsers);
     EXPECT_NE(log.find("GetPreviousInstallInfo: dir under Program Files with only HKCU key; forcing allUsers\n"),
               std::string::npos)
         << log;
@@ -81,8 +81,8 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     DWORD one = 1, zero = 0;
     Put(HKEY_CURRENT_USER, kUninstallRegKey, "DefaultComics", REG_DWORD, &one, 4);
     PreviousInstallInfo info = Read();
-    EXPECT_EQ(info.typ, 1);
-    EXPECT_FALSE(info.needsElevation);
+    EXPECT_EQ(info.keys, PrevInstallKeys::UserOnly);
+    EXPECT_FALSE(info.allUsers);
     EXPECT_FALSE(info.desktopShortcut);  // no value recorded
     EXPECT_TRUE(info.defaultComics);
     EXPECT_FALSE(info.defaultPdf);
@@ -94,8 +94,8 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultPdf", REG_DWORD, &one, 4);
     Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultMarkdown", REG_DWORD, &zero, 4);
     info = Read();
-    EXPECT_EQ(info.typ, 3);
-    EXPECT_TRUE(info.needsElevation);
+    EXPECT_EQ(info.keys, PrevInstallKeys::MachineAndUser);
+    EXPECT_TRUE(info.allUsers);
     EXPECT_TRUE(info.desktopShortcut);
     EXPECT_TRUE(info.defaultPdf);
     EXPECT_FALSE(info.defaultComics);  // only the machine key's values count now
@@ -104,7 +104,7 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
 
     ForgetExistingInstallationDir();
     Remove(HKEY_CURRENT_USER, kUninstallRegKey);
-    EXPECT_EQ(Read().typ, 2);
+    EXPECT_EQ(Read().keys, PrevInstallKeys::MachineOnly);
 }
 
 TEST_F(PreviousInstall, MissingDesktopValueKeepsWhatTheRecordHeld) {
@@ -173,7 +173,7 @@ TEST(InstallDir, WriteTestUsesTheNearestExistingDirectory) {
 TEST(InstallDir, DefaultsAndTheAllUsersToggle) {
     prevInstall = PreviousInstallInfo();
     prevInstall.installationDir = "D:\\Earlier\\vlpdf";
-    prevInstall.typ = 1;
+    prevInstall.keys = PrevInstallKeys::UserOnly;
     std::string log = LoggedDuring([] { EXPECT_STREQ(GetDefaultInstallationDir(true, false).CStr(), "D:\\Earlier\\vlpdf"); });
     EXPECT_EQ(log, "GetDefaultInstallationDir(forAllUsers=1, ignorePrev=0)\n  using D:\\Earlier\\vlpdf from previous install\n");
     std::string pfDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf";
