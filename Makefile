@@ -7,7 +7,7 @@ SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 
 .PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
-	fuzz fuzz-build bench screenshots release window
+	fuzz fuzz-build bench screenshots release window soak
 
 demo: build wine-prefix
 	@scripts/demo.sh $(WINE_ROOT)
@@ -58,6 +58,17 @@ bench: setup build-win64 wine-prefix
 	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build/bench --target archive_bench mkpak
 	@bench/run.sh build/bench build/win64
+
+# The installer killed at SOAK_KILLS random instants of a first installation and as many of an
+# upgrade over a running installation, each run again and compared with an uninterrupted run
+# (about 4 minutes). SOAK_SEED replays a run; each run prints the seed it used.
+SOAK_KILLS ?= 24
+SOAK_SEED ?= $(shell date +%s)
+soak: build wine-prefix
+	@VLPDF_RANDOM_KILLS=$(SOAK_KILLS) VLPDF_KILL_SEED=$(SOAK_SEED) VLPDF_KILL_POINTS='^$$' \
+		bash tests/e2e/silent_kill_points_test.sh scripts $(WINE_ROOT) $(WINE_ROOT)/suites/soak \
+		build/win64/src/main/VeloraPDF-3.7-install.exe build/host/tools/mkpak/mkpak \
+		build/win64/tests/e2e/step_killer.exe
 
 # The real installer window under Wine: on $DISPLAY, or pictured on a virtual display.
 window: build wine-prefix

@@ -77,6 +77,7 @@ for link in "$prefix"/drive_c/users/*/*; do
 done
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
   "$repo/bench/extract_bench.sh" "$build" "$win" "$build/bench-n.pak" "$stage"
+VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/durability.sh" "$win" "$stage"
 
 "$repo/bench/window_bench.sh" "$win"
 

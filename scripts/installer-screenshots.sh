@@ -57,9 +57,46 @@ pages() {  # pages <lang> <percent> <installer options...>
   pkill -f 'notepad|vlpdf' 2>/dev/null
 }
 
+# High contrast (white on black, as Windows' "High Contrast Black"): the first and the finish
+# page. Wine always reports high contrast off, so the installer is told through
+# VLPDF_HIGH_CONTRAST; the system colours come from the machine's registry.
+high_contrast_pages() {  # high_contrast_pages <lang>
+  local name="installer-$1-100-high-contrast"
+  export TOVARIN_DPI_OVERRIDE=100 VLPDF_HIGH_CONTRAST=1
+  start_window "$exe" -d 'C:\VeloraPDF'
+  drive wait-window && sleep 1 && keep "$name-1-first.png"
+  drive wait-window -- click-install -- wait-child msctls_progress32 -- wait-child Button && sleep 0.3 &&
+    keep "$name-4-finish.png"
+  drive wait-window -- key escape -- wait-gone
+  installer_exit >/dev/null
+  pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+  unset VLPDF_HIGH_CONTRAST
+}
+
+set_system_colors() {  # lines of "<name> <r g b>"
+  local name rgb
+  while read -r name rgb; do
+    wine reg add 'HKCU\Control Panel\Colors' /v "$name" /d "$rgb" /f >/dev/null 2>&1
+  done
+}
+
 for pct in 100 150 200; do
   window_lang_option=-for-testing window_locale=en_US.UTF-8 pages en "$pct"
   window_lang_option= window_locale=en_US.UTF-8 pages cn "$pct"
   window_lang_option=-for-testing window_locale=ar_SA.UTF-8 pages ar "$pct"
 done
+
+set_system_colors <<'COLORS'
+Window 0 0 0
+WindowText 255 255 255
+WindowFrame 255 255 255
+Hilight 26 235 255
+HilightText 0 0 0
+HotTrackingColor 255 255 0
+ButtonFace 0 0 0
+ButtonText 255 255 255
+GrayText 63 242 63
+COLORS
+window_lang_option=-for-testing window_locale=en_US.UTF-8 high_contrast_pages en
+window_lang_option=-for-testing window_locale=ar_SA.UTF-8 high_contrast_pages ar
 exit $fail

@@ -14,7 +14,9 @@
 //   ... -uninstall-finish dir pid -silent       a copy in the temporary folder that deletes the
 //                                              reader in dir once process pid ended
 // With -silent (or -s) the message goes to standard output only; otherwise it is also
-// shown in a message box.
+// shown in a message box. An uninstallation speaks Chinese, as the installer does, unless
+// -for-testing lets it speak the user's language; a right-to-left language gets a
+// right-to-left message box.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -48,6 +50,7 @@ struct Command {
     std::wstring finishDir;
     unsigned long finishAfterPid = 0;
     bool silent = false;
+    bool forTesting = false;
     bool print = false;
     std::wstring file;
 };
@@ -73,6 +76,8 @@ Command ParseCommand(int argc, wchar_t** argv) {
             cmd.relaunched = true;
         } else if (IsOption(a, L"silent") || IsOption(a, L"s")) {
             cmd.silent = true;
+        } else if (IsOption(a, L"for-testing")) {
+            cmd.forTesting = true;
         } else if (IsOption(a, L"print-to-default") || IsOption(a, L"print-to")) {
             cmd.print = true;
             if (IsOption(a, L"print-to") && i + 1 < argc) i++;  // the printer
@@ -106,10 +111,11 @@ void WriteStdout(const std::wstring& text) {
     WriteFile(out, utf8.data(), (DWORD)utf8.size(), &written, nullptr);
 }
 
-int Tell(const Command& cmd, const std::wstring& message, int exitCode) {
+int Tell(const Command& cmd, const std::wstring& message, int exitCode, bool rtl = false) {
     WriteStdout(message + L"\r\n");
     UINT icon = exitCode ? MB_ICONERROR : MB_ICONINFORMATION;
-    if (!cmd.silent) MessageBoxW(nullptr, message.c_str(), kTitle, MB_OK | icon);
+    UINT reading = rtl ? MB_RTLREADING | MB_RIGHT : 0;
+    if (!cmd.silent) MessageBoxW(nullptr, message.c_str(), kTitle, MB_OK | icon | reading);
     return exitCode;
 }
 
@@ -125,6 +131,7 @@ int Uninstall(const Command& cmd) {
     req.allUsers = cmd.allUsers;
     req.silent = cmd.silent;
     req.relaunched = cmd.relaunched;
+    req.forTesting = cmd.forTesting;
     req.installedFiles = kInstalledFiles;
     req.installedFileCount = (int)ARRAYSIZE(kInstalledFiles);
     UninstallOutcome outcome = RunUninstaller(req);
@@ -132,7 +139,7 @@ int Uninstall(const Command& cmd) {
     int n = MultiByteToWideChar(CP_UTF8, 0, outcome.message.s, outcome.message.len, nullptr, 0);
     std::wstring text((size_t)n, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, outcome.message.s, outcome.message.len, text.data(), n);
-    return Tell(cmd, text, outcome.exitCode);
+    return Tell(cmd, text, outcome.exitCode, outcome.rtl);
 }
 
 // The two libraries beside the reader, by full path (never searched for elsewhere).

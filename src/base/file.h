@@ -13,8 +13,9 @@ namespace file {
 // Not a directory, and its attributes can be read (network paths go through the caches).
 bool Exists(StrView path);
 // Creates or replaces the file with exactly these bytes (others may read it meanwhile).
-// A failure is logged and its system error left as the thread's last error.
-bool WriteFile(StrView path, StrView data);
+// A failure is logged and its system error left as the thread's last error. With flush the
+// bytes are on the disk before it returns true (a failed flush fails the write).
+bool WriteFile(StrView path, StrView data, bool flush = false);
 // The whole file in the arena (the heap when null); the empty view with ok=false on failure.
 StrView ReadFile(StrView path, Arena* a, bool* ok);
 // True when the file was deleted or is not there.

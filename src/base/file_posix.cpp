@@ -28,12 +28,13 @@ bool Exists(StrView path) {
     return stat(NativePathTemp(path), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool WriteFile(StrView path, StrView data) {
+bool WriteFile(StrView path, StrView data, bool flush) {
     FILE* f = fopen(NativePathTemp(path), "wb");
     if (!f) {
         return false;
     }
     bool ok = fwrite(data.s, 1, (size_t)data.len, f) == (size_t)data.len;
+    ok = ok && (!flush || (fflush(f) == 0 && fsync(fileno(f)) == 0));
     ok = fclose(f) == 0 && ok;
     return ok;
 }

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "base/arena.h"
+#include "base/durable.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
@@ -189,7 +190,7 @@ int64_t GetSize(StrView path) {
     return (int64_t)data.size;
 }
 
-bool WriteFile(StrView path, StrView data) {
+bool WriteFile(StrView path, StrView data, bool flush) {
     TempArenaScope scope;
     HANDLE h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
@@ -219,6 +220,18 @@ bool WriteFile(StrView path, StrView data) {
         CloseHandle(h);
         SetLastError(err);
         return false;
+    }
+    durable::Note(durable::Step::Write, path);
+    if (flush && !FlushFileBuffers(h)) {
+        err = GetLastError();
+        Logf("file::WriteFile: FlushFileBuffers failed for '%s' lastError=%u\n", str::DupTemp(path).CStr(),
+             (unsigned)err);
+        CloseHandle(h);
+        SetLastError(err);
+        return false;
+    }
+    if (flush) {
+        durable::Note(durable::Step::Flush, path);
     }
     CloseHandle(h);
     SetLastError(0);

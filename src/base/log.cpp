@@ -44,6 +44,9 @@ void LogPipeSink::Close() {
 
 InstallLog::~InstallLog() {
     pipe_.Close();
+    if (file_) {
+        logsink::CloseLogFile(file_);
+    }
     if (buf_) {
         buf_->~Str();
     }
@@ -70,20 +73,29 @@ void InstallLog::Append(StrView text) {
     if (buf_) {
         str::Append(*buf_, text);
     }
-    if (filePath_.s) {
-        logsink::AppendToFile(filePath_, text);
+    if (file_) {
+        logsink::WriteLogFile(file_, text);
     }
     pipe_.Send(text);
 }
 
-void InstallLog::SetFilePath(StrView path, bool deleteExisting) {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (filePath_.s) {
-        free((void*)filePath_.s);
+void InstallLog::SetFilePath(StrView path, bool keepEarlierLines) {
+    TempArenaScope scope;
+    StrView why;
+    void* made = logsink::CreateLogFile(path, keepEarlierLines, &why);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (file_) {
+            logsink::CloseLogFile(file_);
+        }
+        file_ = made;
+        if (filePath_.s) {
+            free((void*)filePath_.s);
+        }
+        filePath_ = made ? str::Dup(nullptr, path) : StrView();
     }
-    filePath_ = str::Dup(nullptr, path);
-    if (deleteExisting) {
-        file::Delete(filePath_);
+    if (!made) {
+        Logf("SetLogFilePath: no log file, the log stays in memory: %s\n", why.CStr());
     }
 }
 
@@ -96,11 +108,19 @@ bool InstallLog::WriteToFile(StrView path) {
         Logf("WriteCurrentLogToFile: dir::CreateForFile('%s') failed\n", path.CStr());
         return false;
     }
-    if (!file::WriteFile(path, contents)) {
-        Logf("WriteCurrentLogToFile: file::WriteFile('%s') failed\n", path.CStr());
-        return false;
+    StrView why;
+    void* file = logsink::CreateLogFile(path, false, &why);
+    bool written = file && logsink::WriteLogFile(file, contents);
+    if (file) {
+        logsink::CloseLogFile(file);
     }
-    return true;
+    if (!written) {
+        Logf("WriteCurrentLogToFile: file::WriteFile('%s') failed\n", path.CStr());
+        if (!why.IsEmpty()) {
+            Logf("  %s\n", why.CStr());
+        }
+    }
+    return written;
 }
 
 StrView InstallLog::ContentsTemp() {
@@ -130,8 +150,8 @@ void Logf(const char* fmt, ...) {
     Log(text);
 }
 
-void SetLogFilePath(StrView path, bool deleteExisting) {
-    GetInstallLog().SetFilePath(path, deleteExisting);
+void SetLogFilePath(StrView path, bool keepEarlierLines) {
+    GetInstallLog().SetFilePath(path, keepEarlierLines);
 }
 
 StrView GetLogFilePathTemp() {

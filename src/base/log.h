@@ -34,10 +34,12 @@ class InstallLog {
     ~InstallLog();
 
     void Append(StrView text);
-    // Set once, before other threads log; deleteExisting removes an earlier file.
-    void SetFilePath(StrView path, bool deleteExisting);
+    // Makes the log file at path new (whatever stood there is never written through) and
+    // mirrors every later line to it. keepEarlierLines appends to the file of the run this
+    // one continues. When the file cannot be made, the log goes on without it and says why.
+    void SetFilePath(StrView path, bool keepEarlierLines);
     StrView FilePath() const { return filePath_; }
-    // Writes the whole buffer to path, replacing the file; false when nothing was logged.
+    // Writes the whole buffer to path as a new file; false when nothing was logged.
     bool WriteToFile(StrView path);
     // A copy of the buffer in the calling thread's temporary arena.
     StrView ContentsTemp();
@@ -47,6 +49,7 @@ class InstallLog {
     Arena* arena_ = nullptr;
     Str* buf_ = nullptr;
     StrView filePath_;
+    void* file_ = nullptr;
     LogPipeSink pipe_;
 };
 
@@ -57,7 +60,7 @@ InstallLog& GetInstallLog();
 
 void Log(StrView text);
 void Logf(const char* fmt, ...) VL_PRINTF(1, 2);
-void SetLogFilePath(StrView path, bool deleteExisting);
+void SetLogFilePath(StrView path, bool keepEarlierLines);
 // "vlpdf-install-log.txt" in the user's temporary directory.
 StrView GetLogFilePathTemp();
 bool WriteCurrentLogToFile(StrView path);

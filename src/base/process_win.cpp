@@ -35,6 +35,28 @@ bool IsProcessElevated() {
     return ok && elevation.TokenIsElevated != 0;
 }
 
+namespace {
+bool RunsAsLocalSystem() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    BYTE buf[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    bool system = GetTokenInformation(token, TokenUser, buf, sizeof(buf), &size) &&
+                  IsWellKnownSid(((TOKEN_USER*)buf)->User.Sid, WinLocalSystemSid);
+    CloseHandle(token);
+    return system;
+}
+}  // namespace
+
+TokenKind CurrentTokenKind() {
+    if (RunsAsLocalSystem()) {
+        return TokenKind::LocalSystem;
+    }
+    return IsProcessElevated() ? TokenKind::Elevated : TokenKind::Limited;
+}
+
 StrView ProcessUserSidTemp() {
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {

@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include "base/str.h"
+#include "base/token_kind.h"
 
 // The snapshot entry of the process with this id; false when it is not running.
 bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry);
@@ -11,6 +12,9 @@ bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry);
 // Whether this process runs with an elevated (administrator) token. The one query of the
 // token: decisions take its answer as an argument, so they can be tested either way.
 bool IsProcessElevated();
+
+// LocalSystem, elevated or limited, from this process's token.
+TokenKind CurrentTokenKind();
 
 // The string SID ("S-1-5-21-...") of the user this process runs as; empty on failure.
 StrView ProcessUserSidTemp();

@@ -11,6 +11,36 @@ void RestrictLibrarySearchToSystem();
 // Null without loading when the system directory path is empty or 260 characters or longer.
 HMODULE LoadSystemLibrary(const WCHAR* name);
 
+// A system library that Windows does not protect as a known DLL is never imported: the
+// loader would take a copy from the program's own folder (a downloads folder) before the
+// program's first instruction. Its functions are looked up instead, from the copy in the
+// system directory, on first use:
+//   #define VL_WINHTTP(X) X(WinHttpOpen) X(WinHttpCloseHandle)
+//   VL_SYSTEM_API(WinHttpApi, L"winhttp.dll", VL_WINHTTP)
+//   const WinHttpApi& http = WinHttpApi::Get(); if (http.ok) http.WinHttpOpen(...);
+// ok is false when the library or any listed function is missing.
+#define VL_SYSTEM_API_MEMBER(name) decltype(&::name) name = nullptr;
+#define VL_SYSTEM_API_RESOLVE(name)                                  \
+    api.name = (decltype(api.name))(void*)GetProcAddress(lib, #name); \
+    api.ok = api.ok && api.name;
+#define VL_SYSTEM_API(Type, dllName, LIST)                    \
+    struct Type {                                             \
+        LIST(VL_SYSTEM_API_MEMBER)                            \
+        bool ok = false;                                      \
+        static const Type& Get() {                            \
+            static const Type loaded = [] {                   \
+                Type api;                                     \
+                HMODULE lib = LoadSystemLibrary(dllName);     \
+                api.ok = lib != nullptr;                      \
+                if (lib) {                                    \
+                    LIST(VL_SYSTEM_API_RESOLVE)               \
+                }                                             \
+                return api;                                   \
+            }();                                              \
+            return loaded;                                    \
+        }                                                     \
+    };
+
 // Entry points that older Windows versions lack; null when missing, and every user checks.
 struct OptionalPlatformFunctions {
     HRESULT(WINAPI* setThreadDescription)(HANDLE, PCWSTR) = nullptr;

@@ -32,6 +32,14 @@ void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, bool 
     }
 }
 
+bool SettleScopeForToken(TokenKind token, Flags* settled) {
+    if (!RulesForToken(token).forcesAllUsers) {
+        return false;
+    }
+    settled->installer.allUsers = true;
+    return true;
+}
+
 ElevationChoice ChooseElevation(bool requiresSilentElevation, bool isElevated, bool needsElevation,
                                 bool isRelaunchedCopy) {
     if (!requiresSilentElevation || isElevated || !needsElevation) {

@@ -4,6 +4,7 @@
 // choice to an elevated copy of this program. Pure decisions; the installer run acts on them.
 #include "base/flags.h"
 #include "base/str.h"
+#include "base/token_kind.h"
 
 struct PreviousInstallInfo;
 
@@ -16,6 +17,10 @@ void CopyInstallerOptions(const Flags& cli, Flags* settled);
 // elevated copy (runInstallNow): its command line already carries every choice.
 // -no-filter and -no-preview win over both.
 void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, bool runInstallNow, Flags* settled);
+
+// A run with the system's own rights installs for all users, as if -all-users were given:
+// true when that rule applies to the token.
+bool SettleScopeForToken(TokenKind token, Flags* settled);
 
 // What a run that is not elevated does about elevation.
 enum class ElevationChoice {

@@ -18,6 +18,7 @@
 #include "installer/run_installer.h"
 #include "payload/extract.h"
 #include "payload/extract_plan.h"
+#include "ui/accessible.h"
 #include "ui/dpi.h"
 #include "ui/installer_message.h"
 #include "ui/window_geometry.h"
@@ -65,15 +66,12 @@ void EnableCloseMenuItem(HWND hwnd, bool enable) {
     DrawMenuBar(hwnd);
 }
 
-// Called from the installer thread: the send runs the bar's update on the UI thread.
+// Called from the installer thread and the extraction's workers, whose steps may arrive out
+// of order: the send runs the update on the UI thread, one at a time.
 void ShowProgressStep(int32_t stepsTaken) {
     InstallerWnd* wnd = gWnd;
-    if (!wnd) {
-        return;
-    }
-    wnd->progressStep = stepsTaken;
-    if (wnd->progressBar) {
-        SendMessageW(wnd->progressBar->hwnd, PBM_SETPOS, (WPARAM)stepsTaken, 0);
+    if (wnd) {
+        SendMessageW(wnd->hwnd, WM_APP_PROGRESS_STEP, (WPARAM)stepsTaken, 0);
     }
 }
 
@@ -108,13 +106,15 @@ void OnStartClicked(InstallerWnd*, WndEvent*) {
 
 void ShowFinishPage(InstallerWnd* wnd) {
     SetForegroundWindow(wnd->hwnd);
-    DestroyControl(&wnd->installButton);
-    DestroyControl(&wnd->progressBar);
+    // Start takes the focus before the controls of the progress page go, so the focus moves
+    // from one control to the next (and readers hear it) instead of falling to nothing.
     if (!gWndCli->installer.fastInstall) {
         wnd->startButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Start VeloraPDF"), wnd->isRtl);
         wnd->startButton->onClicked = MkHandler(OnStartClicked, wnd);
         ::SetFocus(wnd->startButton->hwnd);
     }
+    DestroyControl(&wnd->installButton);
+    DestroyControl(&wnd->progressBar);
     SetInstallerMessage(GetTranslation("Thank you! VeloraPDF has been installed."), kMessageTextArgb);
     SetInstallerErrorText(GetFirstFailureMessage());
     RepaintWindow(wnd->hwnd);
@@ -177,6 +177,25 @@ void ShowInstallationFailedUi(bool isRtl) {
 }
 }  // namespace
 
+// The bar only moves forward, whatever order the steps' threads reached it in.
+void OnProgressStep(InstallerWnd* wnd, int32_t stepsTaken) {
+    if (stepsTaken <= wnd->progressStep) {
+        return;
+    }
+    wnd->progressStep = stepsTaken;
+    if (!wnd->progressBar) {
+        return;
+    }
+    HWND bar = wnd->progressBar->hwnd;
+    SendMessageW(bar, PBM_SETPOS, (WPARAM)stepsTaken, 0);
+    // Readers hear progress through the bar's value; once per percent is all they say.
+    int percent = ProgressPercent(wnd);
+    if (percent != wnd->announcedPercent) {
+        wnd->announcedPercent = percent;
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, bar, OBJID_CLIENT, CHILDID_SELF);
+    }
+}
+
 void OnButtonInstall(InstallerWnd* wnd) {
     if (gInstallStarted) {
         Logf("OnButtonInstall: called but gInstallStarted is %d\n", (int)gInstallStarted);
@@ -222,6 +241,8 @@ void StartInstallation(InstallerWnd* wnd) {
     }
     if (wnd->optionsSection) wnd->optionsSection->SetVisibility(Collapse);
     if (wnd->folderLabel) wnd->folderLabel->SetVisibility(Collapse);
+    // The window keeps the focus (and Esc) while the controls that had it go.
+    ::SetFocus(wnd->hwnd);
     DestroyFirstPageControls(wnd);
     SetInstallerMessage(GetTranslation("Installation in progress..."), kMessageTextArgb);
     Relayout(wnd);
@@ -254,8 +275,9 @@ void OnInstallationFinished() {
     gProgressStepShow = nullptr;
     EnableCloseMenuItem(wnd->hwnd, true);
     if (gInstallFailed) {
-        ShowWindow(wnd->hwnd, SW_HIDE);
         SetInstallerErrorText(GetFirstFailureMessage());
+        AnnounceMessageIfChanged(wnd);
+        ShowWindow(wnd->hwnd, SW_HIDE);
         ShowInstallationFailedUi(wnd->isRtl);
         DestroyWindow(wnd->hwnd);
         return;

@@ -1,4 +1,5 @@
 #include "installer/installer_thread.h"
+#include "installer/other_install.h"
 
 #include <windows.h>
 
@@ -133,6 +134,7 @@ void RegisterInstallation(const Flags& st, StrView exePath) {
         NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
     }
     WriteRecordedChoices(st);
+    RemoveOtherInstallation(root, o.installDir);
     RemoveEarlierUninstallEntries(root);
     if (!WriteExtendedFileExtensionInfo(root, exePath)) {
         NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));

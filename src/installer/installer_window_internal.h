@@ -35,6 +35,10 @@ struct InstallerWnd {
     bool showOptions = false;
     void* installerThread = nullptr;
     bool isRtl = false;
+    Color labelColor = 0x000000;  // the page's text colour (high contrast changes it)
+    Color staticBrushColor = kColorUnset;
+    Str announced;  // the page's message as screen readers were last told it
+    int announcedPercent = -1;
 };
 
 extern InstallerWnd* gWnd;
@@ -47,3 +51,14 @@ void OnButtonInstall(InstallerWnd* wnd);
 void StartInstallation(InstallerWnd* wnd);
 void OnInstallationFinished();
 void OnButtonExit();
+// Sent by ShowProgressStep from any thread; handled on the UI thread.
+constexpr UINT WM_APP_PROGRESS_STEP = WM_APP + 4;
+void OnProgressStep(InstallerWnd* wnd, int32_t stepsTaken);
+
+// Screen readers (installer_access_win.cpp).
+void RegisterInstallerAccTree(InstallerWnd* wnd, bool on);
+// WM_GETOBJECT and the posted default actions; true when handled.
+bool HandleInstallerAccMessage(InstallerWnd* wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* res);
+// Tells readers about a new message of the page (progress, finish, failure, programs to close).
+void AnnounceMessageIfChanged(InstallerWnd* wnd);
+int ProgressPercent(InstallerWnd* wnd);

@@ -18,11 +18,13 @@
 #include "installer/run_installer.h"
 #include "installer/window_rules.h"
 #include "integration/shell_ext.h"
+#include "ui/accessible.h"
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
 #include "ui/font.h"
 #include "ui/installer_message.h"
 #include "ui/installer_paint.h"
+#include "ui/page_colors.h"
 #include "ui/theme.h"
 #include "ui/window_class.h"
 #include "ui/window_geometry.h"
@@ -34,7 +36,6 @@ namespace {
 constexpr const WCHAR* kWindowClass = L"VLPDF_INSTALLER_FRAME";
 constexpr int kWindowDx = 460;
 constexpr int kWindowDy = 290;
-Color gBlackText = 0x000000;
 
 // The header is painted in the first Scale(150) pixels; the page below needs Scale(130).
 int MinClientHeight() {
@@ -79,6 +80,35 @@ void OnBrowseClicked(InstallerWnd* wnd, WndEvent*) {
 void ToggleOptions(InstallerWnd* wnd, VirtEvent*) {
     wnd->showOptions = !wnd->showOptions;
     UpdateOptionsUi(wnd);
+    NotifyAccEvent(EVENT_OBJECT_STATECHANGE, wnd->hwnd, (uintptr_t)wnd->optionsLink);
+}
+
+// Alt plus the label's key goes to what it labels.
+void FocusDirectory(InstallerWnd* wnd, VirtEvent*) {
+    if (!wnd->editInstallationDir || !wnd->editInstallationDir->hwnd) return;
+    ::SetFocus(wnd->editInstallationDir->hwnd);
+    SendMessageW(wnd->editInstallationDir->hwnd, EM_SETSEL, 0, -1);
+}
+
+// Enter: the focused push button, else the page's main button (Install, then Start). The
+// dialog manager sends IDOK for it, with the focused control or nothing in lParam.
+void PressEnter(InstallerWnd* wnd) {
+    HWND focus = GetFocus();
+    Button* focused = dynamic_cast<Button*>(FindControl(focus));
+    Button* target = focused && GetParent(focus) == wnd->hwnd ? focused : nullptr;
+    for (Button* b : {wnd->installButton, wnd->startButton}) {
+        if (!target && b && b->hwnd && IsWindowVisible(b->hwnd)) target = b;
+    }
+    if (target && IsWindowEnabled(target->hwnd)) {
+        SendMessageW(target->hwnd, BM_CLICK, 0, 0);
+    }
+}
+
+// The page follows the system's colours (high contrast on or off, another scheme).
+void OnSystemColorsChanged(InstallerWnd* wnd) {
+    RefreshTheme();
+    wnd->labelColor = CurrentPageColors().text;
+    RedrawWindow(wnd->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 bool AllUsersChecked() {
@@ -134,8 +164,10 @@ void CreateFolderControls(InstallerWnd* wnd, const InstallerOptions& o) {
 
     wnd->folderLabel = new virtCtrlText(GetTranslation("Install VeloraPDF in &folder:"));
     wnd->folderLabel->font = GetDefaultGuiFont();
-    wnd->folderLabel->textColor = &gBlackText;
+    wnd->labelColor = CurrentPageColors().text;
+    wnd->folderLabel->textColor = &wnd->labelColor;
     wnd->folderLabel->processMnemonics = true;
+    wnd->folderLabel->onClicked = MkHandler(FocusDirectory, wnd);
     wnd->folderLabel->isRtl = wnd->isRtl;
     wnd->folderLabel->SetText(wnd->folderLabel->text);
 }
@@ -147,6 +179,9 @@ void CreateOptionsLink(InstallerWnd* wnd) {
     link->cursor = CursorHand;
     link->processMnemonics = true;
     link->isRtl = wnd->isRtl;
+    // Room for the focus rectangle around the text.
+    int room = Scale(2);
+    link->insets = Insets{room, room, room, room};
     link->onClicked = MkHandler(ToggleOptions, wnd);
     wnd->optionsLink = link;
 }
@@ -177,7 +212,9 @@ void BuildLayout(InstallerWnd* wnd) {
     Checkbox* checks[8];
     OptionChecks(wnd, checks);
     for (Checkbox* c : checks) {
-        optionsColumn->AddChild(Slot(c, 0, c->GetIdealSize().dy));
+        // Its width is what the window must leave it; the column still stretches it.
+        Size ideal = c->GetIdealSize();
+        optionsColumn->AddChild(Slot(c, ideal.dx, ideal.dy));
     }
     wnd->optionsSection = Section(optionsColumn);
 
@@ -203,12 +240,17 @@ void BuildLayout(InstallerWnd* wnd) {
 void SetTabOrder(InstallerWnd* wnd, bool withInstallButton) {
     Checkbox* checks[8];
     OptionChecks(wnd, checks);
-    HWND order[11];
+    HWND order[12];
     int n = 0;
     if (withInstallButton) order[n++] = wnd->installButton->hwnd;
     order[n++] = wnd->editInstallationDir->hwnd;
     order[n++] = wnd->browseButton->hwnd;
     for (Checkbox* c : checks) order[n++] = c->hwnd;
+    // The options link, through the window that stands for the windowless controls.
+    HWND rest[2] = {wnd->vcHost ? wnd->vcHost->focusWnd : nullptr};
+    for (HWND h : rest) {
+        if (h) order[n++] = h;
+    }
     for (int i = 1; i < n; i++) {
         SetWindowPos(order[i], order[i - 1], 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -236,20 +278,28 @@ void CreateInstallerWindowControls(InstallerWnd* wnd, Flags* cli) {
     SetTabOrder(wnd, !o.fastInstall);
     UpdateInstallShield(wnd);
     ::SetFocus(o.fastInstall ? wnd->editInstallationDir->hwnd : wnd->installButton->hwnd);
+    // The focus and the keys' underlines show from the start, not only after a key press.
+    SendMessageW(wnd->hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
 }
 
 // Grows or shrinks the window to what the page needs, never below the header and the
-// messages, and keeps it on its monitor.
+// messages nor narrower than its design width, and keeps it on its monitor. A larger text
+// size makes the page wider as well as taller: every control stays inside the window.
 void FitWindowHeight(InstallerWnd* wnd) {
     Rect client = ClientRect(wnd->hwnd);
-    int32_t dy = wnd->mainLayout->Layout(Constraints{{client.dx, 0}, {client.dx, INF}}).dy;
+    int32_t dx = Scale(kWindowDx);
+    int32_t needDx = wnd->mainLayout->MinIntrinsicWidth(INF);
+    if (needDx > dx) {
+        dx = needDx;
+    }
+    int32_t dy = wnd->mainLayout->Layout(Constraints{{dx, 0}, {dx, INF}}).dy;
     if (dy < MinClientHeight()) {
         dy = MinClientHeight();
     }
-    if (dy == client.dy) {
+    if (dy == client.dy && dx == client.dx) {
         return;
     }
-    SetClientSize(wnd->hwnd, client.dx, dy);
+    SetClientSize(wnd->hwnd, dx, dy);
     PullIntoWorkArea(wnd->hwnd);
 }
 
@@ -265,6 +315,7 @@ void DeleteWindowControls(InstallerWnd* wnd) {
 }
 
 void OnDestroy(InstallerWnd* wnd) {
+    RegisterInstallerAccTree(wnd, false);
     wnd->folderSection = nullptr;
     wnd->optionsSection = nullptr;
     wnd->folderLabel = nullptr;
@@ -285,11 +336,16 @@ void OnDestroy(InstallerWnd* wnd) {
     PostQuitMessage(0);
 }
 
+// The check boxes sit on the page: its background and text colours.
 LRESULT AnswerStaticColor(InstallerWnd* wnd, HDC dc) {
-    if (!wnd->staticBrush) {
-        wnd->staticBrush = CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
+    PageColors colors = CurrentPageColors();
+    Color page = ColorFromArgb(colors.pageArgb);
+    if (!wnd->staticBrush || wnd->staticBrushColor != page) {
+        if (wnd->staticBrush) DeleteObject(wnd->staticBrush);
+        wnd->staticBrush = CreateSolidBrush(page);
+        wnd->staticBrushColor = page;
     }
-    SetTextColor(dc, 0x000000);
+    SetTextColor(dc, colors.text);
     SetBkMode(dc, TRANSPARENT);
     return (LRESULT)wnd->staticBrush;
 }
@@ -313,11 +369,19 @@ void LogFirstPaintOnce() {
 
 LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT res = 0;
+    // Enter, before the command is reflected to whatever control lParam names.
+    if (wnd && msg == WM_COMMAND && wp == IDOK) {
+        PressEnter(wnd);
+        return 0;
+    }
     if (ReflectMessage(hwnd, msg, wp, lp, &res) && res) {
         return res;
     }
     if (!wnd) {
         return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    if (HandleInstallerAccMessage(wnd, msg, wp, lp, &res)) {
+        return res;
     }
     if (IsVirtCtrlInput(msg)) {
         if (wnd->vcHost && wnd->vcHost->HandleMessage(msg, wp, lp, &res)) {
@@ -332,7 +396,13 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
         case WM_PAINT:
             PaintInstallerWindow(hwnd, !gInstallStarted, wnd->vcHost);
             LogFirstPaintOnce();
+            AnnounceMessageIfChanged(wnd);
             return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+        case WM_THEMECHANGED:
+            OnSystemColorsChanged(wnd);
+            break;
         case WM_CLOSE:
             if (gInstallStarted && wnd->installerThread) {
                 return 0;
@@ -350,6 +420,9 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             return AnswerStaticColor(wnd, (HDC)wp);
         case WM_APP_INSTALLATION_FINISHED:
             OnInstallationFinished();
+            return 0;
+        case WM_APP_PROGRESS_STEP:
+            OnProgressStep(wnd, (int32_t)wp);
             return 0;
         case WM_APP_START_INSTALLATION:
             StartInstallation(wnd);
@@ -434,6 +507,7 @@ bool CreateInstallerWindow(Flags* cliNew) {
     }
     gInstallerWindow = wnd->hwnd;
     gAllUsersChecked = AllUsersChecked;
+    RegisterInstallerAccTree(wnd, true);
     UpdateDpiForWindow(wnd->hwnd);
     ScaledSize size = ScaleSize(kWindowDx, kWindowDy);
     SetClientSize(wnd->hwnd, size.dx, size.dy);

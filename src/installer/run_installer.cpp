@@ -168,14 +168,18 @@ int RunInstaller() {
     SetCurrentLangByCode(DetectUserLang());
     Flags* st = gCliNew;
     CopyInstallerOptions(*gCli, st);
+    TokenKind token = CurrentTokenKind();
 
     StrView logPath;
     if (gCli->log) {
         logPath = str::Dup(GetProcessArena(), GetLogFilePathTemp());
-        SetLogFilePath(logPath, !gCli->installer.runInstallNow);
+        SetLogFilePath(logPath, gCli->installer.runInstallNow);
     }
     Log("------------- Starting VeloraPDF installation\n");
     LogParentProcessChain();
+    if (SettleScopeForToken(token, st)) {
+        Log("RunInstaller: running as LocalSystem, installing for all users\n");
+    }
 
     if (!OpenEmbeddedFilesArchive()) {
         return kExitFailed;
@@ -190,7 +194,7 @@ int RunInstaller() {
 
     const InstallerOptions& cli = gCli->installer;
     bool requiresSilentElevation = gCli->silent || cli.fastInstall || cli.runInstallNow;
-    bool isElevated = IsProcessElevated();
+    bool isElevated = token != TokenKind::Limited;
     Logf("RunInstaller: requiresSilentElevation: %d, isElevated: %d\n", (int)requiresSilentElevation,
          (int)isElevated);
     bool needsElevation = false;

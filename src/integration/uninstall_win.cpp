@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/arena.h"
+#include "base/durable.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "integration/default_reader.h"
@@ -23,6 +24,21 @@ bool IsVistaOrLater() {
     mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
     mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
     return VerifyVersionInfoW(&v, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask);
+}
+
+bool FlushUninstallEntry(HKEY root, StrView key) {
+    HKEY h = nullptr;
+    LSTATUS err = RegOpenKeyExW(root, W(kUninstallRegKey), 0, KEY_QUERY_VALUE, &h);
+    if (err == ERROR_SUCCESS) {
+        err = RegFlushKey(h);
+        RegCloseKey(h);
+    }
+    if (err != ERROR_SUCCESS) {
+        Logf("WriteUninstallerRegistryInfo: RegFlushKey failed err=%u\n", (unsigned)err);
+        return false;
+    }
+    durable::Note(durable::Step::RegFlush, key);
+    return true;
 }
 }  // namespace
 
@@ -54,13 +70,21 @@ bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) 
     BuildUninstallValues(in, &values);
     // The directory is measured right before its size is written, as the log shows it.
     bool ok = true;
+    StrView key = str::FormatTemp("%s\\%s", RegKeyName(root), kUninstallRegKey);
     for (int32_t i = 0; i < values.len; i++) {
         RegValue& v = values.els[i];
         if (str::Eq(v.name, "EstimatedSize")) {
             v.dword = EstimatedSizeKb(GetDirSize(installDir));
         }
-        ok &= WriteRegValue(root, v);
+        bool written = WriteRegValue(root, v);
+        if (written) {
+            durable::Note(durable::Step::RegWrite, key);
+        }
+        ok &= written;
     }
+    // The earlier entry goes once this one is written: the new one must be on the disk
+    // first, or a power cut in between would leave no installation registered at all.
+    ok &= FlushUninstallEntry(root, key);
     if (!ok) {
         Log("WriteUninstallerRegistryInfo() failed\n");
     }

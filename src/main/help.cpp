@@ -32,6 +32,6 @@ StrView FormatHelpTemp() {
         "-x\n"
         "    extracts the files, doesn't install\n"
         "-log\n"
-        "    writes installation log to %%LOCALAPPDATA%%\\vlpdf-install-log.txt\n",
+        "    writes installation log to %%TEMP%%\\vlpdf-install-log.txt\n",
         kProductName);
 }

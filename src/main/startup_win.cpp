@@ -57,7 +57,7 @@ int ShowHelp() {
 
 int ExtractOnly(const Flags& flags) {
     if (flags.log) {
-        SetLogFilePath(str::Dup(GetProcessArena(), GetLogFilePathTemp()), true);
+        SetLogFilePath(str::Dup(GetProcessArena(), GetLogFilePathTemp()), false);
     }
     ConsoleState console = ConsoleAttach();
     bool ok = ExtractInstallerFiles(flags.installer.installDir);

@@ -56,7 +56,7 @@ bool ArchiveHasFile(const InstallerArchive* archive, StrView name) {
     return FindArchiveEntry(archive, name) >= 0;
 }
 
-int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSize) {
+int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSize, int64_t keptBeside) {
     int64_t total = 0;
     int64_t largest = 0;
     for (int32_t i = 0; i < archive->count; i++) {
@@ -67,7 +67,7 @@ int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSi
         total += e.uncompressedSize;
         largest = (int64_t)e.uncompressedSize > largest ? (int64_t)e.uncompressedSize : largest;
     }
-    return DiskSpaceRequirement(ownSize, total, largest);
+    return DiskSpaceRequirement(ownSize, total, largest, keptBeside);
 }
 
 bool CheckFreeSpace(int64_t need, uint64_t freeBytes) {
@@ -79,9 +79,9 @@ bool CheckFreeSpace(int64_t need, uint64_t freeBytes) {
     return false;
 }
 
-int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected) {
+int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected, int64_t keptBeside) {
     int64_t larger = ownSize > largestSelected ? ownSize : largestSelected;
-    return ownSize + selectedTotal + larger + 0x1000000;
+    return ownSize + selectedTotal + larger + 0x1000000 + keptBeside;
 }
 
 StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes) {
@@ -93,7 +93,10 @@ StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes) {
     return str::FormatTemp(fmt, requiredMiB, availableMiB);
 }
 
-StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target) {
+StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target, int64_t need, uint64_t freeNow) {
+    if (IsDiskFull(lastWriteError) && need > 0) {
+        return NotEnoughDiskSpaceMessageTemp(need, freeNow);
+    }
     const char* fmt = IsDiskFull(lastWriteError)
                           ? GetTranslation("Not enough free disk space to write %s.\n\nFree up space on this drive and try again.")
                           : GetTranslation("Couldn't write %s to disk");

@@ -15,11 +15,14 @@ struct InstallerArchive;
 int32_t CountExtractableEntries(const InstallerArchive* archive);
 bool ArchiveHasFile(const InstallerArchive* archive, StrView name);
 // The requirement below for the selected entries of the archive.
-int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSize);
+int64_t DiskSpaceNeededForArchive(const InstallerArchive* archive, int64_t ownSize, int64_t keptBeside);
 
 // Bytes of free space an installation needs: the files, room for the largest one to be
-// written beside its old copy, our own size when we copy ourselves, and 16 MiB to spare.
-int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected);
+// written beside its old copy, our own size when we copy ourselves, 16 MiB to spare, and
+// what stays beside the files meanwhile (keptBeside): each file moved aside keeps a copy of
+// itself under its name until the new one is written. (The moved-aside file itself is only
+// renamed; its room is taken already.)
+int64_t DiskSpaceRequirement(int64_t ownSize, int64_t selectedTotal, int64_t largestSelected, int64_t keptBeside = 0);
 
 // Whether the free space suffices; when it does not, the user is told with the rounded
 // figures (NotifyFailed).
@@ -27,7 +30,9 @@ bool CheckFreeSpace(int64_t need, uint64_t freeBytes);
 
 // The translated messages, placeholders filled (in the thread's temporary arena).
 StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes);
-StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target);
+// A full disk (another program may have filled it meanwhile) is told with the requirement
+// and what is free now, like the check before extraction.
+StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target, int64_t need, uint64_t freeNow);
 StrView CopySelfFailedMessageTemp(uint32_t lastError);
 
 // Aside copies that a finished extraction deletes, in this order.

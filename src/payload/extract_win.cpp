@@ -22,6 +22,8 @@
 
 namespace {
 const InstallerArchive* gOpenedArchive = nullptr;
+// The requirement found before extraction, told again when the disk fills up meanwhile.
+int64_t gDiskSpaceNeed = 0;
 
 const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
@@ -68,6 +70,12 @@ StrView VolumePathTemp(StrView dir) {
     return {};
 }
 
+uint64_t FreeBytesNow(StrView dir) {
+    StrView volume = VolumePathTemp(dir);
+    ULARGE_INTEGER available{};
+    return !volume.IsEmpty() && GetDiskFreeSpaceExW(W(volume), &available, nullptr, nullptr) ? available.QuadPart : 0;
+}
+
 // Writes the idx-th archive entry, the i-th of n installed ones. Its decoded bytes come from
 // the workers when they decode ahead, else it is decoded here.
 bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n, DecodeAhead* ahead, int32_t k) {
@@ -89,7 +97,7 @@ bool WriteEntry(StrView installDir, int32_t idx, int32_t i, int32_t n, DecodeAhe
         ahead->Written(k);
     }
     if (!ok) {
-        NotifyFailed(WriteFailedMessageTemp(lastWriteError, target));
+        NotifyFailed(WriteFailedMessageTemp(lastWriteError, target, gDiskSpaceNeed, FreeBytesNow(installDir)));
         return false;
     }
     Logf("  extracted '%s'\n", target.CStr());
@@ -241,7 +249,9 @@ const InstallerArchive* GetOpenedArchive() {
 
 bool EnsureEnoughDiskSpaceForInstall(StrView installDir) {
     TempArenaScope scope;
-    int64_t need = DiskSpaceNeededForArchive(gOpenedArchive, OwnSizeForRequirement(gOpenedArchive));
+    int64_t need = DiskSpaceNeededForArchive(gOpenedArchive, OwnSizeForRequirement(gOpenedArchive),
+                                             KeepCopiesSize(installDir));
+    gDiskSpaceNeed = need;
     StrView volume = VolumePathTemp(installDir);
     if (volume.IsEmpty()) {
         Logf("GetFreeBytesAvailable: GetVolumePathNameW failed for '%s' err=%u\n", installDir.CStr(),

@@ -25,6 +25,9 @@ StrView BuildBlockedFileMessageTemp(StrView name, StrView path);
 void ReportMoveAsideFailure(StrView name, StrView path, bool aborted);
 void LogFileDiagnostics(StrView path);
 bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe);
+// The room the copies kept under the moved-aside names take while the new files are written:
+// the size of each of those files that is there.
+int64_t KeepCopiesSize(StrView installDir);
 void RestoreInstallCopyFiles(StrView installDir);
 void MoveAsideOrDeleteLegacyLibrary(StrView installDir);
 

@@ -5,6 +5,7 @@
 #include "replace/move_aside.h"
 
 #include "base/arena.h"
+#include "base/durable.h"
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
@@ -64,7 +65,7 @@ bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn, StrView keepPathIn)
     if (MoveFileExW(W(path), W(asidePath), MOVEFILE_REPLACE_EXISTING)) {
         // Nothing happens between the two renames: an installer killed here leaves either
         // name filled.
-        bool kept = !keepPath.IsEmpty() && MoveFileExW(W(keepPath), W(path), 0);
+        bool kept = !keepPath.IsEmpty() && durable::Replace(keepPath, path);
         Logf("TryRenameAsideOnce: ok '%s' -> '%s'\n", path.CStr(), asidePath.CStr());
         if (kept) {
             Logf("  a copy stays in place until the new file is written: '%s'\n", path.CStr());
@@ -156,7 +157,9 @@ namespace {
 StrView MakeKeepCopyTemp(StrView path) {
     StrView keepPath = aside::KeepPathTemp(path);
     ClearReadOnly(keepPath);
-    if (CopyFileW(W(path), W(keepPath), FALSE)) {
+    // The copy takes the installed name: its bytes must be on the disk before that rename
+    // is, or a power cut could leave the name on an empty file.
+    if (CopyFileW(W(path), W(keepPath), FALSE) && durable::Flush(keepPath)) {
         return keepPath;
     }
     Logf("MoveAsideInstallFile: no copy to keep in place, CopyFileW failed lastError=%u\n",
@@ -243,6 +246,16 @@ bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe) 
     return true;
 }
 
+int64_t KeepCopiesSize(StrView installDir) {
+    TempArenaScope scope;
+    int64_t total = 0;
+    for (const char* name : aside::kMoveAsideNames) {
+        int64_t size = file::GetSize(path::JoinTemp(installDir, name));
+        total += size > 0 ? size : 0;
+    }
+    return total;
+}
+
 void RestoreInstallCopyFiles(StrView installDir) {
     TempArenaScope scope;
     Logf("RestoreInstallCopyFiles('%s')\n", str::DupTemp(installDir).CStr());
@@ -268,7 +281,9 @@ void RestoreInstallCopyFiles(StrView installDir) {
                 }
             }
         }
-        if (MoveFileExW(W(copy), W(path), MOVEFILE_REPLACE_EXISTING)) {
+        // Written through: the installer reports the failure and ends right after, and the
+        // earlier installation must start after a power cut too.
+        if (durable::Replace(copy, path)) {
             Logf("  restored '%s' <- .copy\n", path.CStr());
         } else {
             DWORD err = GetLastError();

@@ -3,6 +3,7 @@
 #include "replace/robust_write.h"
 
 #include "base/arena.h"
+#include "base/durable.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
@@ -13,9 +14,9 @@
 uint32_t lastWriteError = 0;
 
 namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
+// Attributes a user or an earlier installation gave a file (hidden, system, not indexed, ...),
+// beyond read-only, which is cleared to replace it, and archive, which every new file has.
+constexpr uint32_t kOwnAttrs = ~(uint32_t)(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL);
 
 void LogSizeMismatch(StrView path, int32_t size) {
     Logf("  size check failed path='%s' size=%lld expected=%d\n", path.CStr(), (long long)file::GetSize(path),
@@ -24,7 +25,7 @@ void LogSizeMismatch(StrView path, int32_t size) {
 
 bool TryDirect(StrView path, StrView data) {
     ClearReadOnly(path);
-    if (file::WriteFile(path, data)) {
+    if (file::WriteFile(path, data, true)) {
         if (file::GetSize(path) == data.len) {
             Logf("WriteInstallerFileRobust: ok (direct) '%s'\n", path.CStr());
             return true;
@@ -43,7 +44,7 @@ bool TryViaTemp(StrView path, StrView data) {
     Logf("  trying write via temp '%s'\n", tmp.CStr());
     ClearReadOnly(tmp);
     file::Delete(tmp);
-    if (!file::WriteFile(tmp, data)) {
+    if (!file::WriteFile(tmp, data, true)) {
         lastWriteError = GetLastError();
         Logf("  temp WriteFile failed lastError=%u\n", (unsigned)lastWriteError);
         LogLastError(lastWriteError);
@@ -56,7 +57,8 @@ bool TryViaTemp(StrView path, StrView data) {
         return false;
     }
     ClearReadOnly(path);
-    if (!MoveFileExW(W(tmp), W(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    uint32_t keptAttrs = file::GetAttributes(path);
+    if (!durable::Replace(tmp, path)) {
         lastWriteError = GetLastError();
         Logf("  MoveFileExW(REPLACE) failed lastError=%u\n", (unsigned)lastWriteError);
         LogLastError(lastWriteError);
@@ -64,6 +66,10 @@ bool TryViaTemp(StrView path, StrView data) {
         return false;
     }
     if (file::GetSize(path) == data.len) {
+        // The replaced file's attributes stay, as they do when a file is written over.
+        if (keptAttrs != kInvalidFileAttributes && (keptAttrs & kOwnAttrs) != 0) {
+            SetFileAttributesW((const WCHAR*)ToWStrTemp(path).s, keptAttrs);
+        }
         Logf("WriteInstallerFileRobust: ok (temp+rename) '%s'\n", path.CStr());
         return true;
     }
@@ -90,13 +96,20 @@ bool WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
     }
     for (int attempt = 1; attempt <= aside::kWriteAttempts; attempt++) {
         Logf("  attempt %d/%d\n", attempt, aside::kWriteAttempts);
-        if (TryDirect(path, data)) {
+        // An existing file is the earlier installation's: written over in place, it would be
+        // half old, half new if the installer were stopped or the power cut meanwhile. The
+        // new bytes go to the temporary file first and take the name in one rename; writing
+        // in place is only the way out when the name cannot be replaced.
+        bool replacing = file::Exists(path);
+        bool (*const first)(StrView, StrView) = replacing ? TryViaTemp : TryDirect;
+        bool (*const second)(StrView, StrView) = replacing ? TryDirect : TryViaTemp;
+        if (first(path, data)) {
             return true;
         }
         if (IsDiskFullError(lastWriteError)) {
             break;
         }
-        if (TryViaTemp(path, data)) {
+        if (second(path, data)) {
             return true;
         }
         if (IsDiskFullError(lastWriteError)) {

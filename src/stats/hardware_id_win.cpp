@@ -1,44 +1,84 @@
 #include "stats/hardware_id.h"
 
+#include <stdlib.h>
+
 #include "base/arena.h"
 #include "base/file.h"
-#include "integration/registry.h"
+#include "base/log.h"
+#include "base/wide_win.h"
+#include "payload/archive.h"
 #include "stats/stats.h"
 
 namespace {
-StrView WithoutTrailingSeparatorTemp(StrView dir) {
-    bool root = dir.len <= 1 || (dir.len == 3 && dir.s[1] == ':');
-    if (!root && path::IsSep(dir.s[dir.len - 1])) {
-        return str::DupTemp(StrView(dir.s, dir.len - 1));
+bool HoldsExactly(HANDLE file, StrView expected) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart != expected.len) {
+        return false;
     }
-    return dir;
-}
-
-// The first of dir, its parent and its grandparent that holds the library; empty when none.
-StrView FindLibraryTemp(StrView dir) {
-    for (int level = 0; level < 3 && !dir.IsEmpty(); level++) {
-        StrView candidate = path::JoinTemp(dir, kHardwareIdDll);
-        if (file::Exists(candidate)) {
-            return candidate;
+    char buf[64 * 1024];
+    int32_t at = 0;
+    DWORD got = 0;
+    while (at < expected.len && ReadFile(file, buf, sizeof(buf), &got, nullptr) && got > 0) {
+        if (got > (DWORD)(expected.len - at) || memcmp(buf, expected.s + at, got) != 0) {
+            return false;
         }
-        dir = path::GetDirTemp(WithoutTrailingSeparatorTemp(dir));
+        at += (int32_t)got;
     }
-    return {};
+    return at == expected.len;
 }
 }  // namespace
 
-HardwareIdLib LoadHardwareIdLib(StrView startDir) {
+bool DecodeArchivedHardwareId(const InstallerArchive* archive, StrView* bytes) {
+    int32_t idx = archive ? FindArchiveEntry(archive, kHardwareIdDll) : -1;
+    char* data = idx < 0 ? nullptr : GetFileDataByIdx(archive, idx);
+    if (!data) {
+        return false;
+    }
+    *bytes = StrView(data, (int32_t)archive->entries[idx].uncompressedSize);
+    return true;
+}
+
+bool WriteHardwareIdCopy(StrView dir, StrView bytes) {
+    TempArenaScope scope;
+    const WCHAR* path = W(path::JoinTemp(dir, kHardwareIdDll));
+    DeleteFileW(path);
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    bool ok = WriteFile(h, bytes.s, (DWORD)bytes.len, &written, nullptr) && written == (DWORD)bytes.len;
+    CloseHandle(h);
+    return ok;
+}
+
+HardwareIdLib LoadHardwareIdLib(StrView dir, StrView expected) {
     HardwareIdLib lib;
-    StrView dir = startDir.IsEmpty() ? path::GetDirTemp(GetModulePathTemp()) : startDir;
-    if (dir.IsEmpty()) {
+    if (dir.IsEmpty() || expected.IsEmpty()) {
         return lib;
     }
-    StrView found = FindLibraryTemp(path::NormalizeTemp(dir));
-    if (found.IsEmpty()) {
+    TempArenaScope scope;
+    const WCHAR* path = W(path::JoinTemp(path::NormalizeTemp(dir), kHardwareIdDll));
+    // Sharing reading only: nobody can write, rename or delete the file while it is held,
+    // and the loader's own opening for reading and running still succeeds.
+    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
         return lib;
     }
-    // A full path, and its own folder first for anything it imports.
-    lib.module = LoadLibraryExW((const WCHAR*)ToWStrTemp(found).s, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (HoldsExactly(held, expected)) {
+        lib.module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (!lib.module && GetLastError() == ERROR_INVALID_PARAMETER) {
+            // A Windows 7 without the search-path update knows no search flags; the search
+            // was restricted at start-up as far as it allows.
+            lib.module = LoadLibraryExW(path, nullptr, 0);
+        }
+    } else {
+        Logf("LoadHardwareIdLib: '%s' is not the copy this run wrote; not loaded\n",
+             ToUtf8Temp(WStrView((const char16_t*)path)).CStr());
+    }
+    CloseHandle(held);
     if (lib.module) {
         lib.generate = (HwIdTextFn)(void*)GetProcAddress(lib.module, "HwId_Generate");
         lib.systemInfo = (HwIdTextFn)(void*)GetProcAddress(lib.module, "SystemInfo_Get");

@@ -7,10 +7,13 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_sinks.h"
+#include "base/private_dir.h"
+#include "base/process_win.h"
 #include "base/thread.h"
 #include "integration/registry.h"
 #include "payload/archive.h"
 #include "payload/extract.h"
+#include "stats/hardware_id.h"
 #include "stats/stats.h"
 
 namespace {
@@ -31,7 +34,8 @@ bool CopyW(char16_t (&dst)[N], StrView s) {
     return true;
 }
 
-StatsJob* NewStatsJob(StrView type, StrView libraryDir, StrView exeName) {
+// Takes the library's bytes along: the thread loads the copy only if it still holds them.
+StatsJob* NewStatsJob(StrView type, StrView libraryDir, StrView exeName, StrView library, bool privateDir) {
     StatsJob* job = (StatsJob*)calloc(1, sizeof(StatsJob));
     if (!job) {
         return nullptr;
@@ -41,7 +45,17 @@ StatsJob* NewStatsJob(StrView type, StrView libraryDir, StrView exeName) {
         return nullptr;
     }
     job->deleteLibraryAfter = true;
+    job->removeDirAfter = privateDir;
+    job->library = library.s;
+    job->libraryLen = library.len;
     return job;
+}
+
+void RemoveLibraryCopy(StrView dir, bool removeDir) {
+    file::Delete(path::JoinTemp(dir, kHardwareIdDll));
+    if (removeDir) {
+        RemoveDirectoryW((const WCHAR*)ToWStrTemp(dir).s);
+    }
 }
 
 void StatsThread(void* arg) {
@@ -49,68 +63,91 @@ void StatsThread(void* arg) {
     StrView type = ToUtf8Temp(WStrView(job->type));
     StrView libraryDir = ToUtf8Temp(WStrView(job->libraryDir));
     StrView exeName = ToUtf8Temp(WStrView(job->exeName));
+    HardwareIdLib lib = LoadHardwareIdLib(libraryDir, StrView(job->library, job->libraryLen));
     char url[kStatsUrlCap];
-    BuildStatsUrl(type, libraryDir, exeName, url, kStatsUrlCap);
-    // The library is unloaded again by now.
+    BuildStatsUrl(type, lib, exeName, url, kStatsUrlCap);
+    FreeHardwareIdLib(&lib);
     if (job->deleteLibraryAfter && !libraryDir.IsEmpty()) {
-        file::Delete(path::JoinTemp(libraryDir, kHardwareIdDll));
+        RemoveLibraryCopy(libraryDir, job->removeDirAfter);
     }
+    free((void*)job->library);
     free(job);
     SendStatsRequest(url);
 }
 
-// Writes the archive's HardwareId.dll into dir; false with the log line of the failed step.
-bool ExtractHardwareIdLib(const InstallerArchive* archive, StrView dir) {
-    int32_t idx = FindArchiveEntry(archive, kHardwareIdDll);
-    if (idx < 0) {
+// An elevated run's folder is made new, with a name nobody can guess and only
+// administrators as writers; a limited run's own temporary folder is private to its user.
+StrView MakeLibraryDirTemp(StrView tempDir, bool privateDir) {
+    if (tempDir.IsEmpty()) {
+        // Without a temporary folder the name alone would land in the current directory.
+        Logf("SendInstallStats: couldn't create '%s'\n", kStatsDirName);
+        return {};
+    }
+    StrView dir = privateDir ? CreatePrivateDirTemp(tempDir, str::FormatTemp("%s-", kStatsDirName))
+                             : path::JoinTemp(tempDir, kStatsDirName);
+    if (dir.IsEmpty() || (!privateDir && !dir::CreateAll(dir))) {
+        Logf("SendInstallStats: couldn't create '%s'\n",
+             dir.IsEmpty() ? path::JoinTemp(tempDir, kStatsDirName).CStr() : dir.CStr());
+        return {};
+    }
+    return dir;
+}
+
+// Writes the archive's HardwareId.dll into a folder for it; its folder, and the bytes in
+// library (malloc'd), or empty with the log line of the failed step.
+StrView ExtractHardwareIdLibTemp(const InstallerArchive* archive, bool privateDir, StrView* library) {
+    if ( FindArchiveEntry(archive, kHardwareIdDll) < 0) {
         Log("SendInstallStats: HardwareId.dll not in archive\n");
-        return false;
+        return {};
     }
-    // Without a temporary folder the name alone would land in the current directory.
-    if (dir.IsEmpty() || !dir::CreateAll(dir)) {
-        Logf("SendInstallStats: couldn't create '%s'\n", dir.CStr());
-        return false;
+    StrView dir = MakeLibraryDirTemp(logsink::TempDirTemp(), privateDir);
+    if (dir.IsEmpty()) {
+        return {};
     }
-    char* data = GetFileDataByIdx(archive, idx);
-    if (!data) {
+    if (!DecodeArchivedHardwareId(archive, library)) {
         Log("SendInstallStats: couldn't decompress HardwareId.dll\n");
-        return false;
+        RemoveLibraryCopy(dir, privateDir);
+        return {};
     }
-    StrView libPath = path::JoinTemp(dir, kHardwareIdDll);
-    bool written = file::WriteFile(libPath, StrView(data, (int32_t)archive->entries[idx].uncompressedSize));
-    free(data);
-    if (!written) {
-        Logf("SendInstallStats: couldn't write '%s'\n", libPath.CStr());
+    if (!WriteHardwareIdCopy(dir, *library)) {
+        Logf("SendInstallStats: couldn't write '%s'\n", path::JoinTemp(dir, kHardwareIdDll).CStr());
+        RemoveLibraryCopy(dir, privateDir);
+        free((void*)library->s);
+        return {};
     }
-    return written;
+    return dir;
 }
 }  // namespace
 
-void SendInstallStats() {
+void SendInstallStats(TokenKind token) {
     const InstallerArchive* archive = GetOpenedArchive();
     if (!archive) {
         Log("SendInstallStats: no archive\n");
         return;
     }
     TempArenaScope scope;
-    StrView tempDir = logsink::TempDirTemp();
-    StrView dir = tempDir.IsEmpty() ? StrView() : path::JoinTemp(tempDir, kStatsDirName);
-    if (!ExtractHardwareIdLib(archive, dir)) {
+    bool privateDir = RulesForToken(token).needsPrivateTempFolder;
+    StrView library;
+    StrView dir = ExtractHardwareIdLibTemp(archive, privateDir, &library);
+    if (dir.IsEmpty()) {
         return;
     }
     StrView exeName = path::GetBaseName(GetModulePathTemp());
     Logf("SendInstallStats: sending, dir '%s', package '%s'\n", dir.CStr(), exeName.CStr());
-    if (StatsSwitchedOff()) {
+    StatsJob* job = StatsSwitchedOff() ? nullptr : NewStatsJob("install", dir, exeName, library, privateDir);
+    void* thread = job ? StartThread(StatsThread, job, "StatsThread") : nullptr;
+    if (thread) {
+        DetachThread(thread);
         return;
     }
-    StatsJob* job = NewStatsJob("install", dir, exeName);
-    if (!job) {
-        return;
+    // Switched off, or no thread: a private folder is of no use once this run is done with it.
+    if (privateDir) {
+        RemoveLibraryCopy(dir, true);
     }
-    void* thread = StartThread(StatsThread, job, "StatsThread");
-    if (!thread) {
-        free(job);
-        return;
-    }
-    DetachThread(thread);
+    free((void*)library.s);
+    free(job);
+}
+
+void SendInstallStats() {
+    SendInstallStats(CurrentTokenKind());
 }

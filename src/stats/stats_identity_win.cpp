@@ -1,9 +1,11 @@
 #include "stats/stats_identity.h"
 
+#include <stdlib.h>
 #include <windows.h>
 
 #include "base/arena.h"
 #include "integration/registry.h"
+#include "payload/extract.h"
 #include "stats/hardware_id.h"
 #include "stats/stats.h"
 
@@ -37,9 +39,14 @@ bool WriteStatsIdentity(StrView valueName, StrView value) {
 
 void RecordInstallIdentity(StrView installDir, StrView packageName) {
     TempArenaScope scope;
-    HardwareIdLib lib = LoadHardwareIdLib(installDir);
+    StrView installed;
+    bool decoded = DecodeArchivedHardwareId(GetOpenedArchive(), &installed);
+    HardwareIdLib lib = LoadHardwareIdLib(installDir, installed);
     StrView id = CallHardwareIdTemp(lib.generate, kHwIdChars);
     WriteStatsIdentity(kPackageNameValue, packageName);
     WriteStatsIdentity(kHardwareIdValue, id.IsEmpty() ? StrView("empty") : id);
     FreeHardwareIdLib(&lib);
+    if (decoded) {
+        free((void*)installed.s);
+    }
 }

@@ -4,6 +4,7 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/product.h"
+#include "base/system_lib.h"
 #include "integration/platform_version.h"
 #include "integration/registry.h"
 #include "stats/hardware_id.h"
@@ -11,6 +12,9 @@
 #include "stats/stats_identity.h"
 
 namespace {
+#define VL_VERSION_FUNCTIONS(X) X(GetFileVersionInfoSizeW) X(GetFileVersionInfoW) X(VerQueryValueW)
+VL_SYSTEM_API(VersionApi, L"version.dll", VL_VERSION_FUNCTIONS)
+
 const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
@@ -29,14 +33,18 @@ bool NativeIs64Bit() {
 
 // "major.minor.build" of the file's version resource; empty when it has none.
 StrView ProductVersionOfTemp(StrView filePath) {
+    const VersionApi& version = VersionApi::Get();
+    if (!version.ok) {
+        return {};
+    }
     const WCHAR* path = W(filePath);
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    DWORD size = version.GetFileVersionInfoSizeW(path, &handle);
     void* data = size ? ArenaAlloc(GetTempArena(), size) : nullptr;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoLen = 0;
-    if (!data || !GetFileVersionInfoW(path, 0, size, data) ||
-        !VerQueryValueW(data, L"\\", (void**)&info, &infoLen) || infoLen < sizeof(*info)) {
+    if (!data || !version.GetFileVersionInfoW(path, 0, size, data) ||
+        !version.VerQueryValueW(data, L"\\", (void**)&info, &infoLen) || infoLen < sizeof(*info)) {
         return {};
     }
     return FormatProductVersionTemp(info->dwProductVersionMS, info->dwProductVersionLS);
@@ -72,9 +80,8 @@ StrView StatsBaseUrlTemp() {
 }
 }  // namespace
 
-int32_t BuildStatsUrl(StrView type, StrView libraryDir, StrView exeName, char* out, int32_t cap) {
+int32_t BuildStatsUrl(StrView type, const HardwareIdLib& lib, StrView exeName, char* out, int32_t cap) {
     TempArenaScope scope;
-    HardwareIdLib lib = LoadHardwareIdLib(libraryDir);
     StatsQuery q;
     q.type = type;
     q.system = CallHardwareIdTemp(lib.systemInfo, kSystemInfoChars);
@@ -92,7 +99,5 @@ int32_t BuildStatsUrl(StrView type, StrView libraryDir, StrView exeName, char* o
     q.exeName = exeName.IsEmpty() ? ReadStatsIdentityTemp(kPackageNameValue, kPackageNameMaxChars) : exeName;
     q.base = StatsBaseUrlTemp();
     q.is64Bit = NativeIs64Bit();
-    int32_t n = FormatStatsUrl(q, out, cap);
-    FreeHardwareIdLib(&lib);
-    return n;
+    return FormatStatsUrl(q, out, cap);
 }

@@ -6,10 +6,12 @@
 #include <atomic>
 
 #include "base/log.h"
+#include "ui/accessible.h"
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
 #include "ui/font.h"
 #include "ui/theme.h"
+#include "ui/vc_host.h"
 #include "ui/window_geometry.h"
 #include "ui/window_slot.h"
 
@@ -322,6 +324,20 @@ LRESULT ControlBase::DefaultHandling(WndEvent* ev) {
             if (lp && ReflectMessage(w, msg, wp, lp, &res)) return res;
             onCommand.Call(ev);
             return ev->handled ? ev->result : CallDefault(w, msg, wp, lp);
+        }
+        case WM_SYSCHAR: {
+            // Alt plus the mnemonic of a windowless control reaches it whatever window has
+            // the focus.
+            LRESULT res = 0;
+            VirtCtrlHost* host = FindVirtCtrlHost(GetParent(w));
+            if (host && host->HandleMessage(msg, wp, lp, &res)) return res;
+            return CallDefault(w, msg, wp, lp);
+        }
+        case WM_GETOBJECT: {
+            // The window that lists this control answers for it, as it does in its own tree.
+            HWND root = AccRootOf(w);
+            LRESULT res = root ? AnswerAccGetObject(root, (uintptr_t)w, wp, lp) : 0;
+            return res ? res : CallDefault(w, msg, wp, lp);
         }
         case WM_PRINTCLIENT: {
             if (HBRUSH br = BackgroundBrush()) {

@@ -6,6 +6,7 @@
 
 #include "base/str.h"
 #include "i18n/translations.h"
+#include "ui/gdiplus_api.h"
 
 struct VirtCtrlHost;
 
@@ -17,3 +18,7 @@ void PaintInstallerWindow(HWND hwnd, bool notStarted, VirtCtrlHost* host);
 void DrawInstallerPage(HDC dc, int width, int height, bool notStarted);
 // "Microsoft YaHei UI" when that family exists, else "Segoe UI"; decided once.
 StrView GetUiFaceName();
+// The GDI+ family the header's texts are drawn in: the face, else the generic sans-serif
+// family, else the face GDI itself draws for it, else the message font's; null only without
+// GDI+. The caller deletes it.
+gp::GpFontFamily* CreateHeaderFontFamily(StrView face);

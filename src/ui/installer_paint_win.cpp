@@ -9,6 +9,7 @@
 #include "ui/gdiplus_api.h"
 #include "ui/header_anim.h"
 #include "ui/installer_message.h"
+#include "ui/page_colors.h"
 #include "ui/painter_gdi.h"
 #include "ui/vc_host.h"
 
@@ -25,14 +26,40 @@ using gp::REAL;
 using Gdiplus::Ok;
 
 namespace {
-constexpr ARGB kPageArgb = 0xFFFFFFFF;
-constexpr ARGB kHeaderArgb = 0xFF2563EB;
-constexpr ARGB kEllipseTopLeftArgb = 0xFF3B7BF2;
-constexpr ARGB kEllipseBottomRightArgb = 0xFF1D4ED8;
-constexpr ARGB kTaglineRgb = 0xCFE0FF;
-
 int64_t TickCountMs() {
     return (int64_t)GetTickCount64();
+}
+
+// The face GDI really draws when asked for this one: GDI always finds a face, where GDI+
+// may know neither the UI face nor a generic one (a plain Wine machine).
+StrView GdiFaceForTemp(StrView face) {
+    HDC dc = GetDC(nullptr);
+    WStrView w = ToWStrTemp(face);
+    HFONT font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, (LPCWSTR)w.s);
+    HGDIOBJ old = SelectObject(dc, font);
+    WCHAR real[LF_FACESIZE] = {};
+    int n = GetTextFaceW(dc, LF_FACESIZE, real);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return n > 0 ? ToUtf8Temp(WStrView((const char16_t*)real)) : StrView();
+}
+
+GpFontFamily* FamilyNamed(const Api& api, StrView face) {
+    GpFontFamily* f = nullptr;
+    if (face.IsEmpty()) return nullptr;
+    WStrView w = ToWStrTemp(face);
+    if (api.GdipCreateFontFamilyFromName((const WCHAR*)w.s, nullptr, &f) == Ok && f) return f;
+    return nullptr;
+}
+
+// The message font's face, which every machine has.
+StrView MessageFontFaceTemp() {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof(ncm);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return StrView();
+    return ToUtf8Temp(WStrView((const char16_t*)ncm.lfMessageFont.lfFaceName));
 }
 
 // What one paint needs from GDI+, released at its end.
@@ -43,20 +70,14 @@ struct PagePainter {
     bool rtl;
     GpFontFamily* family = nullptr;
 
-    PagePainter(const Api& a, GpGraphics* gr, float scale, bool isRtl) : api(a), g(gr), k(scale), rtl(isRtl) {
-        family = UiFamily();
+    const PageColors& colors;
+
+    PagePainter(const Api& a, GpGraphics* gr, float scale, bool isRtl, const PageColors& c)
+        : api(a), g(gr), k(scale), rtl(isRtl), colors(c) {
+        family = CreateHeaderFontFamily(GetUiFaceName());
     }
     ~PagePainter() {
         if (family) api.GdipDeleteFontFamily(family);
-    }
-
-    GpFontFamily* UiFamily() {
-        GpFontFamily* f = nullptr;
-        WStrView face = ToWStrTemp(GetUiFaceName());
-        if (api.GdipCreateFontFamilyFromName((const WCHAR*)face.s, nullptr, &f) == Ok && f) return f;
-        f = nullptr;
-        if (api.GdipGetGenericFontFamilySansSerif(&f) == Ok && f) return f;
-        return nullptr;
     }
 
     GpFont* MakeFont(float px, int style) {
@@ -101,11 +122,11 @@ struct PagePainter {
 // Centred text drawn with GDI, which shapes and orders right-to-left scripts; GDI+ text
 // under Wine leaves Arabic letters unjoined and in left-to-right order. The colour is
 // blended over the header's blue when it is not opaque (only while the header fades in).
-int CenteredText(HDC dc, StrView text, int px, ARGB argb, int y, int width, bool rtl) {
+int CenteredText(HDC dc, StrView text, int px, ARGB argb, ARGB under, int y, int width, bool rtl) {
     unsigned alpha = argb >> 24;
     auto channel = [alpha](unsigned fg, unsigned bg) { return (fg * alpha + bg * (255 - alpha)) / 255; };
-    COLORREF c = RGB(channel((argb >> 16) & 0xFF, (kHeaderArgb >> 16) & 0xFF),
-                     channel((argb >> 8) & 0xFF, (kHeaderArgb >> 8) & 0xFF), channel(argb & 0xFF, kHeaderArgb & 0xFF));
+    COLORREF c = RGB(channel((argb >> 16) & 0xFF, (under >> 16) & 0xFF), channel((argb >> 8) & 0xFF, (under >> 8) & 0xFF),
+                     channel(argb & 0xFF, under & 0xFF));
     WStrView face = ToWStrTemp(GetUiFaceName());
     HFONT font = CreateFontW(-px, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, (LPCWSTR)face.s);
@@ -142,24 +163,26 @@ void PagePainter::Logo(REAL x, REAL y, REAL size, float spinDegrees) {
         api.GdipAddPathBezier(path, p[0].X, p[0].Y, p[1].X, p[1].Y, p[2].X, p[2].Y, p[3].X, p[3].Y);
         api.GdipAddPathBezier(path, p[3].X, p[3].Y, p[4].X, p[4].Y, p[5].X, p[5].Y, p[6].X, p[6].Y);
         api.GdipClosePathFigure(path);
-        GpSolidFill* white = nullptr;
-        if (api.GdipCreateSolidFill(0xFFFFFFFF, &white) == Ok) {
-            api.GdipFillPath(g, white, path);
-            api.GdipDeleteBrush(white);
+        GpSolidFill* petalFill = nullptr;
+        if (api.GdipCreateSolidFill(colors.headerTextArgb, &petalFill) == Ok) {
+            api.GdipFillPath(g, petalFill, path);
+            api.GdipDeleteBrush(petalFill);
         }
         api.GdipDeletePath(path);
     }
-    Fill(kHeaderArgb, x + 28.5f * s, y + 28.5f * s, 7 * s, 7 * s, true);
+    Fill(colors.headerArgb, x + 28.5f * s, y + 28.5f * s, 7 * s, 7 * s, true);
 }
 
 REAL PagePainter::Header(int width, float a) {
     REAL W = (REAL)width;
     REAL H = (REAL)Scale(150);
-    Fill(kHeaderArgb, -1, 0, W + 2, H);
-    api.GdipSetClipRect(g, -1, 0, W + 2, H, Gdiplus::CombineModeReplace);
-    Fill(kEllipseTopLeftArgb, -60 * k, -90 * k, 190 * k, 190 * k, true);
-    Fill(kEllipseBottomRightArgb, W - 110 * k, H - 70 * k, 150 * k, 150 * k, true);
-    api.GdipResetClip(g);
+    Fill(colors.headerArgb, -1, 0, W + 2, H);
+    if (colors.decorations) {
+        api.GdipSetClipRect(g, -1, 0, W + 2, H, Gdiplus::CombineModeReplace);
+        Fill(colors.ellipseTopLeftArgb, -60 * k, -90 * k, 190 * k, 190 * k, true);
+        Fill(colors.ellipseBottomRightArgb, W - 110 * k, H - 70 * k, 150 * k, 150 * k, true);
+        api.GdipResetClip(g);
+    }
 
     ARGB textAlpha = (ARGB)HeaderTextAlpha(a) << 24;
 
@@ -180,19 +203,19 @@ REAL PagePainter::Header(int width, float a) {
     REAL badgeW = vm.Width + 20 * k, badgeH = 20 * k;
     REAL bx = W - badgeW - 12 * k, by = 10 * k;
     GpPath* pill = nullptr;
-    if (api.GdipCreatePath(Gdiplus::FillModeAlternate, &pill) == Ok) {
+    if (colors.decorations && api.GdipCreatePath(Gdiplus::FillModeAlternate, &pill) == Ok) {
         REAL d = 20 * k;
         api.GdipAddPathArc(pill, bx, by, d, d, 90, 180);
         api.GdipAddPathArc(pill, bx + badgeW - d, by, d, d, 270, 180);
         api.GdipClosePathFigure(pill);
         GpSolidFill* b = nullptr;
-        if (api.GdipCreateSolidFill(kEllipseBottomRightArgb, &b) == Ok) {
+        if (api.GdipCreateSolidFill(colors.ellipseBottomRightArgb, &b) == Ok) {
             api.GdipFillPath(g, b, pill);
             api.GdipDeleteBrush(b);
         }
         api.GdipDeletePath(pill);
     }
-    Text(version, badgeFont, typographic, 0xFFFFFFFF, bx + 10 * k, by + (badgeH - vm.Height) / 2, 0, 0);
+    Text(version, badgeFont, typographic, colors.headerTextArgb, bx + 10 * k, by + (badgeH - vm.Height) / 2, 0, 0);
 
     // Logo and name, centred as a group.
     GpFont* nameFont = MakeFont(40 * k, Gdiplus::FontStyleBold);
@@ -201,7 +224,7 @@ REAL PagePainter::Header(int width, float a) {
     REAL logoX = (W - (12 * k + logo + nm.Width)) / 2;
     REAL centre = H / 2 - 12 * k;
     Logo(logoX, centre - 26 * k, logo, LogoSpinDegrees(a));
-    Text(kProductName, nameFont, typographic, textAlpha | 0xFFFFFF, logoX + logo + 12 * k, centre - nm.Height / 2, 0, 0);
+    Text(kProductName, nameFont, typographic, textAlpha | (colors.headerTextArgb & 0xFFFFFF), logoX + logo + 12 * k, centre - nm.Height / 2, 0, 0);
 
     if (nameFont) api.GdipDeleteFont(nameFont);
     if (badgeFont) api.GdipDeleteFont(badgeFont);
@@ -211,6 +234,17 @@ REAL PagePainter::Header(int width, float a) {
 }  // namespace
 
 int64_t (*gPaintClockMs)() = TickCountMs;
+
+GpFontFamily* CreateHeaderFontFamily(StrView face) {
+    const Api& api = gp::Get();
+    if (!api.ok) return nullptr;
+    if (GpFontFamily* f = FamilyNamed(api, face)) return f;
+    // Wine answers the generic family with null and success: check the family, not the status.
+    GpFontFamily* f = nullptr;
+    if (api.GdipGetGenericFontFamilySansSerif(&f) == Ok && f) return f;
+    if ((f = FamilyNamed(api, GdiFaceForTemp(face)))) return f;
+    return FamilyNamed(api, MessageFontFaceTemp());
+}
 
 StrView GetUiFaceName() {
     static const char* face = [] {
@@ -242,10 +276,11 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted) {
     float k = (float)dpi / 96.0f;
     float a = HeaderAnimationValue(gHeaderAnimation, gPaintClockMs());
     bool rtl = IsCurrentLangRtl();
+    PageColors colors = CurrentPageColors();
     REAL subtitleY = 0;
     {
-        PagePainter page(api, g, k, rtl);
-        page.Fill(kPageArgb, -1, -1, (REAL)width + 2, (REAL)height + 2);
+        PagePainter page(api, g, k, rtl, colors);
+        page.Fill(colors.pageArgb, -1, -1, (REAL)width + 2, (REAL)height + 2);
         subtitleY = page.Header(width, a);
     }
     api.GdipDeleteGraphics(g);
@@ -255,9 +290,10 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted) {
     int subtitlePx = (int)(13 * k);
     if (subtitle.IsEmpty()) {
         ARGB alpha = (ARGB)HeaderTextAlpha(a) << 24;
-        CenteredText(dc, GetTranslation(kProductTagline), subtitlePx, alpha | kTaglineRgb, (int)subtitleY, width, rtl);
+        CenteredText(dc, GetTranslation(kProductTagline), subtitlePx, alpha | (colors.taglineArgb & 0xFFFFFF),
+                     colors.headerArgb, (int)subtitleY, width, rtl);
     } else {
-        CenteredText(dc, subtitle, subtitlePx, 0xFFFFFFFF, (int)subtitleY, width, rtl);
+        CenteredText(dc, subtitle, subtitlePx, colors.headerTextArgb, colors.headerArgb, (int)subtitleY, width, rtl);
     }
     if (notStarted) {
         return;
@@ -267,11 +303,12 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted) {
     int px = 15 * dpi / 96;
     StrView msg = GetInstallerMessage();
     if (!msg.IsEmpty()) {
-        y += CenteredText(dc, msg, px, GetInstallerMessageColor(), y, width, rtl) + Scale(5);
+        y += CenteredText(dc, msg, px, MessageArgb(colors, GetInstallerMessageColor()), colors.pageArgb, y, width, rtl) +
+             Scale(5);
     }
     StrView err = GetInstallerErrorText();
     if (!err.IsEmpty()) {
-        CenteredText(dc, err, px, kErrorTextArgb, y, width, rtl);
+        CenteredText(dc, err, px, colors.errorArgb, colors.pageArgb, y, width, rtl);
     }
 }
 

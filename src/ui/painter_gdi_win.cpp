@@ -2,6 +2,7 @@
 
 #include <usp10.h>
 
+#include "base/system_lib.h"
 #include "ui/font.h"
 
 using gp::Api;
@@ -258,25 +259,33 @@ Size GdiPainter::MeasureText(StrView text, uint32_t flags, Font* font, int maxWi
 }
 
 namespace {
+#define VL_USP10_FUNCTIONS(X) X(ScriptStringAnalyse) X(ScriptStringCPtoX) X(ScriptString_pSize) X(ScriptStringFree)
+VL_SYSTEM_API(UniscribeApi, L"usp10.dll", VL_USP10_FUNCTIONS)
+
 // The part's left and right edges, in pixels from the visual left of the whole text, laid out
 // as GDI draws it right to left: reordered by the bidirectional rules on a right-to-left base.
 bool RtlPartEdges(HDC dc, WStrView w, int first, int n, int* left, int* right, int* whole) {
+    const UniscribeApi& usp = UniscribeApi::Get();
+    if (!usp.ok) {
+        return false;
+    }
     SCRIPT_STRING_ANALYSIS ssa = nullptr;
     SCRIPT_STATE state{};
     state.uBidiLevel = 1;
-    HRESULT hr = ScriptStringAnalyse(dc, w.s, w.len, w.len * 3 / 2 + 16, -1, SSA_GLYPHS | SSA_FALLBACK | SSA_RTL, 0,
-                                     nullptr, &state, nullptr, nullptr, nullptr, &ssa);
+    HRESULT hr = usp.ScriptStringAnalyse(dc, w.s, w.len, w.len * 3 / 2 + 16, -1,
+                                         SSA_GLYPHS | SSA_FALLBACK | SSA_RTL, 0, nullptr, &state, nullptr, nullptr,
+                                         nullptr, &ssa);
     if (FAILED(hr)) {
         return false;
     }
     int a = 0, b = 0;
-    bool ok = SUCCEEDED(ScriptStringCPtoX(ssa, first, FALSE, &a)) &&
-              SUCCEEDED(ScriptStringCPtoX(ssa, first + n - 1, TRUE, &b));
-    const SIZE* size = ScriptString_pSize(ssa);
+    bool ok = SUCCEEDED(usp.ScriptStringCPtoX(ssa, first, FALSE, &a)) &&
+              SUCCEEDED(usp.ScriptStringCPtoX(ssa, first + n - 1, TRUE, &b));
+    const SIZE* size = usp.ScriptString_pSize(ssa);
     *whole = size ? size->cx : 0;
     *left = a < b ? a : b;
     *right = a < b ? b : a;
-    ScriptStringFree(&ssa);
+    usp.ScriptStringFree(&ssa);
     return ok && size;
 }
 }  // namespace

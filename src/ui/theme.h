@@ -17,3 +17,6 @@ struct ThemeColors {
 
 // Fills the table on first call.
 ThemeColors* GetTheme();
+// Reads the system colours again (they changed: high contrast, another scheme); every
+// control pointing at an entry paints with the new colour at its next paint.
+void RefreshTheme();

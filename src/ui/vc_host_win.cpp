@@ -4,10 +4,15 @@
 
 #include <initializer_list>
 
+#include "base/arena.h"
+#include "ui/accessible.h"
 #include "ui/painter.h"
 #include "ui/window_class.h"
 
 namespace {
+constexpr const WCHAR* kFocusWindowClass = L"VLPDF_VC_FOCUS";
+Vec<VirtCtrlHost*> gHosts;
+
 virtCtrl* HitIn(virtCtrl* c, int x, int y, int* rx, int* ry) {
     if (!c->IsVisible() || !(c->flags & VcEnabled)) {
         return nullptr;
@@ -73,6 +78,78 @@ virtCtrl* FindMnemonic(virtCtrl* c, WCHAR key) {
     return nullptr;
 }
 
+StrView NameOf(virtCtrl* c) {
+    virtCtrlText* t = c ? dynamic_cast<virtCtrlText*>(c) : nullptr;
+    return t ? (t->processMnemonics ? AccNameFromTextTemp(t->text) : t->text) : StrView();
+}
+
+void Click(virtCtrl* c, UINT msg) {
+    if (!c || !c->onClicked.IsSet()) return;
+    VirtEvent ev{c, msg};
+    c->onClicked.Call(&ev);
+}
+
+LRESULT CALLBACK FocusWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    VirtCtrlHost* host = (VirtCtrlHost*)GetWindowLongPtrW(w, GWLP_USERDATA);
+    if (!host) return DefWindowProcW(w, msg, wp, lp);
+    bool shift = GetKeyState(VK_SHIFT) & 0x8000;
+    switch (msg) {
+        case WM_GETDLGCODE: {
+            // Tab stays here while another windowless control follows in its direction.
+            MSG* m = (MSG*)lp;
+            if (m && m->message == WM_KEYDOWN && m->wParam == VK_TAB) {
+                return host->NextFocusable(shift, false) ? DLGC_WANTTAB : 0;
+            }
+            return 0;
+        }
+        case WM_SETFOCUS:
+            if (!host->focused) host->MoveFocus(shift);
+            return 0;
+        case WM_KILLFOCUS:
+            host->SetFocus(nullptr);
+            return 0;
+        case WM_KEYDOWN:
+            if (wp == VK_TAB) {
+                host->MoveFocus(shift, false);
+                return 0;
+            }
+            if (wp == VK_SPACE) {
+                Click(host->focused, msg);
+                return 0;
+            }
+            break;
+        case WM_SYSCHAR: {
+            LRESULT res = 0;
+            if (host->HandleMessage(msg, wp, lp, &res)) return res;
+            break;
+        }
+        case WM_GETOBJECT:
+            if (host->focused) {
+                if (LRESULT res = AnswerAccGetObject(host->hwnd, (uintptr_t)host->focused, wp, lp)) return res;
+            }
+            break;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(w, &ps);
+            EndPaint(w, &ps);
+            return 0;
+        }
+    }
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+HWND CreateFocusWindow(VirtCtrlHost* host) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc = StandardWindowClass(kFocusWindowClass, FocusWndProc);
+        registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }
+    HWND w = CreateWindowExW(WS_EX_NOPARENTNOTIFY, kFocusWindowClass, L"", WS_CHILD | WS_TABSTOP, 0, 0, 0, 0,
+                             host->hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (w) SetWindowLongPtrW(w, GWLP_USERDATA, (LONG_PTR)host);
+    return w;
+}
+
 bool ListContains(virtCtrl* const* list, int n, virtCtrl* c) {
     for (int i = 0; i < n; i++) {
         if (list[i] && LayoutContains(list[i], c)) return true;
@@ -91,6 +168,30 @@ void CollectVirtCtrls(ILayout* root, Vec<virtCtrl*>* out) {
     for (int i = 0; i < n; i++) CollectVirtCtrls(root->GetChild(i), out);
 }
 
+VirtCtrlHost::VirtCtrlHost(HWND w) : hwnd(w) {
+    gHosts.Append(this);
+}
+
+VirtCtrlHost::~VirtCtrlHost() {
+    for (int i = 0; i < gHosts.len; i++) {
+        if (gHosts[i] == this) {
+            gHosts.RemoveAtFast(i);
+            break;
+        }
+    }
+    if (focusWnd && IsWindow(focusWnd)) {
+        SetWindowLongPtrW(focusWnd, GWLP_USERDATA, 0);
+        DestroyWindow(focusWnd);
+    }
+}
+
+VirtCtrlHost* FindVirtCtrlHost(HWND w) {
+    for (VirtCtrlHost* h : gHosts) {
+        if (h->hwnd == w) return h;
+    }
+    return nullptr;
+}
+
 void VirtCtrlHost::SetControls(virtCtrl* const* ctrls, int n) {
     for (virtCtrl** state : {&hovered, &captured, &focused, &pressed}) {
         if (*state && !ListContains(ctrls, n, *state)) *state = nullptr;
@@ -98,6 +199,17 @@ void VirtCtrlHost::SetControls(virtCtrl* const* ctrls, int n) {
     roots.Reset();
     roots.Append(ctrls, n);
     for (virtCtrl* r : roots) SetHost(r, this);
+
+    Vec<virtCtrl*> order(GetTempArena());
+    for (virtCtrl* r : roots) Focusable(r, &order);
+    bool stillFocusable = false;
+    for (virtCtrl* c : order) stillFocusable |= c == focused;
+    if (focused && !stillFocusable) SetFocus(nullptr);
+    if (order.len > 0 && !focusWnd) focusWnd = CreateFocusWindow(this);
+    if (!focusWnd) return;
+    bool show = order.len > 0;
+    if (!show && GetFocus() == focusWnd) ::SetFocus(hwnd);
+    ShowWindow(focusWnd, show ? SW_SHOWNA : SW_HIDE);
 }
 
 virtCtrl* VirtCtrlHost::HitTest(int x, int y, int* rx, int* ry) {
@@ -119,18 +231,43 @@ void VirtCtrlHost::SetFocus(virtCtrl* c) {
         v->onFocusChanged.Call(&ev);
         v->Repaint();
     }
+    if (!focusWnd || !c) return;
+    TempArenaScope scope;
+    SetWindowTextW(focusWnd, (LPCWSTR)ToWStrTemp(NameOf(c)).s);
+    // Entering the focus window raises the system's own focus event; a move between
+    // windowless controls behind it raises this one.
+    if (old && GetFocus() == focusWnd) NotifyWinEvent(EVENT_OBJECT_FOCUS, focusWnd, OBJID_CLIENT, CHILDID_SELF);
 }
 
-void VirtCtrlHost::MoveFocus(bool backwards) {
-    Vec<virtCtrl*> order;
+virtCtrl* VirtCtrlHost::NextFocusable(bool backwards, bool wrap) {
+    Vec<virtCtrl*> order(GetTempArena());
     for (virtCtrl* r : roots) Focusable(r, &order);
-    if (order.len == 0) return;
+    if (order.len == 0) return nullptr;
     int cur = -1;
     for (int i = 0; i < order.len; i++) {
         if (order[i] == focused) cur = i;
     }
-    int next = cur < 0 ? (backwards ? order.len - 1 : 0) : (cur + (backwards ? order.len - 1 : 1)) % order.len;
-    SetFocus(order[next]);
+    int next = cur < 0 ? (backwards ? order.len - 1 : 0) : cur + (backwards ? -1 : 1);
+    if (next < 0 || next >= order.len) {
+        if (!wrap) return nullptr;
+        next = (next + order.len) % order.len;
+    }
+    return order[next];
+}
+
+bool VirtCtrlHost::MoveFocus(bool backwards, bool wrap) {
+    virtCtrl* next = NextFocusable(backwards, wrap);
+    if (next) SetFocus(next);
+    return next != nullptr;
+}
+
+void VirtCtrlHost::FocusControl(virtCtrl* c) {
+    HWND target = focusWnd && IsWindowVisible(focusWnd) ? focusWnd : hwnd;
+    if (GetFocus() != target) {
+        // The focus window takes the first control on its own; c follows right after.
+        ::SetFocus(target);
+    }
+    SetFocus(c);
 }
 
 bool VirtCtrlHost::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* res) {
@@ -222,8 +359,7 @@ bool VirtCtrlHost::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* res) {
                 return false;
             }
             if (hit->flags & VcCanFocus) {
-                ::SetFocus(hwnd);
-                SetFocus(hit);
+                FocusControl(hit);
             }
             pressed = hit;
             SetFlag(hit, VcPressed, true);
@@ -282,6 +418,10 @@ bool VirtCtrlHost::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* res) {
             bool ctrl = GetKeyState(VK_CONTROL) & 0x8000, alt = GetKeyState(VK_MENU) & 0x8000;
             if (wp == VK_TAB && !ctrl && !alt) {
                 MoveFocus(GetKeyState(VK_SHIFT) & 0x8000);
+                return true;
+            }
+            if (wp == VK_SPACE && focused && !focused->onKeyDown.IsSet()) {
+                Click(focused, msg);
                 return true;
             }
             VirtEvent ev{focused, msg, wp, lp};

@@ -134,10 +134,15 @@ void virtCtrlText::Paint(Painter* p, Rect r) {
         TextSpan ch = p->MeasureTextPart(m.display, m.underlineStart, m.underlineLen, f, font);
         p->DrawBar(textX + ch.x, baseY, ch.dx, 1, true, c);
     }
+    // The focus is always shown, around the whole control (its insets leave room for it).
+    if (flags & VcHasFocus) {
+        p->DrawFocusRect(r);
+    }
 }
 
 virtCtrlLink::virtCtrlLink(StrView s) : virtCtrlText(s, "link") {
     flags &= ~(uint32_t)VcNoHitTest;
+    flags |= VcCanFocus;
     textColor = &GetTheme()->link;
     cursor = CursorHand;
 }

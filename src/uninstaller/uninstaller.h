@@ -12,6 +12,9 @@ struct UninstallRequest {
     bool silent = false;
     // Started by an uninstallation that restarted itself elevated: it never restarts again.
     bool relaunched = false;
+    // The user's language (-for-testing, as the installer has it); otherwise Chinese, as the
+    // product always speaks.
+    bool forTesting = false;
     // Set for the copy that finishes a removal whose reader could not move away: it waits
     // for that process to end, then deletes its file and the folders left empty.
     StrView finishDir;
@@ -23,8 +26,11 @@ struct UninstallRequest {
 
 struct UninstallOutcome {
     int exitCode = 0;  // 0 uninstalled; 1 anything else
-    // What to tell the user; empty when an elevated copy did the work and told it already.
+    // What to tell the user, in the user's language; empty when an elevated copy did the
+    // work and told it already.
     StrView message;
+    // The language is written right to left: the message box reads and aligns that way.
+    bool rtl = false;
 };
 
 // The log goes to "vlpdf-uninstall-log.txt" in the user's temporary folder (an elevated copy

@@ -8,8 +8,11 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/private_dir.h"
 #include "base/process_win.h"
 #include "base/system_lib.h"
+#include "i18n/lang.h"
+#include "i18n/translations.h"
 #include "installer/install_options.h"
 #include "installer/launch.h"
 #include "installer/previous_install.h"
@@ -34,36 +37,42 @@ constexpr int kDeleteAttempts = 3;
 // How long a finishing copy waits for the uninstaller it finishes for.
 constexpr DWORD kFinishWaitMs = 60000;
 
-// Containers the registration created on the way to its values (in either registry view);
-// each goes only when nothing else is left in it. The first ones only per user: the machine's
-// own belong to the system, which may have had them (empty) before.
-constexpr int kUserOnlyContainers = 6;
-const char* const kRegistrationContainers[] = {
-    "Software\\Classes\\.pdf",
-    "Software\\Classes\\MIME\\Database\\Content Type\\application/pdf",
-    "Software\\Classes\\CLSID",
-    "Software\\Classes\\Wow6432Node\\CLSID",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-    "Software\\Microsoft\\Office\\Word\\Addins",
-    "Software\\Microsoft\\Office\\Excel\\Addins",
-    "Software\\Microsoft\\Office\\PowerPoint\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\Word\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\Excel\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\PowerPoint\\Addins",
-    "Software\\RegisteredApplications",
-};
-
 const WCHAR* W(StrView s) {
     return (const WCHAR*)ToWStrTemp(s).s;
 }
 
-UninstallOutcome Outcome(int exitCode, StrView message) {
+// The log says it in English, the user reads it translated: the English text is translated
+// before its placeholders are filled.
+UninstallOutcome Outcome(int exitCode, const char* english, ...) VL_PRINTF(2, 3);
+UninstallOutcome Outcome(int exitCode, const char* english, ...) {
+    va_list args;
+    va_start(args, english);
+    StrView logged = str::FormatV(GetTempArena(), english, args);
+    va_end(args);
+    va_start(args, english);
+    StrView shown = str::FormatV(GetProcessArena(), GetTranslation(english), args);
+    va_end(args);
+    Logf("RunUninstaller: exit code %d: %s\n", exitCode, logged.CStr());
     UninstallOutcome o;
     o.exitCode = exitCode;
-    o.message = str::Dup(GetProcessArena(), message);
-    Logf("RunUninstaller: exit code %d: %s\n", exitCode, o.message.CStr());
+    o.message = shown;
+    o.rtl = IsCurrentLangRtl();
     return o;
+}
+
+// The reader carries translations.txt as its resource "TRANSLATIONS": the installation does
+// not leave the file on the machine, and the reader moves itself away while it uninstalls.
+bool ReadTranslationsResource(Str* out) {
+    HRSRC res = FindResourceW(nullptr, L"TRANSLATIONS", MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HGLOBAL data = res ? LoadResource(nullptr, res) : nullptr;
+    const char* bytes = data ? (const char*)LockResource(data) : nullptr;
+    return bytes && out->Append(bytes, (int32_t)SizeofResource(nullptr, res));
+}
+
+void LoadTranslations(bool forTesting) {
+    gForTesting = forTesting;
+    gLoadTranslationsFile = ReadTranslationsResource;
+    SetCurrentLangByCode(DetectUserLang());
 }
 
 StrView TempDirTemp() {
@@ -76,15 +85,17 @@ const char* ScopeText(bool allUsers) {
 
 // The elevated copy gets the marker that keeps it from restarting again, as the installer's does.
 UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
-    StrView args = str::FormatTemp("-uninstall -all-users -run-install-now%s", req.silent ? " -silent" : "");
+    StrView args = str::FormatTemp("-uninstall -all-users -run-install-now%s%s", req.silent ? " -silent" : "",
+                                   req.forTesting ? " -for-testing" : "");
     Logf("RunUninstaller: restarting elevated: '%s' %s\n", self.CStr(), args.CStr());
     HANDLE process = nullptr;
     if (!LaunchElevatedProcess(self, args, &process)) {
         return Outcome(kExitFailed,
-                       "VeloraPDF was not uninstalled: removing it for all users needs administrator rights.");
+                       TranslatableText("VeloraPDF was not uninstalled: removing it for all users needs administrator rights."));
     }
     if (!process) {
-        return Outcome(kExitFailed, "VeloraPDF was not uninstalled: the elevated uninstaller could not be followed.");
+        return Outcome(kExitFailed,
+                       TranslatableText("VeloraPDF was not uninstalled: the elevated uninstaller could not be followed."));
     }
     uint32_t code = WaitForExitCode(process, kExitFailed);
     Logf("RunUninstaller: elevated uninstaller exited with %u\n", (unsigned)code);
@@ -94,16 +105,23 @@ UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
 }
 
 // The directory the uninstall entry of this scope names must be ours: a reader started from
-// anywhere else (an extracted copy, another installation) removes nothing.
-bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, StrView* why) {
+// anywhere else (an extracted copy, another installation) removes nothing. Each scope has
+// whole sentences of its own, which translate as wholes.
+bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, UninstallOutcome* refusal) {
     StrView registered = InstallDirFromLocationTemp(ReadRegStr(root, kUninstallRegKey, "InstallLocation"));
     if (registered.IsEmpty()) {
-        *why = str::FormatTemp("VeloraPDF is not installed for %s, so nothing was removed.", ScopeText(allUsers));
+        *refusal = allUsers ? Outcome(kExitFailed, TranslatableText("VeloraPDF is not installed for all users, so "
+                                                                    "nothing was removed."))
+                            : Outcome(kExitFailed, TranslatableText("VeloraPDF is not installed for the current "
+                                                                    "user, so nothing was removed."));
         return false;
     }
     if (!IsSamePath(registered, dir)) {
-        *why = str::FormatTemp("Nothing was removed: VeloraPDF is installed for %s in '%s', not in '%s'.",
-                               ScopeText(allUsers), registered.CStr(), dir.CStr());
+        const char* text = allUsers ? TranslatableText("Nothing was removed: VeloraPDF is installed for all users "
+                                                       "in '%s', not in '%s'.")
+                                    : TranslatableText("Nothing was removed: VeloraPDF is installed for the current "
+                                                       "user in '%s', not in '%s'.");
+        *refusal = Outcome(kExitFailed, text, registered.CStr(), dir.CStr());
         return false;
     }
     return true;
@@ -181,20 +199,23 @@ void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req
     Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep->deleted, sweep->kept);
 }
 
-// A folder of this process's own in the temporary folder.
+// A folder made new for this process in the temporary folder, which only administrators and
+// this run's owner can write: an elevated uninstaller parks or starts its copy there, and no
+// unelevated program may swap that copy or plant a library beside it. Empty on failure.
 StrView PrivateTempFolderTemp() {
-    return path::JoinTemp(TempDirTemp(), str::FormatTemp("vlpdf-uninstall-%lu", GetCurrentProcessId()));
+    return CreatePrivateDirTemp(TempDirTemp(), "vlpdf-uninstall-");
 }
 
-// Deleting at the next start needs administrator rights; without them the file stays in the
-// temporary folder, where the system's clean-up finds it.
-void DeleteAtNextStart(StrView file, StrView folder) {
+// Deleting at the next start needs administrator rights; without them a file in the
+// temporary folder stays there, where the system's clean-up finds it.
+bool DeleteAtNextStart(StrView file, StrView folder) {
     if (MoveFileExW(W(file), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
         MoveFileExW(W(folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
         Logf("DeleteAtNextStart: '%s' goes at the next start\n", file.CStr());
-    } else {
-        Logf("DeleteAtNextStart: '%s' stays in the temporary folder (err=%lu)\n", file.CStr(), GetLastError());
+        return true;
     }
+    Logf("DeleteAtNextStart: '%s' stays (err=%lu)\n", file.CStr(), GetLastError());
+    return false;
 }
 
 // A running program's file cannot be deleted, but it can be renamed within its volume: it
@@ -202,8 +223,11 @@ void DeleteAtNextStart(StrView file, StrView folder) {
 // go while this process still runs and its caller still waits for its result.
 bool MoveSelfOut(StrView self) {
     StrView aside = PrivateTempFolderTemp();
+    if (aside.IsEmpty()) {
+        return false;
+    }
     StrView moved = path::JoinTemp(aside, path::GetBaseName(self));
-    if (!dir::CreateOne(aside) || !MoveFileExW(W(self), W(moved), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(W(self), W(moved), 0)) {
         Logf("MoveSelfOut: moving '%s' to '%s' failed\n", self.CStr(), moved.CStr());
         LogLastError(0);
         RemoveDirectoryW(W(aside));
@@ -215,13 +239,18 @@ bool MoveSelfOut(StrView self) {
 }
 
 // Where this file cannot move away (the temporary folder is on another volume), a copy of
-// it in the temporary folder deletes it once this process ended. The caller then has the
-// result a moment before the folder is gone.
+// it in a private temporary folder deletes it once this process ended. The caller then has
+// the result a moment before the folder is gone. Never started from a folder others can
+// write: without a private one, false.
 bool StartFinisher(StrView self, StrView dir) {
     StrView folder = PrivateTempFolderTemp();
+    if (folder.IsEmpty()) {
+        return false;
+    }
     StrView copy = path::JoinTemp(folder, path::GetBaseName(self));
-    if (!dir::CreateOne(folder) || !file::Copy(self, copy)) {
+    if (!file::Copy(self, copy)) {
         Logf("StartFinisher: copying '%s' to '%s' failed\n", self.CStr(), copy.CStr());
+        RemoveDirectoryW(W(folder));
         return false;
     }
     StrView cmd = str::FormatTemp("%s -uninstall-finish %s %lu -silent", QuoteCommandLineArgTemp(copy).CStr(),
@@ -268,20 +297,20 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     // this command line names.
     StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
     if (!DeleteWithRetries(reader)) {
-        return Outcome(kExitFailed, str::FormatTemp("'%s' could not be deleted.", reader.CStr()));
+        return Outcome(kExitFailed, "'%s' could not be deleted.", reader.CStr());
     }
     if (!RemoveDirectoryW(W(req.finishDir))) {
-        return Outcome(kExitFailed, str::FormatTemp("'%s' stays (err=%lu).", req.finishDir.CStr(), GetLastError()));
+        return Outcome(kExitFailed, "'%s' stays (err=%lu).", req.finishDir.CStr(), GetLastError());
     }
-    return Outcome(kExitOk, str::FormatTemp("'%s' was removed.", req.finishDir.CStr()));
+    return Outcome(kExitOk, "'%s' was removed.", req.finishDir.CStr());
 }
 
 UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     StrView dir = path::GetDirTemp(self);
     HKEY root = req.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    StrView why;
-    if (!IsRegisteredInstallation(root, dir, req.allUsers, &why)) {
-        return Outcome(kExitFailed, why);
+    UninstallOutcome refusal;
+    if (!IsRegisteredInstallation(root, dir, req.allUsers, &refusal)) {
+        return refusal;
     }
     Logf("RunUninstaller: uninstalling '%s' for %s\n", dir.CStr(), ScopeText(req.allUsers));
     RemoveRegistration(root, req.allUsers, dir, self);
@@ -290,9 +319,9 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     if (!sweep.firstFailed.IsEmpty()) {
         // The uninstall entry and the reader stay, so that the user can simply run it again.
         return Outcome(kExitFailed,
-                       str::FormatTemp("VeloraPDF could not be removed completely: '%s' is in use or protected. Close "
-                                       "the programs that use it and uninstall again. Details are in '%s'.",
-                                       sweep.firstFailed.CStr(), GetInstallLog().FilePath().CStr()));
+                       TranslatableText("VeloraPDF could not be removed completely: '%s' is in use or protected. "
+                                        "Close the programs that use it and uninstall again. Details are in '%s'."),
+                       sweep.firstFailed.CStr(), GetInstallLog().FilePath().CStr());
     }
     RemoveUninstallerRegistryInfo(root);
     if (req.allUsers) {
@@ -310,42 +339,57 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     }
     if (!MoveSelfOut(self)) {
         RemoveEmptyFolders(dir);
-        if (!StartFinisher(self, dir)) {
-            return Outcome(kExitFailed, str::FormatTemp("VeloraPDF could not be removed completely: '%s' is left. "
-                                                        "Delete the folder '%s' by hand.",
-                                                        self.CStr(), dir.CStr()));
+        if (StartFinisher(self, dir)) {
+            return Outcome(kExitOk,
+                           TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
+                                            "uninstaller ends."),
+                           dir.CStr());
         }
-        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
-                                                "uninstaller ends.",
-                                                dir.CStr()));
+        if (DeleteAtNextStart(self, dir)) {
+            return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes when Windows "
+                                                     "restarts."),
+                           dir.CStr());
+        }
+        return Outcome(kExitFailed,
+                       TranslatableText("VeloraPDF could not be removed completely: '%s' is left. Delete the "
+                                        "folder '%s' by hand."),
+                       self.CStr(), dir.CStr());
     }
     RemoveEmptyFolders(dir);
     if (sweep.kept > 0) {
-        return Outcome(kExitOk, str::FormatTemp("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files "
-                                                "that VeloraPDF did not install.",
-                                                dir.CStr()));
+        return Outcome(kExitOk,
+                       TranslatableText("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files that "
+                                        "VeloraPDF did not install."),
+                       dir.CStr());
     }
-    return Outcome(kExitOk, "VeloraPDF was uninstalled.");
+    return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled."));
 }
 }  // namespace
 
-UninstallOutcome RunUninstaller(const UninstallRequest& req) {
+UninstallOutcome RunUninstaller(const UninstallRequest& request) {
     // Nothing may be loaded from beside the program once it runs from the temporary folder.
     RestrictLibrarySearchToSystem();
     TempArenaScope scope;
     gLogRegistry = true;
     // A current directory inside the installation would keep its folder from going.
     SetCurrentDirectoryW(W(TempDirTemp()));
-    bool continuesLog = req.relaunched || !req.finishDir.IsEmpty();
-    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), !continuesLog);
+    bool continuesLog = request.relaunched || !request.finishDir.IsEmpty();
+    SetLogFilePath(str::Dup(GetProcessArena(), path::JoinTemp(TempDirTemp(), kUninstallLogName)), continuesLog);
     Log("------------- Starting VeloraPDF uninstallation\n");
     StrView self = str::Dup(GetProcessArena(), GetModulePathTemp());
-    bool isElevated = IsProcessElevated();
+    UninstallRequest req = request;
+    TokenKind token = CurrentTokenKind();
+    if (RulesForToken(token).forcesAllUsers && !req.allUsers) {
+        Log("RunUninstaller: running as LocalSystem, removing the installation for all users\n");
+        req.allUsers = true;
+    }
+    bool isElevated = token != TokenKind::Limited;
     Logf("RunUninstaller: '%s', allUsers: %d, silent: %d, relaunched: %d, isElevated: %d\n", self.CStr(),
          (int)req.allUsers, (int)req.silent, (int)req.relaunched, (int)isElevated);
     if (!req.finishDir.IsEmpty()) {
         return FinishRemoval(req, self);
     }
+    LoadTranslations(req.forTesting);
     if (req.relaunched) {
         // The parent waits for this copy's result, running the reader that is being removed.
         PROCESSENTRY32W entry{};

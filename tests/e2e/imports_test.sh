@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
-# The installer must run on a bare Windows: it may import only DLLs that every Windows has.
-set -eu
-exe=$1
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|shlwapi|uxtheme|version|winhttp|gdiplus|msimg32|msvcrt|ntdll|rstrtmgr|userenv|usp10|crypt32|bcrypt|uuid|winspool\.drv|ws2_32|api-ms-win-.*)\.dll$'
-
-dump=$(x86_64-w64-mingw32-objdump -p "$exe")
-grep -q 'Magic.*020b' <<<"$dump" || { echo "not PE32+"; exit 1; }
-grep -q 'Subsystem.*00000002' <<<"$dump" || { echo "not a GUI program"; exit 1; }
-
-dlls=$(grep -E '^\s*DLL Name:' <<<"$dump" | awk '{print tolower($3)}' | sort -u)
-[ -n "$dlls" ] || { echo "no imports found: objdump output changed?"; exit 1; }
+# Every program that can run elevated (the installer; the reader, which uninstalls and runs
+# from its uninstall copy) imports only libraries that Windows protects from planting: its
+# known DLLs, and comctl32 through the manifest's side-by-side dependency. The loader resolves
+# imports before the program's first instruction, from the program's own folder first for
+# any other name, so anything else is looked up at run time from the system directory.
+#   imports_test.sh <program.exe>...
+set -u
+. "$(dirname "$0")/lib/protected_dlls.sh"
 bad=0
-for dll in $dlls; do
-  if ! grep -Eq "$allowed" <<<"$dll"; then
-    echo "imports a non-system DLL: $dll"
-    bad=1
-  fi
+for exe in "$@"; do
+  name=$(basename "$exe")
+  dump=$(x86_64-w64-mingw32-objdump -p "$exe")
+  grep -q 'Magic.*020b' <<<"$dump" || { echo "$name: not PE32+"; bad=1; }
+  grep -q 'Subsystem.*00000002' <<<"$dump" || { echo "$name: not a GUI program"; bad=1; }
+  dlls=$(grep -E '^\s*DLL Name:' <<<"$dump" | awk '{print tolower($3)}' | sed 's/\.dll$//' | sort -u)
+  # A delay-load table is resolved by name through the ordinary search: none either.
+  awk '/Delay Import Directory/ && $3 !~ /^0+$/ {found=1} END {exit !found}' <<<"$dump" &&
+    { echo "$name: has delay imports"; bad=1; }
+  [ -n "$dlls" ] || { echo "$name: no imports found: objdump output changed?"; bad=1; continue; }
+  for dll in $dlls; do
+    if ! is_protected_dll "$dll"; then
+      echo "$name imports a library Windows does not protect: $dll.dll"
+      bad=1
+    fi
+  done
+  echo "$name imports:" $dlls
 done
-echo "imports:" $dlls
 exit $bad

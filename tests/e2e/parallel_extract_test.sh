@@ -32,8 +32,8 @@ run() {
   VLPDF_EXTRACT_WORKERS=$workers /usr/bin/time -f %M -o "$work/$name.peak" \
     wine "$exe" "$@" -log -d "$(winpath "$dest")" </dev/null >"$work/$name.out" 2>"$work/$name.err"
   echo $? >"$work/$name.rc"
-  # The free space moves with every file anyone writes.
-  tr -d '\r' <"$log" | sed -E 's/free=[0-9]+/free=N/g' >"$work/$name.log"
+  # The free space moves with every file anyone writes; the report's folder is new every run.
+  tr -d '\r' <"$log" | sed -E 's/free=[0-9]+/free=N/g; s/vlpdf-stats-[0-9a-f]{32}/vlpdf-stats-X/' >"$work/$name.log"
   tree_sums "$dest" >"$work/$name.tree"
 }
 # same <what> <serial name> <parallel name>: the runs agree in every respect.

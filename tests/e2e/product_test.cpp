@@ -491,15 +491,18 @@ TEST(Watcher, TakesOverAQuitSignalThatNobodyCollected) {
 // ---------------------------------------------------------------------------------------
 // The reader, the command-line tool and the plug-in host
 
-// A reader that is not the registered installation (here the stage folder) removes nothing.
+// A reader that is not the registered installation (here the stage folder) removes nothing,
+// and says so from the translations beside it: in Chinese, as the product speaks, or in the
+// machine's language (English) with -for-testing.
 TEST(Reader, RefusesToUninstallAnotherFolderAndCannotPrint) {
     struct Case {
         const wchar_t* args;
         const char* says;
     };
     const Case cases[] = {
-        {L"-uninstall -silent", "VeloraPDF is not installed for the current user, so nothing was removed."},
-        {L"-uninstall -all-users -silent", "VeloraPDF is not installed for all users, so nothing was removed."},
+        {L"-uninstall -silent", "VeloraPDF \u672a\u4e3a\u5f53\u524d\u7528\u6237\u5b89\u88c5"},
+        {L"-uninstall -silent -for-testing", "VeloraPDF is not installed for the current user, so nothing was removed."},
+        {L"-uninstall -all-users -silent -for-testing", "VeloraPDF is not installed for all users, so nothing was removed."},
         {L"-silent -print-to-default \"C:\\doc.pdf\"", "stand-in VeloraPDF 3.7 reader; it cannot print 'C:\\doc.pdf'."},
         {L"-silent -print-to \"Printer 1\" \"C:\\doc.pdf\"", "stand-in VeloraPDF 3.7 reader; it cannot print 'C:\\doc.pdf'."},
     };

@@ -2,10 +2,13 @@
 # The installation report of the real installer, against a loopback server this test starts:
 # one GET with every key, the installer's file name percent-encoded as UTF-8, a stored
 # machine identifier sent instead of a new one, nothing with VLPDF_STATS_OFF=1 (an empty
-# value does not switch it off), and a server that never answers delays nothing.
-#   silent_stats_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <stats_server.py>
+# value does not switch it off), and a server that never answers delays nothing. The run is
+# elevated (Wine gives every process an administrator's token): its library goes to a folder
+# made new for it, never loaded from where others could have put one beforehand, and its log
+# is made new where a link stood.
+#   silent_stats_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <stats_server.py> <marker.dll>
 set -u
-scripts=$1; root=$2; prefix=$3; exe=$4; server=$5
+scripts=$1; root=$2; prefix=$3; exe=$4; server=$5; marker=$6
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
@@ -13,13 +16,14 @@ scenario_start "$scripts" "$root" "$prefix"
 servers=()
 trap 'kill "${servers[@]}" 2>/dev/null; machine_stop; rm -rf "$work"' EXIT
 
-# start_server <requests file> [--silent-server]: the port, once the server listens.
+# start_server <variable> <requests file> [--silent-server]: the port in the variable, once
+# the server listens. Not in a subshell, so that the servers are known to the trap that ends them.
 start_server() {
-  local log=$1; shift
+  local var=$1 log=$2; shift 2
   python3 "$server" "$@" "$log" >"$log.port" 2>/dev/null &
   servers+=($!)
   for _ in $(seq 50); do [ -s "$log.port" ] && break; sleep 0.1; done
-  head -1 "$log.port"
+  printf -v "$var" '%s' "$(head -1 "$log.port")"
 }
 # requests_after <file> <count>: waits up to 10 s for that many requests; prints how many.
 requests_after() {
@@ -39,11 +43,23 @@ seconds_of() {
 
 copy="$work/Vélora Setup 3.7 ü.exe"
 cp "$exe" "$copy"
-port=$(start_server "$work/requests")
+start_server port "$work/requests"
 url="http://127.0.0.1:$port/helper/statistics"
 
+# Where an earlier version looked for the library, and where someone else could put one: a
+# marker DLL in the report's old folder and one in the temporary folder itself. A link at the
+# log's name points at a file outside the temporary folder.
+temp=$(unixpath "$(win_env TEMP)")
+mkdir -p "$temp/vlpdf-stats"
+cp "$marker" "$temp/vlpdf-stats/HardwareId.dll"
+cp "$marker" "$temp/HardwareId.dll"
+echo "not a log" >"$work/victim.txt"
+cp "$work/victim.txt" "$work/victim.before"
+ln -s "$work/victim.txt" "$temp/vlpdf-install-log.txt"
+folders_before=$(ls -d "$temp"/vlpdf-stats-* 2>/dev/null)
+
 section "a report with every key; VLPDF_STATS_OFF set but empty does not switch it off"
-VLPDF_STATS_OFF= VLPDF_STATS_URL=$url wine "$copy" -s -d 'C:\stats-1' </dev/null >/dev/null 2>&1
+VLPDF_STATS_OFF= VLPDF_STATS_URL=$url wine "$copy" -s -log -d 'C:\stats-1' </dev/null >/dev/null 2>&1
 check_eq "exit code" 0 $?
 check_eq "one request" 1 "$(requests_after "$work/requests" 1)"
 request=$(head -1 "$work/requests")
@@ -54,6 +70,17 @@ want='^/helper/statistics\?type=install&version=3\.7\.0&system=[^&]+&product=diz
 check "every key in order, the file name encoded as UTF-8 ($path)" grep -Eq "$want" <<<"$path"
 check_eq "identity: the package recorded in the 32-bit view" \
   "$(reg_get32 'HKLM\Software\VLPdf' hardwareid)" "$(sed -n 's/.*machineid=\([^&]*\).*/\1/p' <<<"$path")"
+
+section "the library from a folder made new for the run; the log made new where a link stood"
+log="$temp/vlpdf-install-log.txt"
+check "the victim of the link is untouched" cmp -s "$work/victim.txt" "$work/victim.before"
+check "the log is a file of its own" test -f "$log" -a ! -L "$log"
+check "the log has the run" grep -q '^------------- Starting VeloraPDF installation' "$log"
+dir=$(sed -n "s/^SendInstallStats: sending, dir '\(.*\)', package .*/\1/p" "$log")
+check "the log names a new folder for the library ($dir)" grep -Eq '\\vlpdf-stats-[0-9a-f]{32}$' <<<"$dir"
+check "that folder did not exist before the run" test -z "$(grep -xF "$(unixpath "$dir")" <<<"$folders_before")"
+check "the folder went with the library" test ! -e "$(unixpath "$dir")"
+check_eq "planted libraries loaded" "" "$(ls "$temp"/*.loaded "$temp"/vlpdf-stats/*.loaded 2>/dev/null)"
 
 section "a stored machine identifier is sent instead of a new one"
 wine reg add 'HKLM\Software\VLPdf' /v hardwareid /d STOREDID0123456789ABCDEF01234567 /f /reg:32 >/dev/null 2>&1
@@ -70,7 +97,7 @@ check_eq "no further request" 2 "$(wc -l <"$work/requests")"
 
 section "a server that never answers delays nothing"
 answering=$(seconds_of "$url" 'C:\stats-4')
-silent_port=$(start_server "$work/silent" --silent-server)
+start_server silent_port "$work/silent" --silent-server
 silent=$(seconds_of "http://127.0.0.1:$silent_port/helper/statistics" 'C:\stats-5')
 check_eq "the request reached the silent server" 1 "$(requests_after "$work/silent" 1)"
 echo "   installation with an answering server ${answering}s, with a silent one ${silent}s"

@@ -48,7 +48,7 @@ reg_ignore=(
 file_ignore=(
   # The logs, the reader scheduled for deletion at the next start (see above), and the
   # installer's temporary copy of the identity library.
-  '^\./users/[^/]+/Temp/vlpdf-(install-log\.txt|uninstall-log\.txt|uninstall-[0-9]+(/vlpdf\.exe)?|stats(/HardwareId\.dll)?)$'
+  '^\./users/[^/]+/Temp/vlpdf-(install-log\.txt|uninstall-log\.txt|uninstall-[0-9a-f]{32}(/vlpdf\.exe)?|stats(/HardwareId\.dll)?)$'
 )
 
 # Another PDF program, chosen by the user for .pdf and for comics; .md has no choice at all.

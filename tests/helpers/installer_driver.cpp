@@ -20,7 +20,8 @@
 //                             position as "step|<pos>|<max>"
 //   rect                      prints the window's screen rectangle as "rect|WxH+X+Y"
 //   dialog <title> [ms]       waits for a top-level dialog of another window with that
-//                             title and prints its controls as "dialog|<class>|<text>"
+//                             title and prints its controls as "dialog|<class>|<text>", then
+//                             "dialog|rtl|<0|1>" (laid out or read right to left)
 //   dialog-click <title> <text>  clicks the dialog's button with that text
 //   dialog-rect <title>       prints the dialog's screen rectangle as "rect|WxH+X+Y"
 //   dialog-close <title>      closes the dialog as its close box does
@@ -301,6 +302,8 @@ bool Run(const std::vector<std::wstring>& a) {
         for (HWND h : Children(d)) {
             if (IsWindowVisible(h)) printf("dialog|%s|%s\n", Utf8(ClassOf(h)).c_str(), Utf8(TextOf(h)).c_str());
         }
+        LONG ex = GetWindowLongW(d, GWL_EXSTYLE);
+        printf("dialog|rtl|%d\n", (ex & (WS_EX_LAYOUTRTL | WS_EX_RTLREADING)) ? 1 : 0);
         return true;
     }
     if (cmd == L"dialog-click" && a.size() > 2) {

@@ -31,9 +31,10 @@ TEST(ShouldExtractEntry, ProgramsPluginsAndHostPagesOnly) {
     }
 }
 
-TEST(DiskSpace, RequirementCountsFilesLargestAgainOwnSizeAndSpare) {
+TEST(DiskSpace, RequirementCountsFilesLargestAgainOwnSizeSpareAndKeptCopies) {
     EXPECT_EQ(DiskSpaceRequirement(0, 1000, 600), 1000 + 600 + 0x1000000);
     EXPECT_EQ(DiskSpaceRequirement(5000, 1000, 600), 5000 + 1000 + 5000 + 0x1000000);
+    EXPECT_EQ(DiskSpaceRequirement(0, 1000, 600, 700), 1000 + 600 + 0x1000000 + 700);
 }
 
 TEST(DiskSpace, MessageRoundsRequiredUpAndAvailableDown) {
@@ -68,8 +69,13 @@ TEST(ExtractMessages, DiskFullErrorsGetTheirOwnMessage) {
     };
     for (const Case& c : cases) {
         TempArenaScope scope;
-        EXPECT_STREQ(WriteFailedMessageTemp(c.err, "C:\\v\\a.dll").CStr(), c.expected) << c.err;
+        EXPECT_STREQ(WriteFailedMessageTemp(c.err, "C:\\v\\a.dll", 0, 0).CStr(), c.expected) << c.err;
     }
+    // With the requirement known, a disk that filled up meanwhile is told how much is needed.
+    TempArenaScope scope;
+    EXPECT_STREQ(WriteFailedMessageTemp(112, "C:\\v\\a.dll", 0x300000, 0x80000).CStr(),
+                 NotEnoughDiskSpaceMessageTemp(0x300000, 0x80000).CStr());
+    EXPECT_STREQ(WriteFailedMessageTemp(5, "C:\\v\\a.dll", 0x300000, 0).CStr(), "Couldn't write C:\\v\\a.dll to disk");
 }
 
 TEST(ExtractMessages, CopySelfFailureByError) {

@@ -121,3 +121,27 @@ TEST(InstallOptions, QuotingKeepsBackslashesAndQuotesForTheSystemSplit) {
         EXPECT_STREQ(QuoteCommandLineArgTemp(c.arg).CStr(), c.quoted) << c.arg;
     }
 }
+
+// Deployment tools start installers as LocalSystem: a per-user installation would land in the
+// system's own profile. Whatever runs with more than a user's rights takes its library and
+// its uninstall copy from folders made new for it.
+TEST(InstallOptions, TheRunsRightsDecideScopeAndPrivateFolders) {
+    struct {
+        TokenKind kind;
+        bool allUsersGiven;
+        bool allUsers;
+        bool privateFolders;
+    } cases[] = {
+        {TokenKind::Limited, false, false, false},    {TokenKind::Limited, true, true, false},
+        {TokenKind::Elevated, false, false, true},    {TokenKind::Elevated, true, true, true},
+        {TokenKind::LocalSystem, false, true, true},  {TokenKind::LocalSystem, true, true, true},
+    };
+    for (const auto& c : cases) {
+        Flags cli, st;
+        cli.installer.allUsers = c.allUsersGiven;
+        CopyInstallerOptions(cli, &st);
+        EXPECT_EQ(SettleScopeForToken(c.kind, &st), c.kind == TokenKind::LocalSystem);
+        EXPECT_EQ(st.installer.allUsers, c.allUsers) << (int)c.kind << " " << c.allUsersGiven;
+        EXPECT_EQ(RulesForToken(c.kind).needsPrivateTempFolder, c.privateFolders) << (int)c.kind;
+    }
+}

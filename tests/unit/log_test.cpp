@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "base/arena.h"
@@ -66,12 +67,44 @@ TEST(InstallLog, FileHoldsEachLineAsSoonAsItIsLogged) {
     std::string path = dir.Path("live.txt");
     file::WriteFile(path.c_str(), "from an earlier run\n");
     InstallLog log;
-    log.SetFilePath(path.c_str(), true);
-    EXPECT_FALSE(file::Exists(path.c_str()));
+    log.SetFilePath(path.c_str(), false);
+    EXPECT_EQ(ReadWholeFile(path), "");
     log.Append("one\n");
     EXPECT_EQ(ReadWholeFile(path), "one\n");
     log.Append("two\n");
     EXPECT_EQ(ReadWholeFile(path), "one\ntwo\n");
+}
+
+// The temporary folder is the user's: an elevated run must never write through a name
+// someone placed there, and only carries over lines of a plain file of that name.
+TEST(InstallLog, FileIsMadeNewAndNeverWrittenThroughWhatStoodThere) {
+    struct {
+        const char* what;
+        bool link;
+        bool keepEarlierLines;
+        const char* logged;
+    } cases[] = {
+        {"an earlier run's log", false, false, "one\n"},
+        {"the log of the run this one continues", false, true, "earlier\none\n"},
+        {"a second name of another file", true, false, "one\n"},
+        {"a second name of another file, continued", true, true, "one\n"},
+    };
+    for (const auto& c : cases) {
+        TestDir dir;
+        std::string path = dir.Path("live.txt"), victim = dir.Path("victim.txt");
+        file::WriteFile((c.link ? victim : path).c_str(), "earlier\n");
+        if (c.link) {
+            std::filesystem::create_hard_link(victim, path);
+        }
+        InstallLog log;
+        log.SetFilePath(path.c_str(), c.keepEarlierLines);
+        log.Append("one\n");
+        EXPECT_EQ(ReadWholeFile(path), c.logged) << c.what;
+        EXPECT_EQ(log.FilePath().CStr(), path) << c.what;
+        if (c.link) {
+            EXPECT_EQ(ReadWholeFile(victim), "earlier\n") << c.what;
+        }
+    }
 }
 
 TEST(InstallLog, FormattedLinesGoToTheProcessLog) {

@@ -74,16 +74,18 @@ TEST(RobustWrite, ReadOnlyTargetIsMadeWritableAndReplaced) {
     TestDir dir;
     std::string target = dir.Path("vlpdf-quickstart.pdf");
     WriteBytes(target, "old");
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     LogCapture log;
 
     ASSERT_TRUE(Write(target, "new contents"));
 
     EXPECT_EQ(ReadWholeFile(target), "new contents");
-    EXPECT_FALSE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_TRUE(log.Has("  existing size=3 attrs=0x21\n")) << log.Text();
+    EXPECT_EQ(GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              (DWORD)FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(log.Has("  existing size=3 attrs=0x23\n")) << log.Text();
     EXPECT_TRUE(log.Has("  clearing READONLY on '" + target + "'\n"));
-    EXPECT_TRUE(log.Has("WriteInstallerFileRobust: ok (direct) '" + target + "'\n"));
+    // An existing file is replaced whole, through the temporary file.
+    EXPECT_TRUE(log.Has("WriteInstallerFileRobust: ok (temp+rename) '" + target + "'\n"));
 }
 
 TEST(RobustWrite, EmptyFileAndRefusedArguments) {

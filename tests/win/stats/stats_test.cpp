@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include <set>
 #include <string>
 
 #include "base/arena.h"
@@ -14,6 +15,7 @@
 #include "payload/archive.h"
 #include "payload/extract.h"
 #include "reg_test.h"
+#include "stats/hardware_id.h"
 #include "stats/stats.h"
 #include "stats_server.h"
 
@@ -34,19 +36,26 @@ void MakeDirs(const std::string& dir) {
     ASSERT_TRUE(dir::CreateAll(dir.c_str())) << dir;
 }
 
-// Writes the archive's HardwareId.dll into dir.
-void ExtractHardwareId(const std::string& dir) {
-    ASSERT_TRUE(OpenEmbeddedFilesArchive());
-    const InstallerArchive* archive = GetOpenedArchive();
-    int32_t idx = FindArchiveEntry(archive, kHardwareIdDll);
-    ASSERT_GE(idx, 0);
-    char* data = GetFileDataByIdx(archive, idx);
-    ASSERT_NE(data, nullptr);
+// The archive's HardwareId.dll.
+const std::string& ArchivedHardwareId() {
+    static const std::string bytes = [] {
+        EXPECT_TRUE(OpenEmbeddedFilesArchive());
+        StrView data;
+        EXPECT_TRUE(DecodeArchivedHardwareId(GetOpenedArchive(), &data));
+        std::string copy(data.s, (size_t)data.len);
+        free((void*)data.s);
+        return copy;
+    }();
+    return bytes;
+}
+
+// Writes the archive's HardwareId.dll, with extra bytes after it, into dir.
+void ExtractHardwareId(const std::string& dir, const std::string& extra = "") {
     MakeDirs(dir);
     TempArenaScope scope;
-    EXPECT_TRUE(file::WriteFile(path::JoinTemp(dir.c_str(), kHardwareIdDll),
-                                StrView(data, (int32_t)archive->entries[idx].uncompressedSize)));
-    free(data);
+    std::string bytes = ArchivedHardwareId() + extra;
+    StrView data(bytes.data(), (int32_t)bytes.size());
+    EXPECT_TRUE(file::WriteFile(path::JoinTemp(dir.c_str(), kHardwareIdDll), data));
 }
 
 using HwIdFn = int (*)(wchar_t*, int);
@@ -83,9 +92,14 @@ std::string SpacesEncoded(std::string s) {
     return s;
 }
 
+// The report as the statistics thread builds it: with the library in libraryDir when it is
+// the archive's copy.
 std::string Build(const std::string& libraryDir, const std::string& exeName) {
+    const std::string& expected = ArchivedHardwareId();
+    HardwareIdLib lib = LoadHardwareIdLib(libraryDir.c_str(), StrView(expected.data(), (int32_t)expected.size()));
     char url[kStatsUrlCap];
-    int32_t n = BuildStatsUrl("install", libraryDir.c_str(), exeName.c_str(), url, kStatsUrlCap);
+    int32_t n = BuildStatsUrl("install", lib, exeName.c_str(), url, kStatsUrlCap);
+    FreeHardwareIdLib(&lib);
     EXPECT_EQ(n, (int32_t)strlen(url));
     return url;
 }
@@ -104,42 +118,62 @@ void ClearIdentity() {
     RegDeleteKeyExW(HKEY_CURRENT_USER, L"Software\\VLPdf", KEY_WOW64_32KEY, 0);
 }
 
+int64_t GetSize(const std::string& path) {
+    TempArenaScope scope;
+    return file::GetSize(path.c_str());
+}
+
 double MillisecondsSince(LARGE_INTEGER start) {
     LARGE_INTEGER now, freq;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&freq);
     return (double)(now.QuadPart - start.QuadPart) * 1000.0 / (double)freq.QuadPart;
 }
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The folder named by the log line "SendInstallStats: sending, dir '...', package '...'".
+std::string SentDir(const std::string& logged) {
+    size_t from = logged.find("dir '"), to = logged.find("', package 'stats_tests.exe'\n");
+    return from == std::string::npos || to == std::string::npos ? "" : logged.substr(from + 5, to - from - 5);
+}
+
 }  // namespace
 
-// First in the program: the first step runs before any archive is opened.
+// First in the program: the first step runs before any archive is opened. A limited run
+// keeps its library in its own temporary folder's "vlpdf-stats".
 TEST(SendInstallStats, NeedsTheArchiveHonoursTheSwitchAndNeverWaitsForTheServer) {
     ClearIdentity();
-    EXPECT_EQ(LoggedDuring([] { SendInstallStats(); }), "SendInstallStats: no archive\n");
+    auto limited = [] { SendInstallStats(TokenKind::Limited); };
+    EXPECT_EQ(LoggedDuring(limited), "SendInstallStats: no archive\n");
     ASSERT_TRUE(OpenEmbeddedFilesArchive());
     StatsServer server;
     SetEnv(L"VLPDF_STATS_URL", server.Base());
     std::string dir = TempPath("vlpdf-stats");
     std::string lib = dir + "\\HardwareId.dll";
-    DeleteFileW(Wide(lib).c_str());
+    // Another file under the library's name is replaced, never used.
+    ExtractHardwareId(dir, "left by someone else");
     std::string sending = "SendInstallStats: sending, dir '" + dir + "', package 'stats_tests.exe'\n";
 
     // Switched off: the library is unpacked and stays, no thread goes out.
     SetEnv(L"VLPDF_STATS_OFF", "1");
-    EXPECT_EQ(LoggedDuring([] { SendInstallStats(); }), sending);
+    EXPECT_EQ(LoggedDuring(limited), sending);
     Sleep(300);
     EXPECT_EQ(server.Requests().size(), 0u);
-    EXPECT_NE(GetFileAttributesW(Wide(lib).c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(Exists(lib));
+    EXPECT_EQ(GetSize(lib), (int64_t)ArchivedHardwareId().size());
     HwIdTexts texts = AskLibrary(dir);
 
     // Set but empty: the report goes out, once, and the thread removes its library copy.
     SetEnv(L"VLPDF_STATS_OFF", "");
-    EXPECT_EQ(LoggedDuring([] { SendInstallStats(); }), sending);
+    EXPECT_EQ(LoggedDuring(limited), sending);
     std::vector<Request> got = server.WaitForRequests(1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].path, "/helper/statistics" + Query(SpacesEncoded(texts.system), texts.id, "stats_tests.exe"));
     EXPECT_EQ(got[0].userAgent, "vlpdf-stats");
-    EXPECT_EQ(GetFileAttributesW(Wide(lib).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(Exists(lib));
     Sleep(300);
     EXPECT_EQ(server.Requests().size(), 1u);
 
@@ -148,7 +182,7 @@ TEST(SendInstallStats, NeedsTheArchiveHonoursTheSwitchAndNeverWaitsForTheServer)
     SetEnv(L"VLPDF_STATS_URL", silent.Base());
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    SendInstallStats();
+    SendInstallStats(TokenKind::Limited);
     double ms = MillisecondsSince(start);
     EXPECT_LT(ms, 100.0);
     printf("SendInstallStats returned after %.1f ms\n", ms);
@@ -156,24 +190,61 @@ TEST(SendInstallStats, NeedsTheArchiveHonoursTheSwitchAndNeverWaitsForTheServer)
     SetEnvironmentVariableW(L"VLPDF_STATS_OFF", nullptr);
 }
 
+// An elevated run (and LocalSystem's) makes a folder of its own for every report, with a name
+// nobody could have taken beforehand and only administrators as writers, and removes it.
+TEST(SendInstallStats, ElevatedRunsUseAFolderMadeNewForEachReport) {
+    ASSERT_TRUE(OpenEmbeddedFilesArchive());
+    StatsServer server;
+    SetEnv(L"VLPDF_STATS_URL", server.Base());
+    std::string prefix = TempPath("vlpdf-stats-");
+    std::set<std::string> seen;
+    for (TokenKind kind : {TokenKind::Elevated, TokenKind::LocalSystem}) {
+        SCOPED_TRACE(kind == TokenKind::Elevated ? "elevated" : "LocalSystem");
+        SetEnv(L"VLPDF_STATS_OFF", "1");
+        std::string off = SentDir(LoggedDuring([kind] { SendInstallStats(kind); }));
+        SetEnv(L"VLPDF_STATS_OFF", "");
+        std::string on = SentDir(LoggedDuring([kind] { SendInstallStats(kind); }));
+        for (const std::string& dir : {off, on}) {
+            EXPECT_EQ(dir.substr(0, prefix.size()), prefix);
+            EXPECT_EQ(dir.size(), prefix.size() + 32) << dir;
+            EXPECT_TRUE(seen.insert(dir).second) << dir << " used twice";
+        }
+        EXPECT_FALSE(Exists(off)) << "a report switched off leaves no folder behind";
+        EXPECT_EQ(server.WaitForRequests(seen.size() / 2).size(), seen.size() / 2);
+        for (int i = 0; i < 50 && Exists(on); i++) Sleep(20);
+        EXPECT_FALSE(Exists(on)) << "the thread removes the folder with the library";
+    }
+    // Each request carried the library's own identifier: it was loaded from those folders.
+    for (const Request& r : server.Requests()) {
+        EXPECT_EQ(r.path.find("machineid=empty"), std::string::npos) << r.path;
+    }
+    SetEnvironmentVariableW(L"VLPDF_STATS_OFF", nullptr);
+}
+
 TEST(StatsUrl, CarriesEveryKeyEncodedToTheServerAndFallsBackWithoutTheLibrary) {
     ClearIdentity();
-    // The library two levels above the folder the report is pointed at: found by the
-    // grandparent rule; one level deeper it is out of reach.
+    // The library is used from the folder it was written to, and from nowhere else: not from
+    // the folders above it, and not when the file there is not the archive's copy.
     std::string root = TempPath("vlpdf-stats-url");
     ExtractHardwareId(root);
     std::string nearDir = root + "\\x\\y";
     std::string farDir = root + "\\x\\y\\z";
+    std::string changedDir = root + "\\changed";
     MakeDirs(farDir);
+    ExtractHardwareId(changedDir, "one more byte");
     HwIdTexts lib = AskLibrary(root);
     ASSERT_EQ(lib.id.size(), 32u) << lib.id;
     ASSERT_FALSE(lib.system.empty());
     ASSERT_NE(lib.system.find(' '), std::string::npos) << "a description with spaces shows the encoding";
+    ASSERT_EQ(AskLibrary(changedDir).id, lib.id) << "the changed copy still loads and answers";
     StatsServer server;
     SetEnv(L"VLPDF_STATS_URL", server.Base());
+    for (const std::string& dir : {nearDir, changedDir, std::string()}) {
+        EXPECT_EQ(Build(dir, "a.exe"), server.Base() + Query(WindowsVersion(), "empty", "a.exe")) << dir;
+    }
 
     // A name with a space and letters outside ASCII, sent once, for real.
-    std::string url = Build(nearDir, "Velora Setup \xC3\xBC\xE4\xB8\xAD.exe");
+    std::string url = Build(root, "Velora Setup \xC3\xBC\xE4\xB8\xAD.exe");
     std::string query = Query(SpacesEncoded(lib.system), lib.id, "Velora%20Setup%20%C3%BC%E4%B8%AD.exe");
     EXPECT_EQ(url, server.Base() + query);
     EXPECT_TRUE(SendStatsRequest(url.c_str()));
@@ -185,7 +256,7 @@ TEST(StatsUrl, CarriesEveryKeyEncodedToTheServerAndFallsBackWithoutTheLibrary) {
 
     // An identifier recorded earlier wins over a new one, and its '&' and '#' stay inside it.
     PutSz(HKEY_LOCAL_MACHINE, kKey, "hardwareid", "C0FFEE 42&machineid=x#1", KEY_WOW64_32KEY);
-    EXPECT_EQ(Build(nearDir, "a.exe"), server.Base() + Query(SpacesEncoded(lib.system),
+    EXPECT_EQ(Build(root, "a.exe"), server.Base() + Query(SpacesEncoded(lib.system),
                                                           "C0FFEE%2042%26machineid%3Dx%231", "a.exe"));
 
     // Without the library: the Windows version and "empty"; no name given: the recorded one,
@@ -211,7 +282,7 @@ TEST(StatsUrl, CarriesEveryKeyEncodedToTheServerAndFallsBackWithoutTheLibrary) {
     ClearIdentity();
     PutSz(HKEY_LOCAL_MACHINE, kKey, "other", "x", KEY_WOW64_32KEY);
     DenyEveryone(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\VLPdf");
-    RecordInstallIdentity(farDir.c_str(), "Limited Setup.exe");
+    RecordInstallIdentity(changedDir.c_str(), "Limited Setup.exe");
     EXPECT_FALSE(Get(HKEY_LOCAL_MACHINE, kKey, "PackageName", KEY_WOW64_32KEY).exists);
     ExpectSz(HKEY_CURRENT_USER, kKey, "PackageName", "Limited Setup.exe", KEY_WOW64_32KEY);
     ExpectSz(HKEY_CURRENT_USER, kKey, "hardwareid", "empty", KEY_WOW64_32KEY);

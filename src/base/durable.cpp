@@ -1,0 +1,11 @@
+#include "base/durable.h"
+
+namespace durable {
+Observer gObserver = nullptr;
+
+void Note(Step step, StrView path, StrView to) {
+    if (gObserver) {
+        gObserver(step, path, to);
+    }
+}
+}  // namespace durable

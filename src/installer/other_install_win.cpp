@@ -1,0 +1,137 @@
+#include <windows.h>
+
+#include "installer/other_install.h"
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "installer/previous_install.h"
+#include "integration/associations.h"
+#include "integration/office_addin.h"
+#include "integration/path_env.h"
+#include "integration/registry.h"
+#include "integration/uninstall.h"
+#include "payload/archive.h"
+#include "payload/extract.h"
+#include "payload/extract_plan.h"
+#include "replace/holders.h"
+#include "replace/replace_rules.h"
+
+namespace {
+// What the installer leaves beside an installed file for a while: the moved-aside copy, the
+// copy kept in its place, the temporary file of a replacing write, a partial put aside.
+const char* const kBesideSuffixes[] = {"", ".copy", ".keep", ".tmp", ".failed"};
+
+const WCHAR* W(StrView s) {
+    return (const WCHAR*)ToWStrTemp(s).s;
+}
+
+bool IsReparsePoint(StrView path) {
+    uint32_t attrs = file::GetAttributes(path);
+    return attrs != kInvalidFileAttributes && (attrs & dir::kAttrReparsePoint);
+}
+
+// Whether a file below dir is reached through a link or junction: dir itself or one of the
+// folders between (an elevated run deletes only what really lies in the folder).
+bool ThroughLink(StrView dir, StrView rel) {
+    if (IsReparsePoint(dir)) {
+        return true;
+    }
+    for (int32_t i = 0; i < rel.len; i++) {
+        if (path::IsSep(rel.s[i]) && IsReparsePoint(path::JoinTemp(dir, StrView(rel.s, i)))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void DeleteInstalledFile(StrView dir, StrView rel) {
+    for (const char* suffix : kBesideSuffixes) {
+        StrView p = str::FormatTemp("%s%s", path::JoinTemp(dir, rel).CStr(), suffix);
+        if (!file::Exists(p)) {
+            continue;
+        }
+        ClearReadOnly(p);
+        if (file::Delete(p)) {
+            continue;
+        }
+        // Still loaded somewhere: it goes at the next start of Windows.
+        DWORD err = GetLastError();
+        bool later = MoveFileExW(W(p), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+        Logf("  could not delete '%s' err=%u%s\n", p.CStr(), (unsigned)err, later ? ", deleted at restart" : "");
+    }
+}
+
+// Deepest first, so that a folder is empty by the time it is asked.
+void RemoveEmptyFolders(StrView dir) {
+    Vec<StrView> dirs(GetTempArena());
+    dir::WalkEntry e;
+    for (dir::Walk walk(dir, false, true, true); walk.Next(&e);) {
+        dirs.Append(str::DupTemp(e.path));
+    }
+    for (int32_t i = dirs.len - 1; i >= 0; i--) {
+        RemoveDirectoryW(W(dirs.els[i]));
+    }
+    if (RemoveDirectoryW(W(dir))) {
+        Logf("  removed '%s'\n", dir.CStr());
+    }
+}
+}  // namespace
+
+void RemoveInstallationFiles(StrView dirIn) {
+    TempArenaScope scope;
+    StrView dir = str::DupTemp(dirIn);
+    Logf("RemoveInstallationFiles('%s')\n", dir.CStr());
+    const InstallerArchive* archive = GetOpenedArchive();
+    if (!archive || !dir::Exists(dir)) {
+        return;
+    }
+    KillProcessesUsingInstallationDir(dir);
+    for (int32_t i = 0; i < archive->count; i++) {
+        StrView rel = archive->entries[i].name;
+        if (!ShouldExtractEntry(rel)) {
+            continue;
+        }
+        TempArenaScope entryScope;
+        if (ThroughLink(dir, rel)) {
+            Logf("  not following a link to '%s'\n", rel.CStr());
+            continue;
+        }
+        DeleteInstalledFile(dir, rel);
+    }
+    DeleteInstalledFile(dir, aside::kLegacyLibrary);
+    RemoveEmptyFolders(dir);
+}
+
+void RemoveOtherInstallation(HKEY root, StrView installDir) {
+    TempArenaScope scope;
+    HKEY other = root == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    StrView otherDir = ReadRegStrTemp(other, kUninstallRegKey, "InstallLocation");
+    // The same root but another folder: the entry was written over, the folder is known
+    // from the start of this run.
+    StrView earlierDir = prevInstall.installationDir;
+    if (!otherDir.IsEmpty()) {
+        Logf("RemoveOtherInstallation: '%s' registered under %s\n", otherDir.CStr(), RegKeyName(other));
+        RemoveInstallRegistryKeys(other);
+        UnregisterOfficeAddin(other, kRegView64);
+        UnregisterOfficeAddin(other, kRegView32);
+        if (other == HKEY_CURRENT_USER) {
+            // Per user they repeat what the machine's classes say; the machine's own stay.
+            RemoveMimeValues(other);
+        }
+        RemoveInstallDirFromPath(other == HKEY_LOCAL_MACHINE, otherDir);
+        for (int i = other == HKEY_LOCAL_MACHINE ? kUserOnlyContainers : 0; i < kRegistrationContainerCount; i++) {
+            DeleteEmptyRegKeys(other, kRegistrationContainers[i]);
+        }
+        if (!path::IsSameFile(otherDir, installDir)) {
+            RemoveInstallationFiles(otherDir);
+        }
+        // Last, and whatever the earlier installation was taken for: a run after one killed
+        // here finds its folder gone and counts it as no installation at all.
+        RemoveUninstallEntry(other);
+    }
+    if (!earlierDir.IsEmpty() && !path::IsSameFile(earlierDir, installDir) &&
+        (otherDir.IsEmpty() || !path::IsSameFile(earlierDir, otherDir))) {
+        RemoveInstallationFiles(earlierDir);
+    }
+}

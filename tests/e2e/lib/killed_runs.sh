@@ -1,0 +1,127 @@
+# Sourced by the scenarios that stop the installer and run it again: machines saved and put
+# back, the installer run under step_killer, and the comparison of the machine with an
+# uninterrupted run's. killed_runs_start takes the scenario's arguments and starts its machine;
+# the caller then sets dir (the installation's Linux path) and shortcut_dirs.
+. "$(dirname "${BASH_SOURCE[0]}")/machine.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/install.sh"
+
+# The machine with a display, $work, and the files an installation must write in
+# $work/expected.
+killed_runs_start() {  # killed_runs_start <scripts-dir> <wine-root> <prefix> <installer.exe> <mkpak> <step_killer.exe>
+  scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; killer=$6
+  scenario_start "$scripts" "$root" "$prefix" display
+  started=$SECONDS
+  expected_files "$exe" "$mkpak" "$work/expected"
+}
+
+# Wine's own bookkeeping, which moves whenever a program runs (its display driver records
+# itself with the time it started), and the check value of a default-program choice, which
+# takes in the minute it was written (the choice itself is compared).
+ignore='\\Software\\Wine\\|MuiCache|\\Volatile Environment|\\RecentDocs|\\SessionInfo|\\Control\\(Class|Video)\\|\\UserChoice\] "Hash"='
+reader_files=(vlpdf.exe libtovarinpdf.dll UserSDK.dll)
+
+# The registry of the stopped machine as Wine keeps it on disk, both views: one line per key
+# and value, sorted, key names unescaped so that the ignore patterns read them as the
+# registry shows them, without the time Wine stamps on each key. Far faster than exporting.
+saved_registry() {  # saved_registry <out>
+  local file
+  for file in system.reg:HKEY_LOCAL_MACHINE user.reg:HKEY_CURRENT_USER; do
+    tr -d '\r' <"$WINEPREFIX/${file%%:*}" | ROOT=${file#*:} awk '
+      /^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key); gsub(/\\\\/, "\\", key)
+              key = "[" ENVIRON["ROOT"] "\\" substr(key, 2); print key; next }
+      /^(#time=|;;|WINE REGISTRY|#arch=)/ { next }
+      key != "" && NF { print key " " $0 }'
+  done | grep -aEv "$ignore" | LC_ALL=C sort >"$1"
+}
+
+# What the machine holds, taken once it is stopped: the files of drive C: but Wine's system
+# folder and the temporary folders (logs), the shortcuts, the registry. A shortcut is
+# compared by the texts it holds (target, folder, icon, names): its bytes also carry the
+# time stamps of its target, which differ whenever the target is written again.
+stop_and_snapshot() {  # stop_and_snapshot <name>
+  wineserver -k; wineserver -w
+  (cd "$WINEPREFIX/drive_c" && find . \( -path ./windows -o -path './users/*/Temp' \) -prune -o \
+    -type f ! -name '*.lnk' -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum) >"$work/$1.files"
+  local d link
+  for d in "${shortcut_dirs[@]}"; do
+    for link in "$d"/*.lnk; do
+      [ -e "$link" ] || continue
+      echo "$link"
+      { strings -a -n 4 "$link"; strings -a -e l -n 4 "$link"; } | sed 's/^/  /'
+    done
+  done >"$work/$1.links"
+  saved_registry "$work/$1.reg"
+}
+same_as_reference() {  # same_as_reference <name> <what> [reference name]
+  local part ref=${3:-reference}
+  for part in files links reg; do
+    check "$2: $part as after the uninterrupted run" diff "$work/$ref.$part" "$work/$1.$part" ||
+      diff "$work/$ref.$part" "$work/$1.$part" | head -"${VLPDF_DIFF_LINES:-8}" | sed 's/^/    /'
+  done
+}
+
+# Machines are saved by name and put back before a run: the registry lives in the
+# wineserver, so it is stopped first. Wine's own system folder is not touched by an
+# installation and is not copied back.
+save_machine() {  # save_machine <name>
+  wineserver -k; wineserver -w
+  local saved=$work/saved-$1
+  rm -rf "$saved"; mkdir -p "$saved/drive_c"
+  find "$WINEPREFIX" -mindepth 1 -maxdepth 1 ! -name drive_c -exec cp -a -t "$saved/" {} +
+  find "$WINEPREFIX/drive_c" -mindepth 1 -maxdepth 1 ! -name windows -exec cp -a -t "$saved/drive_c/" {} +
+  [ -e "$work/saved.stamp" ] || touch "$work/saved.stamp"
+  machine_boot
+}
+restore_machine() {  # restore_machine <name>
+  wineserver -k; wineserver -w
+  local changed saved=$work/saved-$1
+  changed=$(find "$WINEPREFIX/drive_c/windows" -newer "$work/saved.stamp" -type f | head -3)
+  [ -z "$changed" ] || { echo "FAIL: the system folder changed, the reset would miss it:"; echo "$changed"; exit 1; }
+  find "$WINEPREFIX" -mindepth 1 -maxdepth 1 ! -name drive_c -exec rm -rf {} +
+  find "$WINEPREFIX/drive_c" -mindepth 1 -maxdepth 1 ! -name windows -exec rm -rf {} +
+  find "$saved" -mindepth 1 -maxdepth 1 ! -name drive_c -exec cp -a -t "$WINEPREFIX/" {} +
+  find "$saved/drive_c" -mindepth 1 -maxdepth 1 -exec cp -a -t "$WINEPREFIX/drive_c/" {} +
+  machine_boot
+}
+
+# The earlier version in use: its reader with a document open, its watcher.
+start_earlier_programs() {  # start_earlier_programs [dir]
+  local d=${1:-$dir}
+  wine "$d/plugins/pdfwatch/vlpdf-watch.exe" /on </dev/null >/dev/null 2>&1 &
+  wine "$d/vlpdf.exe" "$(winpath "$d/vlpdf-quickstart.pdf")" </dev/null >/dev/null 2>&1 &
+  win_process_started vlpdf.exe && win_process_started vlpdf-watch.exe && return 0
+  echo "FAIL: the earlier reader and watcher did not start"
+  exit 1
+}
+
+# The reader starts: it runs its own code with both libraries loaded, and says so (it
+# cannot print; asked to, it answers and ends).
+reader_starts() {  # reader_starts [dir]
+  local out
+  out=$(wine "${1:-$dir}/vlpdf.exe" -silent -print-to-default x.pdf 2>&1 </dev/null | tr -d '\r')
+  grep -q "stand-in VeloraPDF .* reader; it cannot print" <<<"$out" || { echo "$out" >&2; return 1; }
+}
+
+# The installer as an administrator runs it, recorded through the logger pipe by step_killer:
+# "-" records a whole run (its length in ms goes to $run_ms), a step ends it right after the
+# first line that begins with it, "@<ms>" that many milliseconds after it started logging.
+run_killed() {  # run_killed <step> <transcript> installer-args...
+  local step=$1 transcript=$2 _; shift 2
+  rm -f "$transcript" "$transcript.out"
+  wine "$killer" "$step" "$(winpath "$transcript")" </dev/null >"$transcript.out" 2>/dev/null &
+  local killer_pid=$!
+  for _ in $(seq 100); do [ -e "$transcript" ] && break; sleep 0.05; done
+  install_silent "$exe" "$@"
+  run_exit=$?
+  wait $killer_pid
+  killer_exit=$?
+  run_ms=$(sed -n 's/^elapsed \([0-9]*\).*/\1/p' "$transcript.out")
+}
+
+# n instants spread over a run of ms milliseconds, one drawn at random in each n-th of it,
+# from the seed: the same seed gives the same instants. The last few per cent are left out:
+# a killed run is often a little quicker and would end by itself.
+kill_instants() {  # kill_instants <seed> <n> <ms>
+  awk -v seed="$1" -v n="$2" -v ms="$3" 'BEGIN { srand(seed)
+    for (i = 0; i < n; i++) printf "%d\n", (i + rand()) * ms * 0.92 / n }'
+}

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# The installer window as a screen reader and a keyboard user meet it, in English, Chinese
+# and Arabic: the accessible tree (names, roles, states, default actions, locations inside the
+# window), a focus event at each Tab (the windowless options link included), the options
+# link's default action, Enter on the directory installing, progress announced through the
+# bar's value, and the finish message announced. Then the largest text size: the page grows
+# and every control stays inside the window.
+#   window_accessibility_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <driver.exe>
+#     <msaa_client.exe> <translations.txt>
+set -u
+scripts=$1; root=$2; prefix=$3; exe=$4; driver=$5; msaa=$6; translations=$7
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib/machine.sh"
+. "$here/lib/install.sh"
+. "$here/lib/window.sh"
+export LANG=en_US.UTF-8
+scenario_start "$scripts" "$root" "$prefix" display
+dir_win="$(win_env LOCALAPPDATA)\\vlpdf"
+
+# The text a language shows for an English text (English: the text itself).
+tr_text() {  # tr_text <code> <english>
+  [ "$1" = en ] && { printf '%s' "$2"; return; }
+  awk -v src=":$2" -v code="$1:" '
+    found && /^:/ { exit }
+    found && index($0, code) == 1 { print substr($0, length(code) + 1); exit }
+    $0 == src { found = 1 }' "$translations"
+}
+# Without the mnemonic marker, as a reader says it.
+no_amp() { sed 's/&\(.\)/\1/'; }
+msaa() {  # msaa <commands...>; the output in $work/msaa.out
+  timeout 60 wine "$msaa" "$@" </dev/null 2>/dev/null | tr -d '\r' >"$work/msaa.out"
+  return "${PIPESTATUS[0]}"
+}
+# A node of the last tree by role and name: its states|action|value|shortcut|inside.
+node() { awk -F'|' -v r="$1" -v n="$2" '$2 == r && $3 == n { print $4 "|" $5 "|" $6 "|" $7 "|" $8; exit }' "$work/msaa.out"; }
+# The controls the window's own dump shows outside its client area.
+children_outside() {
+  awk -F'|' '/^client\|/ { split($2, c, "x") }
+    /^child\|/ && $4 == "visible=1" { split($8, r, ",");
+      if (r[1] < 0 || r[2] < 0 || r[1] + r[3] > c[1] || r[2] + r[4] > c[2]) print $3 }' "$work/drive.out"
+}
+
+scenario() {  # scenario <code>
+  local code=$1
+  local t_install t_options t_hide t_press t_click t_label t_header t_start t_thanks t_progress
+  t_install=$(tr_text "$code" "Install VeloraPDF")
+  t_options=$(tr_text "$code" "&Options" | no_amp)
+  t_hide=$(tr_text "$code" "Hide &Options" | no_amp)
+  t_press=$(tr_text "$code" "Press")
+  t_click=$(tr_text "$code" "Click")
+  t_label=$(tr_text "$code" "Install VeloraPDF in &folder:" | no_amp)
+  t_header="VeloraPDF $(tr_text "$code" "Light and fast PDF reading")"
+  t_start=$(tr_text "$code" "Start VeloraPDF")
+  t_thanks=$(tr_text "$code" "Thank you! VeloraPDF has been installed.")
+  t_progress=$(tr_text "$code" "Installation in progress...")
+
+  section "$code: the tree of the first page"
+  start_window "$exe"
+  msaa wait-window -- tree
+  check_eq "the client object" "client|$(tr_text "$code" "VeloraPDF %s Installer" | sed 's/%s/3.7/')|focusable||||1" \
+    "$(grep '^node|client|' "$work/msaa.out" | cut -d'|' -f2-)"
+  check_eq "the header: product name and tagline" "readonly||||1" "$(node statictext "$t_header")"
+  check_eq "the folder label" "readonly|||Alt+F|1" "$(node statictext "$t_label" | sed 's/|Alt+[^|]*|/|Alt+F|/')"
+  check_eq "the directory, named by its label" "focusable||$dir_win|" \
+    "$(node text "$t_label" | cut -d'|' -f1-3)|"
+  check_eq "the browse button" "focusable|$t_press|" "$(node pushbutton "..." | cut -d'|' -f1-2)|"
+  check_eq "the options link" "focusable,collapsed,linked|$t_click|" "$(node link "$t_options" | cut -d'|' -f1-3)"
+  check_eq "Install, focused" "focused,focusable|$t_press|" "$(node pushbutton "$t_install" | cut -d'|' -f1-3)"
+  check_eq "eight hidden option boxes" 8 "$(grep -c '^node|checkbutton|.*unavailable,invisible|' "$work/msaa.out")"
+  check_eq "every node inside the window" "" "$(awk -F'|' '$NF != 1' "$work/msaa.out")"
+  check_eq "every control inside the window" "" "$(drive wait-window -- dump; children_outside)"
+
+  section "$code: a focus event at each Tab, the link's default action, Enter installs"
+  rm -f "$work/events.txt"
+  wine "$msaa" wait-window -- record "$(winpath "$work/events.txt")" 120000 </dev/null >/dev/null 2>&1 &
+  local recorder=$!
+  wait_for_line "$work/events.txt" ready 20 || check "the recorder started" false
+  drive wait-window -- tabs 4
+  check_eq "the focus at each Tab" "text|$t_label;pushbutton|...;link|$t_options;pushbutton|$t_install" \
+    "$(grep '^event|focus|' "$work/events.txt" | cut -d'|' -f3,4 | paste -sd';')"
+  msaa wait-window -- do-default link
+  sleep 0.5
+  drive wait-window -- dump
+  check_eq "the link's default action expanded the options" 8 "$(option_boxes_shown)"
+  msaa wait-window -- tree
+  check_eq "the link says it is expanded" "focusable,expanded,linked" "$(node link "$t_hide" | cut -d'|' -f1)"
+  check_eq "the option boxes can take the focus now" 8 "$(grep -c '^node|checkbutton|[^|]*|focusable' "$work/msaa.out")"
+  # The finish page's only control is Start (driver arguments stay ASCII: the machine may
+  # have no UTF-8 locale for Wine to read them with).
+  drive wait-window -- tabs 1 -- key return -- progress -- wait-child Button -- dump
+  check "Enter on the directory installed: the finish page came" grep -q "^child|Button|$t_start|visible=1" "$work/drive.out"
+  sleep 0.5
+  msaa wait-window -- tree
+  check_eq "the finish message in the tree" "readonly||||1" "$(node statictext "$t_thanks")"
+  check_eq "Start, focused" "focused,focusable|$t_press" "$(node pushbutton "$t_start" | cut -d'|' -f1-2)"
+  drive wait-window -- key escape -- wait-gone
+  installer_exit
+  check_eq "Esc on the finish page ends with 0" 0 $?
+  wait "$recorder"
+  local values
+  values=$(grep "^event|value|progressbar|$t_progress|" "$work/events.txt" | cut -d'|' -f5 | tr -d %)
+  check "progress values announced" test "$(wc -l <<<"$values")" -ge 10
+  check "progress values only grow" bash -c "sort -nc <<<'$values'"
+  check "progress reaches its end" test "$(tail -1 <<<"$values")" -ge 90
+  check "the progress page announced" grep -qF "event|alert|statictext|$t_progress|" "$work/events.txt"
+  check "the finish announced" grep -qF "event|alert|statictext|$t_thanks|" "$work/events.txt"
+  check "the Start button's focus event" grep -qF "event|focus|pushbutton|$t_start|" "$work/events.txt"
+
+  section "$code: the uninstaller's message"
+  pkill -f 'vlpdf(-watch)?\.exe' 2>/dev/null
+  sleep 0.5
+  env ${window_locale:+LC_ALL=$window_locale} wine "$(unixpath "$dir_win")/vlpdf.exe" -uninstall $window_lang_option \
+    </dev/null >/dev/null 2>&1 &
+  local reader=$!
+  drive dialog "VeloraPDF 3.7" 60000
+  check "the message in the window's language" grep -qF "dialog|Static|$(tr_text "$code" "VeloraPDF was uninstalled.")" \
+    "$work/drive.out"
+  local rtl=0
+  [ "$code" = ar ] && rtl=1
+  # Wine's message box ignores MB_RIGHT (its text stays aligned left); it honours MB_RTLREADING.
+  check_eq "the message box reads right to left" "$rtl" "$(sed -n 's/^dialog|rtl|//p' "$work/drive.out")"
+  drive dialog-close "VeloraPDF 3.7"
+  wait "$reader"
+  check_eq "uninstalled" 0 $?
+}
+
+window_lang_option=-for-testing window_locale=en_US.UTF-8 scenario en
+window_lang_option= window_locale=en_US.UTF-8 scenario cn
+window_lang_option=-for-testing window_locale=ar_SA.UTF-8 scenario ar
+
+section "the largest text size: the page grows and keeps every control inside"
+# Windows' largest "make text bigger" setting, 225 % of its 9-point message font.
+python3 - "$work/font.hex" <<'PY'
+import struct, sys
+face = "Tahoma".encode("utf-16-le").ljust(64, b"\0")
+lf = struct.pack("<5l8B", -27, 0, 0, 0, 400, 0, 0, 0, 1, 0, 0, 0, 0) + face
+open(sys.argv[1], "w").write(lf.hex())
+PY
+wine reg add 'HKCU\Control Panel\Desktop\WindowMetrics' /v MessageFont /t REG_BINARY /d "$(cat "$work/font.hex")" /f \
+  >/dev/null 2>&1
+window_lang_option=-for-testing window_locale=en_US.UTF-8 start_window "$exe" -all-users
+drive wait-window -- dump
+size=$(dumped client)
+check "wider than at the normal size" test "${size%x*}" -gt 460
+check_eq "every control inside the window" "" "$(children_outside)"
+check_eq "the window inside the work area" 1 "$(dumped inside-work-area)"
+msaa wait-window -- tree
+check_eq "every node inside the window" "" "$(awk -F'|' '$NF != 1' "$work/msaa.out")"
+window_shot "$work/large-text.png" && cp "$work/large-text.png" "${VLPDF_ARTIFACTS:-/tmp}/window-large-text.png" 2>/dev/null
+drive wait-window -- key escape -- wait-gone
+installer_exit
+scenario_end
