@@ -268,7 +268,10 @@ bool LoadedByNoProcess(StrView path) {
     HANDLE h = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        return false;
+        // Nothing is loaded from a folder that does not exist: a first installation walks
+        // no process lists for it. (A missing file in an existing folder may still be held
+        // under that name by a program that loaded it before it was renamed.)
+        return GetLastError() == ERROR_PATH_NOT_FOUND;
     }
     CloseHandle(h);
     return true;
