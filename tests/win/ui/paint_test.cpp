@@ -199,3 +199,23 @@ TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
     EXPECT_EQ(still.px, p800.px);
     gPaintClockMs = saved;
 }
+
+// High contrast paints the header in the highlight pair without its decorations and the page
+// in the window pair.
+TEST(Painting, HighContrastUsesTheSystemPairs) {
+    gHeaderAnimation = HeaderAnimation{};
+    SetEnvironmentVariableA("VLPDF_HIGH_CONTRAST", "1");
+    Picture p = PaintAt(0);
+    SetEnvironmentVariableA("VLPDF_HIGH_CONTRAST", nullptr);
+    auto rgb = [](COLORREF c) { return (unsigned)(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c)); };
+    unsigned header = rgb(GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(p.At(p.w / 2, 2), header);
+    EXPECT_EQ(p.At(Scale(10), Scale(10)), header) << "no ellipse";
+    EXPECT_EQ(p.At(p.w - Scale(16), Scale(20)), header) << "no badge";
+    EXPECT_EQ(p.At(p.w / 2, Scale(150) + 2), rgb(GetSysColor(COLOR_WINDOW)));
+    int text = 0;
+    for (int y = 0; y < Scale(150); y++) {
+        for (int x = 0; x < p.w; x++) text += p.At(x, y) == rgb(GetSysColor(COLOR_HIGHLIGHTTEXT));
+    }
+    EXPECT_GT(text, 100) << "the name and logo in the highlight text colour";
+}
