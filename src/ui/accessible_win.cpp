@@ -173,24 +173,10 @@ class AccObject final : public IAccessible {
         return Text(child, out, [](const AccItem& it) { return it.defaultAction; });
     }
     STDMETHODIMP get_accRole(VARIANT child, VARIANT* out) override {
-        if (!out) return E_POINTER;
-        TempArenaScope scope;
-        AccItem it;
-        HRESULT hr = Resolve(child, &it);
-        if (FAILED(hr)) return hr;
-        out->vt = VT_I4;
-        out->lVal = it.role;
-        return S_OK;
+        return Number(child, out, [](const AccItem& it) { return (LONG)it.role; });
     }
     STDMETHODIMP get_accState(VARIANT child, VARIANT* out) override {
-        if (!out) return E_POINTER;
-        TempArenaScope scope;
-        AccItem it;
-        HRESULT hr = Resolve(child, &it);
-        if (FAILED(hr)) return hr;
-        out->vt = VT_I4;
-        out->lVal = (LONG)it.state;
-        return S_OK;
+        return Number(child, out, [](const AccItem& it) { return (LONG)it.state; });
     }
     STDMETHODIMP get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
         if (file) *file = nullptr;
@@ -345,6 +331,18 @@ class AccObject final : public IAccessible {
         if (FAILED(hr)) return hr;
         *out = Bstr(field(it));
         return *out ? S_OK : S_FALSE;
+    }
+
+    template <typename F>
+    HRESULT Number(VARIANT child, VARIANT* out, F field) {
+        if (!out) return E_POINTER;
+        TempArenaScope scope;
+        AccItem it;
+        HRESULT hr = Resolve(child, &it);
+        if (FAILED(hr)) return hr;
+        out->vt = VT_I4;
+        out->lVal = field(it);
+        return S_OK;
     }
 
     void ChildResult(const Vec<AccItem>& items, int i, VARIANT* out) {
