@@ -12,7 +12,7 @@
 // root: where this installation is registered; installDir: its folder.
 void RemoveOtherInstallation(HKEY root, StrView installDir);
 // Deletes the installation's own files in dir (the payload's entries, with the copies the
-// installer makes beside them), the folders left empty, and dir itself when empty. Nothing
-// is followed through a link or junction.
+// installer makes beside them), their folders once empty, and dir itself when empty: the
+// user's own files and folders stay. Nothing is followed through a link or junction.
 void RemoveInstallationFiles(StrView dir);
 #endif

@@ -38,7 +38,7 @@ bool ThroughLink(StrView dir, StrView rel) {
         return true;
     }
     for (int32_t i = 0; i < rel.len; i++) {
-        if (path::IsSep(rel.s[i]) && IsReparsePoint(path::JoinTemp(dir, StrView(rel.s, i)))) {
+        if (path::IsSep(rel.s[i]) && IsReparsePoint(path::JoinTemp(dir, str::DupTemp(StrView(rel.s, i))))) {
             return true;
         }
     }
@@ -62,15 +62,38 @@ void DeleteInstalledFile(StrView dir, StrView rel) {
     }
 }
 
-// Deepest first, so that a folder is empty by the time it is asked.
-void RemoveEmptyFolders(StrView dir) {
-    Vec<StrView> dirs(GetTempArena());
-    dir::WalkEntry e;
-    for (dir::Walk walk(dir, false, true, true); walk.Next(&e);) {
-        dirs.Append(str::DupTemp(e.path));
+// The folders the entries lie in, deepest first so that each is empty by the time it is
+// asked, then dir itself; a folder that still holds anything stays. Folders of the user's
+// own below dir are never touched.
+void RemoveEmptyFolders(StrView dir, const InstallerArchive* archive) {
+    Vec<StrView> folders(GetTempArena());
+    for (int32_t i = 0; i < archive->count; i++) {
+        StrView rel = archive->entries[i].name;
+        for (int32_t end = rel.len - 1; end > 0 && ShouldExtractEntry(rel); end--) {
+            if (!path::IsSep(rel.s[end])) {
+                continue;
+            }
+            StrView folder = str::DupTemp(StrView(rel.s, end));
+            bool known = false;
+            for (int32_t k = 0; k < folders.len && !known; k++) {
+                known = str::EqI(folders.els[k], folder);
+            }
+            if (!known) {
+                folders.Append(folder);
+            }
+        }
     }
-    for (int32_t i = dirs.len - 1; i >= 0; i--) {
-        RemoveDirectoryW(W(dirs.els[i]));
+    // The longest name left is the deepest folder.
+    for (int32_t left = folders.len; left > 0; left--) {
+        int32_t deepest = 0;
+        for (int32_t i = 1; i < left; i++) {
+            deepest = folders.els[i].len > folders.els[deepest].len ? i : deepest;
+        }
+        StrView folder = path::JoinTemp(dir, folders.els[deepest]);
+        if (!RemoveDirectoryW(W(folder))) {
+            Logf("  kept folder '%s' err=%u\n", folder.CStr(), (unsigned)GetLastError());
+        }
+        folders.els[deepest] = folders.els[left - 1];
     }
     if (RemoveDirectoryW(W(dir))) {
         Logf("  removed '%s'\n", dir.CStr());
@@ -100,7 +123,7 @@ void RemoveInstallationFiles(StrView dirIn) {
         DeleteInstalledFile(dir, rel);
     }
     DeleteInstalledFile(dir, aside::kLegacyLibrary);
-    RemoveEmptyFolders(dir);
+    RemoveEmptyFolders(dir, archive);
 }
 
 void RemoveOtherInstallation(HKEY root, StrView installDir) {

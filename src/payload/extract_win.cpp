@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "base/arena.h"
+#include "base/durable.h"
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
@@ -184,7 +185,8 @@ void DeleteLeftoverAsideCopies(StrView installDir) {
 // One attempt of CopySelfToDir; returns the attempt's error, 0 on success.
 DWORD CopySelfOnce(StrView src, StrView dst, StrView tmp) {
     ClearReadOnly(dst);
-    if (CopyFileW(W(src), W(dst), FALSE)) {
+    // On the disk before the uninstall entry names it, like every file the installer writes.
+    if (CopyFileW(W(src), W(dst), FALSE) && durable::Flush(dst)) {
         return 0;
     }
     DWORD err = GetLastError();
@@ -193,14 +195,14 @@ DWORD CopySelfOnce(StrView src, StrView dst, StrView tmp) {
 
     ClearReadOnly(tmp);
     file::Delete(tmp);
-    if (!CopyFileW(W(src), W(tmp), FALSE)) {
+    if (!CopyFileW(W(src), W(tmp), FALSE) || !durable::Flush(tmp)) {
         err = GetLastError();
         Logf("  CopyFileW('%s' -> '%s') failed lastError=%u\n", src.CStr(), tmp.CStr(), (unsigned)err);
         LogLastError(err);
         return err;
     }
     ClearReadOnly(dst);
-    if (MoveFileExW(W(tmp), W(dst), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (durable::Replace(tmp, dst)) {
         return 0;
     }
     err = GetLastError();
