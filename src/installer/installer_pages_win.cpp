@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
+#include "base/product.h"
 #include "base/progress.h"
 #include "base/system_lib.h"
 #include "base/thread.h"
@@ -96,7 +97,7 @@ void InstallerThreadMain(void* arg) {
 }
 
 void LaunchInstalledReader() {
-    RunNonElevated(path::JoinTemp(gWndCli->installer.installDir, "vlpdf.exe"));
+    RunNonElevated(path::JoinTemp(gWndCli->installer.installDir, kReaderExeName));
 }
 
 void OnStartClicked(InstallerWnd*, WndEvent*) {

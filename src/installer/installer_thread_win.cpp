@@ -8,6 +8,7 @@
 #include "base/install_failure.h"
 #include "base/log.h"
 #include "base/ole.h"
+#include "base/product.h"
 #include "base/progress.h"
 #include "i18n/translations.h"
 #include "installer/free_files.h"
@@ -181,7 +182,7 @@ void InstallerThread(Flags* state) {
     const InstallerOptions& o = state->installer;
     gInstallFailed = true;
     SendInstallStats();
-    StrView exePath = path::JoinTemp(o.installDir, "vlpdf.exe");
+    StrView exePath = path::JoinTemp(o.installDir, kReaderExeName);
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",
          (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());

@@ -7,6 +7,7 @@
 #include "base/flags.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/product.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "installer/install_options.h"
@@ -99,7 +100,7 @@ int InstallSilently(Flags* st) {
     InstallerThread(st);
     int exitCode = gInstallFailed ? kExitFailed : kExitOk;
     if (st->installer.startApp && !gInstallFailed) {
-        RunNonElevated(path::JoinTemp(st->installer.installDir, "vlpdf.exe"));
+        RunNonElevated(path::JoinTemp(st->installer.installDir, kReaderExeName));
     }
     return exitCode;
 }

@@ -2,6 +2,7 @@
 
 #include "base/arena.h"
 #include "base/file.h"
+#include "base/product.h"
 
 bool OptionsShownAtStart(const InstallerOptions& cli) {
     return cli.withFilter || cli.withPreview || cli.noDesktopShortcut || cli.defaultComics || cli.defaultMarkdown ||
@@ -41,7 +42,7 @@ struct DisplayName {
 
 // The preview host and the COM surrogate carry the previewer for Explorer.
 constexpr DisplayName kDisplayNames[] = {
-    {"vlpdf.exe", "VeloraPDF"},
+    {kReaderExeName, "VeloraPDF"},
     {"prevhost.exe", "Windows Explorer"},
     {"dllhost.exe", "Windows Explorer"},
 };

@@ -8,6 +8,7 @@
 #include "base/install_failure.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/product.h"
 #include "base/progress.h"
 #include "base/sleep.h"
 #include "i18n/translations.h"
@@ -49,11 +50,11 @@ bool TargetIsThisProgram(StrView installDir) {
     if (!gCli || !gCli->installer.extractFiles) {
         return false;
     }
-    return path::IsSameFile(path::JoinTemp(installDir, "vlpdf.exe"), OwnPathTemp());
+    return path::IsSameFile(path::JoinTemp(installDir, kReaderExeName), OwnPathTemp());
 }
 
 int64_t OwnSizeForRequirement(const InstallerArchive* archive) {
-    if (ArchiveHasFile(archive, "vlpdf.exe")) {
+    if (ArchiveHasFile(archive, kReaderExeName)) {
         return 0;
     }
     int64_t size = file::GetSize(OwnPathTemp());
@@ -142,7 +143,7 @@ struct DecodeList {
 void ListFilesToDecode(bool skipExe, DecodeList* list) {
     for (int32_t idx = 0; idx < gOpenedArchive->count; idx++) {
         const ArchiveEntry& e = gOpenedArchive->entries[idx];
-        if (!ShouldExtractEntry(e.name) || (skipExe && str::Eq(e.name, "vlpdf.exe"))) {
+        if (!ShouldExtractEntry(e.name) || (skipExe && str::Eq(e.name, kReaderExeName))) {
             continue;
         }
         list->files[list->count] = idx;
@@ -291,7 +292,7 @@ bool ExtractFiles(StrView installDir, bool skipExe) {
         }
         i++;
         TempArenaScope scope;
-        if (skipExe && str::Eq(name, "vlpdf.exe")) {
+        if (skipExe && str::Eq(name, kReaderExeName)) {
             // The running program is that file: it stays as it is.
             Logf("  skipped 'vlpdf.exe' [%d/%d]: it is the running program\n", i, n);
         } else if (!WriteEntry(installDir, idx, i, n, ahead, k++)) {
@@ -309,7 +310,7 @@ bool CopySelfToDir(StrView installDir) {
     TempArenaScope scope;
     Logf("CopySelfToDir(%s)\n", installDir.CStr());
     StrView src = OwnPathTemp();
-    StrView dst = path::JoinTemp(installDir, "vlpdf.exe");
+    StrView dst = path::JoinTemp(installDir, kReaderExeName);
     StrView tmp = str::FormatTemp("%s.tmp", dst.CStr());
     DWORD err = 0;
     for (int attempt = 1; attempt <= 4; attempt++) {
@@ -356,7 +357,7 @@ bool ExtractInstallerFiles(StrView installDir) {
     }
     if (skipExe) {
         Log("ExtractInstallerFiles: dest is this exe's directory, not copying vlpdf.exe\n");
-    } else if (ArchiveHasFile(gOpenedArchive, "vlpdf.exe")) {
+    } else if (ArchiveHasFile(gOpenedArchive, kReaderExeName)) {
         Log("ExtractInstallerFiles: vlpdf.exe comes from the archive\n");
     } else if (!CopySelfToDir(installDir)) {
         RestoreInstallCopyFiles(installDir);

@@ -11,6 +11,7 @@
 #include "base/log.h"
 #include "base/process_win.h"
 #include "base/log_system.h"
+#include "base/product.h"
 #include "base/sleep.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
@@ -235,7 +236,7 @@ bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe) 
          (int)skipExe);
     StopWindowsSearchService();
     for (const char* name : aside::kMoveAsideNames) {
-        if (skipExe && str::EqI(name, "vlpdf.exe")) {
+        if (skipExe && str::EqI(name, kReaderExeName)) {
             continue;
         }
         if (!MoveAsideInstallFile(installDir, name, silent)) {

@@ -1,6 +1,7 @@
 #include "replace/replace_rules.h"
 
 #include "base/arena.h"
+#include "base/product.h"
 #include "i18n/translations.h"
 
 bool IsDiskFullError(uint32_t err) {
@@ -8,13 +9,13 @@ bool IsDiskFullError(uint32_t err) {
 }
 
 namespace aside {
-const char* const kMoveAsideNames[4] = {"PdfFilter.dll", "PdfPreview.dll", "libtovarinpdf.dll", "vlpdf.exe"};
-const char* const kRestoreNames[5] = {"vlpdf.exe", "libtovarinpdf.dll", "PdfFilter.dll", "PdfPreview.dll",
+const char* const kMoveAsideNames[4] = {"PdfFilter.dll", "PdfPreview.dll", "libtovarinpdf.dll", kReaderExeName};
+const char* const kRestoreNames[5] = {kReaderExeName, "libtovarinpdf.dll", "PdfFilter.dll", "PdfPreview.dll",
                                       "libvlrender.dll"};
 const ModulePair kProductModulePairs[4] = {
     {"libtovarinpdf.dll", "libvlrender.dll"},
     {"PdfFilter.dll", "PdfPreview.dll"},
-    {"vlpdf.exe", ""},
+    {kReaderExeName, ""},
     {"UserSDK.dll", "UserSDKHost\\UserSDKHost.exe"},
 };
 
