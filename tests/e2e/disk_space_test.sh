@@ -23,7 +23,7 @@ enough=$(( (need + page - 1) / page * page ))
 short=$(( enough - page ))
 
 volume=$(mktemp -d)
-cleanup() { machine_stop; umount "$volume" 2>/dev/null; rmdir "$volume"; }
+cleanup() { machine_stop; umount "$volume" 2>/dev/null; rmdir "$volume"; rm -f "$volume".steps*; }
 mount -t tmpfs -o size=$short tmpfs "$volume" || fail "cannot mount a tmpfs here (needs root)"
 machine_prepare "$scripts" "$root" "$prefix" || exit 1
 trap cleanup EXIT
@@ -55,10 +55,8 @@ find "$dir" -type f -exec sh -c 'printf "earlier version" >>"$1"' _ {} \;
 earlier=$(tree_sums "$dir")
 # The copies kept under the four moved-aside names count too.
 kept=$(stat -c %s "$dir"/{PdfFilter.dll,PdfPreview.dll,libtovarinpdf.dll,vlpdf.exe} | awk '{ t += $1 } END { print t }')
-steps=$(mktemp)
-wine "$killer" "  extracted 'T:\vlpdf\vlpdf.exe'" "$(winpath "$steps")" hold </dev/null >/dev/null 2>&1 &
-killer_pid=$!
-for _ in $(seq 100); do [ -e "$steps" ] && break; sleep 0.05; done
+steps="$volume.steps"
+start_killer "  extracted 'T:\vlpdf\vlpdf.exe'" "$steps" hold || fail "step_killer did not start"
 wine "$exe" -s -for-testing </dev/null >/dev/null 2>&1 &
 upgrade_pid=$!
 for _ in $(seq 600); do [ -e "$steps.held" ] && break; sleep 0.05; done
@@ -69,7 +67,7 @@ rm "$steps.held"
 wait $upgrade_pid
 rc=$?
 wait $killer_pid
-log=$(tr -d '\r' <"$steps"); rm -f "$steps" "$volume/filler"
+log=$(tr -d '\r' <"$steps"); rm -f "$steps" "$steps".* "$volume/filler"
 [ $rc -eq 1 ] || fail "upgrade on a drive that filled up: exit $rc, expected 1"
 grep -qF "EnsureEnoughDiskSpaceForInstall: free=" <<<"$log" || fail "no free-space check: $log"
 grep -q "EnsureEnoughDiskSpaceForInstall: free=[0-9]* need=$((need + kept))\$" <<<"$log" ||

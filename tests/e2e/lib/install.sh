@@ -155,3 +155,25 @@ win_process_gone() {
   pgrep -ifa "[\\/]$1( |\$)" >&2
   return 1
 }
+
+# step_killer ($killer) serves the installer's logger pipe once its transcript exists. Wine
+# sometimes fails to start a program while its server is still busy starting the ones before:
+# what it said is shown and the start is tried again, so that the installer never runs
+# without the killer.
+start_killer() {  # start_killer <step> <transcript> [hold]; sets killer_pid
+  local attempt _
+  for attempt in 1 2 3; do
+    rm -f "$2" "$2.out" "$2.err"
+    wine "$killer" "$1" "$(winpath "$2")" ${3:+"$3"} </dev/null >"$2.out" 2>"$2.err" &
+    killer_pid=$!
+    for _ in $(seq 400); do
+      [ -e "$2" ] && return 0
+      kill -0 $killer_pid 2>/dev/null || break
+      sleep 0.05
+    done
+    kill $killer_pid 2>/dev/null; wait $killer_pid
+    echo "  step_killer did not start (attempt $attempt, exit $?):"
+    sed 's/^/    /' "$2.err" | tail -5
+  done
+  return 1
+}

@@ -106,18 +106,14 @@ reader_starts() {  # reader_starts [dir]
 # "-" records a whole run (its length in ms goes to $run_ms), a step ends it right after the
 # first line that begins with it, "@<ms>" that many milliseconds after it started logging.
 run_killed() {  # run_killed <step> <transcript> installer-args...
-  local step=$1 transcript=$2 _; shift 2
-  rm -f "$transcript" "$transcript.out"
-  wine "$killer" "$step" "$(winpath "$transcript")" </dev/null >"$transcript.out" 2>/dev/null &
-  local killer_pid=$!
-  for _ in $(seq 100); do [ -e "$transcript" ] && break; sleep 0.05; done
+  local step=$1 transcript=$2; shift 2
+  start_killer "$step" "$transcript" || { echo "FAIL: step_killer did not start"; exit 1; }
   install_silent "$exe" "$@"
   run_exit=$?
   wait $killer_pid
   killer_exit=$?
   run_ms=$(sed -n 's/^elapsed \([0-9]*\).*/\1/p' "$transcript.out")
 }
-
 # n instants spread over a run of ms milliseconds, one drawn at random in each n-th of it,
 # from the seed: the same seed gives the same instants. The last few per cent are left out:
 # a killed run is often a little quicker and would end by itself.
