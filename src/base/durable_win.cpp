@@ -3,14 +3,9 @@
 #include "base/arena.h"
 #include "base/durable.h"
 #include "base/str.h"
+#include "base/wide_win.h"
 
 namespace durable {
-namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-}  // namespace
-
 bool Flush(StrView path) {
     TempArenaScope scope;
     // Others may have the file open for reading (an aside copy, a keep copy just made).

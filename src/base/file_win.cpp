@@ -9,16 +9,9 @@
 #include "base/log_system.h"
 #include "base/net_cache.h"
 #include "base/sleep.h"
+#include "base/wide_win.h"
 
 namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
-StrView U(const WCHAR* s, DWORD n) {
-    return ToUtf8Temp(WStrView((const char16_t*)s, (int32_t)n));
-}
-
 uint64_t Join64(DWORD hi, DWORD lo) {
     return ((uint64_t)hi << 32) | lo;
 }
@@ -360,7 +353,7 @@ bool Walk::Next(WalkEntry* e) {
             find_ = nullptr;
             continue;
         }
-        StrView name = ToUtf8Temp(WStrView((const char16_t*)fd.cFileName));
+        StrView name = U(fd.cFileName);
         uint32_t attrs = fd.dwFileAttributes;
         uint32_t tag = (attrs & FILE_ATTRIBUTE_REPARSE_POINT) ? fd.dwReserved0 : 0;
         bool isFile = IsWalkFile(attrs, tag);

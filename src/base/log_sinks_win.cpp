@@ -51,7 +51,7 @@ void ToDebugger(StrView text) {
         return;
     }
     TempArenaScope scope;
-    OutputDebugStringW((const WCHAR*)ToWStrTemp(text).s);
+    OutputDebugStringW(W(text));
 }
 
 void* CreateLogFile(StrView path, bool keepEarlier, StrView* why) {
@@ -112,6 +112,6 @@ StrView TempDirTemp() {
     if (n == 0 || n > MAX_PATH) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+    return U(buf, n);
 }
 }  // namespace logsink

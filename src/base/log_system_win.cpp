@@ -5,6 +5,7 @@
 #include "base/log_system.h"
 #include "base/process_win.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 
 namespace {
 constexpr DWORD kInternetExtendedError = 12003;
@@ -25,7 +26,7 @@ StrView InternetResponseTemp() {
     if (!fn(&err, buf, &n)) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+    return U(buf, n);
 }
 
 }  // namespace
@@ -43,7 +44,7 @@ StrView GetSystemMessageTemp(uint32_t code) {
     if (n == 0 || !msg) {
         return {};
     }
-    StrView text = ToUtf8Temp(WStrView((const char16_t*)msg, (int32_t)n));
+    StrView text = U(msg, n);
     LocalFree(msg);
     return str::DupTemp(str::Trim(text));
 }
@@ -81,7 +82,7 @@ StrView ImagePathTemp(HANDLE proc) {
         WCHAR* buf = (WCHAR*)ArenaAlloc(GetTempArena(), cap * sizeof(WCHAR));
         DWORD n = cap;
         if (buf && QueryFullProcessImageNameW(proc, 0, buf, &n)) {
-            return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+            return U(buf, n);
         }
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
             break;
@@ -113,7 +114,7 @@ StrView CommandLineTemp(HANDLE proc) {
     if (!us || query(proc, kProcessCommandLineInformation, us, size, &size) < 0 || !us->buffer) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)us->buffer, us->length / 2));
+    return U(us->buffer, us->length / 2);
 }
 
 void LogParent(int idx, DWORD pid) {

@@ -8,6 +8,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/wide_win.h"
 
 namespace {
 StrView RandomHexTemp() {
@@ -37,7 +38,7 @@ StrView DefaultOwnerSidTemp() {
     StrView sid;
     if (GetTokenInformation(token, TokenOwner, buf, sizeof(buf), &size) &&
         ConvertSidToStringSidW(((TOKEN_OWNER*)buf)->Owner, &text)) {
-        sid = ToUtf8Temp(WStrView((const char16_t*)text));
+        sid = U(text);
         LocalFree(text);
     }
     CloseHandle(token);
@@ -48,7 +49,7 @@ StrView DefaultOwnerSidTemp() {
 PSECURITY_DESCRIPTOR PrivateDescriptor(StrView ownerSid) {
     StrView sddl = str::FormatTemp("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;%s)", ownerSid.CStr());
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW((LPCWSTR)ToWStrTemp(sddl).s, SDDL_REVISION_1, &sd,
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(W(sddl), SDDL_REVISION_1, &sd,
                                                               nullptr)) {
         return nullptr;
     }
@@ -70,7 +71,7 @@ StrView CreatePrivateDirTemp(StrView parent, StrView prefix) {
     }
     StrView dir = path::JoinTemp(parent, str::FormatTemp("%s%s", str::DupTemp(prefix).CStr(), random.CStr()));
     SECURITY_ATTRIBUTES sa{sizeof(sa), sd, FALSE};
-    bool made = CreateDirectoryW((LPCWSTR)ToWStrTemp(dir).s, &sa);
+    bool made = CreateDirectoryW(W(dir), &sa);
     DWORD err = GetLastError();
     LocalFree(sd);
     if (!made) {

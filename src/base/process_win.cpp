@@ -3,6 +3,7 @@
 #include <sddl.h>
 
 #include "base/arena.h"
+#include "base/wide_win.h"
 
 bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry) {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -69,7 +70,7 @@ StrView ProcessUserSidTemp() {
     WCHAR* text = nullptr;
     if (user && GetTokenInformation(token, TokenUser, user, size, &size) &&
         ConvertSidToStringSidW(user->User.Sid, &text)) {
-        sid = ToUtf8Temp(WStrView((const char16_t*)text));
+        sid = U(text);
         LocalFree(text);
     }
     CloseHandle(token);

@@ -5,6 +5,7 @@
 
 #include "base/file.h"
 #include "base/log.h"
+#include "base/wide_win.h"
 #include "i18n/translations.h"
 #include "installer/installer_window_internal.h"
 #include "installer/window_rules.h"
@@ -51,7 +52,7 @@ StrView PathOfItemTemp(LPITEMIDLIST item) {
     WCHAR buf[MAX_PATH + 1] = {};
     bool ok = SHGetPathFromIDListW(item, buf);
     CoTaskMemFree(item);
-    return ok ? ToUtf8Temp(WStrView((const char16_t*)buf)) : StrView();
+    return ok ? U(buf) : StrView();
 }
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "base/progress.h"
 #include "base/system_lib.h"
 #include "base/thread.h"
+#include "base/wide_win.h"
 #include "i18n/translations.h"
 #include "installer/installer_thread.h"
 #include "installer/installer_window_internal.h"
@@ -127,12 +128,11 @@ HRESULT CALLBACK FailedDialogCallback(HWND, UINT msg, WPARAM wp, LPARAM lp, LONG
         if (log.IsEmpty()) {
             log = "(no log available)";
         }
-        MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(log).s,
-                    (LPCWSTR)ToWStrTemp(GetTranslation("VeloraPDF installation log")).s, MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(nullptr, W(log), W(GetTranslation("VeloraPDF installation log")), MB_OK | MB_ICONINFORMATION);
         return S_FALSE;  // the dialog stays
     }
     if (msg == TDN_HYPERLINK_CLICKED) {
-        LaunchFile(ToUtf8Temp(WStrView((const char16_t*)lp)));
+        LaunchFile(U((const WCHAR*)lp));
     }
     return S_OK;
 }

@@ -8,6 +8,7 @@
 #include "base/log_system.h"
 #include "base/process_win.h"
 #include "base/product.h"
+#include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "installer/install_options.h"
@@ -496,7 +497,7 @@ bool CreateInstallerWindow(Flags* cliNew) {
         LogLastError(0);
     }
     StrView title = str::FormatTemp(GetTranslation("VeloraPDF %s Installer"), kProductVersion);
-    wnd->hwnd = CreateWindowExW(wnd->isRtl ? WS_EX_LAYOUTRTL : 0, kWindowClass, (LPCWSTR)ToWStrTemp(title).s,
+    wnd->hwnd = CreateWindowExW(wnd->isRtl ? WS_EX_LAYOUTRTL : 0, kWindowClass, W(title),
                                 WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, kWindowDx,
                                 kWindowDy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!wnd->hwnd) {

@@ -6,13 +6,8 @@
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/ole.h"
+#include "base/wide_win.h"
 #include "installer/launch.h"
-
-namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-}  // namespace
 
 namespace {
 // With process set, the started process's handle is returned there (null when the shell
@@ -85,7 +80,7 @@ void RunNonElevated(StrView path) {
     UINT n = GetWindowsDirectoryW(winDir, MAX_PATH);
     StrView explorer;
     if (n >= 1 && n < MAX_PATH) {
-        StrView candidate = path::JoinTemp(ToUtf8Temp(WStrView((const char16_t*)winDir, (int32_t)n)), "explorer.exe");
+        StrView candidate = path::JoinTemp(U(winDir, n), "explorer.exe");
         if (file::Exists(candidate)) {
             explorer = candidate;
         }

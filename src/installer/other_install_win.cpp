@@ -5,6 +5,7 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "base/wide_win.h"
 #include "installer/previous_install.h"
 #include "integration/associations.h"
 #include "integration/office_addin.h"
@@ -21,10 +22,6 @@ namespace {
 // What the installer leaves beside an installed file for a while: the moved-aside copy, the
 // copy kept in its place, the temporary file of a replacing write, a partial put aside.
 const char* const kBesideSuffixes[] = {"", ".copy", ".keep", ".tmp", ".failed"};
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 bool IsReparsePoint(StrView path) {
     uint32_t attrs = file::GetAttributes(path);

@@ -11,13 +11,10 @@
 #include "integration/shell_ext.h"
 #include "integration/shell_folder.h"
 #include "base/flags.h"
+#include "base/wide_win.h"
 
 namespace {
 StrView gExistingDir;
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 bool IsSameDirCb(StrView dir, void* ctx) {
     return IsSamePath(dir, *(StrView*)ctx);

@@ -7,6 +7,7 @@
 #include "base/log.h"
 #include "base/process_win.h"
 #include "base/product.h"
+#include "base/wide_win.h"
 #include "integration/associations.h"
 #include "integration/default_reader.h"
 #include "integration/registry.h"
@@ -17,10 +18,6 @@ constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersi
 
 const CLSID kClsidAssocRegistration = {0x591209C7, 0x767B, 0x42B2, {0x9F, 0xBA, 0x44, 0xEE, 0x46, 0x15, 0xF2, 0xC7}};
 const IID kIidAssocRegistration = {0x4E530B0A, 0xE611, 0x4C77, {0xA3, 0xAC, 0x90, 0x31, 0xD0, 0x22, 0x28, 0x1B}};
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 uint64_t FileTimeValue(FILETIME ft) {
     return (uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime;
@@ -138,7 +135,7 @@ bool IsDefaultReaderFor(StrView ext) {
         hr = reg->QueryCurrentDefault(W(ext), AT_FILEEXTENSION, AL_EFFECTIVE, &current);
         reg->Release();
         if (SUCCEEDED(hr) && current) {
-            bool ours = IsOurProgId(ext, ToUtf8Temp(WStrView((const char16_t*)current)));
+            bool ours = IsOurProgId(ext, U(current));
             CoTaskMemFree(current);
             if (ours) {
                 return true;
@@ -150,7 +147,7 @@ bool IsDefaultReaderFor(StrView ext) {
     if (FAILED(AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, W(ext), nullptr, exe, &n)) || exe[0] == 0) {
         return false;
     }
-    return IsSamePath(ToUtf8Temp(WStrView((const char16_t*)exe)), GetModulePathTemp());
+    return IsSamePath(U(exe), GetModulePathTemp());
 }
 
 bool SetDefaultReaderFor(ReaderKind kind) {

@@ -1,18 +1,19 @@
 #include <windows.h>
 
 #include "base/arena.h"
+#include "base/wide_win.h"
 #include "integration/office_addin.h"
 #include "integration/registry.h"
 
 namespace {
 bool WriteDwordInView(HKEY root, StrView key, StrView name, uint32_t value, uint32_t view) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, (const WCHAR*)ToWStrTemp(key).s, 0, nullptr, 0, KEY_WRITE | view, nullptr, &h,
+    if (RegCreateKeyExW(root, W(key), 0, nullptr, 0, KEY_WRITE | view, nullptr, &h,
                         nullptr) != ERROR_SUCCESS) {
         return false;
     }
     DWORD data = value;
-    LSTATUS res = RegSetValueExW(h, (const WCHAR*)ToWStrTemp(name).s, 0, REG_DWORD, (const BYTE*)&data, sizeof(data));
+    LSTATUS res = RegSetValueExW(h, W(name), 0, REG_DWORD, (const BYTE*)&data, sizeof(data));
     RegCloseKey(h);
     return res == ERROR_SUCCESS;
 }
@@ -38,6 +39,6 @@ void UnregisterOfficeAddin(HKEY root, uint32_t view) {
     Vec<StrView> keys(GetTempArena());
     OfficeAddinKeysToDelete(&keys);
     for (StrView key : keys) {
-        RegDeleteKeyExW(root, (const WCHAR*)ToWStrTemp(key).s, view, 0);
+        RegDeleteKeyExW(root, W(key), view, 0);
     }
 }

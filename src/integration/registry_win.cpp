@@ -5,6 +5,7 @@
 #include "base/arena.h"
 #include "base/log.h"
 #include "base/log_system.h"
+#include "base/wide_win.h"
 #include "integration/registry.h"
 
 bool gLogRegistry = false;
@@ -12,10 +13,6 @@ bool gLogRegistry = false;
 namespace {
 // A view that need not end in a NUL, for "%.*s".
 #define VIEW(v) (int)(v).len, (v).CStr()
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 // Null for an empty name: the key's default value.
 const WCHAR* ValueW(StrView name) {
@@ -55,7 +52,7 @@ StrView QueryStr(HKEY root, StrView key, StrView name, REGSAM extra, LSTATUS* re
         WCHAR* buf = (WCHAR*)ArenaAlloc(GetTempArena(), units * sizeof(WCHAR), true);
         DWORD got = size;
         if (buf && (*res = RegQueryValueExW(h, valueName, nullptr, nullptr, (BYTE*)buf, &got)) == ERROR_SUCCESS) {
-            result = ToUtf8Temp(WStrView((const char16_t*)buf));
+            result = U(buf);
         }
     }
     RegCloseKey(h);
@@ -280,11 +277,11 @@ StrView GetModulePathTemp() {
             return {};
         }
         if (n < cap) {
-            return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+            return U(buf, n);
         }
         if (cap >= kMaxUnits) {
             Logf("GetModulePathTemp: path longer than %d chars\n", (int)kMaxUnits);
-            return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+            return U(buf, n);
         }
         cap = cap * 2 > kMaxUnits ? kMaxUnits : cap * 2;
     }

@@ -1,12 +1,13 @@
 #include <windows.h>
 
 #include "base/arena.h"
+#include "base/wide_win.h"
 #include "integration/same_file.h"
 
 namespace {
 bool GetFileId(StrView path, BY_HANDLE_FILE_INFORMATION* info) {
     // Directories open only with backup semantics; no access right is needed for the id.
-    HANDLE h = CreateFileW((const WCHAR*)ToWStrTemp(path).s, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;

@@ -2,6 +2,7 @@
 #include <shlobj.h>
 
 #include "base/arena.h"
+#include "base/wide_win.h"
 #include "integration/shell_folder.h"
 
 StrView GetSpecialFolderTemp(int csidl) {
@@ -9,5 +10,5 @@ StrView GetSpecialFolderTemp(int csidl) {
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)buf));
+    return U(buf);
 }

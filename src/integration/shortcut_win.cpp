@@ -6,14 +6,9 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/product.h"
+#include "base/wide_win.h"
 #include "integration/shortcut.h"
 #include "integration/shell_folder.h"
-
-namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-}  // namespace
 
 StrView GetShortcutPathTemp(int csidl) {
     StrView folder = GetSpecialFolderTemp(csidl);
@@ -109,7 +104,7 @@ StrView ResolveShortcutTemp(StrView lnkPath) {
         hr = link->GetPath(target, MAX_PATH, nullptr, 0);
     }
     if (hr == S_OK) {
-        result = ToUtf8Temp(WStrView((const char16_t*)target));
+        result = U(target);
     }
     if (file) file->Release();
     if (link) link->Release();

@@ -4,15 +4,12 @@
 #include "base/durable.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "base/wide_win.h"
 #include "integration/default_reader.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
 
 namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
 bool IsVistaOrLater() {
     OSVERSIONINFOEXW v{};
     v.dwOSVersionInfoSize = sizeof(v);
@@ -108,7 +105,7 @@ bool RemoveProductRegistryKey(HKEY root) {
     DWORD len = 256;
     for (DWORD i = 0; RegEnumKeyExW(h, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          i++, len = 256) {
-        StrView sub = ToUtf8Temp(WStrView((const char16_t*)name, (int32_t)len));
+        StrView sub = U(name, len);
         if (str::EqI(sub, keep)) {
             keeps = true;
         } else {

@@ -3,14 +3,9 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "base/wide_win.h"
 #include "integration/registry.h"
 #include "integration/watcher.h"
-
-namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-}  // namespace
 
 void SetWatcherAutostart(StrView watcherPath) {
     TempArenaScope scope;

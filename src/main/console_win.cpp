@@ -4,6 +4,7 @@
 #include "base/arena.h"
 #include "base/process_win.h"
 #include "base/str.h"
+#include "base/wide_win.h"
 #include "main/console.h"
 
 namespace {
@@ -27,7 +28,7 @@ StrView ParentExeNameTemp() {
     if (!FindProcessEntry(GetCurrentProcessId(), &self) || !FindProcessEntry(self.th32ParentProcessID, &parent)) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)parent.szExeFile));
+    return U(parent.szExeFile);
 }
 
 void Determine() {

@@ -3,6 +3,7 @@
 
 #include "base/arena.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "integration/shortcut.h"
 #include "main/flags_win.h"
 
@@ -17,7 +18,7 @@ StrView DefaultPrinterNameTemp() {
     if (!fn || !fn(name, &n)) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)name));
+    return U(name);
 }
 }  // namespace
 
@@ -30,7 +31,7 @@ void ParseFlags(const wchar_t* commandLine, Flags* flags) {
     TempArenaScope scope;
     Vec<StrView> args(GetTempArena());
     for (int i = 0; i < argc; i++) {
-        args.Append(ToUtf8Temp(WStrView((const char16_t*)argv[i])));
+        args.Append(U(argv[i]));
     }
     LocalFree(argv);
     FlagsEnvironment env;

@@ -8,6 +8,7 @@
 #include "base/ole.h"
 #include "base/product.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "installer/run_installer.h"
@@ -49,7 +50,7 @@ int ShowHelp() {
         fprintf(stdout, "%s\n", text.CStr());
         fflush(stdout);
     } else {
-        MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(text).s, L"VeloraPDF", MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(nullptr, W(text), L"VeloraPDF", MB_OK | MB_ICONINFORMATION);
     }
     ConsoleRelease();
     return 0;

@@ -5,6 +5,7 @@
 #include "base/log.h"
 #include "base/product.h"
 #include "base/str.h"
+#include "base/wide_win.h"
 #include "payload/archive.h"
 
 namespace {
@@ -53,7 +54,7 @@ HMODULE PickArchiveModule() {
         return self;
     }
     StrView readerPath = path::JoinTemp(path::GetDirTemp(own), kReaderExeName);
-    HMODULE reader = LoadLibraryExW((const WCHAR*)ToWStrTemp(readerPath).s, nullptr,
+    HMODULE reader = LoadLibraryExW(W(readerPath), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     return reader ? reader : self;
 }

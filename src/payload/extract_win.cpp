@@ -13,6 +13,7 @@
 #include "base/sleep.h"
 #include "i18n/translations.h"
 #include "base/flags.h"
+#include "base/wide_win.h"
 #include "payload/archive.h"
 #include "payload/decode_ahead.h"
 #include "payload/extract.h"
@@ -27,17 +28,13 @@ const InstallerArchive* gOpenedArchive = nullptr;
 // The requirement found before extraction, told again when the disk fills up meanwhile.
 int64_t gDiskSpaceNeed = 0;
 
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
 StrView OwnPathTemp() {
     WCHAR buf[32768];
     DWORD n = GetModuleFileNameW(nullptr, buf, 32768);
     if (n == 0 || n >= 32768) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+    return U(buf, n);
 }
 
 bool RunsSilently() {
@@ -67,7 +64,7 @@ StrView VolumePathTemp(StrView dir) {
     WCHAR volume[MAX_PATH];
     if (GetVolumePathNameW(W(dir), volume, MAX_PATH) ||
         GetVolumePathNameW(W(path::GetDirTemp(dir)), volume, MAX_PATH)) {
-        return ToUtf8Temp(WStrView((const char16_t*)volume));
+        return U(volume);
     }
     return {};
 }
@@ -379,8 +376,8 @@ void CopySettingsFile() {
         return;
     }
     TempArenaScope scope;
-    StrView src = str::FormatTemp("%s\\vlpdf\\vlpdf-settings.txt", ToUtf8Temp(WStrView((const char16_t*)roaming)).CStr());
-    StrView dst = str::FormatTemp("%s\\vlpdf\\vlpdf-settings.txt", ToUtf8Temp(WStrView((const char16_t*)local)).CStr());
+    StrView src = str::FormatTemp("%s\\vlpdf\\vlpdf-settings.txt", U(roaming).CStr());
+    StrView dst = str::FormatTemp("%s\\vlpdf\\vlpdf-settings.txt", U(local).CStr());
     // An existing local settings file is the user's current one: never replace it.
     if (!file::Exists(src) || file::Exists(dst)) {
         return;

@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "i18n/translations.h"
 #include "base/flags.h"
+#include "base/wide_win.h"
 
 void ShowErrorMessage(StrView message) {
     Logf("%s\n", message.CStr());
@@ -14,6 +15,6 @@ void ShowErrorMessage(StrView message) {
         return;
     }
     TempArenaScope scope;
-    MessageBoxW(nullptr, (LPCWSTR)ToWStrTemp(message).s, (LPCWSTR)ToWStrTemp(GetTranslation("Error")).s,
+    MessageBoxW(nullptr, W(message), W(GetTranslation("Error")),
                 MB_OK | MB_ICONERROR);
 }

@@ -8,6 +8,7 @@
 #include "base/log.h"
 #include "base/product.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "replace/holders.h"
@@ -25,10 +26,6 @@ struct BlockedDialogState {
     bool aborted = false;
     DWORD lastRetryTick = 0;
 };
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 // The installer window of this process, when there is one.
 HWND FindInstallerWindow() {

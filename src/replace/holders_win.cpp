@@ -7,18 +7,11 @@
 #include "base/log.h"
 #include "base/sleep.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 
 namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
-StrView U(const WCHAR* s) {
-    return ToUtf8Temp(WStrView((const char16_t*)s));
-}
-
 constexpr int kMaxServiceDepth = 8;
 constexpr DWORD kServicePollMs = 500;
 constexpr DWORD kServiceStopTimeoutMs = 15000;

@@ -13,21 +13,12 @@
 #include "base/log_system.h"
 #include "base/product.h"
 #include "base/sleep.h"
+#include "base/wide_win.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 
 uint32_t lastRenameError = 0;
 bool userAborted = false;
-
-namespace {
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
-
-StrView U(const WCHAR* s) {
-    return ToUtf8Temp(WStrView((const char16_t*)s));
-}
-}  // namespace
 
 // replace sits below the installer's process helpers, so it reads the token itself.
 void ClearStaleCopy(StrView asidePathIn) {

@@ -8,6 +8,7 @@
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/sleep.h"
+#include "base/wide_win.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 
@@ -68,7 +69,7 @@ bool TryViaTemp(StrView path, StrView data) {
     if (file::GetSize(path) == data.len) {
         // The replaced file's attributes stay, as they do when a file is written over.
         if (keptAttrs != kInvalidFileAttributes && (keptAttrs & kOwnAttrs) != 0) {
-            SetFileAttributesW((const WCHAR*)ToWStrTemp(path).s, keptAttrs);
+            SetFileAttributesW(W(path), keptAttrs);
         }
         Logf("WriteInstallerFileRobust: ok (temp+rename) '%s'\n", path.CStr());
         return true;

@@ -76,7 +76,7 @@ HardwareIdLib LoadHardwareIdLib(StrView dir, StrView expected) {
         }
     } else {
         Logf("LoadHardwareIdLib: '%s' is not the copy this run wrote; not loaded\n",
-             ToUtf8Temp(WStrView((const char16_t*)path)).CStr());
+             U(path).CStr());
     }
     CloseHandle(held);
     if (lib.module) {
@@ -100,5 +100,5 @@ StrView CallHardwareIdTemp(HwIdTextFn fn, int cap) {
     }
     // A library that forgets the terminator still gives no more than its buffer.
     buf[cap - 1] = 0;
-    return ToUtf8Temp(WStrView((const char16_t*)buf));
+    return U(buf);
 }

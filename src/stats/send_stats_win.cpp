@@ -10,6 +10,7 @@
 #include "base/private_dir.h"
 #include "base/process_win.h"
 #include "base/thread.h"
+#include "base/wide_win.h"
 #include "integration/registry.h"
 #include "payload/archive.h"
 #include "payload/extract.h"
@@ -54,7 +55,7 @@ StatsJob* NewStatsJob(StrView type, StrView libraryDir, StrView exeName, StrView
 void RemoveLibraryCopy(StrView dir, bool removeDir) {
     file::Delete(path::JoinTemp(dir, kHardwareIdDll));
     if (removeDir) {
-        RemoveDirectoryW((const WCHAR*)ToWStrTemp(dir).s);
+        RemoveDirectoryW(W(dir));
     }
 }
 

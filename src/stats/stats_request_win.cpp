@@ -3,6 +3,7 @@
 
 #include "base/arena.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "stats/stats.h"
 
 namespace {
@@ -45,8 +46,8 @@ bool SendStatsRequest(StrView url) {
     }
     // Every phase is bounded: the report never outlives a dead endpoint by much.
     http.WinHttpSetTimeouts(session, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
-    HINTERNET connection = http.WinHttpConnect(session, (const WCHAR*)ToWStrTemp(parts.host).s, parts.port, 0);
-    const WCHAR* path = (const WCHAR*)ToWStrTemp(parts.pathAndQuery).s;
+    HINTERNET connection = http.WinHttpConnect(session, W(parts.host), parts.port, 0);
+    const WCHAR* path = W(parts.pathAndQuery);
     HINTERNET request = connection ? http.WinHttpOpenRequest(connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
                                                              WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                              parts.secure ? WINHTTP_FLAG_SECURE : 0)

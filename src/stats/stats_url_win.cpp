@@ -5,6 +5,7 @@
 #include "base/file.h"
 #include "base/product.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "integration/platform_version.h"
 #include "integration/registry.h"
 #include "stats/hardware_id.h"
@@ -14,10 +15,6 @@
 namespace {
 #define VL_VERSION_FUNCTIONS(X) X(GetFileVersionInfoSizeW) X(GetFileVersionInfoW) X(VerQueryValueW)
 VL_SYSTEM_API(VersionApi, L"version.dll", VL_VERSION_FUNCTIONS)
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 StrView WindowsVersionTemp() {
     PlatformVersion v = GetPlatformVersion();
@@ -76,7 +73,7 @@ StrView StatsBaseUrlTemp() {
     if (n > kStatsBaseUrlMaxChars) {
         return {};
     }
-    return ToUtf8Temp(WStrView((const char16_t*)buf, (int32_t)n));
+    return U(buf, n);
 }
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "base/arena.h"
 #include "base/log.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "ui/dpi.h"
 
 namespace {
@@ -135,7 +136,7 @@ Font* GetFontFromHFONT(HFONT hfont) {
     int style = (lf.lfWeight >= 700 ? FontBold : 0) | (lf.lfItalic ? FontItalic : 0) |
                 (lf.lfUnderline ? FontUnderline : 0) | (lf.lfStrikeOut ? FontStrikeOut : 0);
     float size = (float)labs(lf.lfHeight) * 72.0f / 96.0f;
-    StrView name = ToUtf8Temp(WStrView((const char16_t*)lf.lfFaceName));
+    StrView name = U(lf.lfFaceName);
     Font* f = MakeFont(name, size, style, hfont);
     if (f) {
         f->next = gFonts;
@@ -164,7 +165,7 @@ Font* GetDefaultGuiFont() {
     LOGFONTW& lf = ncm.lfMessageFont;
     int style = (lf.lfWeight >= 700 ? FontBold : 0) | (lf.lfItalic ? FontItalic : 0);
     float size = (float)labs(lf.lfHeight) * 72.0f / 96.0f;
-    StrView name = ToUtf8Temp(WStrView((const char16_t*)lf.lfFaceName));
+    StrView name = U(lf.lfFaceName);
     return GetFont(name, size, style);
 }
 

@@ -3,6 +3,7 @@
 #include <math.h>
 
 #include "base/product.h"
+#include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "ui/dpi.h"
@@ -43,7 +44,7 @@ StrView GdiFaceForTemp(StrView face) {
     SelectObject(dc, old);
     DeleteObject(font);
     ReleaseDC(nullptr, dc);
-    return n > 0 ? ToUtf8Temp(WStrView((const char16_t*)real)) : StrView();
+    return n > 0 ? U(real) : StrView();
 }
 
 GpFontFamily* FamilyNamed(const Api& api, StrView face) {
@@ -59,7 +60,7 @@ StrView MessageFontFaceTemp() {
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof(ncm);
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return StrView();
-    return ToUtf8Temp(WStrView((const char16_t*)ncm.lfMessageFont.lfFaceName));
+    return U(ncm.lfMessageFont.lfFaceName);
 }
 
 // What one paint needs from GDI+, released at its end.

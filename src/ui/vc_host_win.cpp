@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "base/arena.h"
+#include "base/wide_win.h"
 #include "ui/accessible.h"
 #include "ui/painter.h"
 #include "ui/window_class.h"
@@ -233,7 +234,7 @@ void VirtCtrlHost::SetFocus(virtCtrl* c) {
     }
     if (!focusWnd || !c) return;
     TempArenaScope scope;
-    SetWindowTextW(focusWnd, (LPCWSTR)ToWStrTemp(NameOf(c)).s);
+    SetWindowTextW(focusWnd, W(NameOf(c)));
     // Entering the focus window raises the system's own focus event; a move between
     // windowless controls behind it raises this one.
     if (old && GetFocus() == focusWnd) NotifyWinEvent(EVENT_OBJECT_FOCUS, focusWnd, OBJID_CLIENT, CHILDID_SELF);

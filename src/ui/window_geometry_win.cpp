@@ -1,6 +1,7 @@
 #include "ui/window_geometry.h"
 
 #include "base/arena.h"
+#include "base/wide_win.h"
 
 namespace {
 Rect FromRECT(RECT rc) {
@@ -82,5 +83,5 @@ StrView GetWindowTextUtf8Temp(HWND hwnd) {
         return StrView();
     }
     int got = GetWindowTextW(hwnd, buf, n + 1);
-    return ToUtf8Temp(WStrView((const char16_t*)buf, got));
+    return U(buf, got);
 }

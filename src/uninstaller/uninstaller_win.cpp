@@ -11,6 +11,7 @@
 #include "base/private_dir.h"
 #include "base/process_win.h"
 #include "base/system_lib.h"
+#include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "installer/install_options.h"
@@ -36,10 +37,6 @@ constexpr int kExitFailed = 1;
 constexpr int kDeleteAttempts = 3;
 // How long a finishing copy waits for the uninstaller it finishes for.
 constexpr DWORD kFinishWaitMs = 60000;
-
-const WCHAR* W(StrView s) {
-    return (const WCHAR*)ToWStrTemp(s).s;
-}
 
 // The log says it in English, the user reads it translated: the English text is translated
 // before its placeholders are filled.
