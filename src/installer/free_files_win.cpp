@@ -5,11 +5,11 @@
 #include "base/arena.h"
 #include "base/log.h"
 #include "i18n/translations.h"
+#include "installer/installer_message.h"
 #include "installer/previous_install.h"
 #include "installer/window_rules.h"
 #include "integration/shell_ext.h"
 #include "replace/holders.h"
-#include "ui/installer_message.h"
 #include "ui/window_geometry.h"
 
 Vec<StrView> gBlockingProcesses;

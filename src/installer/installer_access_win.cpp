@@ -8,12 +8,12 @@
 #include "base/arena.h"
 #include "base/product.h"
 #include "i18n/translations.h"
+#include "installer/installer_message.h"
+#include "installer/installer_paint.h"
 #include "installer/installer_thread.h"
 #include "installer/installer_window_internal.h"
 #include "ui/accessible.h"
 #include "ui/dpi.h"
-#include "ui/installer_message.h"
-#include "ui/installer_paint.h"
 #include "ui/window_geometry.h"
 
 namespace {

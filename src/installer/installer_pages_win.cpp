@@ -13,6 +13,7 @@
 #include "base/thread.h"
 #include "base/wide_win.h"
 #include "i18n/translations.h"
+#include "installer/installer_message.h"
 #include "installer/installer_thread.h"
 #include "installer/installer_window_internal.h"
 #include "installer/launch.h"
@@ -22,7 +23,6 @@
 #include "payload/extract_plan.h"
 #include "ui/accessible.h"
 #include "ui/dpi.h"
-#include "ui/installer_message.h"
 #include "ui/window_geometry.h"
 
 namespace {

@@ -2,11 +2,11 @@
 #include <windows.h>
 
 #include "installer/free_files.h"
+#include "installer/header_anim.h"
 #include "installer/installer_thread.h"
 #include "installer/installer_window.h"
 #include "installer/installer_window_internal.h"
 #include "installer/window_rules.h"
-#include "ui/header_anim.h"
 #include "ui/window_geometry.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The standard controls of the installer window.
+// The standard controls: push button, check box, edit and progress bar.
 #include "ui/control.h"
 
 class Button : public ControlBase {

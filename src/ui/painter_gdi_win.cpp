@@ -314,7 +314,7 @@ TextSpan GdiPainter::MeasureTextPart(StrView text, int32_t start, int32_t len, u
     return TextSpan{left, right - left};
 }
 
-// Stretched to the destination; the installer itself draws no bitmaps.
+// Stretched to the destination.
 void GdiPainter::DrawBitmap(void* hbitmap, Rect dst) {
     if (!hbitmap) return;
     BITMAP bm{};

@@ -14,7 +14,7 @@
 #include "gallery_window.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
-#include "ui/header_anim.h"
+#include "installer/header_anim.h"
 
 static const char* gTranslationsPath;
 

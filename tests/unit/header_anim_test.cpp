@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ui/header_anim.h"
-#include "ui/installer_message.h"
+#include "installer/header_anim.h"
+#include "installer/installer_message.h"
 
 TEST(HeaderAnimation, FadesAndTurnsForEightHundredMillisecondsAfterTheFirstPaint) {
     HeaderAnimation a;

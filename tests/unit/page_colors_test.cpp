@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/page_colors.h"
+#include "installer/page_colors.h"
 
 // High contrast takes every colour from the system's pairs; otherwise the brand colours hold
 // whatever the system's scheme is (only links follow the system in both).

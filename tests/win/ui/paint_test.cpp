@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "gallery_window.h"
+#include "installer/header_anim.h"
+#include "installer/installer_message.h"
+#include "installer/installer_paint.h"
 #include "ui/dpi.h"
-#include "ui/header_anim.h"
-#include "ui/installer_message.h"
-#include "ui/installer_paint.h"
 
 namespace {
 struct Picture {

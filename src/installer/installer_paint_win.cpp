@@ -1,4 +1,4 @@
-#include "ui/installer_paint.h"
+#include "installer/installer_paint.h"
 
 #include <math.h>
 
@@ -6,11 +6,11 @@
 #include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
+#include "installer/header_anim.h"
+#include "installer/installer_message.h"
+#include "installer/page_colors.h"
 #include "ui/dpi.h"
 #include "ui/gdiplus_api.h"
-#include "ui/header_anim.h"
-#include "ui/installer_message.h"
-#include "ui/page_colors.h"
 #include "ui/painter_gdi.h"
 #include "ui/vc_host.h"
 

@@ -1,4 +1,4 @@
-#include "ui/header_anim.h"
+#include "installer/header_anim.h"
 
 HeaderAnimation gHeaderAnimation;
 

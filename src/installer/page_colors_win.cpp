@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "ui/page_colors.h"
+#include "installer/page_colors.h"
 #include "ui/theme.h"
 
 bool IsHighContrastOn() {

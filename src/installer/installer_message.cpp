@@ -1,4 +1,4 @@
-#include "ui/installer_message.h"
+#include "installer/installer_message.h"
 
 #include <stdlib.h>
 

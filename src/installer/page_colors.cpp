@@ -1,4 +1,4 @@
-#include "ui/page_colors.h"
+#include "installer/page_colors.h"
 
 uint32_t OpaqueArgb(Color c) {
     return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
