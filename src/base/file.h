@@ -97,11 +97,22 @@ StrView GetBaseName(StrView path);
 // Joins with a backslash unless dir already ends in a separator.
 StrView JoinTemp(StrView dir, StrView name);
 
-// Whether two paths name the same file: names first (cheap), then the files' identities,
-// then the normalized paths when a file cannot be opened.
-bool IsSameFile(StrView a, StrView b);
-// 1: same by name alone, -1: different by base name, 0: the files must be asked.
-int CompareNamesForSameFile(StrView a, StrView b);
+// How much the names of two paths say before the files are asked.
+enum class SameFileNames {
+    // Different base names are different files, without opening anything: a walk over every
+    // module of every process stays cheap (a hard link under another name counts as another
+    // file).
+    BaseNamesDecide,
+    // Two spellings of one path may differ in their last name too: an 8.3 name
+    // ("C:\PROGRA~1"), a link or junction to a folder.
+    SpellingsMayDiffer,
+};
+// Whether two paths name the same file or folder: equal names (letter case ignored) do,
+// then the names as above, then the files' identities (volume, index, size, attributes,
+// links, times), then the normalized paths when either cannot be opened.
+bool IsSameFile(StrView a, StrView b, SameFileNames names = SameFileNames::BaseNamesDecide);
+// 1: same by name alone, -1: different by name, 0: the files must be asked.
+int CompareNamesForSameFile(StrView a, StrView b, SameFileNames names);
 
 // A full path in the form that fits the system's 260-character limit where it can.
 StrView NormalizeTemp(StrView path);

@@ -192,8 +192,8 @@ bool Walk::Next(WalkEntry* e) {
 }  // namespace dir
 
 namespace path {
-bool IsSameFile(StrView a, StrView b) {
-    int byName = CompareNamesForSameFile(a, b);
+bool IsSameFile(StrView a, StrView b, SameFileNames names) {
+    int byName = CompareNamesForSameFile(a, b, names);
     if (byName != 0) {
         return byName > 0;
     }

@@ -8,7 +8,7 @@
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/net_cache.h"
-#include "base/sleep.h"
+#include "base/clock.h"
 #include "base/wide_win.h"
 
 namespace {
@@ -380,8 +380,8 @@ bool Walk::Next(WalkEntry* e) {
 }  // namespace dir
 
 namespace path {
-bool IsSameFile(StrView a, StrView b) {
-    int byName = CompareNamesForSameFile(a, b);
+bool IsSameFile(StrView a, StrView b, SameFileNames names) {
+    int byName = CompareNamesForSameFile(a, b, names);
     if (byName != 0) {
         return byName > 0;
     }

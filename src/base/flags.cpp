@@ -3,9 +3,6 @@
 #include "base/arena.h"
 #include "base/log.h"
 
-Flags* gCli = nullptr;
-Flags* gCliNew = nullptr;
-
 namespace {
 
 // Positions matter: they are logged with every match.

@@ -1,6 +1,6 @@
 #pragma once
-// The program's shared options: the parsed command line (gCli) and the installer's settled
-// copy of it (gCliNew), read by extraction, replacement, the installer run and the window.
+// The program's options: the parsed command line, and the same record for the installer's
+// settled copy of it (the run's own, see installer/installer_run.h).
 // The installer shares its option vocabulary with the reader: every one of the 103 options
 // is recognised and consumes its values, the installer acts on about twenty of them and
 // records the rest.
@@ -82,8 +82,3 @@ void ParseFlagsArgs(const StrView* args, int count, Flags* flags, const FlagsEnv
 
 // An optional '-' and decimal digits; parsing stops at the first non-digit; else 0.
 int64_t ParseFlagInt(StrView s);
-
-extern Flags* gCli;
-// The installer's settled options: the installer run copies the installer members of gCli
-// here and works on this copy; null until start-up sets it.
-extern Flags* gCliNew;

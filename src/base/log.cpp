@@ -10,15 +10,13 @@
 #include "base/file.h"
 #include "base/log_sinks.h"
 
-int64_t (*gLogClock)() = PerfCounterNow;
-
 void LogPipeSink::Send(StrView text) {
     if (text.IsEmpty()) {
         return;
     }
     std::lock_guard<std::mutex> guard(lock_);
     if (!pipe_) {
-        int64_t now = gLogClock();
+        int64_t now = PerfCounterNow();
         if (attempted_ && now - lastAttempt_ < kReconnectSeconds * PerfCounterFrequency()) {
             return;
         }

@@ -53,9 +53,6 @@ class InstallLog {
     LogPipeSink pipe_;
 };
 
-// Tests replace the pipe sink's clock to show the reconnect interval without waiting.
-extern int64_t (*gLogClock)();
-
 InstallLog& GetInstallLog();
 
 void Log(StrView text);

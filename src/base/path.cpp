@@ -44,12 +44,15 @@ StrView JoinTemp(StrView dir, StrView name) {
 
 namespace path {
 
-int CompareNamesForSameFile(StrView a, StrView b) {
+int CompareNamesForSameFile(StrView a, StrView b, SameFileNames names) {
     if (a.IsEmpty() || b.IsEmpty()) {
         return -1;
     }
     if (str::EqI(a, b)) {
         return 1;
+    }
+    if (names == SameFileNames::SpellingsMayDiffer) {
+        return 0;
     }
     return str::EqI(GetBaseName(a), GetBaseName(b)) ? 0 : -1;
 }

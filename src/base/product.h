@@ -11,3 +11,7 @@ constexpr const char* kProductVersion = VLPDF_VERSION_STR;
 // that send the user for help. Those messages spell it out in full, because the whole
 // message is the key of its translation; tests check that they agree with this value.
 constexpr const char* kSupportUrl = "https://www.velorapdf.com/support";
+
+// How the installer and the uninstaller end: scripts and deployment tools read these.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;

@@ -2,15 +2,18 @@
 
 #include <atomic>
 
-void (*gProgressStepShow)(int32_t) = nullptr;
-
 namespace {
 std::atomic<int32_t> gSteps{0};
+ProgressObserver gObserver;
+}  // namespace
+
+void SetProgressObserver(ProgressObserver observer) {
+    gObserver = observer;
 }
 
 void ProgressStep() {
     int32_t n = ++gSteps;
-    if (gProgressStepShow) {
-        gProgressStepShow(n);
+    if (gObserver.show) {
+        gObserver.show(gObserver.ctx, n);
     }
 }

@@ -5,5 +5,11 @@
 
 void ProgressStep();
 
-// The window sets this while it exists; it runs on the calling thread with the new count.
-extern void (*gProgressStepShow)(int32_t stepsTaken);
+// Whoever shows the count (the window, while it exists) sets an observer; show runs on the
+// thread that took the step, with the new count.
+struct ProgressObserver {
+    void (*show)(void* ctx, int32_t stepsTaken) = nullptr;
+    void* ctx = nullptr;
+};
+// The observer is set before the steps' threads start and cleared after they ended.
+void SetProgressObserver(ProgressObserver observer);

@@ -13,10 +13,6 @@ struct HeaderAnimation {
 
 extern HeaderAnimation gHeaderAnimation;
 
-// The millisecond tick count painting reads. Tests replace it to paint exact moments of
-// the animation, which a real paint cannot be timed to.
-extern int64_t (*gPaintClockMs)();
-
 // At the first paint of the process.
 void StartHeaderAnimationOnce(int64_t nowMs);
 // The message loop's check: stops the animation once its time is over; true when stopped now.

@@ -90,8 +90,8 @@ AccItem VirtItem(InstallerWnd* wnd, virtCtrlText* v, int32_t role) {
 
 // The page's messages, as they are painted: in the header before the installation (only a
 // message other than the welcome), below it afterwards, the error text under the message.
-StrView MessageTextTemp() {
-    if (!gInstallStarted) return HeaderSubtitle(true);
+StrView MessageTextTemp(const InstallerWnd* wnd) {
+    if (!wnd->run->started) return HeaderSubtitle(true);
     StrView msg = GetInstallerMessage();
     StrView err = GetInstallerErrorText();
     if (err.IsEmpty()) return msg;
@@ -100,8 +100,8 @@ StrView MessageTextTemp() {
 }
 
 void InstallerItems(HWND root, Vec<AccItem>* out) {
-    InstallerWnd* wnd = gWnd;
-    if (!wnd || wnd->hwnd != root) return;
+    InstallerWnd* wnd = InstallerWndFromHwnd(root);
+    if (!wnd) return;
     Rect client = ClientRect(root);
     int headerDy = Scale(150);
 
@@ -113,14 +113,14 @@ void InstallerItems(HWND root, Vec<AccItem>* out) {
     header.screen = ToScreen(root, Rect{0, 0, client.dx, headerDy});
     out->Append(header);
 
-    StrView message = MessageTextTemp();
+    StrView message = MessageTextTemp(wnd);
     if (!message.IsEmpty()) {
         AccItem m;
         m.key = kMessageKey;
         m.name = message;
         m.role = ROLE_SYSTEM_STATICTEXT;
         m.state = STATE_SYSTEM_READONLY;
-        int top = gInstallStarted ? headerDy + Scale(26) : headerDy / 2 + Scale(26);
+        int top = wnd->run->started ? headerDy + Scale(26) : headerDy / 2 + Scale(26);
         m.screen = ToScreen(root, Rect{0, top, client.dx, Scale(40)});
         out->Append(m);
     }
@@ -142,7 +142,7 @@ void InstallerItems(HWND root, Vec<AccItem>* out) {
                           wnd->defaultMarkdownCheck, wnd->officeAddinCheck};
     for (Checkbox* c : checks) AddCheckbox(out, c);
 
-    if (wnd->optionsLink && !gInstallStarted) {
+    if (wnd->optionsLink && !wnd->run->started) {
         AccItem link = VirtItem(wnd, wnd->optionsLink, ROLE_SYSTEM_LINK);
         // The arrow after the text is drawn, not said; the state says it instead.
         link.name = AccNameFromTextTemp(wnd->showOptions ? GetTranslation("Hide &Options") : GetTranslation("&Options"));
@@ -183,7 +183,7 @@ bool HandleInstallerAccMessage(InstallerWnd* wnd, UINT msg, WPARAM wp, LPARAM lp
     if (msg != WM_APP_ACC_DEFAULT_ACTION) return false;
     *res = 0;
     uintptr_t key = (uintptr_t)lp;
-    if (wnd->optionsLink && key == (uintptr_t)wnd->optionsLink && !gInstallStarted) {
+    if (wnd->optionsLink && key == (uintptr_t)wnd->optionsLink && !wnd->run->started) {
         VirtEvent ev{wnd->optionsLink, msg};
         wnd->optionsLink->onClicked.Call(&ev);
     } else if (IsWindow((HWND)key) && GetParent((HWND)key) == wnd->hwnd) {
@@ -201,7 +201,7 @@ int ProgressPercent(InstallerWnd* wnd) {
 
 void AnnounceMessageIfChanged(InstallerWnd* wnd) {
     TempArenaScope scope;
-    StrView message = MessageTextTemp();
+    StrView message = MessageTextTemp(wnd);
     if (str::Eq(message, str::View(wnd->announced))) return;
     wnd->announced.Reset();
     str::Append(wnd->announced, message);

@@ -70,11 +70,8 @@ void EnableCloseMenuItem(HWND hwnd, bool enable) {
 
 // Called from the installer thread and the extraction's workers, whose steps may arrive out
 // of order: the send runs the update on the UI thread, one at a time.
-void ShowProgressStep(int32_t stepsTaken) {
-    InstallerWnd* wnd = gWnd;
-    if (wnd) {
-        SendMessageW(wnd->hwnd, WM_APP_PROGRESS_STEP, (WPARAM)stepsTaken, 0);
-    }
+void ShowProgressStep(void* window, int32_t stepsTaken) {
+    SendMessageW((HWND)window, WM_APP_PROGRESS_STEP, (WPARAM)stepsTaken, 0);
 }
 
 void CreateProgressBar(InstallerWnd* wnd, int barDy) {
@@ -93,24 +90,24 @@ void CreateProgressBar(InstallerWnd* wnd, int barDy) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void InstallerThreadMain(void* arg) {
-    InstallerThread((Flags*)arg);
+void InstallerThreadMain(void* run) {
+    InstallerThread((InstallerRun*)run);
 }
 
-void LaunchInstalledReader() {
-    RunNonElevated(path::JoinTemp(gWndCli->installer.installDir, kReaderExeName));
+void LaunchInstalledReader(const InstallerRun& run) {
+    RunNonElevated(path::JoinTemp(run.settled.installer.installDir, kReaderExeName));
 }
 
-void OnStartClicked(InstallerWnd*, WndEvent*) {
-    LaunchInstalledReader();
-    OnButtonExit();
+void OnStartClicked(InstallerWnd* wnd, WndEvent*) {
+    LaunchInstalledReader(*wnd->run);
+    OnButtonExit(wnd);
 }
 
 void ShowFinishPage(InstallerWnd* wnd) {
     SetForegroundWindow(wnd->hwnd);
     // Start takes the focus before the controls of the progress page go, so the focus moves
     // from one control to the next (and readers hear it) instead of falling to nothing.
-    if (!gWndCli->installer.fastInstall) {
+    if (!wnd->run->settled.installer.fastInstall) {
         wnd->startButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Start VeloraPDF"), wnd->isRtl);
         wnd->startButton->onClicked = MkHandler(OnStartClicked, wnd);
         ::SetFocus(wnd->startButton->hwnd);
@@ -198,8 +195,9 @@ void OnProgressStep(InstallerWnd* wnd, int32_t stepsTaken) {
 }
 
 void OnButtonInstall(InstallerWnd* wnd) {
-    if (gInstallStarted) {
-        Logf("OnButtonInstall: called but gInstallStarted is %d\n", (int)gInstallStarted);
+    InstallerRun* run = wnd->run;
+    if (run->started) {
+        Logf("OnButtonInstall: called but gInstallStarted is %d\n", (int)run->started);
         return;
     }
     if (wnd->showOptions) {
@@ -209,14 +207,13 @@ void OnButtonInstall(InstallerWnd* wnd) {
     wnd->installButton->SetEnabled(false);
     Logf("OnButtonInstall: wnd: 0x%p\n", (void*)wnd);
     Logf("OnButtonInstall: wnd->editInstallationDir: 0x%p\n", (void*)wnd->editInstallationDir);
-    Flags* cli = gWndCli;
-    CopyChoicesIntoOptions(wnd, cli);
-    InstallerOptions& o = cli->installer;
+    CopyChoicesIntoOptions(wnd, &run->settled);
+    InstallerOptions& o = run->settled.installer;
     if (IsUnderProgramFiles(o.installDir) && !o.allUsers) {
         Log("OnButtonInstall: install dir under Program Files; forcing allUsers\n");
         o.allUsers = true;
     }
-    bool forAllUsers = o.allUsers || prevInstall.allUsers;
+    bool forAllUsers = o.allUsers || run->prev.allUsers;
     bool isElevated = IsProcessElevated();
     bool needsElevation = NeedsElevation(o.installDir, forAllUsers, isElevated);
     Logf("OnButtonInstall: needsElevation=%d elevated=%d allUsers=%d dir='%s'\n", (int)needsElevation,
@@ -224,7 +221,7 @@ void OnButtonInstall(InstallerWnd* wnd) {
     if (needsElevation && !isElevated) {
         // The elevated copy installs with these choices and shows its own window; this one
         // ends whatever the hand-over's outcome (a refusal is logged by the relaunch).
-        RestartElevatedForAllUsers(cli);
+        RestartElevatedForAllUsers(run->settled, wnd->allUsersCheck && wnd->allUsersCheck->IsChecked());
         DestroyWindow(wnd->hwnd);
         return;
     }
@@ -232,7 +229,7 @@ void OnButtonInstall(InstallerWnd* wnd) {
 }
 
 void StartInstallation(InstallerWnd* wnd) {
-    gInstallStarted = true;
+    wnd->run->started = true;
     int barDy = wnd->installButton ? wnd->installButton->GetIdealSize().dy : 0;
     if (wnd->installSlot) {
         wnd->installSlot->SetVisibility(Collapse);
@@ -248,34 +245,33 @@ void StartInstallation(InstallerWnd* wnd) {
     SetInstallerMessage(GetTranslation("Installation in progress..."), kMessageTextArgb);
     Relayout(wnd);
     CreateProgressBar(wnd, barDy);
-    gProgressStepShow = ShowProgressStep;
+    SetProgressObserver({ShowProgressStep, wnd->hwnd});
     ProgressStep();
     RepaintWindow(wnd->hwnd);
 
-    wnd->installerThread = StartThread(InstallerThreadMain, gWndCli, "InstallerThread");
+    wnd->installerThread = StartThread(InstallerThreadMain, wnd->run, "InstallerThread");
     if (!wnd->installerThread) {
         Log("StartInstallation: the installer thread could not be started\n");
-        gInstallFailed = true;
+        wnd->run->failed = true;
         PostMessageW(wnd->hwnd, WM_APP_INSTALLATION_FINISHED, 0, 0);
         return;
     }
     EnableCloseMenuItem(wnd->hwnd, false);
 }
 
-void OnInstallationFinished() {
-    InstallerWnd* wnd = gWnd;
+void OnInstallationFinished(InstallerWnd* wnd) {
+    const InstallerRun& run = *wnd->run;
     Logf("OnInstallationFinished: cli->installer.fastInstall: %d gInstallFailed: %d\n",
-         (int)gWndCli->installer.fastInstall, (int)gInstallFailed);
-    if (!wnd) {
-        return;
-    }
+         (int)run.settled.installer.fastInstall, (int)run.failed);
     if (wnd->installerThread) {
-        DetachThread(wnd->installerThread);
+        // Telling the window was the thread's last act: it ends at once, and nothing of the
+        // run is touched after the window is gone.
+        JoinThread(wnd->installerThread);
         wnd->installerThread = nullptr;
     }
-    gProgressStepShow = nullptr;
+    SetProgressObserver({});
     EnableCloseMenuItem(wnd->hwnd, true);
-    if (gInstallFailed) {
+    if (run.failed) {
         SetInstallerErrorText(GetFirstFailureMessage());
         AnnounceMessageIfChanged(wnd);
         ShowWindow(wnd->hwnd, SW_HIDE);
@@ -284,16 +280,12 @@ void OnInstallationFinished() {
         return;
     }
     ShowFinishPage(wnd);
-    if (gWndCli->installer.fastInstall) {
-        LaunchInstalledReader();
+    if (run.settled.installer.fastInstall) {
+        LaunchInstalledReader(run);
         DestroyWindow(wnd->hwnd);
     }
 }
 
-void OnButtonExit() {
-    if (!gWnd) {
-        Log("OnButtonExit: gWnd is null\n");
-        return;
-    }
-    SendMessageW(gWnd->hwnd, WM_CLOSE, 0, 0);
+void OnButtonExit(InstallerWnd* wnd) {
+    SendMessageW(wnd->hwnd, WM_CLOSE, 0, 0);
 }

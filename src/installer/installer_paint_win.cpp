@@ -2,6 +2,7 @@
 
 #include <math.h>
 
+#include "base/clock.h"
 #include "base/product.h"
 #include "base/wide_win.h"
 #include "i18n/lang.h"
@@ -27,10 +28,6 @@ using gp::REAL;
 using Gdiplus::Ok;
 
 namespace {
-int64_t TickCountMs() {
-    return (int64_t)GetTickCount64();
-}
-
 // The face GDI really draws when asked for this one: GDI always finds a face, where GDI+
 // may know neither the UI face nor a generic one (a plain Wine machine).
 StrView GdiFaceForTemp(StrView face) {
@@ -234,8 +231,6 @@ REAL PagePainter::Header(int width, float a) {
 }
 }  // namespace
 
-int64_t (*gPaintClockMs)() = TickCountMs;
-
 GpFontFamily* CreateHeaderFontFamily(StrView face) {
     const Api& api = gp::Get();
     if (!api.ok) return nullptr;
@@ -272,10 +267,10 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted) {
     api.GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintClearTypeGridFit);
     api.GdipSetPageUnit(g, Gdiplus::UnitPixel);
 
-    StartHeaderAnimationOnce(gPaintClockMs());
+    StartHeaderAnimationOnce((int64_t)TickCountMs());
     int dpi = gDpiX > 0 ? gDpiX : 96;
     float k = (float)dpi / 96.0f;
-    float a = HeaderAnimationValue(gHeaderAnimation, gPaintClockMs());
+    float a = HeaderAnimationValue(gHeaderAnimation, (int64_t)TickCountMs());
     bool rtl = IsCurrentLangRtl();
     PageColors colors = CurrentPageColors();
     REAL subtitleY = 0;

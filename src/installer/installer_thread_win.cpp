@@ -27,10 +27,6 @@
 #include "replace/move_aside.h"
 #include "stats/stats.h"
 
-bool gInstallStarted = false;
-bool gInstallFailed = false;
-HWND gInstallerWindow = nullptr;
-
 namespace {
 constexpr DWORD kFinishedPostDelayMs = 500;
 
@@ -39,8 +35,8 @@ HKEY InstallRoot(const Flags& st) {
 }
 
 // Where the earlier installation's uninstall entry was read from.
-HKEY PreviousRoot() {
-    PrevInstallKeys keys = prevInstall.keys;
+HKEY PreviousRoot(const PreviousInstallInfo& prev) {
+    PrevInstallKeys keys = prev.keys;
     bool machineKey = keys == PrevInstallKeys::MachineOnly || keys == PrevInstallKeys::MachineAndUser;
     return machineKey ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }
@@ -48,15 +44,15 @@ HKEY PreviousRoot() {
 // The earlier installation's uninstall entry is what a run after a killed one reads the
 // installation's place and choices from, so it stays until the new entry is written; until
 // then it also records the shell extensions this run unregisters to free their files.
-bool NoteShellExtensionsPending() {
-    if (!HasPreviousInstall(prevInstall) || (!prevInstall.searchFilterInstalled && !prevInstall.previewInstalled)) {
+bool NoteShellExtensionsPending(const PreviousInstallInfo& prev) {
+    if (!HasPreviousInstall(prev) || (!prev.searchFilterInstalled && !prev.previewInstalled)) {
         return false;
     }
-    HKEY root = PreviousRoot();
-    if (prevInstall.searchFilterInstalled) {
+    HKEY root = PreviousRoot(prev);
+    if (prev.searchFilterInstalled) {
         WriteRegDWORD(root, kUninstallRegKey, kPendingSearchFilterValue, 1);
     }
-    if (prevInstall.previewInstalled) {
+    if (prev.previewInstalled) {
         WriteRegDWORD(root, kUninstallRegKey, kPendingPreviewerValue, 1);
     }
     return true;
@@ -74,10 +70,10 @@ void ClearShellExtensionsPending(HKEY root) {
 // uninstall entries go once the new one is written (RemoveEarlierUninstallEntries), and the
 // backups of the user's earlier defaults stay (RemoveProductRegistryKey keeps them), so that
 // uninstalling gives back what was there before the first installation.
-void RemovePreviousRegistration() {
+void RemovePreviousRegistration(PreviousInstallInfo* prev) {
     UninstallPreviewDll();
     UninstallSearchFilter();
-    if (prevInstall.allUsers) {
+    if (prev->allUsers) {
         RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
         RemoveProductRegistryKey(HKEY_LOCAL_MACHINE);
     }
@@ -85,8 +81,8 @@ void RemovePreviousRegistration() {
     RemoveProductRegistryKey(HKEY_CURRENT_USER);
     RemoveAppShortcuts();
     CopySettingsFile();
-    prevInstall.searchFilterInstalled = false;
-    prevInstall.previewInstalled = false;
+    prev->searchFilterInstalled = false;
+    prev->previewInstalled = false;
 }
 
 void RegisterShellExtensionsAndAddin(const Flags& st) {
@@ -121,8 +117,8 @@ void WriteRecordedChoices(const Flags& st) {
 
 // The earlier entries under the other root, now that the new one is written; the entry
 // under the installation's own root was written over. (The product keys went before.)
-void RemoveEarlierUninstallEntries(HKEY root) {
-    if (prevInstall.allUsers && root != HKEY_LOCAL_MACHINE) {
+void RemoveEarlierUninstallEntries(HKEY root, const PreviousInstallInfo& prev) {
+    if (prev.allUsers && root != HKEY_LOCAL_MACHINE) {
         RemoveUninstallEntry(HKEY_LOCAL_MACHINE);
     }
     if (root != HKEY_CURRENT_USER) {
@@ -130,15 +126,15 @@ void RemoveEarlierUninstallEntries(HKEY root) {
     }
 }
 
-void RegisterInstallation(const Flags& st, StrView exePath) {
+void RegisterInstallation(const Flags& st, const PreviousInstallInfo& prev, StrView exePath) {
     HKEY root = InstallRoot(st);
     const InstallerOptions& o = st.installer;
     if (!WriteUninstallerRegistryInfo(root, o.allUsers, o.installDir)) {
         NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
     }
     WriteRecordedChoices(st);
-    RemoveOtherInstallation(root, o.installDir);
-    RemoveEarlierUninstallEntries(root);
+    RemoveOtherInstallation(root, o.installDir, prev.installationDir);
+    RemoveEarlierUninstallEntries(root, prev);
     if (!WriteExtendedFileExtensionInfo(root, exePath)) {
         NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
     }
@@ -160,57 +156,59 @@ void RegisterInstallation(const Flags& st, StrView exePath) {
     }
 }
 
-void HandBackOutcome(bool shellExtensionsPending) {
+void HandBackOutcome(const InstallerRun& run, bool shellExtensionsPending) {
     if (shellExtensionsPending) {
-        ClearShellExtensionsPending(PreviousRoot());
+        ClearShellExtensionsPending(PreviousRoot(run.prev));
     }
     StartWindowsSearchService();
-    if (gInstallFailed && !userAborted) {
+    if (run.failed && !userAborted) {
         StrView first = GetFirstFailureMessage();
         StrView report = str::FormatTemp("Installation failed: %s", first.IsEmpty() ? "(no details)" : first.CStr());
         Logf("InstallerThread: upload debug report: %s\n", report.CStr());
     }
-    if (gInstallerWindow && gCli && !gCli->silent) {
+    if (run.window && !run.cli->silent) {
         Sleep(kFinishedPostDelayMs);
-        PostMessageW(gInstallerWindow, WM_APP_INSTALLATION_FINISHED, 0, 0);
+        PostMessageW(run.window, WM_APP_INSTALLATION_FINISHED, 0, 0);
     }
 }
 }  // namespace
 
-void InstallerThread(Flags* state) {
+void InstallerThread(InstallerRun* run) {
     TempArenaScope scope;
-    const InstallerOptions& o = state->installer;
-    gInstallFailed = true;
+    const Flags& settled = run->settled;
+    const InstallerOptions& o = settled.installer;
+    PreviousInstallInfo& prev = run->prev;
+    run->failed = true;
     SendInstallStats();
     StrView exePath = path::JoinTemp(o.installDir, kReaderExeName);
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",
          (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());
-    bool pending = NoteShellExtensionsPending();
+    bool pending = NoteShellExtensionsPending(prev);
     ShellExtensionState unregistered;
-    FreeInstallationFilesInUse(o.installDir, o.allUsers || prevInstall.allUsers, &unregistered);
+    FreeInstallationFilesInUse(o.installDir, o.allUsers || prev.allUsers, &unregistered);
     // After a killed run they may be unregistered already: they are still the earlier
     // installation's.
-    unregistered.searchFilter = unregistered.searchFilter || prevInstall.searchFilterInstalled;
-    unregistered.previewer = unregistered.previewer || prevInstall.previewInstalled;
+    unregistered.searchFilter = unregistered.searchFilter || prev.searchFilterInstalled;
+    unregistered.previewer = unregistered.previewer || prev.previewInstalled;
     StopWindowsSearchService();
-    if (!ExtractInstallerFiles(o.installDir)) {
+    if (!ExtractInstallerFiles(o.installDir, ExtractMode{settled.silent, false})) {
         Log("ExtractInstallerFiles() failed\n");
         RestoreShellExtensions(unregistered);
-        HandBackOutcome(pending);
+        HandBackOutcome(*run, pending);
         return;
     }
     // The registration reaches the shell's COM objects (shortcuts, default programs); a silent
     // run, on the main thread, starts OLE only now.
     EnsureOle();
-    RemovePreviousRegistration();
-    RegisterShellExtensionsAndAddin(*state);
+    RemovePreviousRegistration(&prev);
+    RegisterShellExtensionsAndAddin(settled);
     CreateAppShortcuts(o.allUsers, !o.noDesktopShortcut, exePath);
-    gInstallFailed = false;
-    RegisterInstallation(*state, exePath);
+    run->failed = false;
+    RegisterInstallation(settled, prev, exePath);
     // Later reports read back which installer put the product on this machine.
     RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));
     ProgressStep();
     Log("Installer thread finished\n");
-    HandBackOutcome(pending);
+    HandBackOutcome(*run, pending);
 }

@@ -3,12 +3,13 @@
 // files only.
 #include <windows.h>
 
-#include "base/flags.h"
+#include "installer/installer_run.h"
 #include "ui/controls.h"
 #include "ui/vc_host.h"
 #include "ui/window_slot.h"
 
 struct InstallerWnd {
+    InstallerRun* run = nullptr;  // the run the window shows; its settled options are edited here
     HWND hwnd = nullptr;
     HBRUSH staticBrush = nullptr;
     Button* startButton = nullptr;
@@ -41,16 +42,17 @@ struct InstallerWnd {
     int announcedPercent = -1;
 };
 
-extern InstallerWnd* gWnd;
-extern Flags* gWndCli;  // the settled options the window edits (gCliNew)
+// The record the window was made with; null for any other window, and for the installer
+// window's messages before CreateWindowExW returned.
+InstallerWnd* InstallerWndFromHwnd(HWND hwnd);
 
 void Relayout(InstallerWnd* wnd);
 void UpdateOptionsUi(InstallerWnd* wnd);
 void OnButtonBrowse(InstallerWnd* wnd);
 void OnButtonInstall(InstallerWnd* wnd);
 void StartInstallation(InstallerWnd* wnd);
-void OnInstallationFinished();
-void OnButtonExit();
+void OnInstallationFinished(InstallerWnd* wnd);
+void OnButtonExit(InstallerWnd* wnd);
 // Sent by ShowProgressStep from any thread; handled on the UI thread.
 constexpr UINT WM_APP_PROGRESS_STEP = WM_APP + 4;
 void OnProgressStep(InstallerWnd* wnd, int32_t stepsTaken);

@@ -19,7 +19,6 @@
 #include "installer/installer_window_internal.h"
 #include "installer/page_colors.h"
 #include "installer/previous_install.h"
-#include "installer/run_installer.h"
 #include "installer/window_rules.h"
 #include "integration/shell_ext.h"
 #include "ui/accessible.h"
@@ -29,9 +28,6 @@
 #include "ui/theme.h"
 #include "ui/window_class.h"
 #include "ui/window_geometry.h"
-
-InstallerWnd* gWnd = nullptr;
-Flags* gWndCli = nullptr;
 
 namespace {
 constexpr const WCHAR* kWindowClass = L"VLPDF_INSTALLER_FRAME";
@@ -53,10 +49,10 @@ Padding* Section(ILayout* child) {
 }
 
 void UpdateInstallShield(InstallerWnd* wnd) {
-    bool forAllUsers = wnd->allUsersCheck->IsChecked() || prevInstall.allUsers;
+    bool forAllUsers = wnd->allUsersCheck->IsChecked() || wnd->run->prev.allUsers;
     StrView dir = wnd->editInstallationDir->GetTextTemp();
     if (dir.IsEmpty()) {
-        dir = gWndCli->installer.installDir;
+        dir = wnd->run->settled.installer.installDir;
     }
     bool shield = NeedsElevation(dir, forAllUsers, IsProcessElevated());
     Logf("UpdateInstallShield: shield: %d, forAllUsers: %d, dir: '%s'\n", (int)shield, (int)forAllUsers, dir.CStr());
@@ -64,8 +60,9 @@ void UpdateInstallShield(InstallerWnd* wnd) {
 }
 
 void OnAllUsersChanged(InstallerWnd* wnd, WndEvent*) {
-    ForAllUsersStateChanged(gWndCli, wnd->allUsersCheck->IsChecked());
-    wnd->editInstallationDir->SetText(gWndCli->installer.installDir);
+    Flags* settled = &wnd->run->settled;
+    ForAllUsersStateChanged(settled, wnd->allUsersCheck->IsChecked());
+    wnd->editInstallationDir->SetText(settled->installer.installDir);
     // The shield follows the directory the installation would now use.
     UpdateInstallShield(wnd);
 }
@@ -112,16 +109,13 @@ void OnSystemColorsChanged(InstallerWnd* wnd) {
     RedrawWindow(wnd->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-bool AllUsersChecked() {
-    return gWnd && gWnd->allUsersCheck && gWnd->allUsersCheck->IsChecked();
-}
-
 Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, bool checked) {
     return CreateCheckbox(wnd->hwnd, GetTranslation(english), checked, wnd->isRtl);
 }
 
 void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
-    bool hasPrev = HasPreviousInstall(prevInstall);
+    const PreviousInstallInfo& prev = wnd->run->prev;
+    bool hasPrev = HasPreviousInstall(prev);
     Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
     wnd->previewCheck = MakeCheckbox(wnd, "Let Windows show &previews of PDF documents",
                                      o.withPreview || IsPreviewInstalled());
@@ -129,11 +123,11 @@ void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
                                     o.withFilter || IsSearchFilterInstalled());
     wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", !o.noDesktopShortcut);
     wnd->defaultPdfCheck = MakeCheckbox(wnd, "Set as default reader for PDF documents",
-                                        o.defaultPdf || !hasPrev || prevInstall.defaultPdf);
+                                        o.defaultPdf || !hasPrev || prev.defaultPdf);
     wnd->defaultComicsCheck = MakeCheckbox(wnd, "Set as default reader for comic books",
-                                           o.defaultComics || prevInstall.defaultComics);
+                                           o.defaultComics || prev.defaultComics);
     wnd->defaultMarkdownCheck = MakeCheckbox(wnd, "Set as default reader for Markdown documents",
-                                             o.defaultMarkdown || prevInstall.defaultMarkdown);
+                                             o.defaultMarkdown || prev.defaultMarkdown);
     wnd->officeAddinCheck = MakeCheckbox(
         wnd, "\xE5\xAE\x89\xE8\xA3\x85 Office \xE6\x8F\x92\xE4\xBB\xB6\xEF\xBC\x88Word\xE3\x80\x81"
              "Excel\xE3\x80\x81PowerPoint\xEF\xBC\x89",
@@ -257,12 +251,12 @@ void SetTabOrder(InstallerWnd* wnd, bool withInstallButton) {
     }
 }
 
-void CreateInstallerWindowControls(InstallerWnd* wnd, Flags* cli) {
-    const InstallerOptions& o = cli->installer;
+void CreateInstallerWindowControls(InstallerWnd* wnd) {
+    const InstallerOptions& o = wnd->run->settled.installer;
     Logf("CreateInstallerWindowControls: cli->installer.allUsers: %d, cli->installer.withPreview: %d, "
          "cli->installer.withFilter: %d, install dir: '%s'\n",
          (int)o.allUsers, (int)o.withPreview, (int)o.withFilter, o.installDir.CStr());
-    wnd->showOptions = OptionsShownAtStart(gCli->installer);
+    wnd->showOptions = OptionsShownAtStart(wnd->run->cli->installer);
 
     wnd->installButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Install VeloraPDF"), wnd->isRtl);
     wnd->installButton->onClicked = MkHandler(OnInstallClicked, wnd);
@@ -330,9 +324,8 @@ void OnDestroy(InstallerWnd* wnd) {
     if (wnd->staticBrush) {
         DeleteObject(wnd->staticBrush);
     }
-    gInstallerWindow = nullptr;
-    gAllUsersChecked = nullptr;
-    gWnd = nullptr;
+    wnd->run->window = nullptr;
+    SetWindowLongPtrW(wnd->hwnd, GWLP_USERDATA, 0);
     delete wnd;
     PostQuitMessage(0);
 }
@@ -395,7 +388,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             OnDestroy(wnd);
             return 0;
         case WM_PAINT:
-            PaintInstallerWindow(hwnd, !gInstallStarted, wnd->vcHost);
+            PaintInstallerWindow(hwnd, !wnd->run->started, wnd->vcHost);
             LogFirstPaintOnce();
             AnnounceMessageIfChanged(wnd);
             return 0;
@@ -405,7 +398,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             OnSystemColorsChanged(wnd);
             break;
         case WM_CLOSE:
-            if (gInstallStarted && wnd->installerThread) {
+            if (wnd->run->started && wnd->installerThread) {
                 return 0;
             }
             break;
@@ -413,14 +406,14 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             return 1;
         case WM_COMMAND:
             if (LOWORD(wp) == IDCANCEL) {
-                OnButtonExit();
+                OnButtonExit(wnd);
                 return 0;
             }
             break;
         case WM_CTLCOLORSTATIC:
             return AnswerStaticColor(wnd, (HDC)wp);
         case WM_APP_INSTALLATION_FINISHED:
-            OnInstallationFinished();
+            OnInstallationFinished(wnd);
             return 0;
         case WM_APP_PROGRESS_STEP:
             OnProgressStep(wnd, (int32_t)wp);
@@ -435,9 +428,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
 
 LRESULT CALLBACK InstallerWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     DpiScope dpi(hwnd);
-    // Messages sent while the window is being made arrive before gWnd knows its handle.
-    InstallerWnd* wnd = gWnd && gWnd->hwnd == hwnd ? gWnd : nullptr;
-    return HandleWindowMessage(wnd, hwnd, msg, wp, lp);
+    return HandleWindowMessage(InstallerWndFromHwnd(hwnd), hwnd, msg, wp, lp);
 }
 
 bool RegisterWindowClass() {
@@ -446,6 +437,16 @@ bool RegisterWindowClass() {
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 }  // namespace
+
+// Messages sent while the window is being made arrive before its record is stored: they
+// get the default handling.
+InstallerWnd* InstallerWndFromHwnd(HWND hwnd) {
+    wchar_t cls[64];
+    if (!hwnd || !GetClassNameW(hwnd, cls, 64) || wcscmp(cls, kWindowClass) != 0) {
+        return nullptr;
+    }
+    return (InstallerWnd*)GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+}
 
 void UpdateOptionsUi(InstallerWnd* wnd) {
     Checkbox* checks[8];
@@ -472,7 +473,7 @@ void Relayout(InstallerWnd* wnd) {
     if (wnd->optionsSection) {
         wnd->optionsSection->SetVisibility(wnd->showOptions ? Visible : Collapse);
     }
-    int started = gInstallStarted ? Collapse : Visible;
+    int started = wnd->run->started ? Collapse : Visible;
     if (wnd->folderSection) wnd->folderSection->SetVisibility(started);
     if (wnd->optionsLink) wnd->optionsLink->SetVisibility(started);
     FitWindowHeight(wnd);
@@ -487,12 +488,11 @@ void Relayout(InstallerWnd* wnd) {
     wnd->vcHost->SetControls(virt.els, virt.len);
 }
 
-bool CreateInstallerWindow(Flags* cliNew) {
+bool CreateInstallerWindow(InstallerRun* run) {
     SetWelcomeText(GetTranslation("Thank you for choosing VeloraPDF!"));
     InstallerWnd* wnd = new InstallerWnd;
+    wnd->run = run;
     wnd->isRtl = IsCurrentLangRtl();
-    gWnd = wnd;
-    gWndCli = cliNew;
     if (!RegisterWindowClass()) {
         LogLastError(0);
     }
@@ -502,19 +502,19 @@ bool CreateInstallerWindow(Flags* cliNew) {
                                 kWindowDy, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!wnd->hwnd) {
         LogLastError(0);
-        gWnd = nullptr;
         delete wnd;
         return false;
     }
-    gInstallerWindow = wnd->hwnd;
-    gAllUsersChecked = AllUsersChecked;
+    SetWindowLongPtrW(wnd->hwnd, GWLP_USERDATA, (LONG_PTR)wnd);
+    run->window = wnd->hwnd;
     RegisterInstallerAccTree(wnd, true);
     UpdateDpiForWindow(wnd->hwnd);
     ScaledSize size = ScaleSize(kWindowDx, kWindowDy);
     SetClientSize(wnd->hwnd, size.dx, size.dy);
 
-    CreateInstallerWindowControls(wnd, cliNew);
-    if (cliNew->installer.runInstallNow || cliNew->installer.fastInstall) {
+    CreateInstallerWindowControls(wnd);
+    const InstallerOptions& o = run->settled.installer;
+    if (o.runInstallNow || o.fastInstall) {
         PostMessageW(wnd->hwnd, WM_APP_START_INSTALLATION, 0, 0);
     }
     SetInstallerMessage(GetWelcomeText(), kMessageTextArgb);

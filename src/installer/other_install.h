@@ -9,8 +9,9 @@
 #ifdef _WIN32
 #include <windows.h>
 
-// root: where this installation is registered; installDir: its folder.
-void RemoveOtherInstallation(HKEY root, StrView installDir);
+// root: where this installation is registered; installDir: its folder; earlierDir: the
+// earlier installation's folder as this run found it at its start (empty when none).
+void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir);
 // Deletes the installation's own files in dir (the payload's entries, with the copies the
 // installer makes beside them), their folders once empty, and dir itself when empty: the
 // user's own files and folders stay. Nothing is followed through a link or junction.

@@ -123,13 +123,12 @@ void RemoveInstallationFiles(StrView dirIn) {
     RemoveEmptyFolders(dir, archive);
 }
 
-void RemoveOtherInstallation(HKEY root, StrView installDir) {
+void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) {
     TempArenaScope scope;
     HKEY other = root == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     StrView otherDir = ReadRegStrTemp(other, kUninstallRegKey, "InstallLocation");
-    // The same root but another folder: the entry was written over, the folder is known
+    // The same root but another folder: the entry was written over, so earlierDir is known
     // from the start of this run.
-    StrView earlierDir = prevInstall.installationDir;
     if (!otherDir.IsEmpty()) {
         Logf("RemoveOtherInstallation: '%s' registered under %s\n", otherDir.CStr(), RegKeyName(other));
         RemoveInstallRegistryKeys(other);

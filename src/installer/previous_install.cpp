@@ -4,8 +4,6 @@
 #include "base/file.h"
 #include "base/log.h"
 
-PreviousInstallInfo prevInstall;
-
 StrView InstallDirFromLocationTemp(StrView location) {
     if (str::EndsWithI(location, ".exe")) {
         return path::GetDirTemp(location);

@@ -24,9 +24,6 @@ struct PreviousInstallInfo {
     bool defaultMarkdown = false;
 };
 
-extern PreviousInstallInfo prevInstall;
-
-
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {
     return info.keys != PrevInstallKeys::None;
 }
@@ -57,12 +54,14 @@ StrView GetExistingInstallationDir();
 // Tests describe several earlier installations in one process; the program never forgets.
 void ForgetExistingInstallationDir();
 void GetPreviousInstallInfo(PreviousInstallInfo* info);
-StrView GetDefaultInstallationDir(bool forAllUsers, bool ignorePrev);
+// The earlier installation's folder when there is one and it is not to be ignored, else the
+// default folder for the scope.
+StrView GetDefaultInstallationDir(StrView earlierDir, bool forAllUsers, bool ignorePrev);
 bool IsUnderProgramFiles(StrView path);
 bool CanWriteToDirectory(StrView path);
 // NeedsElevation with the system's answers.
 bool NeedsElevation(StrView path, bool allUsers, bool isElevated);
 // The all-users check box changed: the directory becomes the default for the new choice,
 // whatever the earlier installation used.
-void ForAllUsersStateChanged(Flags* cli, bool allUsers);
+void ForAllUsersStateChanged(Flags* settled, bool allUsers);
 #endif

@@ -7,7 +7,6 @@
 #include "installer/launch.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
-#include "integration/same_file.h"
 #include "integration/shell_ext.h"
 #include "integration/shell_folder.h"
 #include "base/flags.h"
@@ -17,7 +16,7 @@ namespace {
 StrView gExistingDir;
 
 bool IsSameDirCb(StrView dir, void* ctx) {
-    return IsSamePath(dir, *(StrView*)ctx);
+    return path::IsSameFile(dir, *(StrView*)ctx, path::SameFileNames::SpellingsMayDiffer);
 }
 
 bool DirExistsCb(StrView dir, void*) {
@@ -93,11 +92,11 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
          (int)info->keys, info->allUsers ? 1 : 0);
 }
 
-StrView GetDefaultInstallationDir(bool forAllUsers, bool ignorePrev) {
+StrView GetDefaultInstallationDir(StrView earlierDir, bool forAllUsers, bool ignorePrev) {
     Logf("GetDefaultInstallationDir(forAllUsers=%d, ignorePrev=%d)\n", forAllUsers ? 1 : 0, ignorePrev ? 1 : 0);
-    if (!prevInstall.installationDir.IsEmpty() && !ignorePrev) {
-        Logf("  using %s from previous install\n", prevInstall.installationDir.CStr());
-        return prevInstall.installationDir;
+    if (!earlierDir.IsEmpty() && !ignorePrev) {
+        Logf("  using %s from previous install\n", earlierDir.CStr());
+        return earlierDir;
     }
     if (forAllUsers) {
         StrView dir = path::JoinTemp(GetSpecialFolderTemp(CSIDL_PROGRAM_FILES), "vlpdf");
@@ -146,10 +145,11 @@ bool NeedsElevation(StrView path, bool allUsers, bool isElevated) {
     return NeedsElevation(path, allUsers, isElevated, probe);
 }
 
-void ForAllUsersStateChanged(Flags* cli, bool allUsers) {
+void ForAllUsersStateChanged(Flags* settled, bool allUsers) {
     Logf("ForAllUsersStateChanged() to %d\n", allUsers ? 1 : 0);
-    cli->installer.allUsers = allUsers;
-    cli->installer.installDir = str::Dup(GetProcessArena(), GetDefaultInstallationDir(allUsers, true));
+    InstallerOptions& o = settled->installer;
+    o.allUsers = allUsers;
+    o.installDir = str::Dup(GetProcessArena(), GetDefaultInstallationDir({}, allUsers, true));
     Logf("ForAllUsersStateChanged: cli->installer.allUsers: %d, cli->installer.installDir: '%s', forAllUsers: %d\n",
-         cli->installer.allUsers ? 1 : 0, cli->installer.installDir.CStr(), allUsers ? 1 : 0);
+         o.allUsers ? 1 : 0, o.installDir.CStr(), allUsers ? 1 : 0);
 }

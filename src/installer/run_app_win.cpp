@@ -1,6 +1,7 @@
 // The main thread's message loop while the installer window lives.
 #include <windows.h>
 
+#include "base/clock.h"
 #include "installer/free_files.h"
 #include "installer/header_anim.h"
 #include "installer/installer_thread.h"
@@ -20,12 +21,11 @@ int64_t Now() {
 }
 
 // While the header's entrance runs, every frame repaints; afterwards frames cost nothing.
-void FrameTick() {
+void FrameTick(HWND hwnd) {
     if (!gHeaderAnimation.animating) {
         return;
     }
-    StopHeaderAnimationIfDone(gPaintClockMs());
-    HWND hwnd = gWnd ? gWnd->hwnd : nullptr;
+    StopHeaderAnimationIfDone((int64_t)TickCountMs());
     if (hwnd && IsWindowVisible(hwnd)) {
         InvalidateRect(hwnd, nullptr, FALSE);
         UpdateWindow(hwnd);
@@ -33,14 +33,15 @@ void FrameTick() {
 }
 
 // False once WM_QUIT came, with its code in *exitCode.
-bool HandleQueuedMessages(int* exitCode) {
+bool HandleQueuedMessages(const InstallerRun& run, int* exitCode) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             *exitCode = (int)msg.wParam;
             return false;
         }
-        HWND dialog = gWnd ? gWnd->hwnd : nullptr;
+        // Null once the window was destroyed, before the loop sees WM_QUIT.
+        HWND dialog = run.window;
         if (dialog && IsDialogMessageW(dialog, &msg)) {
             continue;
         }
@@ -55,7 +56,7 @@ bool HandleQueuedMessages(int* exitCode) {
 // otherwise it wakes for a message or for the next check that no program holds the
 // installation's files (every 10 seconds until the installation starts). An idle window
 // that woke sixty times a second kept the Wine server busy for nothing.
-int RunApp() {
+int RunApp(const InstallerRun& run) {
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);
     int64_t ticksPerMs = freq.QuadPart / 1000;
@@ -65,13 +66,13 @@ int RunApp() {
     bool framesRunning = false;
     int exitCode = 0;
     for (;;) {
-        if (!HandleQueuedMessages(&exitCode)) {
+        if (!HandleQueuedMessages(run, &exitCode)) {
             return exitCode;
         }
         int64_t now = Now();
-        bool checking = !gInstallStarted;
+        bool checking = !run.started;
         if (checking && (now - lastHolderCheck) / ticksPerMs >= kHolderCheckMs) {
-            CheckInstallUninstallPossible(gWnd ? gWnd->hwnd : nullptr, true);
+            CheckInstallUninstallPossible(run.window, true);
             lastHolderCheck = now;
             continue;  // the check may have shown or hidden something: messages first
         }
@@ -82,7 +83,7 @@ int RunApp() {
         framesRunning = animating;
         int64_t frameMs = MsUntilNextFrame(now, lastFrame, framePeriod, ticksPerMs);
         if (animating && frameMs == 0) {
-            FrameTick();
+            FrameTick(run.window);
             lastFrame += framePeriod;
             continue;
         }

@@ -8,9 +8,11 @@
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/product.h"
+#include "base/wide_win.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
 #include "installer/install_options.h"
+#include "installer/installer_run.h"
 #include "installer/installer_thread.h"
 #include "installer/installer_window.h"
 #include "installer/launch.h"
@@ -18,14 +20,9 @@
 #include "integration/registry.h"
 #include "payload/extract.h"
 
-bool (*gAllUsersChecked)() = nullptr;
-
 namespace {
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-
 StrView CommandLineTemp() {
-    return ToUtf8Temp(WStrView((const char16_t*)GetCommandLineW()));
+    return U(GetCommandLineW());
 }
 
 // The elevated copy starts in another current directory: a relative directory must reach
@@ -44,12 +41,12 @@ StrView AbsoluteDir(StrView dir) {
     return ToUtf8(WStrView((const char16_t*)full, (int32_t)got), GetProcessArena());
 }
 
-void SettleInstallDir(Flags* st) {
-    StrView given = gCli->installer.installDir;
+void SettleInstallDir(const InstallerRun& run, Flags* st) {
+    StrView given = run.cli->installer.installDir;
     if (!given.IsEmpty()) {
         st->installer.installDir = AbsoluteDir(given);
     } else {
-        StrView dir = GetDefaultInstallationDir(st->installer.allUsers, false);
+        StrView dir = GetDefaultInstallationDir(run.prev.installationDir, st->installer.allUsers, false);
         st->installer.installDir = str::Dup(GetProcessArena(), dir);
     }
     if (IsUnderProgramFiles(st->installer.installDir) && !st->installer.allUsers) {
@@ -69,18 +66,20 @@ int WaitForElevatedCopy(HANDLE process) {
     return (int)code;
 }
 
-int RestartElevated(Flags* st, bool isElevated) {
+// Before the window exists: no check box to read.
+int RestartElevated(const InstallerRun& run, bool isElevated) {
+    const Flags& cli = *run.cli;
     Logf("Restarting as elevated: gCli->silent: %d, gCli->installer.fastInstall: %d, isElevated: %d, "
          "gCli->installer.allUsers: %d, prevInstall.needsElevation: %d\n",
-         (int)gCli->silent, (int)gCli->installer.fastInstall, (int)isElevated, (int)gCli->installer.allUsers,
-         (int)prevInstall.allUsers);
-    if (!gCli->silent) {
+         (int)cli.silent, (int)cli.installer.fastInstall, (int)isElevated, (int)cli.installer.allUsers,
+         (int)run.prev.allUsers);
+    if (!cli.silent) {
         // The elevated copy shows its own window; this one has nothing more to do.
-        RestartElevatedForAllUsers(st);
+        RestartElevatedForAllUsers(run.settled, false);
         return kExitOk;
     }
     HANDLE process = nullptr;
-    if (!RestartElevatedForAllUsers(st, &process)) {
+    if (!RestartElevatedForAllUsers(run.settled, false, &process)) {
         Log("RunInstaller: elevation was refused or failed; nothing was installed\n");
         return kExitFailed;
     }
@@ -95,42 +94,42 @@ void LogSettledOptions(const Flags& st) {
          (int)o.fastInstall);
 }
 
-int InstallSilently(Flags* st) {
-    gInstallStarted = true;
-    InstallerThread(st);
-    int exitCode = gInstallFailed ? kExitFailed : kExitOk;
-    if (st->installer.startApp && !gInstallFailed) {
-        RunNonElevated(path::JoinTemp(st->installer.installDir, kReaderExeName));
+int InstallSilently(InstallerRun* run) {
+    run->started = true;
+    InstallerThread(run);
+    const InstallerOptions& o = run->settled.installer;
+    if (o.startApp && !run->failed) {
+        RunNonElevated(path::JoinTemp(o.installDir, kReaderExeName));
     }
-    return exitCode;
+    return run->failed ? kExitFailed : kExitOk;
 }
 
 // The window's run. An installation that failed ends with 1 like a silent one, so that a
 // script or a person who started it can tell.
-int InstallWithWindow(Flags* st) {
+int InstallWithWindow(InstallerRun* run) {
     Log("Before CreateInstallerWindow()\n");
-    if (!CreateInstallerWindow(st)) {
+    if (!CreateInstallerWindow(run)) {
         Log("CreateInstallerWindow() failed\n");
         return kExitOk;
     }
     Log("Before SetForegroundWindow()\n");
-    SetForegroundWindow(gInstallerWindow);
+    SetForegroundWindow(run->window);
     Log("Before RunApp()\n");
-    int exitCode = RunApp();
+    int exitCode = RunApp(*run);
     Logf("RunApp() returned %d\n", exitCode);
-    if (exitCode == kExitOk && gInstallFailed) {
+    if (exitCode == kExitOk && run->failed) {
         exitCode = kExitFailed;
     }
     Log("Installer finished\n");
     return exitCode;
 }
 
-void OpenLogAtEnd(StrView logPath, int exitCode) {
-    if (!logPath.IsEmpty() && gInstallStarted) {
+void OpenLogAtEnd(const InstallerRun& run, StrView logPath, int exitCode) {
+    if (!logPath.IsEmpty() && run.started) {
         RunNonElevated(logPath);
         return;
     }
-    if (!gCli->silent && (exitCode != kExitOk || gInstallFailed)) {
+    if (!run.cli->silent && (exitCode != kExitOk || run.failed)) {
         StrView path = GetLogFilePathTemp();
         if (WriteCurrentLogToFile(path)) {
             LaunchFileIfExists(path);
@@ -139,14 +138,13 @@ void OpenLogAtEnd(StrView logPath, int exitCode) {
 }
 }  // namespace
 
-bool RestartElevatedForAllUsers(Flags* state, HANDLE* process) {
+bool RestartElevatedForAllUsers(const Flags& settled, bool allUsersChecked, HANDLE* process) {
     TempArenaScope scope;
-    bool allUsersChecked = gAllUsersChecked && gAllUsersChecked();
-    bool allUsers = state->installer.allUsers || allUsersChecked;
+    bool allUsers = settled.installer.allUsers || allUsersChecked;
     Logf("RestartElevatedForAllUsers: cli->installer.allUsers: %d, allUsersChecked: %d, allUsers: %d\n",
-         (int)state->installer.allUsers, (int)allUsersChecked, (int)allUsers);
+         (int)settled.installer.allUsers, (int)allUsersChecked, (int)allUsers);
     StrView exePath = GetModulePathTemp();
-    StrView args = RelaunchArgumentsTemp(*state, allUsers);
+    StrView args = RelaunchArgumentsTemp(settled, allUsers);
     Logf("LaunchElevated('%s', '%s')\n", exePath.CStr(), args.CStr());
     HANDLE started = nullptr;
     bool ok = process ? LaunchElevatedProcess(exePath, args, &started) : LaunchElevated(exePath, args);
@@ -163,18 +161,20 @@ bool RestartElevatedForAllUsers(Flags* state, HANDLE* process) {
     return true;
 }
 
-int RunInstaller() {
+int RunInstaller(const Flags& cli) {
     TempArenaScope scope;
     gLogRegistry = true;
     SetCurrentLangByCode(DetectUserLang());
-    Flags* st = gCliNew;
-    CopyInstallerOptions(*gCli, st);
+    InstallerRun run;
+    run.cli = &cli;
+    Flags* st = &run.settled;
+    CopyInstallerOptions(cli, st);
     TokenKind token = CurrentTokenKind();
 
     StrView logPath;
-    if (gCli->log) {
+    if (cli.log) {
         logPath = str::Dup(GetProcessArena(), GetLogFilePathTemp());
-        SetLogFilePath(logPath, gCli->installer.runInstallNow);
+        SetLogFilePath(logPath, cli.installer.runInstallNow);
     }
     Log("------------- Starting VeloraPDF installation\n");
     LogParentProcessChain();
@@ -182,33 +182,33 @@ int RunInstaller() {
         Log("RunInstaller: running as LocalSystem, installing for all users\n");
     }
 
-    if (!OpenEmbeddedFilesArchive()) {
+    if (!OpenEmbeddedFilesArchive(cli.silent)) {
         return kExitFailed;
     }
-    GetPreviousInstallInfo(&prevInstall);
-    bool hasPrev = HasPreviousInstall(prevInstall);
+    GetPreviousInstallInfo(&run.prev);
+    bool hasPrev = HasPreviousInstall(run.prev);
     Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
-    SettleInheritedChoices(prevInstall, hasPrev, gCli->installer.runInstallNow, st);
-    SettleInstallDir(st);
+    SettleInheritedChoices(run.prev, hasPrev, cli.installer.runInstallNow, st);
+    SettleInstallDir(run, st);
     Logf("RunInstaller: '%s', cmdLine: '%s', installing into dir '%s'\n", GetModulePathTemp().CStr(),
          CommandLineTemp().CStr(), st->installer.installDir.CStr());
 
-    const InstallerOptions& cli = gCli->installer;
-    bool requiresSilentElevation = gCli->silent || cli.fastInstall || cli.runInstallNow;
+    const InstallerOptions& given = cli.installer;
+    bool requiresSilentElevation = cli.silent || given.fastInstall || given.runInstallNow;
     bool isElevated = token != TokenKind::Limited;
     Logf("RunInstaller: requiresSilentElevation: %d, isElevated: %d\n", (int)requiresSilentElevation,
          (int)isElevated);
     bool needsElevation = false;
     if (requiresSilentElevation && !isElevated) {
-        bool allUsers = st->installer.allUsers || prevInstall.allUsers;
+        bool allUsers = st->installer.allUsers || run.prev.allUsers;
         needsElevation = NeedsElevation(st->installer.installDir, allUsers, isElevated);
         Logf("RunInstaller: needsElevation: %d (allUsers=%d prevAllUsers=%d underPF=%d)\n", (int)needsElevation,
-             (int)st->installer.allUsers, (int)prevInstall.allUsers,
+             (int)st->installer.allUsers, (int)run.prev.allUsers,
              (int)IsUnderProgramFiles(st->installer.installDir));
     }
-    switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, cli.runInstallNow)) {
+    switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, given.runInstallNow)) {
         case ElevationChoice::RestartElevated:
-            return RestartElevated(st, isElevated);
+            return RestartElevated(run, isElevated);
         case ElevationChoice::InstallWithoutRights:
             Log("RunInstaller: started elevated already and still not elevated; installing without restarting "
                 "again\n");
@@ -219,12 +219,12 @@ int RunInstaller() {
     LogSettledOptions(*st);
 
     int exitCode = 0;
-    if (gCli->silent) {
-        exitCode = InstallSilently(st);
+    if (cli.silent) {
+        exitCode = InstallSilently(&run);
         Log("Installer finished\n");
     } else {
-        exitCode = InstallWithWindow(st);
+        exitCode = InstallWithWindow(&run);
     }
-    OpenLogAtEnd(logPath, exitCode);
+    OpenLogAtEnd(run, logPath, exitCode);
     return exitCode;
 }

@@ -4,14 +4,13 @@
 // process exit code.
 #include "base/flags.h"
 
-int RunInstaller();
+int RunInstaller(const Flags& cli);
 
 #ifdef _WIN32
 #include <windows.h>
 
-// Starts this program again elevated with every choice of state on its command line. With
-// process set, the started copy's handle is returned there (the caller closes it).
-bool RestartElevatedForAllUsers(Flags* state, HANDLE* process = nullptr);
-// The installer window's all-users check box, while the window exists.
-extern bool (*gAllUsersChecked)();
+// Starts this program again elevated with every choice of the settled options on its
+// command line, for all users when they say so or the window's all-users box is checked.
+// With process set, the started copy's handle is returned there (the caller closes it).
+bool RestartElevatedForAllUsers(const Flags& settled, bool allUsersChecked, HANDLE* process = nullptr);
 #endif

@@ -44,9 +44,6 @@ bool WriteUserChoice(StrView ext, StrView progId);
 StrView UserChoiceHash(StrView ext, StrView progId);
 // Whether ext's record names progId and carries the value that the shell computes from it.
 bool UserChoiceMatches(StrView ext, StrView progId);
-// The clock UserChoiceHash reads (FILETIME, UTC). Tests put it off the record's time to see
-// a record that never matches, which otherwise takes a minute boundary at the wrong moment.
-extern uint64_t (*gUserChoiceClock)();
 bool HasOurUserChoice(StrView ext);
 // COM must be initialised on the calling thread for the association object; without it
 // the executable the shell associates with ext decides.

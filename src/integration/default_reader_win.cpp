@@ -4,6 +4,8 @@
 #include <shobjidl.h>
 
 #include "base/arena.h"
+#include "base/clock.h"
+#include "base/file.h"
 #include "base/log.h"
 #include "base/process_win.h"
 #include "base/product.h"
@@ -11,7 +13,6 @@
 #include "integration/associations.h"
 #include "integration/default_reader.h"
 #include "integration/registry.h"
-#include "integration/same_file.h"
 
 namespace {
 constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
@@ -21,12 +22,6 @@ const IID kIidAssocRegistration = {0x4E530B0A, 0xE611, 0x4C77, {0xA3, 0xAC, 0x90
 
 uint64_t FileTimeValue(FILETIME ft) {
     return (uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime;
-}
-
-uint64_t SystemTimeNow() {
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return FileTimeValue(now);
 }
 
 // One attempt: -1 failed for good, 0 written but not accepted, 1 written and accepted.
@@ -71,15 +66,13 @@ int WriteUserChoiceOnce(StrView ext, StrView progId) {
 }
 }  // namespace
 
-uint64_t (*gUserChoiceClock)() = SystemTimeNow;
-
 StrView UserChoiceHash(StrView ext, StrView progId) {
     StrView sid = ProcessUserSidTemp();
     if (sid.IsEmpty()) {
         Log("UserChoiceHash: the user's SID is unknown\n");
         return {};
     }
-    return UserChoiceHashOfTemp(ext, sid, progId, gUserChoiceClock());
+    return UserChoiceHashOfTemp(ext, sid, progId, WallClockFileTime());
 }
 
 bool UserChoiceMatches(StrView ext, StrView progId) {
@@ -147,7 +140,7 @@ bool IsDefaultReaderFor(StrView ext) {
     if (FAILED(AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, W(ext), nullptr, exe, &n)) || exe[0] == 0) {
         return false;
     }
-    return IsSamePath(U(exe), GetModulePathTemp());
+    return path::IsSameFile(U(exe), GetModulePathTemp(), path::SameFileNames::SpellingsMayDiffer);
 }
 
 bool SetDefaultReaderFor(ReaderKind kind) {

@@ -61,7 +61,7 @@ int ExtractOnly(const Flags& flags) {
         SetLogFilePath(str::Dup(GetProcessArena(), GetLogFilePathTemp()), false);
     }
     ConsoleState console = ConsoleAttach();
-    bool ok = ExtractInstallerFiles(flags.installer.installDir);
+    bool ok = ExtractInstallerFiles(flags.installer.installDir, ExtractMode{flags.silent, true});
     if (!ok) {
         StrView msg = GetFirstFailureMessage();
         if (msg.IsEmpty()) {
@@ -85,12 +85,9 @@ int RunProgram() {
     HardenProcess();
     uitask::Initialize();
 
-    static Flags flags;
-    static Flags settledFlags;
-    gCliNew = &settledFlags;
+    Flags flags;
     ParseFlags(GetCommandLineW(), &flags);
     flags.install = true;
-    gCli = &flags;
     gForTesting = flags.forTesting;
     gLoadTranslationsFile = LoadTranslationsFromArchive;
 
@@ -113,7 +110,7 @@ int RunProgram() {
     if (flags.showHelp) {
         exitCode = ShowHelp();
     } else if (!flags.installer.extractFiles) {
-        ExitProcess((UINT)RunInstaller());
+        ExitProcess((UINT)RunInstaller(flags));
     } else {
         exitCode = ExtractOnly(flags);
     }

@@ -4,12 +4,19 @@
 
 struct InstallerArchive;
 
+// How the run that extracts was started. A silent run asks nobody anything; only the
+// extract-only run (-x) may write into the folder the program itself runs from.
+struct ExtractMode {
+    bool silent = false;
+    bool extractOnly = false;
+};
+
 // Unpacks the selected payload files into installDir. On false the reason has been given
 // to NotifyFailed, except when the archive cannot be opened (then it was shown or logged).
-bool ExtractInstallerFiles(StrView installDir);
-// Loads the program's own archive once; false (with the message shown or logged) when it
-// is missing, corrupted or holds nothing to install.
-bool OpenEmbeddedFilesArchive();
+bool ExtractInstallerFiles(StrView installDir, ExtractMode mode);
+// Loads the program's own archive once; false (with the message shown, unless silent, and
+// logged) when it is missing, corrupted or holds nothing to install.
+bool OpenEmbeddedFilesArchive(bool silent);
 // The archive OpenEmbeddedFilesArchive opened; null before it succeeded.
 const InstallerArchive* GetOpenedArchive();
 // False only when the free space is known to be too small (the user is told why).

@@ -10,9 +10,8 @@
 #include "base/log_system.h"
 #include "base/product.h"
 #include "base/progress.h"
-#include "base/sleep.h"
+#include "base/clock.h"
 #include "i18n/translations.h"
-#include "base/flags.h"
 #include "base/wide_win.h"
 #include "payload/archive.h"
 #include "payload/decode_ahead.h"
@@ -37,14 +36,10 @@ StrView OwnPathTemp() {
     return U(buf, n);
 }
 
-bool RunsSilently() {
-    return (gCli && gCli->silent) || (gCliNew && gCliNew->silent);
-}
-
 // The running program is installDir\vlpdf.exe only in the extract-only mode: then it must
 // stay where it is, neither moved aside nor overwritten.
-bool TargetIsThisProgram(StrView installDir) {
-    if (!gCli || !gCli->installer.extractFiles) {
+bool TargetIsThisProgram(StrView installDir, ExtractMode mode) {
+    if (!mode.extractOnly) {
         return false;
     }
     return path::IsSameFile(path::JoinTemp(installDir, kReaderExeName), OwnPathTemp());
@@ -224,7 +219,7 @@ void ClearWayForCopy(StrView dst, StrView tmp) {
 }
 }  // namespace
 
-bool OpenEmbeddedFilesArchive() {
+bool OpenEmbeddedFilesArchive(bool silent) {
     if (gOpenedArchive) {
         Log("OpenEmbeddedFilesArchive: already opened\n");
         return true;
@@ -236,7 +231,7 @@ bool OpenEmbeddedFilesArchive() {
         msg = "No embedded files";
     }
     if (msg) {
-        ShowErrorMessage(msg);
+        ShowErrorMessage(msg, silent);
         return false;
     }
     gOpenedArchive = GetEmbeddedArchive();
@@ -334,7 +329,7 @@ bool CopySelfToDir(StrView installDir) {
     return true;
 }
 
-bool ExtractInstallerFiles(StrView installDir) {
+bool ExtractInstallerFiles(StrView installDir, ExtractMode mode) {
     Logf("ExtractInstallerFiles() to '%s'\n", installDir.CStr());
     if (!dir::CreateAll(installDir)) {
         Log("  dir::CreateAll() failed\n");
@@ -342,12 +337,11 @@ bool ExtractInstallerFiles(StrView installDir) {
         NotifyFailed(GetTranslation("Couldn't create the installation directory"));
         return false;
     }
-    if (!OpenEmbeddedFilesArchive() || !EnsureEnoughDiskSpaceForInstall(installDir)) {
+    if (!OpenEmbeddedFilesArchive(mode.silent) || !EnsureEnoughDiskSpaceForInstall(installDir)) {
         return false;
     }
-    bool silent = RunsSilently();
-    bool skipExe = TargetIsThisProgram(installDir);
-    if (!PrepareInstallDirByRenaming(installDir, silent, skipExe)) {
+    bool skipExe = TargetIsThisProgram(installDir, mode);
+    if (!PrepareInstallDirByRenaming(installDir, mode.silent, skipExe)) {
         Log("ExtractInstallerFiles: PrepareInstallDirByRenaming failed\n");
         RestoreInstallCopyFiles(installDir);
         return false;

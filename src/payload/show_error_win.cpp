@@ -5,12 +5,10 @@
 #include "base/arena.h"
 #include "base/log.h"
 #include "i18n/translations.h"
-#include "base/flags.h"
 #include "base/wide_win.h"
 
-void ShowErrorMessage(StrView message) {
+void ShowErrorMessage(StrView message, bool silent) {
     Logf("%s\n", message.CStr());
-    bool silent = (gCli && gCli->silent) || (gCliNew && gCliNew->silent);
     if (silent) {
         return;
     }

@@ -5,7 +5,7 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/log.h"
-#include "base/sleep.h"
+#include "base/clock.h"
 #include "base/system_lib.h"
 #include "base/wide_win.h"
 #include "replace/holders.h"

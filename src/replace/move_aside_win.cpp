@@ -12,7 +12,7 @@
 #include "base/process_win.h"
 #include "base/log_system.h"
 #include "base/product.h"
-#include "base/sleep.h"
+#include "base/clock.h"
 #include "base/wide_win.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"

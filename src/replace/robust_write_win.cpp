@@ -7,7 +7,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/log_system.h"
-#include "base/sleep.h"
+#include "base/clock.h"
 #include "base/wide_win.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"

@@ -18,9 +18,6 @@ LRESULT CALLBACK WndProcTaskDispatch(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 // static name for the log, or null. Dropped silently without a dispatch window.
 void Post(TaskFunc fn, const char* kind);
 
-// The counter that dates posts and dispatches. Tests replace it to show the slow-dispatch
-// rule at exact queue times, which real scheduling cannot produce.
-extern int64_t (*gTaskClock)();
 // The record kept for the next post, or null; for tests.
 const void* SpareRecord();
 }  // namespace uitask

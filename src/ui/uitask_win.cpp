@@ -11,8 +11,6 @@
 #include "ui/window_class.h"
 
 namespace uitask {
-int64_t (*gTaskClock)() = PerfCounterNow;
-
 namespace {
 UINT gDispatchMsg = 0;
 HWND gDispatchWnd = nullptr;
@@ -40,7 +38,7 @@ void ReleaseRecord(UITask* t) {
 }
 
 void Run(UITask* t) {
-    double ms = QueueTimeMs(t->enqueueTime, gTaskClock(), PerfCounterFrequency());
+    double ms = QueueTimeMs(t->enqueueTime, PerfCounterNow(), PerfCounterFrequency());
     const char* kind = KindText(t->kind);
     if (!IsQuietKind(kind)) {
         Logf("uitask::WndProcTaskDispatch: will execute '%s', 0x%p, queued for %.3f ms\n", kind, (void*)t, ms);
@@ -74,7 +72,7 @@ void Post(TaskFunc fn, const char* kind) {
     t->fn = fn.fn;
     t->arg = fn.arg;
     t->kind = kind;
-    t->enqueueTime = gTaskClock();
+    t->enqueueTime = PerfCounterNow();
     if (!PostMessageW(gDispatchWnd, gDispatchMsg, 0, (LPARAM)t)) {
         ReleaseRecord(t);
     }

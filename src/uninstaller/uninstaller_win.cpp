@@ -10,6 +10,7 @@
 #include "base/log_system.h"
 #include "base/private_dir.h"
 #include "base/process_win.h"
+#include "base/product.h"
 #include "base/system_lib.h"
 #include "base/wide_win.h"
 #include "i18n/lang.h"
@@ -22,7 +23,6 @@
 #include "integration/office_addin.h"
 #include "integration/path_env.h"
 #include "integration/registry.h"
-#include "integration/same_file.h"
 #include "integration/shell_ext.h"
 #include "integration/shortcut.h"
 #include "integration/uninstall.h"
@@ -32,8 +32,6 @@
 #include "uninstaller/installed_files.h"
 
 namespace {
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
 constexpr int kDeleteAttempts = 3;
 // How long a finishing copy waits for the uninstaller it finishes for.
 constexpr DWORD kFinishWaitMs = 60000;
@@ -113,7 +111,7 @@ bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, UninstallOu
                                                                     "user, so nothing was removed."));
         return false;
     }
-    if (!IsSamePath(registered, dir)) {
+    if (!path::IsSameFile(registered, dir, path::SameFileNames::SpellingsMayDiffer)) {
         const char* text = allUsers ? TranslatableText("Nothing was removed: VeloraPDF is installed for all users "
                                                        "in '%s', not in '%s'.")
                                     : TranslatableText("Nothing was removed: VeloraPDF is installed for the current "
@@ -181,7 +179,7 @@ void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req
     }
     for (StrView file : files) {
         StrView rel(file.s + dir.len + 1, file.len - dir.len - 1);
-        if (IsSamePath(file, self)) {
+        if (path::IsSameFile(file, self, path::SameFileNames::SpellingsMayDiffer)) {
             continue;
         }
         if (!IsInstalledFile(rel, req.installedFiles, req.installedFileCount)) {

@@ -147,20 +147,27 @@ TEST(Normalize, ChoosesTheFormThatFitsTheLimit) {
     }
 }
 
-TEST(SameFileByName, BaseNamesDecideBeforeTheFilesAreOpened) {
+TEST(SameFileByName, BaseNamesDecideBeforeTheFilesAreOpenedUnlessSpellingsMayDiffer) {
     struct Case {
         const char* a;
         const char* b;
-        int expected;
+        int baseNamesDecide;
+        int spellingsMayDiffer;
     } cases[] = {
-        {"", "", -1},
-        {"C:\\a\\x.dll", "", -1},
-        {"C:\\A\\X.DLL", "c:\\a\\x.dll", 1},
-        {"C:\\a\\x.dll", "D:\\b\\X.dll", 0},
-        {"C:\\a\\x.dll", "C:\\a\\y.dll", -1},
-        {"C:/a/x.dll", "C:\\a\\x.dll", 0},
+        {"", "", -1, -1},
+        {"C:\\a\\x.dll", "", -1, -1},
+        {"C:\\A\\X.DLL", "c:\\a\\x.dll", 1, 1},
+        {"C:\\a\\x.dll", "D:\\b\\X.dll", 0, 0},
+        {"C:\\a\\x.dll", "C:\\a\\y.dll", -1, 0},
+        {"C:\\PROGRA~1", "C:\\Program Files", -1, 0},
+        {"C:/a/x.dll", "C:\\a\\x.dll", 0, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(path::CompareNamesForSameFile(c.a, c.b), c.expected) << c.a << " " << c.b;
+    for (const Case& c : cases) {
+        EXPECT_EQ(path::CompareNamesForSameFile(c.a, c.b, path::SameFileNames::BaseNamesDecide), c.baseNamesDecide)
+            << c.a << " " << c.b;
+        EXPECT_EQ(path::CompareNamesForSameFile(c.a, c.b, path::SameFileNames::SpellingsMayDiffer), c.spellingsMayDiffer)
+            << c.a << " " << c.b;
+    }
 }
 
 TEST(WalkEntries, LinksAndSpecialEntriesAreNotFiles) {

@@ -14,11 +14,11 @@ int64_t FakeClock() {
 
 class FakeClockScope {
   public:
-    FakeClockScope() : saved_(gLogClock) { gLogClock = FakeClock; gFakeNow = 1000; }
-    ~FakeClockScope() { gLogClock = saved_; }
+    FakeClockScope() : saved_(gClock) { gClock.perfCounter = FakeClock; gFakeNow = 1000; }
+    ~FakeClockScope() { gClock = saved_; }
 
   private:
-    int64_t (*saved_)();
+    ClockSeam saved_;
 };
 
 void AdvanceSeconds(double s) {

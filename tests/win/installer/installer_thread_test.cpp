@@ -25,34 +25,37 @@ TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAbo
         const char* name;
         bool aborted;
         // An earlier run was killed with the shell extensions unregistered: only the pending
-        // record in the uninstall entry (read back into prevInstall) says they belong here.
+        // record in the uninstall entry (read back as the earlier installation) says they
+        // belong here.
         bool afterKilledRun;
     };
     for (const Case& c : {Case{"not aborted", false, false}, Case{"user aborted", true, false},
                           Case{"after a killed run", false, true}}) {
         SCOPED_TRACE(c.name);
         gLogRegistry = true;
+        Flags cli;
+        InstallerRun run;
+        run.cli = &cli;
         if (c.afterKilledRun) {
             PutSz(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation", dir);
             DWORD one = 1;
             Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingSearchFilterValue, REG_DWORD, &one, 4);
             Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingPreviewerValue, REG_DWORD, &one, 4);
-            prevInstall.keys = PrevInstallKeys::MachineOnly;
-            prevInstall.allUsers = prevInstall.searchFilterInstalled = prevInstall.previewInstalled = true;
+            run.prev.keys = PrevInstallKeys::MachineOnly;
+            run.prev.allUsers = run.prev.searchFilterInstalled = run.prev.previewInstalled = true;
         } else {
             RegisterSearchFilter(true, dir);
             RegisterPreviewer(true, dir);
             ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
         }
         userAborted = c.aborted;
-        Flags st;
-        st.installer.installDir = dir;
-        st.installer.allUsers = true;
+        run.settled.installer.installDir = dir;
+        run.settled.installer.allUsers = true;
 
-        std::string log = LoggedDuring([&] { InstallerThread(&st); });
+        std::string log = LoggedDuring([&] { InstallerThread(&run); });
         userAborted = false;
 
-        EXPECT_TRUE(gInstallFailed);
+        EXPECT_TRUE(run.failed);
         EXPECT_EQ(log.find("  unregistering search filter before file overwrite\n") != std::string::npos,
                   !c.afterKilledRun)
             << log;
@@ -73,7 +76,6 @@ TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAbo
             EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingSearchFilterValue));
             EXPECT_FALSE(RegValueExists(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingPreviewerValue));
             Remove(HKEY_LOCAL_MACHINE, kUninstallRegKey);
-            prevInstall = PreviousInstallInfo();
         }
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRegKey));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallRegKey));

@@ -171,10 +171,8 @@ TEST(InstallDir, WriteTestUsesTheNearestExistingDirectory) {
 }
 
 TEST(InstallDir, DefaultsAndTheAllUsersToggle) {
-    prevInstall = PreviousInstallInfo();
-    prevInstall.installationDir = "D:\\Earlier\\vlpdf";
-    prevInstall.keys = PrevInstallKeys::UserOnly;
-    std::string log = LoggedDuring([] { EXPECT_STREQ(GetDefaultInstallationDir(true, false).CStr(), "D:\\Earlier\\vlpdf"); });
+    std::string log = LoggedDuring(
+        [] { EXPECT_STREQ(GetDefaultInstallationDir("D:\\Earlier\\vlpdf", true, false).CStr(), "D:\\Earlier\\vlpdf"); });
     EXPECT_EQ(log, "GetDefaultInstallationDir(forAllUsers=1, ignorePrev=0)\n  using D:\\Earlier\\vlpdf from previous install\n");
     std::string pfDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf";
     std::string userDir = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\vlpdf";
@@ -192,7 +190,6 @@ TEST(InstallDir, DefaultsAndTheAllUsersToggle) {
     EXPECT_FALSE(cli.installer.allUsers);
     EXPECT_STREQ(cli.installer.installDir.CStr(), userDir.c_str());
     EXPECT_NE(log.find("  using '" + userDir + "' from GetSpecialFolderTemp(CSIDL_LOCAL_APPDATA)\n"), std::string::npos);
-    prevInstall = PreviousInstallInfo();
 }
 
 TEST(InstallDir, InstallationFilePathIsJoinedAndLogged) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/arena.h"
+#include "base/clock.h"
 #include "base/process_win.h"
 #include "integration/default_reader.h"
 #include "integration/registry.h"
@@ -51,16 +52,16 @@ class DefaultReader : public testing::Test {
         gLogRegistry = true;
         gClockCalls = 0;
         gFixedTime = 0;
-        gUserChoiceClock = CountingClock;
+        gClock.wallFileTime = CountingClock;
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         Clean();
     }
     void TearDown() override {
-        gUserChoiceClock = clock_;
+        gClock = saved_;
         Clean();
         CoUninitialize();
     }
-    uint64_t (*clock_)() = gUserChoiceClock;
+    ClockSeam saved_ = gClock;
 
     void Clean() {
         std::vector<std::string> classes = {".tcr", "Other.tcr"};

@@ -56,6 +56,7 @@ TEST(FileSystem, WriteFileLogsAFailedOpenAndKeepsItsError) {
 
 // A file seen through a hard link is the same file only under the same base name: the
 // base names are compared first, so that walking every module of every process stays cheap.
+// Where spellings may differ (folders, 8.3 names), the files' identities decide.
 TEST(IsSameFile, IdentityNamesAndNormalizedPaths) {
     TestDir dir;
     CreateDirectoryA(dir.Path("x").c_str(), nullptr);
@@ -73,18 +74,23 @@ TEST(IsSameFile, IdentityNamesAndNormalizedPaths) {
     struct Case {
         std::string a, b;
         bool same;
+        bool sameSpelledOtherwise;
     } cases[] = {
-        {a, sameNameLink, true},
-        {a, otherNameLink, false},
-        {a, twin, false},
-        {a, upper, true},
-        {dir.Path("x\\..\\y\\missing.dll"), dir.Path("y\\missing.dll"), true},
-        {dir.Path("x\\missing.dll"), dir.Path("y\\missing.dll"), false},
-        {"", "", false},
-        {a, "", false},
+        {a, sameNameLink, true, true},
+        {a, otherNameLink, false, true},
+        {a, twin, false, false},
+        {a, upper, true, true},
+        {dir.Path("x\\..\\y\\missing.dll"), dir.Path("y\\missing.dll"), true, true},
+        {dir.Path("x\\missing.dll"), dir.Path("y\\missing.dll"), false, false},
+        {dir.Path("x\\missing"), dir.Path("x\\gone"), false, false},
+        {dir.Path("x"), dir.Path("y\\..\\x\\"), false, true},
+        {"", "", false, false},
+        {a, "", false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(path::IsSameFile(c.a.c_str(), c.b.c_str()), c.same) << c.a << " vs " << c.b;
+        EXPECT_EQ(path::IsSameFile(c.a.c_str(), c.b.c_str(), path::SameFileNames::SpellingsMayDiffer), c.sameSpelledOtherwise)
+            << c.a << " vs " << c.b << " (spellings may differ)";
     }
 }
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/arena.h"
+#include "base/clock.h"
 #include "base/log.h"
-#include "base/sleep.h"
 #include "test_dir.h"
 
 // The log lines written between construction and Text().
@@ -41,15 +41,15 @@ class SleepRecorder {
   public:
     SleepRecorder() {
         current_ = this;
-        saved_ = gSleepMs;
-        gSleepMs = [](uint32_t ms) {
+        saved_ = gClock;
+        gClock.sleepMs = [](uint32_t ms) {
             current_->pauses.push_back(ms);
             current_->elapsedMs += ms;
             if (current_->onPause) current_->onPause(current_->elapsedMs);
         };
     }
     ~SleepRecorder() {
-        gSleepMs = saved_;
+        gClock = saved_;
         current_ = nullptr;
     }
     std::vector<uint32_t> pauses;
@@ -58,7 +58,7 @@ class SleepRecorder {
 
   private:
     static inline SleepRecorder* current_ = nullptr;
-    SleepFunc saved_;
+    ClockSeam saved_;
 };
 
 inline std::string TestBinDir() {

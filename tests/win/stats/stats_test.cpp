@@ -39,7 +39,7 @@ void MakeDirs(const std::string& dir) {
 // The archive's HardwareId.dll.
 const std::string& ArchivedHardwareId() {
     static const std::string bytes = [] {
-        EXPECT_TRUE(OpenEmbeddedFilesArchive());
+        EXPECT_TRUE(OpenEmbeddedFilesArchive(true));
         StrView data;
         EXPECT_TRUE(DecodeArchivedHardwareId(GetOpenedArchive(), &data));
         std::string copy(data.s, (size_t)data.len);
@@ -148,7 +148,7 @@ TEST(SendInstallStats, NeedsTheArchiveHonoursTheSwitchAndNeverWaitsForTheServer)
     ClearIdentity();
     auto limited = [] { SendInstallStats(TokenKind::Limited); };
     EXPECT_EQ(LoggedDuring(limited), "SendInstallStats: no archive\n");
-    ASSERT_TRUE(OpenEmbeddedFilesArchive());
+    ASSERT_TRUE(OpenEmbeddedFilesArchive(true));
     StatsServer server;
     SetEnv(L"VLPDF_STATS_URL", server.Base());
     std::string dir = TempPath("vlpdf-stats");
@@ -193,7 +193,7 @@ TEST(SendInstallStats, NeedsTheArchiveHonoursTheSwitchAndNeverWaitsForTheServer)
 // An elevated run (and LocalSystem's) makes a folder of its own for every report, with a name
 // nobody could have taken beforehand and only administrators as writers, and removes it.
 TEST(SendInstallStats, ElevatedRunsUseAFolderMadeNewForEachReport) {
-    ASSERT_TRUE(OpenEmbeddedFilesArchive());
+    ASSERT_TRUE(OpenEmbeddedFilesArchive(true));
     StatsServer server;
     SetEnv(L"VLPDF_STATS_URL", server.Base());
     std::string prefix = TempPath("vlpdf-stats-");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "gallery_window.h"
 #include "installer/header_anim.h"
 #include "installer/installer_message.h"
@@ -114,8 +115,8 @@ TEST(Painting, HeaderPageAndMessagesAtThreeDpisAndOverridesThatAreIgnored) {
 }
 
 namespace {
-int64_t gNow = 0;
-int64_t Now() {
+uint64_t gNow = 0;
+uint64_t Now() {
     return gNow;
 }
 
@@ -162,8 +163,8 @@ int NamePixels(const Picture& p, unsigned* brightest) {
 }  // namespace
 
 TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
-    int64_t (*saved)() = gPaintClockMs;
-    gPaintClockMs = Now;
+    ClockSeam saved = gClock;
+    gClock.tickMs = Now;
     gHeaderAnimation = HeaderAnimation{};
     gHeaderAnimation.started = gHeaderAnimation.animating = true;
     gHeaderAnimation.startMs = 0;
@@ -197,7 +198,7 @@ TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
     gHeaderAnimation.animating = false;
     Picture still = PaintAt(0);
     EXPECT_EQ(still.px, p800.px);
-    gPaintClockMs = saved;
+    gClock = saved;
 }
 
 // High contrast paints the header in the highlight pair without its decorations and the page

@@ -107,7 +107,8 @@ TEST(UiTask, QuietKindsAreLoggedOnlyWhenSlowAndWholeNamesOnly) {
     int64_t freq = PerfCounterFrequency();
     ASSERT_EQ(freq % 1000000, 0) << "the exact times below need a counter in whole microseconds";
     int64_t ms50 = freq / 20, ms49_999 = freq / 1000000 * 49999;
-    uitask::gTaskClock = FakeClock;
+    ClockSeam saved = gClock;
+    gClock.perfCounter = FakeClock;
     struct Case {
         const char* kind;
         int64_t waited;
@@ -137,5 +138,5 @@ TEST(UiTask, QuietKindsAreLoggedOnlyWhenSlowAndWholeNamesOnly) {
     char after[128];
     snprintf(after, sizeof(after), "uitask::WndProcTaskDispatch: did execute 0x%p\n", rec);
     EXPECT_NE(log.find(after), std::string::npos) << log;
-    uitask::gTaskClock = PerfCounterNow;
+    gClock = saved;
 }

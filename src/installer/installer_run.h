@@ -1,0 +1,24 @@
+#pragma once
+// One installer run from its start to its end, handed to every part that needs it: what the
+// command line said, what the run settled on, the earlier installation, how the
+// installation is going and the window while there is one. RunInstaller makes it; nothing
+// of it is global, so that a part's inputs are the parameters it is given.
+#include "base/flags.h"
+#include "installer/previous_install.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+struct InstallerRun {
+    const Flags* cli = nullptr;  // the command line as parsed
+    Flags settled;               // the options the run settled on; the window edits them
+    PreviousInstallInfo prev;    // the earlier installation, read once before anything is done
+    bool started = false;        // set by whoever starts the installation; never cleared
+    // True from the installation's first step until its files are in place and the
+    // shortcuts made; read by the window once the installation thread said it is done.
+    bool failed = false;
+#ifdef _WIN32
+    HWND window = nullptr;  // the installer window while it exists; null in a silent run
+#endif
+};
