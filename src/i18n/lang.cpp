@@ -1,7 +1,5 @@
 #include "i18n/lang.h"
 
-bool gForTesting = false;
-
 uint16_t (*gGetUserDefaultUiLanguage)() = GetPlatformUserDefaultUiLanguage;
 
 constexpr int32_t kNone = kNoUiLangId;
@@ -85,8 +83,8 @@ const char* LangCodeForUiLanguage(uint16_t uiLangId) {
     return "en";
 }
 
-const char* DetectUserLang() {
-    if (!gForTesting) {
+const char* DetectUserLang(bool forTesting) {
+    if (!forTesting) {
         return "cn";
     }
     return LangCodeForUiLanguage(gGetUserDefaultUiLanguage());

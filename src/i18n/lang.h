@@ -6,8 +6,6 @@
 
 #include "base/str.h"
 
-// Set by start-up from -for-testing: only then may the UI language differ from "cn".
-extern bool gForTesting;
 
 constexpr int32_t kNoUiLangId = -1;
 
@@ -38,8 +36,9 @@ void SetCurrentLangIdx(int langIdx);
 // language (identifier & 0x3FF), else "en".
 const char* LangCodeForUiLanguage(uint16_t uiLangId);
 
-// "cn" unless gForTesting is set; then the code for the user's default UI language.
-const char* DetectUserLang();
+// The language a run shows: "cn", unless the run is for testing (-for-testing); then the
+// code for the user's default UI language.
+const char* DetectUserLang(bool forTesting);
 
 // Returns the user's default UI language identifier. A seam because a machine has only one
 // UI language, and the detection rules are only visible across many of them.

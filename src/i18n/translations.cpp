@@ -189,9 +189,7 @@ void ParseTranslationsTxt(const char* code, StrView text) {
 }
 
 void SetCurrentLangByCode(const char* code) {
-    if (!gForTesting) {
-        code = "cn";
-    } else if (!code) {
+    if (!code) {
         code = "";
     }
     if (str::Eq(code, GetCurrentLangCode())) {

@@ -23,8 +23,8 @@ constexpr const char* TranslatableText(const char* english) {
     return english;
 }
 
-// Makes code the UI language ("cn" unless gForTesting) and loads its translations. Any
-// problem falls back to English with one log line; nothing is shown to the user.
+// Makes code the UI language and loads its translations. Any problem falls back to
+// English with one log line; nothing is shown to the user.
 void SetCurrentLangByCode(const char* code);
 
 // Replaces the translation store with the texts of code found in the file's text.

@@ -13,18 +13,15 @@ struct ShellExtensionState {
     StrView installDir;  // empty when none was given
 };
 
-// The processes found by the last ProcessesUsingInstallation, as "name (pid)".
-extern Vec<StrView> gBlockingProcesses;
-
 #ifdef _WIN32
 #include <windows.h>
 
 // state may be null.
 void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state);
 void RestoreShellExtensions(const ShellExtensionState& state);
-// Fills gBlockingProcesses with the processes that use the existing installation's reader,
-// its libraries or its shell extensions.
-void ProcessesUsingInstallation();
+// Appends to out, as "name (pid)" in out's arena, the processes that use the existing
+// installation's reader, its libraries or its shell extensions.
+void ProcessesUsingInstallation(Vec<StrView>* out);
 // Names the programs that still use the existing installation in the window's message
 // ("Close ... to continue.") or shows the welcome text again; true when there is none.
 // Nothing is ended here: the person may still have work open in them, and the

@@ -12,7 +12,6 @@
 #include "replace/holders.h"
 #include "ui/window_geometry.h"
 
-Vec<StrView> gBlockingProcesses;
 
 namespace {
 // The reader, its libraries and the shell extensions: what a running installation uses.
@@ -72,30 +71,28 @@ void RestoreShellExtensions(const ShellExtensionState& state) {
     }
 }
 
-void ProcessesUsingInstallation() {
+void ProcessesUsingInstallation(Vec<StrView>* out) {
     Log("ProcessesUsingInstallation()\n");
     StrView existing = GetExistingInstallationDir();
     if (existing.IsEmpty()) {
         return;
     }
-    TempArenaScope scope;
     Vec<ProcessRef> users(GetTempArena());
     ProcessesUsingDir(existing, kPairsInUseByInstallation, &users);
     for (int32_t i = 0; i < users.len; i++) {
-        StrView item = str::Format(GetProcessArena(), "%s (%d)", users.els[i].name.CStr(), (int)users.els[i].pid);
-        gBlockingProcesses.Append(item);
+        out->Append(str::Format(out->arena, "%s (%d)", users.els[i].name.CStr(), (int)users.els[i].pid));
     }
 }
 
 bool CheckInstallUninstallPossible(HWND window, bool silent) {
     Logf("CheckInstallUninstallPossible(silent=%d)\n", (int)silent);
     TempArenaScope scope;
-    gBlockingProcesses.Reset();
-    ProcessesUsingInstallation();
-    bool possible = gBlockingProcesses.len == 0;
+    Vec<StrView> blocking(GetTempArena());
+    ProcessesUsingInstallation(&blocking);
+    bool possible = blocking.len == 0;
     StrView message = GetWelcomeText();
     if (!possible) {
-        StrView names = BlockingProcessesTextTemp(gBlockingProcesses);
+        StrView names = BlockingProcessesTextTemp(blocking);
         message = str::FormatTemp(GetTranslation("Close %s to continue."), names.CStr());
         if (!silent) {
             MessageBeep(MB_ICONWARNING);

@@ -164,7 +164,7 @@ bool RestartElevatedForAllUsers(const Flags& settled, bool allUsersChecked, HAND
 int RunInstaller(const Flags& cli) {
     TempArenaScope scope;
     gLogRegistry = true;
-    SetCurrentLangByCode(DetectUserLang());
+    SetCurrentLangByCode(DetectUserLang(cli.forTesting));
     InstallerRun run;
     run.cli = &cli;
     Flags* st = &run.settled;

@@ -88,7 +88,6 @@ int RunProgram() {
     Flags flags;
     ParseFlags(GetCommandLineW(), &flags);
     flags.install = true;
-    gForTesting = flags.forTesting;
     gLoadTranslationsFile = LoadTranslationsFromArchive;
 
     // A silent run (-s, -x) shows no window: OLE, the common controls and GDI+ would only

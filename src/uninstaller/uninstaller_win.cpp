@@ -65,9 +65,8 @@ bool ReadTranslationsResource(Str* out) {
 }
 
 void LoadTranslations(bool forTesting) {
-    gForTesting = forTesting;
     gLoadTranslationsFile = ReadTranslationsResource;
-    SetCurrentLangByCode(DetectUserLang());
+    SetCurrentLangByCode(DetectUserLang(forTesting));
 }
 
 StrView TempDirTemp() {

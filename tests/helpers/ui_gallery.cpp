@@ -55,7 +55,6 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "started") == 0) started = true;
         if (strcmp(argv[i], "shot") == 0 && i + 1 < argc) shot = argv[++i];
     }
-    gForTesting = true;
     gLoadTranslationsFile = LoadTranslationsFromPath;
     SetCurrentLangByCode(argv[2]);
     if (!StartUiLikeTheInstaller()) {

@@ -15,7 +15,6 @@ uint16_t FakeUiLanguage() {
 class Lang : public testing::Test {
   protected:
     void TearDown() override {
-        gForTesting = false;
         gGetUserDefaultUiLanguage = GetPlatformUserDefaultUiLanguage;
     }
 };
@@ -53,9 +52,8 @@ TEST_F(Lang, DetectUserLangCases) {
     };
     gGetUserDefaultUiLanguage = FakeUiLanguage;
     for (const Case& c : cases) {
-        gForTesting = c.forTesting;
         gFakeUiLanguage = c.uiLanguage;
-        EXPECT_STREQ(DetectUserLang(), c.code) << std::hex << c.uiLanguage << " forTesting=" << c.forTesting;
+        EXPECT_STREQ(DetectUserLang(c.forTesting), c.code) << std::hex << c.uiLanguage << " forTesting=" << c.forTesting;
     }
 }
 

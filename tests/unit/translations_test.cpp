@@ -36,15 +36,13 @@ class LogCapture {
     size_t before_;
 };
 
-// Every test starts and ends in English with the real loader and -for-testing off.
+// Every test starts and ends in English with the real loader.
 class Translations : public testing::Test {
   protected:
     void SetUp() override { Restore(); }
     void TearDown() override { Restore(); }
     static void Restore() {
-        gForTesting = true;
         SetCurrentLangByCode("en");
-        gForTesting = false;
         gLoadTranslationsFile = TranslationsFileNotAvailable;
         gFakeFile = nullptr;
         gLoadCount = 0;
@@ -170,7 +168,6 @@ TEST_F(Translations, SetCurrentLangByCodeCases) {
                                "\nParseTranslationsTxt: 6 lines, nStrings: 1\n";
     struct Case {
         const char* name;
-        bool forTesting;
         const std::string* payload;  // null: no translations.txt
         const char* code;
         const char* langCode;  // current language afterwards
@@ -179,27 +176,25 @@ TEST_F(Translations, SetCurrentLangByCodeCases) {
         int loads;
         std::string log;
     } cases[] = {
-        {"without testing always cn", false, &file, "en", "cn", "关闭", false, 1,
+        {"Chinese", &file, "cn", "cn", "关闭", false, 1,
          loaded},
-        {"without testing an unknown code is cn too", false, &file, "xx", "cn", "关闭", false, 1,
+        {"the asked language", &file, "de", "de", "Schließen", false, 1,
          loaded},
-        {"testing picks the asked language", true, &file, "de", "de", "Schließen", false, 1,
+        {"right-to-left language", &file, "ar", "ar", "إغلاق", true, 1,
          loaded},
-        {"right-to-left language", true, &file, "ar", "ar", "إغلاق", true, 1,
-         loaded},
-        {"language without lines falls back per text", true, &file, "fr", "fr", "Close", false, 1,
+        {"language without lines falls back per text", &file, "fr", "fr", "Close", false, 1,
          loaded + "Untranslated strings: 1 for lang 'fr:'\nDidn't find translation for 'Close'\n"},
-        {"English loads nothing", true, &file, "en", "en", "Close", false, 0, ""},
-        {"unknown code is English", true, &file, "CN", "en", "Close", false, 0,
+        {"English loads nothing", &file, "en", "en", "Close", false, 0, ""},
+        {"unknown code is English", &file, "CN", "en", "Close", false, 0,
          "SetCurrentLangByCode: unknown lang code: 'CN'\n"},
-        {"null code is an unknown code", true, &file, nullptr, "en", "Close", false, 0,
+        {"null code is an unknown code", &file, nullptr, "en", "Close", false, 0,
          "SetCurrentLangByCode: unknown lang code: ''\n"},
-        {"payload without the file", true, nullptr, "de", "en", "Close", false, 1,
+        {"payload without the file", nullptr, "de", "en", "Close", false, 1,
          "SetCurrentLangByCode: translations.txt not found in IDR_EMBEDDED_PAK\n"},
-        {"empty file", true, &empty, "ar", "en", "Close", false, 1,
+        {"empty file", &empty, "ar", "en", "Close", false, 1,
          "SetCurrentLangByCode: translations.txt uncompressed=0\n"
          "SetCurrentLangByCode: translations.txt is empty (no translations available)\n"},
-        {"file without strings", true, &noStrings, "cn", "en", "Close", false, 1,
+        {"file without strings", &noStrings, "cn", "en", "Close", false, 1,
          "SetCurrentLangByCode: translations.txt uncompressed=" + std::to_string(noStrings.size()) +
              "\nSetCurrentLangByCode: translations.txt has no strings (no translations available)\n"},
     };
@@ -208,7 +203,6 @@ TEST_F(Translations, SetCurrentLangByCodeCases) {
         Restore();
         gLoadTranslationsFile = LoadFakeFile;
         gFakeFile = c.payload;
-        gForTesting = c.forTesting;
         LogCapture log;
         SetCurrentLangByCode(c.code);
         EXPECT_STREQ(GetCurrentLangCode(), c.langCode);
@@ -223,7 +217,6 @@ TEST_F(Translations, SameCodeAgainKeepsTheLoadedStore) {
     const std::string file = kHeader + ":Close\nde:Schließen\n";
     gLoadTranslationsFile = LoadFakeFile;
     gFakeFile = &file;
-    gForTesting = true;
     SetCurrentLangByCode("de");
     LogCapture log;
     SetCurrentLangByCode("de");
@@ -236,7 +229,6 @@ TEST_F(Translations, FallingBackToEnglishIgnoresAnEarlierStore) {
     const std::string file = kHeader + ":Close\nde:Schließen\ncn:关闭\n";
     gLoadTranslationsFile = LoadFakeFile;
     gFakeFile = &file;
-    gForTesting = true;
     SetCurrentLangByCode("de");
     gFakeFile = nullptr;
     SetCurrentLangByCode("cn");

@@ -41,10 +41,10 @@ TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirecto
     CloseHandle(ready);
     DWORD pid = GetProcessId(process);
 
-    gBlockingProcesses.len = 0;
-    std::string log = LoggedDuring([] { ProcessesUsingInstallation(); });
-    ASSERT_EQ(gBlockingProcesses.len, 1) << log;
-    EXPECT_EQ(std::string(gBlockingProcesses.els[0].CStr()), "vlpdf.exe (" + std::to_string(pid) + ")");
+    Vec<StrView> blocking(GetProcessArena());
+    std::string log = LoggedDuring([&] { ProcessesUsingInstallation(&blocking); });
+    ASSERT_EQ(blocking.len, 1) << log;
+    EXPECT_EQ(std::string(blocking.els[0].CStr()), "vlpdf.exe (" + std::to_string(pid) + ")");
     EXPECT_EQ(log.rfind("ProcessesUsingInstallation()\n", 0), 0u) << log;
 
     ShellExtensionState state;
@@ -56,9 +56,9 @@ TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirecto
     EXPECT_STREQ(state.installDir.CStr(), targetDir.c_str());
     EXPECT_FALSE(state.allUsers);
 
-    gBlockingProcesses.len = 0;
-    ProcessesUsingInstallation();
-    EXPECT_EQ(gBlockingProcesses.len, 0);
+    blocking.Reset();
+    ProcessesUsingInstallation(&blocking);
+    EXPECT_EQ(blocking.len, 0);
     CloseHandle(process);
     Remove(HKEY_CURRENT_USER, kUninstallRegKey);
     ForgetExistingInstallationDir();
