@@ -234,6 +234,28 @@ constexpr OptionRow kOptions[] = {
 };
 static_assert(sizeof(kOptions) / sizeof(kOptions[0]) == kOptionCount);
 
+// What parsing and the elevated copy's words rely on: a row that keeps a value takes one, a
+// row the installer acts on or carries has a member to set, and no two rows share a place.
+constexpr bool RowsHoldTogether() {
+    for (const OptionRow& r : kOptions) {
+        bool hasMember = r.flag || r.text;
+        if ((r.text || r.does == Does::RecordFile) && r.takes == Takes::Nothing) {
+            return false;
+        }
+        if ((r.does == Does::Set || r.carried > 0) && !hasMember) {
+            return false;
+        }
+        for (const OptionRow& other : kOptions) {
+            if (&other != &r && ((r.carried > 0 && other.carried == r.carried) ||
+                                 (r.help.place > 0 && other.help.place == r.help.place))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(RowsHoldTogether());
+
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
