@@ -111,8 +111,10 @@ constexpr Takes kOnePlus = Takes::OnePlusOptional;
 constexpr Takes kTwo = Takes::Two;
 constexpr Does kSetting = Does::RecordSetting;
 
-// Positions matter: they are logged with every match and recorded with reader options.
+// Positions matter: they are logged with every match and recorded with reader options, so a
+// new option goes at the end. The comments number every tenth row.
 constexpr OptionRow kOptions[] = {
+    // 0
     Switch("s", Field<&Flags::silent>).Help(1, "installs silently (without user interaction)", ""),
     Switch("silent", Field<&Flags::silent>).Carried(10),
     Switch("fast-install", Field<&InstallerOptions::fastInstall>).Carried(11),
@@ -123,6 +125,7 @@ constexpr OptionRow kOptions[] = {
     Switch("?", Field<&Flags::showHelp>),
     Switch("help", Field<&Flags::showHelp>),
     Reader("exit-when-done", Takes::Nothing, Does::Record, Field<&ReaderOptions::exitWhenDone>),
+    // 10
     Reader("exit-on-print"),
     Reader("restrict"),
     Reader("presentation"),
@@ -135,6 +138,7 @@ constexpr OptionRow kOptions[] = {
     Switch("with-filter", Field<&InstallerOptions::withFilter>)
         .Carried(3)
         .Help(4, "install search filter (on by default for a first install)", ""),
+    // 20
     Switch("with-search", Field<&InstallerOptions::withFilter>),
     Switch("with-preview", Field<&InstallerOptions::withPreview>)
         .Carried(4)
@@ -147,6 +151,7 @@ constexpr OptionRow kOptions[] = {
     Reader("test-plugin", Takes::Nothing, Does::RecordAndStop, Field<&ReaderOptions::testPlugin>),
     Reader("test-preview", Takes::Nothing, Does::RecordAndStop, Field<&ReaderOptions::testPreview>),
     Reader("new-window"),
+    // 30
     Switch("log", Field<&Flags::log>).Carried(13).Help(13, "writes installation log to %TEMP%\\vlpdf-install-log.txt"),
     Value("log-to-file", Field<&Flags::logToFilePath>, Field<&Flags::log>),
     Reader("crash-on-open"),
@@ -157,6 +162,7 @@ constexpr OptionRow kOptions[] = {
     Reader("sleep-ms", kInt),
     Reader("print-to", kOne),
     Reader("t", kOnePlus),
+    // 40
     Reader("print-settings", kOne),
     Reader("inverse-search", kOne),
     Reader("forward-search", kTwo),
@@ -167,6 +173,7 @@ constexpr OptionRow kOptions[] = {
     Reader("view", kOne),
     Reader("zoom", kOne),
     Reader("scroll", kOne),
+    // 50
     Reader("appdata", kOne),
     Reader("plugin", kOnePlus),
     Reader("stress-test", kOnePlus),
@@ -178,6 +185,7 @@ constexpr OptionRow kOptions[] = {
     Reader("bench", kOnePlus),
     Value("d", Field<&InstallerOptions::installDir>)
         .Help(2, "set installation directory (default: previous install, else %LOCALAPPDATA%\\vlpdf)", "<path>"),
+    // 60
     Value("install-dir", Field<&InstallerOptions::installDir>).Carried(14),
     Reader("lang", kOne),
     Reader("update-self-to", kOne),
@@ -188,6 +196,7 @@ constexpr OptionRow kOptions[] = {
     Reader("fwdsearch-width", kOne, kSetting),
     Reader("fwdsearch-color", kOne, kSetting),
     Reader("fwdsearch-permanent", kOne, kSetting),
+    // 70
     Reader("manga-mode", kOne, kSetting),
     Reader("search", kOne),
     Switch("all-users", Field<&InstallerOptions::allUsers>).Carried(2),
@@ -198,6 +207,7 @@ constexpr OptionRow kOptions[] = {
     Reader("pwd", kOne),
     Reader("engine-dump", Takes::Nothing, Does::BeFile),
     Reader("set-color-range", kTwo, kSetting),
+    // 80
     Reader("upgrade-from", kOne),
     Switch("for-testing", Field<&Flags::forTesting>),
     Reader("quicklook"),
@@ -208,6 +218,7 @@ constexpr OptionRow kOptions[] = {
     Reader("dbg-control", kOne),
     Reader("unit-tests"),
     Reader("for-ai"),
+    // 90
     Reader("new-window-tabs"),
     Reader("html-backend", kOne),
     Reader("start-perf-log"),
@@ -226,6 +237,7 @@ constexpr OptionRow kOptions[] = {
         .Help(11, "set as default reader for Markdown documents"),
     Switch("no-filter", Field<&InstallerOptions::noFilter>).Help(6, "don't install the search filter"),
     Switch("no-preview", Field<&InstallerOptions::noPreview>).Help(7, "don't install the shell preview"),
+    // 100
     Switch("no-office-plugin", Field<&InstallerOptions::noOfficePlugin>).Carried(5),
     Switch("with-office-plugin", Field<&InstallerOptions::noOfficePlugin>, false),
     Switch("start-app", Field<&InstallerOptions::startApp>)
