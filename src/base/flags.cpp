@@ -5,63 +5,265 @@
 
 namespace {
 
-// Positions matter: they are logged with every match.
-const char kOptionNames[] =
-    "s\0silent\0fast-install\0print-to-default\0print-dialog\0p\0h\0?\0help\0exit-when-done\0"
-    "exit-on-print\0restrict\0presentation\0fullscreen\0invertcolors\0invert-colors\0console\0"
-    "install\0uninstall\0with-filter\0with-search\0with-preview\0rand\0regress\0x\0tester\0"
-    "testapp\0test-plugin\0test-preview\0new-window\0log\0log-to-file\0crash-on-open\0"
-    "reuse-instance\0esc-to-exit\0enum-printers\0list-printers\0sleep-ms\0print-to\0t\0"
-    "print-settings\0inverse-search\0forward-search\0fwdsearch\0nameddest\0named-dest\0page\0"
-    "view\0zoom\0scroll\0appdata\0plugin\0stress-test\0n\0max\0max-files\0render\0extract-text\0"
-    "bench\0d\0install-dir\0lang\0update-self-to\0delete-file\0bgcolor\0bg-color\0"
-    "fwdsearch-offset\0fwdsearch-width\0fwdsearch-color\0fwdsearch-permanent\0manga-mode\0"
-    "search\0all-users\0allusers\0run-install-now\0a\0dde\0pwd\0engine-dump\0set-color-range\0"
-    "upgrade-from\0for-testing\0quicklook\0quicklook-agent\0window-pos\0dump-exif\0dump-chm\0"
-    "dbg-control\0unit-tests\0for-ai\0new-window-tabs\0html-backend\0start-perf-log\0"
-    "log-perf-file\0no-desktop-shortcut\0default-pdf\0default-comics\0default-markdown\0"
-    "no-filter\0no-preview\0no-office-plugin\0with-office-plugin\0start-app\0";
-
-enum Opt {
-    kS, kSilent, kFastInstall, kPrintToDefault, kPrintDialog, kP, kH, kQuestion, kHelp, kExitWhenDone,
-    kExitOnPrint, kRestrict, kPresentation, kFullscreen, kInvertcolors, kInvertColors, kConsole,
-    kInstall, kUninstall, kWithFilter, kWithSearch, kWithPreview, kRand, kRegress, kX, kTester,
-    kTestapp, kTestPlugin, kTestPreview, kNewWindow, kLog, kLogToFile, kCrashOnOpen,
-    kReuseInstance, kEscToExit, kEnumPrinters, kListPrinters, kSleepMs, kPrintTo, kT,
-    kPrintSettings, kInverseSearch, kForwardSearch, kFwdsearch, kNameddest, kNamedDest, kPage,
-    kView, kZoom, kScroll, kAppdata, kPlugin, kStressTest, kN, kMax, kMaxFiles, kRender, kExtractText,
-    kBench, kD, kInstallDir, kLang, kUpdateSelfTo, kDeleteFile, kBgcolor, kBgColor,
-    kFwdsearchOffset, kFwdsearchWidth, kFwdsearchColor, kFwdsearchPermanent, kMangaMode,
-    kSearch, kAllUsers, kAllusers, kRunInstallNow, kA, kDde, kPwd, kEngineDump, kSetColorRange,
-    kUpgradeFrom, kForTesting, kQuicklook, kQuicklookAgent, kWindowPos, kDumpExif, kDumpChm,
-    kDbgControl, kUnitTests, kForAi, kNewWindowTabs, kHtmlBackend, kStartPerfLog,
-    kLogPerfFile, kNoDesktopShortcut, kDefaultPdf, kDefaultComics, kDefaultMarkdown,
-    kNoFilter, kNoPreview, kNoOfficePlugin, kWithOfficePlugin, kStartApp, kOptEnd
+// How many of the following arguments an option takes.
+enum class Takes : uint8_t {
+    Nothing,
+    One,              // the next argument, whatever it looks like
+    OneInt,           // the same, also read as an integer
+    OnePlusOptional,  // one, then each further argument that does not look like an option
+    Two,              // two, the second one not looking like an option
 };
-static_assert(kOptEnd == kOptionCount);
 
-enum class Values { None, One, OneInt, OnePlusOptional, Two };
+// What an option does once its values are taken, besides setting `flag` and keeping `text`.
+enum class Does : uint8_t {
+    Set,            // nothing more: an option the installer acts on
+    Record,         // a reader option: recorded in ReaderOptions with its values
+    RecordSetting,  // recorded, and its name and values passed on to the reader's settings
+    RecordFile,     // recorded, and its value is also a file argument
+    RecordPrinter,  // recorded; prints to the default printer (asks when there is none), then exits
+    RecordAndStop,  // recorded, and nothing after it is parsed
+    BeFile,         // never acted on: the argument itself is a file argument
+};
 
-Values ValuesOf(int opt) {
-    switch (opt) {
-        case kLogToFile: case kD: case kInstallDir: case kPrintTo: case kPrintSettings:
-        case kInverseSearch: case kNameddest: case kNamedDest: case kView: case kZoom: case kScroll:
-        case kWindowPos: case kHtmlBackend: case kAppdata: case kLang: case kUpdateSelfTo:
-        case kDeleteFile: case kSearch: case kA: case kDde: case kPwd: case kUpgradeFrom:
-        case kDumpExif: case kDumpChm: case kDbgControl: case kLogPerfFile: case kBgcolor:
-        case kBgColor: case kFwdsearchOffset: case kFwdsearchWidth: case kFwdsearchColor:
-        case kFwdsearchPermanent: case kMangaMode:
-            return Values::One;
-        case kSleepMs: case kPage: case kN: case kMax: case kMaxFiles: case kRender: case kExtractText:
-            return Values::OneInt;
-        case kT: case kPlugin: case kStressTest: case kBench:
-            return Values::OnePlusOptional;
-        case kForwardSearch: case kFwdsearch: case kSetColorRange:
-            return Values::Two;
-        default:
-            return Values::None;
-    }
+// The member an option sets, as a function of the Flags it is parsing into, so that one
+// table row can name a member of Flags or of its installer or reader part.
+template <typename T>
+T* MemberOf(Flags* f, T Flags::*m) {
+    return &(f->*m);
 }
+template <typename T>
+T* MemberOf(Flags* f, T InstallerOptions::*m) {
+    return &(f->installer.*m);
+}
+template <typename T>
+T* MemberOf(Flags* f, T ReaderOptions::*m) {
+    return &(f->reader.*m);
+}
+template <auto member>
+auto* Field(Flags* f) {
+    return MemberOf(f, member);
+}
+
+using FlagField = bool* (*)(Flags*);
+using TextField = StrView* (*)(Flags*);
+
+// One option: its name, what it takes and what it does. Parsing, the words an elevated copy
+// is started with and the -h summary are all read from these rows.
+struct OptionRow {
+    const char* name = nullptr;
+    Takes takes = Takes::Nothing;
+    Does does = Does::Record;
+    FlagField flag = nullptr;  // set to `on`
+    bool on = true;
+    TextField text = nullptr;  // keeps the option's value
+    // Place among the words an elevated copy is started with (1-based; 0: not carried). A
+    // switch is carried when its member holds what the option sets; a value, always.
+    int8_t carried = 0;
+    OptionHelp help;
+
+    constexpr OptionRow Carried(int8_t place) const {
+        OptionRow r = *this;
+        r.carried = place;
+        return r;
+    }
+    constexpr OptionRow Help(int8_t place, const char* text, const char* synopsis = nullptr) const {
+        OptionRow r = *this;
+        r.help = {place, synopsis, text};
+        return r;
+    }
+};
+
+// An option the installer acts on: it sets `flag` to `on`.
+constexpr OptionRow Switch(const char* name, FlagField flag, bool on = true) {
+    OptionRow r;
+    r.name = name;
+    r.does = Does::Set;
+    r.flag = flag;
+    r.on = on;
+    return r;
+}
+
+// An option the installer acts on that keeps its value (and sets `flag` too, when given).
+constexpr OptionRow Value(const char* name, TextField text, FlagField flag = nullptr) {
+    OptionRow r = Switch(name, flag);
+    r.takes = Takes::One;
+    r.text = text;
+    return r;
+}
+
+// An option of the reader, recorded for it.
+constexpr OptionRow Reader(const char* name, Takes takes = Takes::Nothing, Does does = Does::Record,
+                           FlagField flag = nullptr) {
+    OptionRow r;
+    r.name = name;
+    r.takes = takes;
+    r.does = does;
+    r.flag = flag;
+    return r;
+}
+
+constexpr Takes kOne = Takes::One;
+constexpr Takes kInt = Takes::OneInt;
+constexpr Takes kOnePlus = Takes::OnePlusOptional;
+constexpr Takes kTwo = Takes::Two;
+constexpr Does kSetting = Does::RecordSetting;
+
+// Positions matter: they are logged with every match and recorded with reader options, so a
+// new option goes at the end. The comments number every tenth row.
+constexpr OptionRow kOptions[] = {
+    // 0
+    Switch("s", Field<&Flags::silent>).Help(1, "installs silently (without user interaction)", ""),
+    Switch("silent", Field<&Flags::silent>).Carried(10),
+    Switch("fast-install", Field<&InstallerOptions::fastInstall>).Carried(11),
+    Reader("print-to-default", Takes::Nothing, Does::RecordPrinter),
+    Reader("print-dialog", Takes::Nothing, Does::Record, Field<&ReaderOptions::printDialog>),
+    Reader("p"),
+    Switch("h", Field<&Flags::showHelp>),
+    Switch("?", Field<&Flags::showHelp>),
+    Switch("help", Field<&Flags::showHelp>),
+    Reader("exit-when-done", Takes::Nothing, Does::Record, Field<&ReaderOptions::exitWhenDone>),
+    // 10
+    Reader("exit-on-print"),
+    Reader("restrict"),
+    Reader("presentation"),
+    Reader("fullscreen"),
+    Reader("invertcolors"),
+    Reader("invert-colors"),
+    Reader("console"),
+    Switch("install", Field<&Flags::install>),
+    Switch("uninstall", Field<&Flags::uninstall>),
+    Switch("with-filter", Field<&InstallerOptions::withFilter>)
+        .Carried(3)
+        .Help(4, "install search filter (on by default for a first install)", ""),
+    // 20
+    Switch("with-search", Field<&InstallerOptions::withFilter>),
+    Switch("with-preview", Field<&InstallerOptions::withPreview>)
+        .Carried(4)
+        .Help(5, "install shell preview (on by default for a first install)", ""),
+    Reader("rand"),
+    Reader("regress"),
+    Switch("x", Field<&InstallerOptions::extractFiles>).Help(12, "extracts the files, doesn't install", ""),
+    Reader("tester"),
+    Reader("testapp"),
+    Reader("test-plugin", Takes::Nothing, Does::RecordAndStop, Field<&ReaderOptions::testPlugin>),
+    Reader("test-preview", Takes::Nothing, Does::RecordAndStop, Field<&ReaderOptions::testPreview>),
+    Reader("new-window"),
+    // 30
+    Switch("log", Field<&Flags::log>).Carried(13).Help(13, "writes installation log to %TEMP%\\vlpdf-install-log.txt"),
+    Value("log-to-file", Field<&Flags::logToFilePath>, Field<&Flags::log>),
+    Reader("crash-on-open"),
+    Reader("reuse-instance"),
+    Reader("esc-to-exit", Takes::Nothing, kSetting),
+    Reader("enum-printers"),
+    Reader("list-printers"),
+    Reader("sleep-ms", kInt),
+    Reader("print-to", kOne),
+    Reader("t", kOnePlus),
+    // 40
+    Reader("print-settings", kOne),
+    Reader("inverse-search", kOne),
+    Reader("forward-search", kTwo),
+    Reader("fwdsearch", kTwo),
+    Reader("nameddest", kOne),
+    Reader("named-dest", kOne),
+    Reader("page", kInt),
+    Reader("view", kOne),
+    Reader("zoom", kOne),
+    Reader("scroll", kOne),
+    // 50
+    Reader("appdata", kOne),
+    Reader("plugin", kOnePlus),
+    Reader("stress-test", kOnePlus),
+    Reader("n", kInt),
+    Reader("max", kInt),
+    Reader("max-files", kInt),
+    Reader("render", kInt, Does::Record, Field<&ReaderOptions::render>),
+    Reader("extract-text", kInt, Does::Record, Field<&ReaderOptions::extractText>),
+    Reader("bench", kOnePlus),
+    Value("d", Field<&InstallerOptions::installDir>)
+        .Help(2, "set installation directory (default: previous install, else %LOCALAPPDATA%\\vlpdf)", "<path>"),
+    // 60
+    Value("install-dir", Field<&InstallerOptions::installDir>).Carried(14),
+    Reader("lang", kOne),
+    Reader("update-self-to", kOne),
+    Reader("delete-file", kOne),
+    Reader("bgcolor", kOne, kSetting),
+    Reader("bg-color", kOne, kSetting),
+    Reader("fwdsearch-offset", kOne, kSetting),
+    Reader("fwdsearch-width", kOne, kSetting),
+    Reader("fwdsearch-color", kOne, kSetting),
+    Reader("fwdsearch-permanent", kOne, kSetting),
+    // 70
+    Reader("manga-mode", kOne, kSetting),
+    Reader("search", kOne),
+    Switch("all-users", Field<&InstallerOptions::allUsers>).Carried(2),
+    Switch("allusers", Field<&InstallerOptions::allUsers>),
+    Switch("run-install-now", Field<&InstallerOptions::runInstallNow>).Carried(1),
+    Reader("a", kOne),
+    Reader("dde", kOne),
+    Reader("pwd", kOne),
+    Reader("engine-dump", Takes::Nothing, Does::BeFile),
+    Reader("set-color-range", kTwo, kSetting),
+    // 80
+    Reader("upgrade-from", kOne),
+    Switch("for-testing", Field<&Flags::forTesting>),
+    Reader("quicklook"),
+    Reader("quicklook-agent"),
+    Reader("window-pos", kOne),
+    Reader("dump-exif", kOne, Does::RecordFile),
+    Reader("dump-chm", kOne, Does::RecordFile),
+    Reader("dbg-control", kOne),
+    Reader("unit-tests"),
+    Reader("for-ai"),
+    // 90
+    Reader("new-window-tabs"),
+    Reader("html-backend", kOne),
+    Reader("start-perf-log"),
+    Reader("log-perf-file", kOne),
+    Switch("no-desktop-shortcut", Field<&InstallerOptions::noDesktopShortcut>)
+        .Carried(6)
+        .Help(8, "don't create a desktop shortcut", ""),
+    Switch("default-pdf", Field<&InstallerOptions::defaultPdf>)
+        .Carried(7)
+        .Help(9, "set as default reader for PDF documents"),
+    Switch("default-comics", Field<&InstallerOptions::defaultComics>)
+        .Carried(8)
+        .Help(10, "set as default reader for comic books"),
+    Switch("default-markdown", Field<&InstallerOptions::defaultMarkdown>)
+        .Carried(9)
+        .Help(11, "set as default reader for Markdown documents"),
+    Switch("no-filter", Field<&InstallerOptions::noFilter>).Help(6, "don't install the search filter"),
+    Switch("no-preview", Field<&InstallerOptions::noPreview>).Help(7, "don't install the shell preview"),
+    // 100
+    Switch("no-office-plugin", Field<&InstallerOptions::noOfficePlugin>).Carried(5),
+    Switch("with-office-plugin", Field<&InstallerOptions::noOfficePlugin>, false),
+    Switch("start-app", Field<&InstallerOptions::startApp>)
+        .Carried(12)
+        .Help(3, "with -s: start the app when the installation is done", ""),
+};
+static_assert(sizeof(kOptions) / sizeof(kOptions[0]) == kOptionCount);
+
+// What parsing and the elevated copy's words rely on: a row that keeps a value takes one, a
+// row the installer acts on or carries has a member to set, and no two rows share a place.
+constexpr bool RowsHoldTogether() {
+    for (const OptionRow& r : kOptions) {
+        bool hasMember = r.flag || r.text;
+        if ((r.text || r.does == Does::RecordFile) && r.takes == Takes::Nothing) {
+            return false;
+        }
+        if ((r.does == Does::Set || r.carried > 0) && !hasMember) {
+            return false;
+        }
+        for (const OptionRow& other : kOptions) {
+            if (&other != &r && ((r.carried > 0 && other.carried == r.carried) ||
+                                 (r.help.place > 0 && other.help.place == r.help.place))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(RowsHoldTogether());
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -136,7 +338,7 @@ class Parser {
             return i + 1;
         }
         Logf("ParseFlags: argName: '%s', arg: %d\n", arg.CStr(), opt);
-        int valueCount = ValuesToTake(opt, i);
+        int valueCount = ValuesToTake(kOptions[opt], i);
         if (valueCount < 0) {
             AddFileArg(arg);
             return i + 1;
@@ -147,15 +349,18 @@ class Parser {
 
     // How many of the following arguments the option consumes; -1 when its required values
     // are missing and the option itself becomes a file argument.
-    int ValuesToTake(int opt, int i) {
+    int ValuesToTake(const OptionRow& row, int i) {
+        if (row.does == Does::BeFile) {
+            return -1;
+        }
         int left = count_ - i - 1;
-        switch (ValuesOf(opt)) {
-            case Values::None:
-                return opt == kEngineDump ? -1 : 0;
-            case Values::One:
-            case Values::OneInt:
+        switch (row.takes) {
+            case Takes::Nothing:
+                return 0;
+            case Takes::One:
+            case Takes::OneInt:
                 return left >= 1 ? 1 : -1;
-            case Values::OnePlusOptional: {
+            case Takes::OnePlusOptional: {
                 if (left < 1) {
                     return -1;
                 }
@@ -165,7 +370,7 @@ class Parser {
                 }
                 return n;
             }
-            case Values::Two:
+            case Takes::Two:
                 return (left >= 2 && !IsOptionLike(args_[i + 2])) ? 2 : -1;
         }
         return 0;
@@ -182,37 +387,20 @@ class Parser {
     }
 
     void Act(int opt, const StrView* values, int n) {
-        InstallerOptions& in = f_->installer;
-        StrView value = n > 0 ? values[0] : StrView();
-        switch (opt) {
-            case kS: case kSilent: f_->silent = true; return;
-            case kFastInstall: in.fastInstall = true; return;
-            case kH: case kQuestion: case kHelp: f_->showHelp = true; return;
-            case kInstall: f_->install = true; return;
-            case kUninstall: f_->uninstall = true; return;
-            case kWithFilter: case kWithSearch: in.withFilter = true; return;
-            case kWithPreview: in.withPreview = true; return;
-            case kX: in.extractFiles = true; return;
-            case kLog: f_->log = true; return;
-            case kLogToFile: f_->logToFilePath = Keep(value); f_->log = true; return;
-            case kD: case kInstallDir: in.installDir = Keep(value); return;
-            case kAllUsers: case kAllusers: in.allUsers = true; return;
-            case kRunInstallNow: in.runInstallNow = true; return;
-            case kForTesting: f_->forTesting = true; return;
-            case kNoDesktopShortcut: in.noDesktopShortcut = true; return;
-            case kDefaultPdf: in.defaultPdf = true; return;
-            case kDefaultComics: in.defaultComics = true; return;
-            case kDefaultMarkdown: in.defaultMarkdown = true; return;
-            case kNoFilter: in.noFilter = true; return;
-            case kNoPreview: in.noPreview = true; return;
-            case kNoOfficePlugin: in.noOfficePlugin = true; return;
-            case kWithOfficePlugin: in.noOfficePlugin = false; return;
-            case kStartApp: in.startApp = true; return;
-            default: RecordReaderOption(opt, values, n); return;
+        const OptionRow& row = kOptions[opt];
+        if (row.text) {
+            *row.text(f_) = Keep(values[0]);
+        }
+        if (row.flag) {
+            *row.flag(f_) = row.on;
+        }
+        if (row.does != Does::Set) {
+            RecordReaderOption(opt, values, n);
         }
     }
 
     void RecordReaderOption(int opt, const StrView* values, int n) {
+        const OptionRow& row = kOptions[opt];
         ReaderOptions& r = f_->reader;
         ReaderArg ra;
         ra.option = opt;
@@ -221,29 +409,24 @@ class Parser {
         for (int k = 0; k < n; k++) {
             r.values.Append(Keep(values[k]));
         }
-        if (ValuesOf(opt) == Values::OneInt) {
+        if (row.takes == Takes::OneInt) {
             ra.intValue = ParseFlagInt(values[0]);
         }
         r.args.Append(ra);
-        switch (opt) {
-            case kPrintToDefault:
+        switch (row.does) {
+            case Does::RecordPrinter:
                 r.defaultPrinter = env_.defaultPrinterName ? Keep(env_.defaultPrinterName()) : StrView();
                 r.printDialog = r.printDialog || r.defaultPrinter.IsEmpty();
                 r.exitWhenDone = true;
                 return;
-            case kPrintDialog: r.printDialog = true; return;
-            case kExitWhenDone: r.exitWhenDone = true; return;
-            case kRender: r.render = true; return;
-            case kExtractText: r.extractText = true; return;
-            case kTestPlugin: r.testPlugin = true; stop_ = true; return;
-            case kTestPreview: r.testPreview = true; stop_ = true; return;
-            case kDumpExif: case kDumpChm: f_->fileNames.Append(Keep(values[0])); return;
-            case kEscToExit:
-                r.settingsArgs.Append(Keep(OptionName(opt)));
+            case Does::RecordAndStop:
+                stop_ = true;
                 return;
-            case kBgcolor: case kBgColor: case kFwdsearchOffset: case kFwdsearchWidth:
-            case kFwdsearchColor: case kFwdsearchPermanent: case kMangaMode: case kSetColorRange:
-                r.settingsArgs.Append(Keep(OptionName(opt)));
+            case Does::RecordFile:
+                f_->fileNames.Append(Keep(values[0]));
+                return;
+            case Does::RecordSetting:
+                r.settingsArgs.Append(Keep(row.name));
                 for (int k = 0; k < n; k++) {
                     r.settingsArgs.Append(Keep(values[k]));
                 }
@@ -254,30 +437,88 @@ class Parser {
     }
 };
 
+// The row carried at `place`, or null when none is.
+const OptionRow* CarriedAt(int place) {
+    for (const OptionRow& row : kOptions) {
+        if (row.carried == place) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int FindOption(StrView name) {
-    const char* p = kOptionNames;
-    for (int i = 0; *p; i++) {
-        StrView candidate(p);
-        if (EqIgnoringCaseAndSpace(name, candidate)) {
+    for (int i = 0; i < kOptionCount; i++) {
+        if (EqIgnoringCaseAndSpace(name, kOptions[i].name)) {
             return i;
         }
-        p += candidate.len + 1;
     }
     return -1;
 }
 
 StrView OptionName(int option) {
-    const char* p = kOptionNames;
-    for (int i = 0; *p; i++) {
-        StrView candidate(p);
-        if (i == option) {
-            return candidate;
-        }
-        p += candidate.len + 1;
+    if (option < 0 || option >= kOptionCount) {
+        return {};
     }
-    return {};
+    return kOptions[option].name;
+}
+
+OptionHelp HelpOfOption(int option) {
+    if (option < 0 || option >= kOptionCount) {
+        return {};
+    }
+    return kOptions[option].help;
+}
+
+StrView CarriedArgumentsTemp(const Flags& options) {
+    // The members are only read; the rows name them through a parser's non-const Flags.
+    Flags* f = const_cast<Flags*>(&options);
+    Str out(GetTempArena());
+    for (int place = 1; place <= kOptionCount; place++) {
+        const OptionRow* row = CarriedAt(place);
+        if (!row || (!row->text && *row->flag(f) != row->on)) {
+            continue;
+        }
+        if (out.len > 0) {
+            str::Append(out, " ");
+        }
+        str::Append(out, "-");
+        str::Append(out, row->name);
+        if (row->text) {
+            str::Append(out, " ");
+            str::Append(out, QuoteCommandLineArgTemp(*row->text(f)));
+        }
+    }
+    return str::View(out);
+}
+
+StrView QuoteCommandLineArgTemp(StrView arg) {
+    Str out(GetTempArena());
+    str::Append(out, "\"");
+    int32_t backslashes = 0;
+    for (int32_t i = 0; i < arg.len; i++) {
+        char c = arg[i];
+        if (c == '\\') {
+            backslashes++;
+            continue;
+        }
+        // Backslashes are literal unless a quote follows them: then each one is doubled and
+        // the quote itself escaped.
+        int32_t copies = c == '"' ? backslashes * 2 + 1 : backslashes;
+        for (int32_t k = 0; k < copies; k++) {
+            str::Append(out, "\\");
+        }
+        backslashes = 0;
+        char one[2] = {c, 0};
+        str::Append(out, one);
+    }
+    for (int32_t k = 0; k < backslashes * 2; k++) {
+        str::Append(out, "\\");
+    }
+    str::Append(out, "\"");
+    return str::View(out);
 }
 
 int64_t ParseFlagInt(StrView s) {

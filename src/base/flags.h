@@ -76,6 +76,23 @@ constexpr int kOptionCount = 103;
 int FindOption(StrView name);
 StrView OptionName(int option);
 
+// What the -h summary says about an option.
+struct OptionHelp {
+    int8_t place = 0;                // in the summary, 1-based; 0: the option is not listed
+    const char* synopsis = nullptr;  // in the one-line synopsis: "" alone, else its value's name
+    const char* text = nullptr;
+};
+OptionHelp HelpOfOption(int option);
+
+// The words that give ParseFlagsArgs back the options an elevated copy is started with, in
+// their fixed order: "-run-install-now" when it is set, each carried switch that is set, and
+// "-install-dir" with the directory, always, quoted as by QuoteCommandLineArgTemp.
+StrView CarriedArgumentsTemp(const Flags& options);
+
+// arg in double quotes, with backslashes before a quote (the closing one included) and
+// quotes inside escaped, so that the system's split returns arg unchanged.
+StrView QuoteCommandLineArgTemp(StrView arg);
+
 // Parses the program's arguments (UTF-8; args[0] is the program itself). Never fails:
 // unknown options and missing values become file arguments.
 void ParseFlagsArgs(const StrView* args, int count, Flags* flags, const FlagsEnvironment& env);

@@ -1,6 +1,5 @@
 #include "installer/install_options.h"
 
-#include "base/arena.h"
 #include "base/log.h"
 #include "installer/previous_install.h"
 
@@ -53,60 +52,12 @@ ElevationChoice ChooseElevation(bool requiresSilentElevation, bool isElevated, b
     return ElevationChoice::RestartElevated;
 }
 
-StrView QuoteCommandLineArgTemp(StrView arg) {
-    Str out(GetTempArena());
-    str::Append(out, "\"");
-    int32_t backslashes = 0;
-    for (int32_t i = 0; i < arg.len; i++) {
-        char c = arg[i];
-        if (c == '\\') {
-            backslashes++;
-            continue;
-        }
-        // Backslashes are literal unless a quote follows them: then each one is doubled and
-        // the quote itself escaped.
-        int32_t copies = c == '"' ? backslashes * 2 + 1 : backslashes;
-        for (int32_t k = 0; k < copies; k++) {
-            str::Append(out, "\\");
-        }
-        backslashes = 0;
-        char one[2] = {c, 0};
-        str::Append(out, one);
-    }
-    for (int32_t k = 0; k < backslashes * 2; k++) {
-        str::Append(out, "\\");
-    }
-    str::Append(out, "\"");
-    return str::View(out);
-}
-
 StrView RelaunchArgumentsTemp(const Flags& settled, bool allUsers) {
-    const InstallerOptions& o = settled.installer;
-    const struct {
-        bool set;
-        const char* word;
-    } words[] = {
-        {allUsers, " -all-users"},
-        {o.withFilter, " -with-filter"},
-        {o.withPreview, " -with-preview"},
-        {o.noOfficePlugin, " -no-office-plugin"},
-        {o.noDesktopShortcut, " -no-desktop-shortcut"},
-        {o.defaultPdf, " -default-pdf"},
-        {o.defaultComics, " -default-comics"},
-        {o.defaultMarkdown, " -default-markdown"},
-        {settled.silent, " -silent"},
-        {o.fastInstall, " -fast-install"},
-        {o.startApp, " -start-app"},
-        {settled.log, " -log"},
-    };
-    Str out(GetTempArena());
-    str::Append(out, "-run-install-now");
-    for (const auto& w : words) {
-        if (w.set) {
-            str::Append(out, w.word);
-        }
-    }
-    str::Append(out, " -install-dir ");
-    str::Append(out, QuoteCommandLineArgTemp(o.installDir));
-    return str::View(out);
+    Flags carried;
+    carried.silent = settled.silent;
+    carried.log = settled.log;
+    carried.installer = settled.installer;
+    carried.installer.allUsers = allUsers;
+    carried.installer.runInstallNow = true;
+    return CarriedArgumentsTemp(carried);
 }

@@ -37,7 +37,3 @@ ElevationChoice ChooseElevation(bool requiresSilentElevation, bool isElevated, b
 // then " -install-dir " and the directory quoted so that the system's command-line split
 // gives it back exactly.
 StrView RelaunchArgumentsTemp(const Flags& settled, bool allUsers);
-
-// arg in double quotes, with backslashes before a quote (the closing one included) and
-// quotes inside escaped, so that the system's split returns arg unchanged.
-StrView QuoteCommandLineArgTemp(StrView arg);

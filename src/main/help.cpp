@@ -1,37 +1,42 @@
 #include "main/help.h"
 
+#include "base/arena.h"
+#include "base/flags.h"
 #include "base/product.h"
 
+namespace {
+// The option listed at this place of the summary, or -1 when none is.
+int ListedAt(int place) {
+    for (int opt = 0; opt < kOptionCount; opt++) {
+        if (HelpOfOption(opt).place == place) {
+            return opt;
+        }
+    }
+    return -1;
+}
+}  // namespace
+
 StrView FormatHelpTemp() {
-    return str::FormatTemp(
-        "%s installer options:\n"
-        "[-s] [-d <path>] [-start-app] [-with-filter] [-with-preview] [-no-desktop-shortcut] [-x]\n"
-        "\n"
-        "-s\n"
-        "    installs silently (without user interaction)\n"
-        "-d\n"
-        "    set installation directory (default: previous install, else %%LOCALAPPDATA%%\\vlpdf)\n"
-        "-start-app\n"
-        "    with -s: start the app when the installation is done\n"
-        "-with-filter\n"
-        "    install search filter (on by default for a first install)\n"
-        "-with-preview\n"
-        "    install shell preview (on by default for a first install)\n"
-        "-no-filter\n"
-        "    don't install the search filter\n"
-        "-no-preview\n"
-        "    don't install the shell preview\n"
-        "-no-desktop-shortcut\n"
-        "    don't create a desktop shortcut\n"
-        "-default-pdf\n"
-        "    set as default reader for PDF documents\n"
-        "-default-comics\n"
-        "    set as default reader for comic books\n"
-        "-default-markdown\n"
-        "    set as default reader for Markdown documents\n"
-        "-x\n"
-        "    extracts the files, doesn't install\n"
-        "-log\n"
-        "    writes installation log to %%TEMP%%\\vlpdf-install-log.txt\n",
-        kProductName);
+    Str out(GetTempArena());
+    str::Append(out, str::FormatTemp("%s installer options:\n", kProductName));
+    const char* separator = "";
+    for (int place = 1; place <= kOptionCount; place++) {
+        int opt = ListedAt(place);
+        const char* synopsis = opt >= 0 ? HelpOfOption(opt).synopsis : nullptr;
+        if (!synopsis) {
+            continue;
+        }
+        str::Append(out, str::FormatTemp("%s[-%s%s%s]", separator, OptionName(opt).CStr(), *synopsis ? " " : "",
+                                         synopsis));
+        separator = " ";
+    }
+    str::Append(out, "\n\n");
+    for (int place = 1; place <= kOptionCount; place++) {
+        int opt = ListedAt(place);
+        if (opt < 0) {
+            continue;
+        }
+        str::Append(out, str::FormatTemp("-%s\n    %s\n", OptionName(opt).CStr(), HelpOfOption(opt).text));
+    }
+    return str::View(out);
 }

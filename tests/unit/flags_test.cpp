@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "base/arena.h"
 #include "base/log.h"
 #include "base/flags.h"
+#include "main/help.h"
 
 namespace {
 std::vector<std::string> gResolved;
@@ -245,4 +247,77 @@ TEST(ParseFlags, EveryOptionNameWithItsPositionAndValueCount) {
         EXPECT_EQ(files, expected) << c.name;
         EXPECT_TRUE(p.flags.installer.startApp) << c.name;
     }
+}
+
+// What an elevated copy is started with parses back to the same choices: nothing, each
+// carried choice alone, and all of them.
+TEST(OptionTable, CarriedWordsParseBackToTheSameChoices) {
+    bool Flags::*const top[] = {&Flags::silent, &Flags::log};
+    bool InstallerOptions::*const installer[] = {
+        &InstallerOptions::allUsers,     &InstallerOptions::withFilter,        &InstallerOptions::withPreview,
+        &InstallerOptions::noOfficePlugin, &InstallerOptions::noDesktopShortcut, &InstallerOptions::defaultPdf,
+        &InstallerOptions::defaultComics, &InstallerOptions::defaultMarkdown,   &InstallerOptions::fastInstall,
+        &InstallerOptions::startApp};
+    const int kTop = 2, kChoices = kTop + 10;
+    for (int which = -1; which <= kChoices; which++) {
+        TempArenaScope scope;
+        Flags given;
+        given.installer.runInstallNow = true;
+        given.installer.installDir = "C:\\Apps\\vlpdf";
+        for (int k = 0; k < kChoices; k++) {
+            bool on = which == k || which == kChoices;
+            (k < kTop ? given.*top[k] : given.installer.*installer[k - kTop]) = on;
+        }
+        std::string line = CarriedArgumentsTemp(given).CStr();
+        std::vector<std::string> words;
+        for (size_t start = 0, end; start < line.size(); start = end + 1) {
+            end = std::min(line.find(' ', start), line.size());
+            words.push_back(line.substr(start, end - start));
+        }
+        ASSERT_GE(words.size(), 2u) << line;
+        words.back() = words.back().substr(1, words.back().size() - 2);  // the quoted directory
+
+        Parsed p;
+        Parse(words, &p);
+        const Flags& back = p.flags;
+        for (int k = 0; k < kChoices; k++) {
+            bool want = k < kTop ? given.*top[k] : given.installer.*installer[k - kTop];
+            bool got = k < kTop ? back.*top[k] : back.installer.*installer[k - kTop];
+            EXPECT_EQ(got, want) << "choice " << k << " in " << line;
+        }
+        EXPECT_STREQ(back.installer.installDir.CStr(), "C:\\Apps\\vlpdf") << line;
+        EXPECT_TRUE(back.installer.runInstallNow) << line;
+        EXPECT_EQ(back.reader.args.len + back.fileNames.len, 0) << line;
+    }
+}
+
+// The -h summary lists each option the table documents, under the option's own name, and the
+// synopsis names the value of each option there that takes one.
+TEST(OptionTable, HelpListsTheDocumentedOptions) {
+    TempArenaScope scope;
+    std::string help = FormatHelpTemp().CStr();
+    std::string synopsis = help.substr(help.find('\n') + 1);
+    synopsis = synopsis.substr(0, synopsis.find('\n'));
+    int documented = 0;
+    for (int opt = 0; opt < kOptionCount; opt++) {
+        OptionHelp h = HelpOfOption(opt);
+        if (h.place == 0) {
+            continue;
+        }
+        documented++;
+        std::string name = OptionName(opt).CStr();
+        EXPECT_NE(help.find("\n-" + name + "\n    " + h.text + "\n"), std::string::npos) << name;
+        if (h.synopsis) {
+            Parsed alone;
+            Parse({"-" + name}, &alone);
+            bool takesValue = alone.flags.fileNames.len > 0;
+            EXPECT_EQ(*h.synopsis != 0, takesValue) << name;
+            std::string entry = "[-" + name + (takesValue ? std::string(" ") + h.synopsis : "") + "]";
+            EXPECT_NE(synopsis.find(entry), std::string::npos) << name;
+        }
+    }
+    int entries = 0;
+    for (size_t at = help.find("\n-"); at != std::string::npos; at = help.find("\n-", at + 1)) entries++;
+    EXPECT_EQ(entries, documented);
+    EXPECT_GT(documented, 0);
 }
