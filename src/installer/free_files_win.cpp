@@ -7,6 +7,7 @@
 #include "i18n/translations.h"
 #include "installer/previous_install.h"
 #include "installer/window_rules.h"
+#include "integration/registration.h"
 #include "integration/shell_ext.h"
 #include "replace/holders.h"
 #include "ui/installer_message.h"
@@ -64,12 +65,15 @@ void RestoreShellExtensions(const ShellExtensionState& state) {
     }
     Logf("RestoreShellExtensions: filter=%d preview=%d allUsers=%d dir='%s'\n", (int)state.searchFilter,
          (int)state.previewer, (int)state.allUsers, state.installDir.CStr());
-    if (state.searchFilter) {
-        RegisterSearchFilter(state.allUsers, state.installDir);
-    }
-    if (state.previewer) {
-        RegisterPreviewer(state.allUsers, state.installDir);
-    }
+    TempArenaScope scope;
+    RegistrationInputs taken;
+    taken.installDir = state.installDir;
+    taken.allUsers = state.allUsers;
+    taken.searchFilter = state.searchFilter;
+    taken.previewer = state.previewer;
+    Registration reg(GetTempArena());
+    BuildRegistration(taken, &reg);
+    RestoreShellExtensionsFrom(reg);
 }
 
 void ProcessesUsingInstallation() {
