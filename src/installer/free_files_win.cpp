@@ -8,6 +8,7 @@
 #include "installer/installer_message.h"
 #include "installer/previous_install.h"
 #include "installer/window_rules.h"
+#include "integration/registration.h"
 #include "integration/shell_ext.h"
 #include "replace/holders.h"
 #include "ui/window_geometry.h"
@@ -63,12 +64,15 @@ void RestoreShellExtensions(const ShellExtensionState& state) {
     }
     Logf("RestoreShellExtensions: filter=%d preview=%d allUsers=%d dir='%s'\n", (int)state.searchFilter,
          (int)state.previewer, (int)state.allUsers, state.installDir.CStr());
-    if (state.searchFilter) {
-        RegisterSearchFilter(state.allUsers, state.installDir);
-    }
-    if (state.previewer) {
-        RegisterPreviewer(state.allUsers, state.installDir);
-    }
+    TempArenaScope scope;
+    RegistrationInputs taken;
+    taken.installDir = state.installDir;
+    taken.allUsers = state.allUsers;
+    taken.searchFilter = state.searchFilter;
+    taken.previewer = state.previewer;
+    Registration reg(GetTempArena());
+    BuildRegistration(taken, &reg);
+    RestoreShellExtensionsFrom(reg);
 }
 
 void ProcessesUsingInstallation(Vec<StrView>* out) {

@@ -10,18 +10,11 @@
 #include "base/ole.h"
 #include "base/product.h"
 #include "base/progress.h"
-#include "i18n/translations.h"
 #include "installer/free_files.h"
 #include "installer/previous_install.h"
-#include "integration/associations.h"
-#include "integration/default_reader.h"
-#include "integration/office_addin.h"
-#include "integration/path_env.h"
+#include "integration/registration.h"
 #include "integration/registry.h"
-#include "integration/shell_ext.h"
-#include "integration/shortcut.h"
 #include "integration/uninstall.h"
-#include "integration/watcher.h"
 #include "payload/extract.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
@@ -71,48 +64,12 @@ void ClearShellExtensionsPending(HKEY root) {
 // backups of the user's earlier defaults stay (RemoveProductRegistryKey keeps them), so that
 // uninstalling gives back what was there before the first installation.
 void RemovePreviousRegistration(PreviousInstallInfo* prev) {
-    UninstallPreviewDll();
-    UninstallSearchFilter();
-    if (prev->allUsers) {
-        RemoveInstallRegistryKeys(HKEY_LOCAL_MACHINE);
-        RemoveProductRegistryKey(HKEY_LOCAL_MACHINE);
-    }
-    RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
-    RemoveProductRegistryKey(HKEY_CURRENT_USER);
-    RemoveAppShortcuts();
+    Registration earlier(GetTempArena());
+    BuildRegistration(AnyInstallationIn(prev->installationDir, prev->allUsers), &earlier);
+    RemoveRegistration(earlier, Removal::Upgrade);
     CopySettingsFile();
     prev->searchFilterInstalled = false;
     prev->previewInstalled = false;
-}
-
-void RegisterShellExtensionsAndAddin(const Flags& st) {
-    const InstallerOptions& o = st.installer;
-    if (o.withFilter) {
-        RegisterSearchFilter(o.allUsers, o.installDir);
-    }
-    if (o.withPreview) {
-        RegisterPreviewer(o.allUsers, o.installDir);
-        EnableExplorerPreviewPane();
-    }
-    if (o.noOfficePlugin) {
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            UnregisterOfficeAddin(root, kRegView64);
-            UnregisterOfficeAddin(root, kRegView32);
-        }
-    } else {
-        RegisterOfficeAddin(InstallRoot(st), o.installDir, kRegView64);
-        RegisterOfficeAddin(InstallRoot(st), o.installDir, kRegView32);
-    }
-}
-
-// The choices the next installation reads back.
-void WriteRecordedChoices(const Flags& st) {
-    HKEY root = InstallRoot(st);
-    const InstallerOptions& o = st.installer;
-    WriteRegDWORD(root, kUninstallRegKey, "DesktopShortcut", o.noDesktopShortcut ? 0 : 1);
-    WriteRegDWORD(root, kUninstallRegKey, "DefaultPdf", o.defaultPdf ? 1 : 0);
-    WriteRegDWORD(root, kUninstallRegKey, "DefaultComics", o.defaultComics ? 1 : 0);
-    WriteRegDWORD(root, kUninstallRegKey, "DefaultMarkdown", o.defaultMarkdown ? 1 : 0);
 }
 
 // The earlier entries under the other root, now that the new one is written; the entry
@@ -126,34 +83,14 @@ void RemoveEarlierUninstallEntries(HKEY root, const PreviousInstallInfo& prev) {
     }
 }
 
-void RegisterInstallation(const Flags& st, const PreviousInstallInfo& prev, StrView exePath) {
+// The earlier installation goes once the new entry is written, so that a run after a
+// killed one still finds one of them.
+void RegisterInstallation(const Flags& st, const PreviousInstallInfo& prev, const Registration& reg) {
     HKEY root = InstallRoot(st);
-    const InstallerOptions& o = st.installer;
-    if (!WriteUninstallerRegistryInfo(root, o.allUsers, o.installDir)) {
-        NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
-    }
-    WriteRecordedChoices(st);
-    RemoveOtherInstallation(root, o.installDir, prev.installationDir);
+    WriteRegistration(reg, RegStage::Entry);
+    RemoveOtherInstallation(root, st.installer.installDir, prev.installationDir);
     RemoveEarlierUninstallEntries(root, prev);
-    if (!WriteExtendedFileExtensionInfo(root, exePath)) {
-        NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
-    }
-    if (o.defaultPdf) {
-        SetDefaultReaderFor(ReaderKind::Pdf);
-        SetDefaultReaderFor(ReaderKind::Ofd);
-    }
-    if (o.defaultComics) {
-        SetDefaultReaderFor(ReaderKind::Comics);
-    }
-    if (o.defaultMarkdown) {
-        SetDefaultReaderFor(ReaderKind::Markdown);
-    }
-    AddInstallDirToPath(o.allUsers, o.installDir);
-    StrView watcher = WatcherPathTemp(exePath);
-    if (file::Exists(watcher)) {
-        SetWatcherAutostart(watcher);
-        StartWatcher(watcher);
-    }
+    WriteRegistration(reg, RegStage::Shell);
 }
 
 void HandBackOutcome(const InstallerRun& run, bool shellExtensionsPending) {
@@ -202,10 +139,11 @@ void InstallerThread(InstallerRun* run) {
     // run, on the main thread, starts OLE only now.
     EnsureOle();
     RemovePreviousRegistration(&prev);
-    RegisterShellExtensionsAndAddin(settled);
-    CreateAppShortcuts(o.allUsers, !o.noDesktopShortcut, exePath);
+    Registration reg(GetTempArena());
+    BuildRegistration(InputsFromOptions(o), &reg);
+    WriteRegistration(reg, RegStage::Components);
     run->failed = false;
-    RegisterInstallation(settled, prev, exePath);
+    RegisterInstallation(settled, prev, reg);
     // Later reports read back which installer put the product on this machine.
     RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));
     ProgressStep();

@@ -7,9 +7,7 @@
 #include "base/log.h"
 #include "base/wide_win.h"
 #include "installer/previous_install.h"
-#include "integration/associations.h"
-#include "integration/office_addin.h"
-#include "integration/path_env.h"
+#include "integration/registration.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
 #include "payload/archive.h"
@@ -131,23 +129,15 @@ void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) 
     // from the start of this run.
     if (!otherDir.IsEmpty()) {
         Logf("RemoveOtherInstallation: '%s' registered under %s\n", otherDir.CStr(), RegKeyName(other));
-        RemoveInstallRegistryKeys(other);
-        UnregisterOfficeAddin(other, kRegView64);
-        UnregisterOfficeAddin(other, kRegView32);
-        if (other == HKEY_CURRENT_USER) {
-            // Per user they repeat what the machine's classes say; the machine's own stay.
-            RemoveMimeValues(other);
-        }
-        RemoveInstallDirFromPath(other == HKEY_LOCAL_MACHINE, otherDir);
-        for (int i = other == HKEY_LOCAL_MACHINE ? kUserOnlyContainers : 0; i < kRegistrationContainerCount; i++) {
-            DeleteEmptyRegKeys(other, kRegistrationContainers[i]);
-        }
+        Registration earlier(GetTempArena());
+        BuildRegistration(AnyInstallationIn(otherDir, other == HKEY_LOCAL_MACHINE), &earlier);
+        RemoveRegistration(earlier, Removal::OtherInstallation);
         if (!path::IsSameFile(otherDir, installDir)) {
             RemoveInstallationFiles(otherDir);
         }
         // Last, and whatever the earlier installation was taken for: a run after one killed
         // here finds its folder gone and counts it as no installation at all.
-        RemoveUninstallEntry(other);
+        RemoveRegistration(earlier, Removal::OtherInstallationEntry);
     }
     if (!earlierDir.IsEmpty() && !path::IsSameFile(earlierDir, installDir) &&
         (otherDir.IsEmpty() || !path::IsSameFile(earlierDir, otherDir))) {

@@ -50,8 +50,8 @@ bool HasOurUserChoice(StrView ext);
 bool IsDefaultReaderFor(StrView ext);
 // Drops .pdf defaults under root that point at the reader.
 void UnregisterFromBeingDefaultViewer(HKEY root);
-// The backups of every extension of every group, read before the product key (which holds them) goes.
-void ReadDefaultBackups(Vec<DefaultBackup>* out);
+// The backups of every extension of the group, read before the product key (which holds them) goes.
+void ReadDefaultBackups(ReaderKind kind, Vec<DefaultBackup>* out);
 // Gives each extension back what DecideDefaultRestore says; true when every rewrite held.
 bool GiveDefaultsBack(const Vec<DefaultBackup>& backups);
 #endif

@@ -184,18 +184,16 @@ void UnregisterFromBeingDefaultViewer(HKEY root) {
     }
 }
 
-void ReadDefaultBackups(Vec<DefaultBackup>* out) {
+void ReadDefaultBackups(ReaderKind kind, Vec<DefaultBackup>* out) {
     TempArenaScope scope;
-    for (ReaderKind kind : {ReaderKind::Pdf, ReaderKind::Ofd, ReaderKind::Comics, ReaderKind::Markdown}) {
-        int n = 0;
-        const char* const* exts = ReaderKindExts(kind, &n);
-        for (int i = 0; i < n; i++) {
-            DefaultBackup b;
-            b.ext = exts[i];
-            b.recorded = RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext);
-            b.progId = str::Dup(GetProcessArena(), ReadRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext));
-            out->Append(b);
-        }
+    int n = 0;
+    const char* const* exts = ReaderKindExts(kind, &n);
+    for (int i = 0; i < n; i++) {
+        DefaultBackup b;
+        b.ext = exts[i];
+        b.recorded = RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext);
+        b.progId = str::Dup(GetProcessArena(), ReadRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, b.ext));
+        out->Append(b);
     }
 }
 

@@ -4,22 +4,6 @@
 #include "base/file.h"
 #include "base/product.h"
 
-const char* const kRegistrationContainers[kRegistrationContainerCount] = {
-    "Software\\Classes\\.pdf",
-    "Software\\Classes\\MIME\\Database\\Content Type\\application/pdf",
-    "Software\\Classes\\CLSID",
-    "Software\\Classes\\Wow6432Node\\CLSID",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-    "Software\\Microsoft\\Office\\Word\\Addins",
-    "Software\\Microsoft\\Office\\Excel\\Addins",
-    "Software\\Microsoft\\Office\\PowerPoint\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\Word\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\Excel\\Addins",
-    "Software\\Wow6432Node\\Microsoft\\Office\\PowerPoint\\Addins",
-    "Software\\RegisteredApplications",
-};
-
 StrView UninstallStringTemp(StrView exePath, bool allUsers) {
     return str::FormatTemp("\"%s\" -uninstall%s", exePath.CStr(), allUsers ? " -all-users" : "");
 }

@@ -16,13 +16,6 @@ constexpr const char* kProductRegKey = "Software\\vlpdf";
 constexpr const char* kPendingSearchFilterValue = "PendingSearchFilter";
 constexpr const char* kPendingPreviewerValue = "PendingPreviewer";
 
-// Containers the registration created on the way to its values (in either registry view);
-// each goes only when nothing else is left in it. The first ones only per user: the machine's
-// own belong to the system, which may have had them (empty) before.
-constexpr int kUserOnlyContainers = 6;
-constexpr int kRegistrationContainerCount = 13;
-extern const char* const kRegistrationContainers[kRegistrationContainerCount];
-
 // "\"<exe>\" -uninstall", plus " -all-users" for an all-users installation.
 StrView UninstallStringTemp(StrView exePath, bool allUsers);
 // The uninstall string followed by " -silent".

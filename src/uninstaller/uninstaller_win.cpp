@@ -18,15 +18,9 @@
 #include "installer/install_options.h"
 #include "installer/launch.h"
 #include "installer/previous_install.h"
-#include "integration/associations.h"
-#include "integration/default_reader.h"
-#include "integration/office_addin.h"
-#include "integration/path_env.h"
+#include "integration/registration.h"
 #include "integration/registry.h"
-#include "integration/shell_ext.h"
-#include "integration/shortcut.h"
 #include "integration/uninstall.h"
-#include "integration/watcher.h"
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 #include "uninstaller/installed_files.h"
@@ -119,32 +113,6 @@ bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, UninstallOu
         return false;
     }
     return true;
-}
-
-void RemoveShortcuts(bool allUsers) {
-    Vec<int> csidls(GetTempArena());
-    ShortcutFoldersToCreate(allUsers, true, &csidls);
-    for (int csidl : csidls) {
-        RemoveShortcutFile(csidl);
-    }
-}
-
-// Everything the installation registered, in the order that stops users of the files first
-// and gives the defaults back once the reader's own associations are gone.
-void RemoveRegistration(HKEY root, bool allUsers, StrView dir, StrView self) {
-    StopWatcher(dir);
-    KillProcessesUsingInstallationDir(dir);
-    UninstallPreviewDll();
-    UninstallSearchFilter();
-    Vec<DefaultBackup> backups(GetProcessArena());
-    ReadDefaultBackups(&backups);
-    RemoveInstallRegistryKeys(root);
-    UnregisterOfficeAddin(root, kRegView64);
-    UnregisterOfficeAddin(root, kRegView32);
-    RemoveWatcherAutostart(WatcherPathTemp(self));
-    RemoveShortcuts(allUsers);
-    RemoveInstallDirFromPath(allUsers, dir);
-    GiveDefaultsBack(backups);
 }
 
 bool DeleteWithRetries(StrView path) {
@@ -307,7 +275,13 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
         return refusal;
     }
     Logf("RunUninstaller: uninstalling '%s' for %s\n", dir.CStr(), ScopeText(req.allUsers));
-    RemoveRegistration(root, req.allUsers, dir, self);
+    // Whatever options it was installed with: every piece it may have registered goes.
+    Registration reg(GetTempArena());
+    BuildRegistration(AnyInstallationIn(dir, req.allUsers), &reg);
+    // Users of the files first.
+    StopWatcher(dir);
+    KillProcessesUsingInstallationDir(dir);
+    RemoveRegistration(reg, Removal::Uninstall);
     Sweep sweep;
     DeleteInstalledFiles(dir, self, req, &sweep);
     if (!sweep.firstFailed.IsEmpty()) {
@@ -317,20 +291,7 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
                                         "Close the programs that use it and uninstall again. Details are in '%s'."),
                        sweep.firstFailed.CStr(), GetInstallLog().FilePath().CStr());
     }
-    RemoveUninstallerRegistryInfo(root);
-    if (req.allUsers) {
-        // The backup of the user's defaults lives under the user's own product key.
-        DeleteRegKey(HKEY_CURRENT_USER, kPrevDefaultKey);
-        DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, kProductRegKey);
-    } else {
-        // Per user they repeat what the machine's classes say about .pdf; the machine's own
-        // (all users) may have been there before and stay.
-        RemoveMimeValues(HKEY_CURRENT_USER);
-    }
-    int first = req.allUsers ? kUserOnlyContainers : 0;
-    for (int i = first; i < (int)ARRAYSIZE(kRegistrationContainers); i++) {
-        DeleteEmptyRegKeys(root, kRegistrationContainers[i]);
-    }
+    RemoveRegistration(reg, Removal::UninstallAfterFiles);
     if (!MoveSelfOut(self)) {
         RemoveEmptyFolders(dir);
         if (StartFinisher(self, dir)) {

@@ -5,10 +5,12 @@
 # registry (both roots, both views) and the machine's files are as they were before the
 # installation, except what is listed below with its reason, and the other program is the
 # default again. Once per user, once for all users from a limited process (which restarts the
-# uninstallation elevated and reports the elevated copy's exit code).
+# uninstallation elevated and reports the elevated copy's exit code). registration_check
+# compares the registration table with the machine after installing and after uninstalling.
 #   silent_uninstall_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <limited_run.exe>
+#     <registration_check.exe>
 set -u
-scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5
+scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5; regcheck=$6
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
@@ -98,17 +100,19 @@ run_command_line() {  # run_command_line <command line> [limited]
 uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
   local scope=$1 root=$2 all=${3:-}
   local key="$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf"
+  local options=($all -default-pdf -default-comics -default-markdown -with-filter -with-preview)
   section "$scope: install with every option, then run the quiet uninstall string"
   snapshot before
-  install_silent "$exe" $all -default-pdf -default-comics -default-markdown -with-filter -with-preview
+  install_silent "$exe" "${options[@]}"
   check_eq "$scope: installation exit code" 0 $?
   # Installed again (an upgrade), the backup of the earlier defaults must survive.
-  install_silent "$exe" $all -default-pdf -default-comics -default-markdown -with-filter -with-preview
+  install_silent "$exe" "${options[@]}"
   check_eq "$scope: second installation exit code" 0 $?
   local dir_win dir quiet
   dir_win=$(reg_get_text "$key" InstallLocation)
   dir=$(unixpath "$dir_win")
   check "$scope: installed" test -f "$dir/vlpdf.exe"
+  check "$scope: the machine holds the registration table" wine "$regcheck" installed -d "$dir_win" "${options[@]}"
   check_eq "$scope: the reader took .pdf over" vlpdf.pdf "$(reg_get "$fileexts\\.pdf\\UserChoice" ProgId)"
   check "$scope: PATH holds the folder" grep -qiF "$dir_win" <<<"$(reg_get "$([ -n "$all" ] &&
     echo 'HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' || echo 'HKCU\Environment')" Path)"
@@ -125,6 +129,7 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
   check "$scope: reader ended" machine_process gone vlpdf.exe
   check "$scope: watcher ended" machine_process gone vlpdf-watch.exe
   check "$scope: installation folder gone" test ! -e "$dir"
+  check "$scope: nothing of the registration table left" wine "$regcheck" removed -d "$dir_win" "${options[@]}"
   check_eq "$scope: .pdf back to the other program" OtherPdf.Document "$(reg_get "$fileexts\\.pdf\\UserChoice" ProgId)"
   check_eq "$scope: .cbz back to the other program" OtherPdf.Document "$(reg_get "$fileexts\\.cbz\\UserChoice" ProgId)"
   check "$scope: .md has no choice again" bash -c "! wine reg query '$fileexts\\.md'"

@@ -1,0 +1,148 @@
+#pragma once
+// Everything an installation leaves on the machine, as one table: the shell extensions, the
+// Office add-in, the shortcuts, the uninstall entry, the file associations, the default
+// reader, the PATH entry, the watcher, and the containers the registry values needed, each
+// with its root and registry view. The table is built from the settled options and the
+// installation directory alone; installing writes it, an upgrade removes the earlier
+// installation's by building the table for that installation, the uninstaller removes it,
+// and a failed installation puts back from it the shell extensions it took away.
+//
+// The table is in the order the installation writes it. Removal takes the pieces in an order
+// of its own (see the removal orders below), because it must first let go of what other
+// programs hold loaded and keep the uninstall entry to the end, where writing keeps the entry
+// until the product's files and shortcuts are in place.
+#include <stdint.h>
+
+#include "base/flags.h"
+#include "base/str.h"
+#include "base/vec.h"
+#include "integration/default_reader.h"
+#include "integration/reg_value.h"
+
+enum class RegRoot : uint8_t { User, Machine };
+enum class RegView : uint8_t { Native, Bits64, Bits32 };
+
+enum class Piece : uint8_t {
+    SearchFilter,    // the filter's COM class and .pdf's persistent handler
+    Previewer,       // the preview handlers and their thumbnail slots, the Internet-zone value
+    PreviewPane,     // Explorer's preview pane turned on for the user (never taken back)
+    OfficeAddin,     // one root and view; absent: the installation makes sure there is none
+    Shortcuts,       // the Programs shortcut and, when wanted, the desktop one
+    UninstallEntry,  // the entry in the list of programs, with the choices recorded in it
+    Associations,    // ProgIDs, Open-with entries, capabilities (under the product key)
+    MimeType,        // .pdf's content type, written with the associations
+    DefaultReader,   // the user's choice record for one group of extensions, and its backup
+    DefaultBackups,  // the backups of the user's earlier defaults, under the user's product key
+    PathEntry,       // the installation directory on PATH
+    Watcher,         // the Run value that starts the watcher at log-on; started once now
+    Containers,      // keys made on the way to the values, which go once empty
+};
+
+struct RegItem {
+    Piece piece = Piece::Containers;
+    RegRoot root = RegRoot::User;
+    RegView view = RegView::Native;
+    bool present = true;
+    ReaderKind reader = ReaderKind::Pdf;  // DefaultReader
+};
+
+// The settled choices the table is built from.
+struct RegistrationInputs {
+    StrView installDir;
+    bool allUsers = false;
+    bool searchFilter = false;
+    bool previewer = false;
+    bool officeAddin = true;
+    bool desktopShortcut = true;
+    bool defaultPdf = false;
+    bool defaultComics = false;
+    bool defaultMarkdown = false;
+};
+
+struct Registration {
+    RegistrationInputs in;
+    StrView exePath;  // the reader in the installation directory
+    Vec<RegItem> items;
+    explicit Registration(Arena* a) : items(a) {}
+};
+
+RegistrationInputs InputsFromOptions(const InstallerOptions& o);
+// Everything an installation in dir for this scope may have registered: every optional piece
+// on, every default group taken. Removing it removes what any choice of options left.
+RegistrationInputs AnyInstallationIn(StrView dir, bool allUsers);
+// Strings live in the temporary arena.
+void BuildRegistration(const RegistrationInputs& in, Registration* out);
+
+// When the installation writes each piece: the components whose files were just replaced
+// and the shortcuts, then the uninstall entry (from here on the installation counts as done),
+// then what points the shell at the reader. Containers and the MIME type, the backups and
+// the pane go with the pieces that make them.
+enum class RegStage : uint8_t { Components, Entry, Shell, None };
+RegStage StageOf(Piece piece);
+
+// Why the table is walked for removal; each has its order of pieces.
+enum class Removal : uint8_t {
+    // An upgrade, before writing: the shell extensions (which hold the product's DLLs), the
+    // associations and the product key, every shortcut folder any version used.
+    Upgrade,
+    // An upgrade that changed scope: the earlier installation under the other root, once the
+    // new entry is written; its uninstall entry goes only after its files.
+    OtherInstallation,
+    OtherInstallationEntry,
+    // The uninstaller, while the files are still there, and after they are gone.
+    Uninstall,
+    UninstallAfterFiles,
+};
+// The pieces a removal takes, in its order; count in *n.
+const Piece* RemovalOrder(Removal why, int* n);
+
+// A registry value the table says the installation left.
+enum class TraceMatch : uint8_t {
+    Exact,    // the value holds exactly this
+    Exists,   // the data varies (the date, the size): only that it is there
+    Absent,   // the installation removed it (a stale default of a ProgID)
+    Element,  // one of the value's ';'-separated elements equals the text, ignoring case
+};
+struct RegTrace {
+    Piece piece = Piece::Containers;
+    RegRoot root = RegRoot::User;
+    RegView view = RegView::Native;
+    RegValue value;
+    TraceMatch match = TraceMatch::Exact;
+    // Left in place when the installation is removed: the machine's own MIME type of .pdf
+    // may have been there before.
+    bool keptOnRemoval = false;
+};
+// Every registry value of the table with what it holds after the installation; a value
+// written twice appears once, with the data written last. platformMajor decides the
+// application capabilities (10 and later).
+void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace>* out);
+// The shell folders (CSIDL) that hold a shortcut of the installation.
+void RegistrationShortcuts(const Registration& reg, Vec<int>* csidls);
+
+// A key the registration created on the way to its values. Under HKEY_LOCAL_MACHINE the
+// system's own (the classes of .pdf, the CLSID and uninstall lists) may have been there
+// before, empty: those go only per user.
+struct RegContainer {
+    const char* key;
+    bool machineToo;
+};
+constexpr int kRegContainerCount = 13;
+extern const RegContainer kRegContainers[kRegContainerCount];
+
+const char* RegRootName(RegRoot root);
+
+#ifdef _WIN32
+#include <windows.h>
+HKEY RegRootKey(RegRoot root);
+// KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the native view.
+uint32_t RegViewFlag(RegView view);
+// Writes the pieces of one stage in table order, with the writers' own log lines. A failed
+// uninstall entry or association is reported through NotifyFailed; installing goes on.
+void WriteRegistration(const Registration& reg, RegStage stage);
+// Registers again the shell extensions of the table (a failed installation puts back what
+// it took away to replace their files).
+void RestoreShellExtensionsFrom(const Registration& reg);
+// Removes the pieces of the removal's order, each in table order.
+void RemoveRegistration(const Registration& reg, Removal why);
+#endif

@@ -1,0 +1,217 @@
+// Compares the registration table with the machine: after an installation every value and
+// shortcut of the table must be there with its data; after uninstalling none may still hold
+// what the installation wrote (the values the table keeps on removal excepted).
+//   registration_check installed|removed -d <dir> [installer options as the installer takes them]
+// Prints each difference (standard error) and a summary line; exits 0 when there is none, 1 otherwise, 2 on
+// a bad command line.
+#include <windows.h>
+
+#include <stdio.h>
+
+#include "base/arena.h"
+#include "base/file.h"
+#include "base/utf.h"
+#include "base/wide_win.h"
+#include "integration/platform_version.h"
+#include "integration/registration.h"
+#include "integration/shortcut.h"
+
+namespace {
+struct Found {
+    bool exists = false;
+    DWORD type = 0;
+    StrView text;
+    uint32_t dword = 0;
+};
+
+Found Read(const RegTrace& t) {
+    Found f;
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(RegRootKey(t.root), W(t.value.key), 0, KEY_READ | RegViewFlag(t.view), &h) != ERROR_SUCCESS) {
+        return f;
+    }
+    const WCHAR* name = t.value.name.IsEmpty() ? nullptr : (const WCHAR*)W(t.value.name);
+    DWORD size = 0;
+    if (RegQueryValueExW(h, name, nullptr, &f.type, nullptr, &size) == ERROR_SUCCESS) {
+        BYTE* data = (BYTE*)ArenaAlloc(GetTempArena(), size + 2, true);
+        f.exists = RegQueryValueExW(h, name, nullptr, &f.type, data, &size) == ERROR_SUCCESS;
+        if (f.type == REG_DWORD && size == 4) {
+            memcpy(&f.dword, data, 4);
+        } else if (f.type == REG_SZ || f.type == REG_EXPAND_SZ) {
+            f.text = U((const WCHAR*)data);
+        }
+    }
+    RegCloseKey(h);
+    return f;
+}
+
+bool HasElement(StrView value, StrView element) {
+    int32_t start = 0;
+    for (int32_t i = 0; i <= value.len; i++) {
+        if (i == value.len || value.s[i] == ';') {
+            if (str::EqI(StrView(value.s + start, i - start), element)) {
+                return true;
+            }
+            start = i + 1;
+        }
+    }
+    return false;
+}
+
+// Whether the machine holds what the trace says the installation wrote.
+bool Holds(const RegTrace& t, const Found& f) {
+    switch (t.match) {
+        case TraceMatch::Exists:
+            return f.exists;
+        case TraceMatch::Absent:
+            return !f.exists;
+        case TraceMatch::Element:
+            return f.exists && HasElement(f.text, t.value.text);
+        case TraceMatch::Exact:
+            break;
+    }
+    switch (t.value.type) {
+        case RegType::Dword:
+            return f.exists && f.type == REG_DWORD && f.dword == t.value.dword;
+        case RegType::None:
+            return f.exists && f.type == REG_NONE;
+        case RegType::DeleteValue:
+            return !f.exists;
+        case RegType::Sz:
+            break;
+    }
+    return f.exists && f.type == REG_SZ && str::Eq(f.text, t.value.text);
+}
+
+// Windows keeps the 32-bit view of the user's class registrations apart (Wow6432Node); Wine 8
+// shares one key for both views, so there the 32-bit write of a per-user class is what both
+// views read. Asked of the machine with a throwaway class key.
+bool KeyExists(const WCHAR* key, REGSAM view) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ | view, &h) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(h);
+    return true;
+}
+
+bool SharesUserClassViews() {
+    const WCHAR* clsid = L"Software\\Classes\\CLSID";
+    const WCHAR* key = L"Software\\Classes\\CLSID\\{5E1F0000-7E57-0000-0000-000000000000}";
+    bool had32 = KeyExists(clsid, KEY_WOW64_32KEY), had64 = KeyExists(clsid, KEY_WOW64_64KEY);
+    HKEY h = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(h);
+    bool shared = KeyExists(key, KEY_WOW64_64KEY);
+    // The machine is compared with its state before the installation afterwards: the probe
+    // leaves nothing, not even the containers it made (a delete of a key with subkeys fails).
+    RegDeleteKeyExW(HKEY_CURRENT_USER, key, KEY_WOW64_32KEY, 0);
+    if (!had32) {
+        RegDeleteKeyExW(HKEY_CURRENT_USER, clsid, KEY_WOW64_32KEY, 0);
+    }
+    if (!had64) {
+        RegDeleteKeyExW(HKEY_CURRENT_USER, clsid, KEY_WOW64_64KEY, 0);
+    }
+    return shared;
+}
+
+// Where the views are shared, a per-user class value written in both holds the 32-bit data.
+void ShareUserClassViews(Vec<RegTrace>* traces) {
+    for (RegTrace& t : *traces) {
+        if (t.root != RegRoot::User || t.view != RegView::Bits64 || !str::StartsWith(t.value.key, "Software\\Classes\\")) {
+            continue;
+        }
+        for (const RegTrace& u : *traces) {
+            if (u.root == t.root && u.view == RegView::Bits32 && str::EqI(u.value.key, t.value.key) &&
+                str::EqI(u.value.name, t.value.name)) {
+                t.value = u.value;
+            }
+        }
+    }
+}
+
+bool ParseOption(StrView arg, InstallerOptions* o) {
+    struct Switch {
+        const char* name;
+        bool InstallerOptions::*field;
+    };
+    const Switch switches[] = {
+        {"-all-users", &InstallerOptions::allUsers},
+        {"-with-filter", &InstallerOptions::withFilter},
+        {"-with-preview", &InstallerOptions::withPreview},
+        {"-no-desktop-shortcut", &InstallerOptions::noDesktopShortcut},
+        {"-default-pdf", &InstallerOptions::defaultPdf},
+        {"-default-comics", &InstallerOptions::defaultComics},
+        {"-default-markdown", &InstallerOptions::defaultMarkdown},
+        {"-no-office-plugin", &InstallerOptions::noOfficePlugin},
+    };
+    for (const Switch& s : switches) {
+        if (str::Eq(arg, s.name)) {
+            o->*s.field = true;
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    TempArenaScope scope;
+    InstallerOptions o;
+    bool installed = argc > 1 && str::Eq(U((const WCHAR*)argv[1]), "installed");
+    bool removed = argc > 1 && str::Eq(U((const WCHAR*)argv[1]), "removed");
+    for (int i = 2; i < argc; i++) {
+        StrView arg = U((const WCHAR*)argv[i]);
+        if (str::Eq(arg, "-d") && i + 1 < argc) {
+            o.installDir = U((const WCHAR*)argv[++i]);
+        } else if (!ParseOption(arg, &o)) {
+            fprintf(stderr, "registration_check: unknown option '%s'\n", arg.CStr());
+            return 2;
+        }
+    }
+    if ((!installed && !removed) || o.installDir.IsEmpty()) {
+        fprintf(stderr, "usage: registration_check installed|removed -d <dir> [options]\n");
+        return 2;
+    }
+    Registration reg(GetTempArena());
+    BuildRegistration(InputsFromOptions(o), &reg);
+    Vec<RegTrace> traces(GetTempArena());
+    RegistrationTraces(reg, gPlatformMajorVersion(), &traces);
+    if (SharesUserClassViews()) {
+        ShareUserClassViews(&traces);
+    }
+    int checked = 0, wrong = 0;
+    for (const RegTrace& t : traces) {
+        if (removed && t.keptOnRemoval) {
+            continue;
+        }
+        Found f = Read(t);
+        bool holds = Holds(t, f);
+        // Removed: nothing holds our data any more (a value the installation deleted stays deleted).
+        bool ok = installed ? holds : (t.match == TraceMatch::Absent ? holds : !holds);
+        checked++;
+        if (!ok) {
+            wrong++;
+            fprintf(stderr, "%s: %s\\%s [%s]%s: found %s'%s'\n", installed ? "missing" : "left", RegRootName(t.root),
+                   t.value.key.CStr(), t.value.name.CStr(),
+                   t.view == RegView::Bits32 ? " (32-bit view)" : t.view == RegView::Bits64 ? " (64-bit view)" : "",
+                   f.exists ? "" : "nothing ", f.text.CStr());
+        }
+    }
+    Vec<int> csidls(GetTempArena());
+    RegistrationShortcuts(reg, &csidls);
+    for (int csidl : csidls) {
+        StrView lnk = GetShortcutPathTemp(csidl);
+        checked++;
+        if (file::Exists(lnk) != installed) {
+            wrong++;
+            fprintf(stderr, "%s: shortcut '%s'\n", installed ? "missing" : "left", lnk.CStr());
+        }
+    }
+    printf("registration_check %s: %d of %d registry values and shortcuts differ\n", installed ? "installed" : "removed",
+           wrong, checked);
+    return wrong == 0 ? 0 : 1;
+}
