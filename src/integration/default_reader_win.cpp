@@ -20,10 +20,6 @@ constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersi
 const CLSID kClsidAssocRegistration = {0x591209C7, 0x767B, 0x42B2, {0x9F, 0xBA, 0x44, 0xEE, 0x46, 0x15, 0xF2, 0xC7}};
 const IID kIidAssocRegistration = {0x4E530B0A, 0xE611, 0x4C77, {0xA3, 0xAC, 0x90, 0x31, 0xD0, 0x22, 0x28, 0x1B}};
 
-uint64_t FileTimeValue(FILETIME ft) {
-    return (uint64_t)ft.dwHighDateTime << 32 | ft.dwLowDateTime;
-}
-
 // One attempt: -1 failed for good, 0 written but not accepted, 1 written and accepted.
 int WriteUserChoiceOnce(StrView ext, StrView progId) {
     StrView hash = UserChoiceHash(ext, progId);
@@ -31,31 +27,25 @@ int WriteUserChoiceOnce(StrView ext, StrView progId) {
         return -1;
     }
     StrView extKey = str::FormatTemp("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\%s", ext.CStr());
-    HKEY parent = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, W(extKey), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &parent, nullptr) !=
-        ERROR_SUCCESS) {
+    if (CreateRegKeyStatus(HKEY_CURRENT_USER, extKey) != ERROR_SUCCESS) {
         return -1;
     }
     // The record is always made anew: the shell distrusts a choice edited in place.
-    LSTATUS res = SHDeleteKeyW(parent, L"UserChoice");
+    StrView choiceKey = path::JoinTemp(extKey, "UserChoice");
+    uint32_t res = DeleteRegTreeStatus(HKEY_CURRENT_USER, choiceKey);
     if (res != ERROR_SUCCESS && res != ERROR_FILE_NOT_FOUND) {
         Logf("WriteUserChoice: delete UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
-        RegCloseKey(parent);
         return -1;
     }
-    HKEY choice = nullptr;
-    res = RegCreateKeyExW(parent, L"UserChoice", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &choice, nullptr);
-    RegCloseKey(parent);
+    res = CreateRegKeyStatus(HKEY_CURRENT_USER, choiceKey);
     if (res != ERROR_SUCCESS) {
         Logf("WriteUserChoice: create UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
         return -1;
     }
-    WStrView wProgId = ToWStrTemp(progId), wHash = ToWStrTemp(hash);
-    res = RegSetValueExW(choice, L"ProgId", 0, REG_SZ, (const BYTE*)wProgId.s, (DWORD)(wProgId.len + 1) * 2);
+    res = SetRegStrStatus(HKEY_CURRENT_USER, choiceKey, "ProgId", progId, 0, RegKeyMissing::Fail);
     if (res == ERROR_SUCCESS) {
-        res = RegSetValueExW(choice, L"Hash", 0, REG_SZ, (const BYTE*)wHash.s, (DWORD)(wHash.len + 1) * 2);
+        res = SetRegStrStatus(HKEY_CURRENT_USER, choiceKey, "Hash", hash, 0, RegKeyMissing::Fail);
     }
-    RegCloseKey(choice);
     if (res != ERROR_SUCCESS) {
         Logf("WriteUserChoice: write UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
         return -1;
@@ -77,19 +67,15 @@ StrView UserChoiceHash(StrView ext, StrView progId) {
 
 bool UserChoiceMatches(StrView ext, StrView progId) {
     StrView key = UserChoiceKeyTemp(ext);
-    HKEY choice = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, W(key), 0, KEY_READ, &choice) != ERROR_SUCCESS) {
+    uint64_t written = 0;
+    if (!ReadRegKeyWriteTime(HKEY_CURRENT_USER, key, &written)) {
         return false;
     }
-    FILETIME written{};
-    LSTATUS res = RegQueryInfoKeyW(choice, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, &written);
-    RegCloseKey(choice);
     StrView sid = ProcessUserSidTemp();
-    if (res != ERROR_SUCCESS || sid.IsEmpty()) {
+    if (sid.IsEmpty()) {
         return false;
     }
-    StrView expected = UserChoiceHashOfTemp(ext, sid, progId, FileTimeValue(written));
+    StrView expected = UserChoiceHashOfTemp(ext, sid, progId, written);
     return str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "ProgId"), progId) &&
            str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "Hash"), expected);
 }

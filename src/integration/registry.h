@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "base/str.h"
+#include "base/vec.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -51,6 +52,29 @@ bool DeleteRegKeyIfEmpty(HKEY root, StrView key);
 // levels ("Software\Microsoft\Office" can go, "Software\Microsoft" never does): the
 // containers a registration created go with the last value in them.
 void DeleteEmptyRegKeys(HKEY root, StrView key);
+
+// Quiet primitives that answer with the system's status (0 on success), for callers that
+// log the status in their own words. view is 0 (the process's own view), kRegView32 or
+// kRegView64. SetRegValueStatus creates the key unless it must exist already.
+enum class RegKeyMissing { Create, Fail };
+uint32_t SetRegValueStatus(HKEY root, StrView key, StrView valueName, uint32_t type, const void* data, uint32_t size,
+                           uint32_t view = 0, RegKeyMissing missing = RegKeyMissing::Create);
+// REG_SZ through SetRegValueStatus.
+uint32_t SetRegStrStatus(HKEY root, StrView key, StrView valueName, StrView value, uint32_t view = 0,
+                         RegKeyMissing missing = RegKeyMissing::Create);
+uint32_t CreateRegKeyStatus(HKEY root, StrView key, uint32_t view = 0);
+// The key and everything below it; an absent key is ERROR_FILE_NOT_FOUND.
+uint32_t DeleteRegTreeStatus(HKEY root, StrView key);
+// Writes the key's values through to the disk.
+uint32_t FlushRegKeyStatus(HKEY root, StrView key);
+bool WriteRegDWORDInView(HKEY root, StrView key, StrView valueName, uint32_t value, uint32_t view);
+// In exactly that view; nothing below the key may exist. Not logged.
+void DeleteRegKeyInView(HKEY root, StrView key, uint32_t view);
+// The names of the key's direct subkeys, appended to out (in out's arena); false when the
+// key cannot be opened.
+bool ListRegSubkeys(HKEY root, StrView key, Vec<StrView>* out);
+// When the key was last written, as a FILETIME value.
+bool ReadRegKeyWriteTime(HKEY root, StrView key, uint64_t* fileTime);
 
 // Full path of this program's file; empty on failure.
 StrView GetModulePathTemp();

@@ -196,15 +196,88 @@ bool WriteRegExpandSz(HKEY root, StrView key, StrView valueName, StrView value) 
 }
 
 bool WriteRegStrInView(HKEY root, StrView key, StrView valueName, StrView value, uint32_t view) {
+    return SetRegStrStatus(root, key, valueName, value, view) == ERROR_SUCCESS;
+}
+
+bool WriteRegDWORDInView(HKEY root, StrView key, StrView valueName, uint32_t value, uint32_t view) {
+    DWORD data = value;
+    return SetRegValueStatus(root, key, valueName, REG_DWORD, &data, sizeof(data), view) == ERROR_SUCCESS;
+}
+
+uint32_t SetRegValueStatus(HKEY root, StrView key, StrView valueName, uint32_t type, const void* data, uint32_t size,
+                           uint32_t view, RegKeyMissing missing) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, W(key), 0, nullptr, 0, KEY_WRITE | view, nullptr, &h, nullptr) != ERROR_SUCCESS) {
-        return false;
+    LSTATUS res = missing == RegKeyMissing::Create
+                      ? RegCreateKeyExW(root, W(key), 0, nullptr, 0, KEY_WRITE | view, nullptr, &h, nullptr)
+                      : RegOpenKeyExW(root, W(key), 0, KEY_SET_VALUE | view, &h);
+    if (res != ERROR_SUCCESS) {
+        return (uint32_t)res;
     }
+    res = RegSetValueExW(h, ValueW(valueName), 0, type, (const BYTE*)data, size);
+    RegCloseKey(h);
+    return (uint32_t)res;
+}
+
+uint32_t SetRegStrStatus(HKEY root, StrView key, StrView valueName, StrView value, uint32_t view,
+                         RegKeyMissing missing) {
     WStrView w = ToWStrTemp(value);
     static const char16_t empty[1] = {0};
     const char16_t* data = w.s ? w.s : empty;
-    LSTATUS res = RegSetValueExW(h, ValueW(valueName), 0, REG_SZ, (const BYTE*)data, (DWORD)(w.len + 1) * 2);
+    return SetRegValueStatus(root, key, valueName, REG_SZ, data, (uint32_t)(w.len + 1) * 2, view, missing);
+}
+
+uint32_t CreateRegKeyStatus(HKEY root, StrView key, uint32_t view) {
+    HKEY h = nullptr;
+    LSTATUS res = RegCreateKeyExW(root, W(key), 0, nullptr, 0, KEY_WRITE | view, nullptr, &h, nullptr);
+    if (res == ERROR_SUCCESS) {
+        RegCloseKey(h);
+    }
+    return (uint32_t)res;
+}
+
+uint32_t DeleteRegTreeStatus(HKEY root, StrView key) {
+    return (uint32_t)SHDeleteKeyW(root, W(key));
+}
+
+uint32_t FlushRegKeyStatus(HKEY root, StrView key) {
+    HKEY h = nullptr;
+    LSTATUS res = RegOpenKeyExW(root, W(key), 0, KEY_QUERY_VALUE, &h);
+    if (res == ERROR_SUCCESS) {
+        res = RegFlushKey(h);
+        RegCloseKey(h);
+    }
+    return (uint32_t)res;
+}
+
+void DeleteRegKeyInView(HKEY root, StrView key, uint32_t view) {
+    RegDeleteKeyExW(root, W(key), view, 0);
+}
+
+bool ListRegSubkeys(HKEY root, StrView key, Vec<StrView>* out) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, W(key), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+        return false;
+    }
+    WCHAR name[256];
+    DWORD len = 256;
+    for (DWORD i = 0; RegEnumKeyExW(h, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         i++, len = 256) {
+        out->Append(ToUtf8(WStrView((const char16_t*)name, (int32_t)len), out->arena));
+    }
     RegCloseKey(h);
+    return true;
+}
+
+bool ReadRegKeyWriteTime(HKEY root, StrView key, uint64_t* fileTime) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(root, W(key), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+        return false;
+    }
+    FILETIME written{};
+    LSTATUS res = RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, &written);
+    RegCloseKey(h);
+    *fileTime = (uint64_t)written.dwHighDateTime << 32 | written.dwLowDateTime;
     return res == ERROR_SUCCESS;
 }
 

@@ -140,18 +140,16 @@ bool IsPreviewInstalled() {
 }
 
 bool EnableExplorerPreviewPane() {
-    HKEY h = nullptr;
-    LSTATUS res = RegCreateKeyExW(
-        HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Modules\\GlobalSettings\\DetailsContainer",
-        0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr);
+    const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Modules\\GlobalSettings\\DetailsContainer";
+    uint32_t res = CreateRegKeyStatus(HKEY_CURRENT_USER, key);
     if (res != ERROR_SUCCESS) {
         Logf("EnableExplorerPreviewPane: RegCreateKeyEx failed (%d)\n", (int)res);
         return false;
     }
     // Two little-endian 32-bit words: 2, then 1 (the pane shown).
-    const BYTE data[8] = {2, 0, 0, 0, 1, 0, 0, 0};
-    res = RegSetValueExW(h, L"DetailsContainer", 0, REG_BINARY, data, sizeof(data));
-    RegCloseKey(h);
+    const uint8_t data[8] = {2, 0, 0, 0, 1, 0, 0, 0};
+    res = SetRegValueStatus(HKEY_CURRENT_USER, key, "DetailsContainer", REG_BINARY, data, sizeof(data), 0,
+                            RegKeyMissing::Fail);
     Logf("EnableExplorerPreviewPane: res=%d\n", (int)res);
     return res == ERROR_SUCCESS;
 }

@@ -24,12 +24,7 @@ bool IsVistaOrLater() {
 }
 
 bool FlushUninstallEntry(HKEY root, StrView key) {
-    HKEY h = nullptr;
-    LSTATUS err = RegOpenKeyExW(root, W(kUninstallRegKey), 0, KEY_QUERY_VALUE, &h);
-    if (err == ERROR_SUCCESS) {
-        err = RegFlushKey(h);
-        RegCloseKey(h);
-    }
+    uint32_t err = FlushRegKeyStatus(root, kUninstallRegKey);
     if (err != ERROR_SUCCESS) {
         Logf("WriteUninstallerRegistryInfo: RegFlushKey failed err=%u\n", (unsigned)err);
         return false;
@@ -94,25 +89,20 @@ bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) 
 bool RemoveProductRegistryKey(HKEY root) {
     Logf("RemoveProductRegistryKey(%s)\n", RegKeyName(root));
     TempArenaScope scope;
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(root, W(kProductRegKey), 0, KEY_READ, &h) != ERROR_SUCCESS) {
+    Vec<StrView> subkeys(GetTempArena());
+    if (!ListRegSubkeys(root, kProductRegKey, &subkeys)) {
         return true;
     }
     StrView keep = path::GetBaseName(kPrevDefaultKey);
     Vec<StrView> others(GetTempArena());
     bool keeps = false;
-    WCHAR name[256];
-    DWORD len = 256;
-    for (DWORD i = 0; RegEnumKeyExW(h, i, name, &len, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         i++, len = 256) {
-        StrView sub = U(name, len);
+    for (StrView sub : subkeys) {
         if (str::EqI(sub, keep)) {
             keeps = true;
         } else {
             others.Append(sub);
         }
     }
-    RegCloseKey(h);
     if (!keeps) {
         return DeleteRegKey(root, kProductRegKey, false);
     }

@@ -9,13 +9,8 @@
 
 void SetWatcherAutostart(StrView watcherPath) {
     TempArenaScope scope;
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, W(kRunKey), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) {
-        return;
-    }
-    WStrView quoted = ToWStrTemp(WatcherRunValueTemp(watcherPath));
-    RegSetValueExW(h, W(kWatcherRunValue), 0, REG_SZ, (const BYTE*)quoted.s, (DWORD)(quoted.len + 1) * 2);
-    RegCloseKey(h);
+    SetRegStrStatus(HKEY_CURRENT_USER, kRunKey, kWatcherRunValue, WatcherRunValueTemp(watcherPath), 0,
+                    RegKeyMissing::Fail);
 }
 
 void StartWatcher(StrView watcherPath) {
