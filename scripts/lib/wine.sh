@@ -1,26 +1,11 @@
 # Sourced by every script, test and benchmark that runs Windows programs: the one place that
 # knows how a Wine machine of this project is made, started and stopped, and how a virtual
 # display is found. Sourcing defines functions only; nothing runs until one is called.
-#
-#   wine_env <wine-root>                the settings of every run; the machine is
-#                                       $VLPDF_TEST_PREFIX, else <wine-root>/prefix
-#   wine_prefix_ready <wine-root> [<dest>]
-#                                       the template prefix once, then the run prefix, or a
-#                                       fresh copy of the template at <dest>
-#   wine_server_start [<seconds>]       a persistent wineserver for $WINEPREFIX (kept for
-#                                       <seconds> after its last client, or until stopped)
-#   wine_server_stop                    stops it and waits until it has saved the registry
-#   wine_display_start                  Xvfb on a free display; exports DISPLAY
-#   wine_display_stop                   ends the Xvfb wine_display_start started
-#   wine_machine_sweep <prefix>...      ends the Linux processes Wine started for a machine
-#                                       (or any machine under a folder) that outlived it
-#   wine_kill <regex> [signal]          pkill -f, for the processes of $WINEPREFIX only
-#   vlpdf_version                       the product's version, as the top CMakeLists.txt sets it
-#   vlpdf_installer <win64 build dir>   the installer that build makes
 
 wine_lib_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-wine_env() {
+# The settings of every run; the machine is $VLPDF_TEST_PREFIX, else <wine-root>/prefix.
+wine_env() {  # wine_env <wine-root>
   local root
   root=$(realpath -m "$1")  # Wine wants an absolute prefix path
   if [ -n "${VLPDF_TEST_PREFIX:-}" ]; then
@@ -47,7 +32,8 @@ wine_env() {
 # Raised whenever the template's settings change, so that existing build trees remake it.
 wine_template_version=4
 
-wine_prefix_ready() {
+# The template prefix once, then the run prefix, or a fresh copy of the template at <dest>.
+wine_prefix_ready() {  # wine_prefix_ready <wine-root> [<dest>]
   local root template dest=${2:-}
   root=$(realpath -m "$1")
   template=$root/template
@@ -102,7 +88,8 @@ wine_prefix_ready() {
   [ -n "$dest" ] || echo "wine-prefix: run prefix ready"
 }
 
-wine_server_start() {
+# A persistent wineserver for $WINEPREFIX: until stopped, or <seconds> after its last client.
+wine_server_start() {  # wine_server_start [<seconds>]
   # Detached from our output: ctest would otherwise wait for the server to end.
   wineserver "-p${1:-}" </dev/null >/dev/null 2>&1
   # Wine's own background processes (services, explorer) start now, detached from the output
@@ -111,15 +98,16 @@ wine_server_start() {
   wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 
+# Stops it and waits until it has written the registry to disk.
 wine_server_stop() {
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
   return 0
 }
 
-# A display number no one uses, tried from 170 up. Xvfb reports the number through
-# -displayfd only once it holds the display and accepts connections, so a server that lost
-# the number to someone else starting at the same moment is never taken for ours.
+# Xvfb on a display number no one uses, tried from 170 up; exports DISPLAY. Xvfb reports the
+# number through -displayfd only once it holds the display and accepts connections, so a
+# server that lost the number to someone starting at the same moment is never taken for ours.
 wine_xvfb=
 wine_display_start() {
   command -v Xvfb >/dev/null || { echo "Xvfb not installed"; return 1; }
@@ -148,6 +136,7 @@ wine_display_start() {
   return 1
 }
 
+# Ends the Xvfb wine_display_start started.
 wine_display_stop() {
   [ -n "$wine_xvfb" ] || return 0
   kill "$wine_xvfb" 2>/dev/null
@@ -198,6 +187,7 @@ wine_kill() {  # wine_kill <extended regular expression> [signal]
   return $found
 }
 
+# The product's version, as the top CMakeLists.txt sets it.
 vlpdf_version() {
   sed -n 's/^set(VLPDF_VERSION \([^ )]*\))$/\1/p' "$wine_lib_top/CMakeLists.txt"
 }
