@@ -90,12 +90,23 @@ wine_prefix_ready() {  # wine_prefix_ready <wine-root> [<dest>]
 
 # A persistent wineserver for $WINEPREFIX: until stopped, or <seconds> after its last client.
 wine_server_start() {  # wine_server_start [<seconds>]
-  # Detached from our output: ctest would otherwise wait for the server to end.
-  wineserver "-p${1:-}" </dev/null >/dev/null 2>&1
+  (wine_close_fds; exec wineserver "-p${1:-}") </dev/null >/dev/null 2>&1
   # Wine's own background processes (services, explorer) start now, detached from the output
   # of whatever runs next: started by a test instead, they would inherit its pipes and ctest
   # would wait for them until its time-out.
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  (wine_close_fds; exec wine cmd /c exit) </dev/null >/dev/null 2>&1
+}
+
+# Closes every descriptor but the standard three, before a server is started that outlives
+# its caller: it must not hold what the caller holds open, a pipe ctest waits on or the lock
+# of `flock /work/.cpu.lock`, which a forgotten server would otherwise keep for everyone.
+wine_close_fds() {
+  local fd
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+  done
+  return 0
 }
 
 # Stops it and waits until it has written the registry to disk.
@@ -115,8 +126,8 @@ wine_display_start() {
   ready=$(mktemp) || return 1
   for display in $(seq 170 199); do
     { [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ]; } && continue
-    Xvfb :$display -screen 0 "${VLPDF_SCREEN:-1024x768x24}" -nolisten tcp -displayfd 3 \
-      3>"$ready" </dev/null >/dev/null 2>&1 &
+    (wine_close_fds; exec Xvfb :$display -screen 0 "${VLPDF_SCREEN:-1024x768x24}" -nolisten tcp \
+      -displayfd 3 3>"$ready") </dev/null >/dev/null 2>&1 &
     wine_xvfb=$!
     for _ in $(seq 100); do
       [ -s "$ready" ] && break

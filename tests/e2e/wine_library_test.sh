@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Wine harness library where a fault would hit someone else's run: a display already in
-# use is never taken, ending what a machine left running spares the caller and every other
-# machine (one whose name merely begins the same included), and the installer the scripts
-# name is the one the build made.
+# use is never taken, and holds no lock of its caller; ending what a machine left running
+# spares the caller and every other machine (one whose name merely begins the same included);
+# the installer the scripts name is the one the build made.
 #   wine_library_test.sh <release.env>
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,7 +19,10 @@ check_eq "installer" "$(basename "$VLPDF_INSTALLER")" "$(basename "$(vlpdf_insta
 section "a display in use is left alone"
 wine_display_start >/dev/null; check_eq "a first display" 0 $?
 first=${DISPLAY:-} first_xvfb=$wine_xvfb wine_xvfb=
+exec 9>"$work/held"  # as flock holds the CPU lock for what it runs
 wine_display_start >/dev/null; check_eq "a second display" 0 $?
+exec 9>&-
+check_eq "the display holds nothing of ours" 0 "$(ls -l "/proc/$wine_xvfb/fd" | grep -c "$work/held")"
 check "two displays" test "$first" != "$DISPLAY"
 check "both served" kill -0 "$first_xvfb" "$wine_xvfb"
 
