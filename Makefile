@@ -5,6 +5,8 @@
 #               given, with its SHA-256 and winget manifest, in release/
 SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
+# Named after the version, which only the top CMakeLists.txt writes.
+INSTALLER := $(shell . scripts/lib/wine.sh && vlpdf_installer build/win64)
 
 .PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
 	fuzz fuzz-build bench screenshots release window soak
@@ -67,7 +69,7 @@ SOAK_SEED ?= $(shell date +%s)
 soak: build wine-prefix
 	@VLPDF_RANDOM_KILLS=$(SOAK_KILLS) VLPDF_KILL_SEED=$(SOAK_SEED) VLPDF_KILL_POINTS='^$$' \
 		bash tests/e2e/silent_kill_points_test.sh scripts $(WINE_ROOT) $(WINE_ROOT)/suites/soak \
-		build/win64/src/main/VeloraPDF-3.7-install.exe build/host/tools/mkpak/mkpak \
+		$(INSTALLER) build/host/tools/mkpak/mkpak \
 		build/win64/tests/e2e/step_killer.exe
 
 # The real installer window under Wine: on $DISPLAY, or pictured on a virtual display.
@@ -80,7 +82,7 @@ window: build wine-prefix
 screenshots: build-win64 wine-prefix
 	@cmake --build --preset win64 --target ui_gallery installer_driver
 	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe payload/translations.txt build/screenshots
-	@scripts/installer-screenshots.sh $(WINE_ROOT) build/win64/src/main/VeloraPDF-3.7-install.exe \
+	@scripts/installer-screenshots.sh $(WINE_ROOT) $(INSTALLER) \
 		build/win64/tests/e2e/installer_driver.exe build/screenshots
 
 # Only the installer and what it needs, in the same build folder as make demo's: the same bytes.

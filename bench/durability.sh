@@ -6,7 +6,8 @@
 set -eu
 win=$1; stage=$2
 repo=$(realpath "$(dirname "$0")/..")
-. "$repo/scripts/wine-env.sh" "$win/wine"
+. "$repo/scripts/lib/wine.sh"
+wine_env "$win/wine"
 dest="$WINEPREFIX/drive_c/durable-bench"
 rm -rf "$dest"
 wine "$win/bench/bench_durable_write.exe" "Z:$(tr / '\\' <<<"$(realpath "$stage")")" 'C:\durable-bench' 3 \

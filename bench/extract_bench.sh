@@ -15,9 +15,7 @@
 set -eu
 build=$1 win=$2 pak=$3 stage=$4 rounds=${5:-6}
 here=$(cd "$(dirname "$0")" && pwd)
-# Wine's menu builder would copy every shortcut into the Linux desktop's menus and icons,
-# outside the prefix, in a process of its own that competes with the next round.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d"
+. "$here/../scripts/lib/wine.sh"
 work=$build/xbench
 out=/dev/shm/vlpdf-xbench.$$
 rm -rf "$work" && mkdir -p "$work" "$out"
@@ -26,8 +24,8 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # installer/minimal carry the large archive; the "small" pair carries the product's own,
 # which shows what each program costs before it has anything to unpack.
-cp "$win/src/main/VeloraPDF-3.7-install.exe" "$work/installer.exe"
-cp "$win/src/main/VeloraPDF-3.7-install.exe" "$work/installer-small.exe"
+cp "$(vlpdf_installer "$win")" "$work/installer.exe"
+cp "$(vlpdf_installer "$win")" "$work/installer-small.exe"
 cp "$win/bench/bench_extract_minimal.exe" "$work/minimal.exe"
 cp "$win/bench/bench_extract_minimal.exe" "$work/minimal-small.exe"
 wine "$win/bench/bench_set_rcdata.exe" "$(winpath "$work/installer.exe")" "$(winpath "$pak")"

@@ -15,7 +15,7 @@ repo=$(realpath "$(dirname "$0")/..")
 . "$repo/tests/e2e/lib/install.sh"
 . "$repo/tests/e2e/lib/window.sh"
 export VLPDF_STATS_OFF=1 LANG=en_US.UTF-8
-exe=$win/src/main/VeloraPDF-3.7-install.exe
+exe=$(vlpdf_installer "$win")
 driver=$win/tests/e2e/installer_driver.exe
 scenario_start "$repo/scripts" "$win/wine" "$win/wine/suites/bench-window" display
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"

@@ -6,23 +6,16 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 wine_root=$1
-exe=$(realpath build/win64/src/main/VeloraPDF-3.7-install.exe)
+. scripts/lib/wine.sh
+exe=$(realpath "$(vlpdf_installer build/win64)")
 
 # Never let a demo run report anything anywhere.
 export VLPDF_STATS_OFF=1
 unset VLPDF_STATS_URL
-. scripts/wine-env.sh "$wine_root"
-. tests/e2e/lib/machine.sh
-machine_xvfb=
-demo_stop() {
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  [ -n "$machine_xvfb" ] && { kill "$machine_xvfb" 2>/dev/null; wait "$machine_xvfb" 2>/dev/null; } || true
-}
-trap demo_stop EXIT
-machine_start_display >/dev/null
-wineserver -p </dev/null >/dev/null 2>&1
-wine cmd /c exit </dev/null >/dev/null 2>&1
+wine_env "$wine_root"
+trap 'wine_server_stop; wine_display_stop' EXIT
+wine_display_start >/dev/null
+wine_server_start
 
 . tests/e2e/lib/install.sh
 echo "== $(basename "$exe"): $(stat -c %s "$exe") bytes"

@@ -41,20 +41,20 @@ pages() {  # pages <lang> <percent> <installer options...>
   drive wait-window -- wait-child Button && sleep 0.3 && keep "$name-4-finish.png"
   drive wait-window -- key escape -- wait-gone
   installer_exit >/dev/null
-  pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+  wine_kill 'vlpdf-watch\.exe'
 
   wine 'C:\VeloraPDF\vlpdf.exe' </dev/null >/dev/null 2>&1 &
   start_window "$exe" "$@" -log -d 'C:\VeloraPDF'
   wait_for_line "$log" "CheckInstallUninstallPossible: '" 15 && sleep 0.3 && keep "$name-5-close-to-continue.png"
   drive wait-window -- key escape -- wait-gone
   installer_exit >/dev/null
-  pkill -f 'vlpdf\.exe' 2>/dev/null
+  wine_kill 'vlpdf\.exe'
 
   start_window "$work/damaged-install.exe" "$@" -d 'C:\VeloraPDF'
   drive wait-window -- click-install -- dialog VeloraPDF && keep "$name-6-failed.png" VeloraPDF
   drive dialog-close VeloraPDF
   installer_exit >/dev/null
-  pkill -f 'notepad|vlpdf' 2>/dev/null
+  wine_kill 'notepad|vlpdf'
 }
 
 # High contrast (white on black, as Windows' "High Contrast Black"): the first and the finish
@@ -69,7 +69,7 @@ high_contrast_pages() {  # high_contrast_pages <lang>
     keep "$name-4-finish.png"
   drive wait-window -- key escape -- wait-gone
   installer_exit >/dev/null
-  pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+  wine_kill 'vlpdf-watch\.exe'
   unset VLPDF_HIGH_CONTRAST
 }
 

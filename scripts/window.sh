@@ -7,18 +7,14 @@ set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 wine_root=$1
-exe=$(realpath build/win64/src/main/VeloraPDF-3.7-install.exe)
+. scripts/lib/wine.sh
+exe=$(realpath "$(vlpdf_installer build/win64)")
 driver=$(realpath build/win64/tests/e2e/installer_driver.exe)
 export VLPDF_STATS_OFF=1
 unset VLPDF_STATS_URL
-. scripts/wine-env.sh "$wine_root"
-. tests/e2e/lib/machine.sh
+wine_env "$wine_root"
 . tests/e2e/lib/window.sh
-machine_xvfb=
-stop() {
-  wineserver -k 2>/dev/null
-  [ -n "$machine_xvfb" ] && { kill "$machine_xvfb" 2>/dev/null; wait "$machine_xvfb" 2>/dev/null; }
-}
+stop() { wine_server_stop; wine_display_stop; }
 trap stop EXIT
 if [ -n "${DISPLAY:-}" ]; then
   echo "== the installer window on $DISPLAY; close it or install to end"
@@ -26,7 +22,7 @@ if [ -n "${DISPLAY:-}" ]; then
   echo "   exit code $?"
   exit 0
 fi
-machine_start_display >/dev/null || exit 1
+wine_display_start >/dev/null || exit 1
 work=$(mktemp -d)
 trap 'stop; rm -rf "$work"' EXIT
 window_lang_option=  # the product as people get it; WINDOW_ARGS may add -for-testing

@@ -47,13 +47,13 @@ same() {
 # A silent installation changes the machine: each one starts from the machine as it was.
 machine_files="system.reg user.reg userdef.reg drive_c/users drive_c/ProgramData"
 save_machine() {
-  wineserver -k; wineserver -w
+  wine_server_stop
   mkdir -p "$work/machine"
   (cd "$WINEPREFIX" && cp -a --parents $machine_files "$work/machine/")
   machine_boot
 }
 restore_machine() {
-  wineserver -k; wineserver -w
+  wine_server_stop
   (cd "$WINEPREFIX" && rm -rf drive_c/users drive_c/ProgramData && cp -a "$work/machine/." .)
   machine_boot
 }

@@ -87,7 +87,7 @@ for scope in user:HKCU:HKLM machine:HKLM:HKCU; do
   check_eq "exit code" 0 $?
   check_entry "$own" "$dir_win"
   check "nothing under $other" bash -c "! wine reg query '$other\\$uninstall_key'"
-  pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+  wine_kill 'vlpdf-watch\.exe'
   wine reg delete "$own\\$uninstall_key" /f >/dev/null 2>&1
 done
 

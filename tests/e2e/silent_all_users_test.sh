@@ -37,7 +37,7 @@ check_eq "installed for all users" "$dir_win" "$(reg_get_text "$hklm_uninstall" 
 check "nothing per user" bash -c "! wine reg query '$hkcu_uninstall'"
 check "files under Program Files" test -f "$(unixpath "${dir_win}vlpdf.exe")"
 check "the parent waited for the copy" grep -q "^RunInstaller: elevated installer exited with 0" "$log"
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+wine_kill 'vlpdf-watch\.exe'
 
 section "a limited copy started with -run-install-now does not restart again"
 rm -f "$log"
@@ -45,7 +45,7 @@ limited_install "$(winpath "$exe")" -s -log -run-install-now -all-users -install
 check_eq "exit code" 0 $?
 check "no restart" bash -c "! grep -q \"^LaunchElevated('\" '$log'"
 check "said why" grep -qF "RunInstaller: started elevated already and still not elevated" "$log"
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+wine_kill 'vlpdf-watch\.exe'
 
 section "a relative -d is made absolute before the copy starts elsewhere"
 rm -f "$log"
@@ -55,7 +55,7 @@ check "the copy got the absolute directory" grep -qF -e "-install-dir \"$pf\\vlp
 check_eq "installed there" "$pf\\vlpdf-relative" \
   "$(reg_get "$hklm_uninstall" InstallLocation)"
 check "files there" test -f "$(unixpath "$pf")/vlpdf-relative/vlpdf.exe"
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+wine_kill 'vlpdf-watch\.exe'
 
 section "the parent's exit code is the copy's"
 rm -f "$log"

@@ -21,7 +21,7 @@ check_eq "earlier installation exit code" 0 $? || scenario_end
 check_eq "installed under Program Files" "$dir_win" \
   "$(reg_get 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf' InstallLocation)"
 check "no application capabilities on Windows 7" bash -c "! wine reg query 'HKLM\\SOFTWARE\\vlpdf\\Capabilities'"
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+wine_kill 'vlpdf-watch\.exe'
 for f in vlpdf.exe libtovarinpdf.dll PdfFilter.dll PdfPreview.dll; do printf "earlier version" >>"$dir/$f"; done
 tree_sums "$dir" >"$work/before.files"
 ignore='\\Wine\\|\\Explorer\\|MuiCache|\\Volatile Environment|\\RecentDocs|\\SessionInfo'

@@ -98,7 +98,7 @@ check "Explorer asked to open the log" explorer_has_log
 section "the same version twice, for all users: the same files and the same registry"
 # Wine's HKEY_CLASSES_ROOT does not show per-user classes, so a per-user installation looks
 # to the next one as if it had no shell extensions; all users show what Windows shows.
-pkill -f 'vlpdf(-watch)?\.exe' 2>/dev/null
+wine_kill 'vlpdf(-watch)?\.exe'
 wine reg delete "$uninstall" /f >/dev/null 2>&1
 dir_win="$(win_env ProgramFiles)\\vlpdf"
 dir=$(unixpath "$dir_win")
@@ -110,7 +110,7 @@ snapshot() {
 install_silent "$exe" -all-users
 check_eq "first all-users exit code" 0 $?
 snapshot "$work/first"
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+wine_kill 'vlpdf-watch\.exe'
 install_silent "$exe" -log
 check_eq "second exit code" 0 $?
 check "the read-back of the first installation" grep -qF \

@@ -25,7 +25,7 @@ check_eq "earlier installation exit code" 0 $? || scenario_end
 # Mark every installed file as the earlier version's (a PE file still loads with bytes
 # appended), so that a file left unreplaced shows.
 find "$dir" -type f -exec sh -c 'printf "earlier version" >>"$1"' _ {} \;
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null; sleep 0.5
+wine_kill 'vlpdf-watch\.exe'; sleep 0.5
 wine "$dir/plugins/pdfwatch/vlpdf-watch.exe" /on </dev/null >/dev/null 2>&1 &
 wine "$dir/vlpdf.exe" "$(winpath "$dir/vlpdf-quickstart.pdf")" </dev/null >/dev/null 2>&1 &
 wine "$holder" load "$dir_win\\PdfPreview.dll" vlpdf-upgrade-preview </dev/null >/dev/null 2>&1 &

@@ -107,7 +107,7 @@ scenario() {  # scenario <code>
   check "the Start button's focus event" grep -qF "event|focus|pushbutton|$t_start|" "$work/events.txt"
 
   section "$code: the uninstaller's message"
-  pkill -f 'vlpdf(-watch)?\.exe' 2>/dev/null
+  wine_kill 'vlpdf(-watch)?\.exe'
   sleep 0.5
   env ${window_locale:+LC_ALL=$window_locale} wine "$(unixpath "$dir_win")/vlpdf.exe" -uninstall $window_lang_option \
     </dev/null >/dev/null 2>&1 &

@@ -46,7 +46,7 @@ drive wait-window -- dump -- key escape -- wait-gone
 check "the copy's finish page, closed with Esc" grep -qF "RunApp() returned 0" "$log"
 check_eq "installed for all users" "$dir_win" "$(reg_get "$hklm_uninstall" InstallLocation)"
 check "files under Program Files" test -f "$dir/vlpdf.exe"
-pkill -f 'vlpdf-watch\.exe' 2>/dev/null
+wine_kill 'vlpdf-watch\.exe'
 
 section "a running reader of the installation is named until it closes"
 wine "$dir_win\\vlpdf.exe" </dev/null >/dev/null 2>&1 &
@@ -56,7 +56,7 @@ check "named within the ten-second check" wait_for_line "$log" "CheckInstallUnin
 check "in the message's form" grep -Eq "^CheckInstallUninstallPossible: 'Close VeloraPDF \([0-9]+\) to continue\.'$" "$log"
 window_shot "$work/in-use.png"
 check "the reader is left running" win_process_running vlpdf.exe
-pkill -f 'vlpdf\.exe' 2>/dev/null
+wine_kill 'vlpdf\.exe'
 check "the welcome text again once it closed" wait_for_line "$log" \
   "CheckInstallUninstallPossible: 'Thank you for choosing VeloraPDF!'" 15
 window_shot "$work/free.png"

@@ -92,7 +92,7 @@ steps=(
 lines_in_order "$log" "${steps[@]}" || check "log has the steps in order" false
 
 section "-fast-install: no Install button, installs, starts the reader, exits 0"
-pkill -f 'vlpdf(-watch)?\.exe' 2>/dev/null
+wine_kill 'vlpdf(-watch)?\.exe'
 sleep 0.5
 start_window "$exe" -fast-install -log
 drive wait-window -- dump -- wait-gone

@@ -39,7 +39,7 @@ saved_registry() {  # saved_registry <out>
 # compared by the texts it holds (target, folder, icon, names): its bytes also carry the
 # time stamps of its target, which differ whenever the target is written again.
 stop_and_snapshot() {  # stop_and_snapshot <name>
-  wineserver -k; wineserver -w
+  wine_server_stop
   (cd "$WINEPREFIX/drive_c" && find . \( -path ./windows -o -path './users/*/Temp' \) -prune -o \
     -type f ! -name '*.lnk' -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum) >"$work/$1.files"
   local d link
@@ -64,7 +64,7 @@ same_as_reference() {  # same_as_reference <name> <what> [reference name]
 # wineserver, so it is stopped first. Wine's own system folder is not touched by an
 # installation and is not copied back.
 save_machine() {  # save_machine <name>
-  wineserver -k; wineserver -w
+  wine_server_stop
   local saved=$work/saved-$1
   rm -rf "$saved"; mkdir -p "$saved/drive_c"
   find "$WINEPREFIX" -mindepth 1 -maxdepth 1 ! -name drive_c -exec cp -a -t "$saved/" {} +
@@ -73,7 +73,7 @@ save_machine() {  # save_machine <name>
   machine_boot
 }
 restore_machine() {  # restore_machine <name>
-  wineserver -k; wineserver -w
+  wine_server_stop
   local changed saved=$work/saved-$1
   changed=$(find "$WINEPREFIX/drive_c/windows" -newer "$work/saved.stamp" -type f | head -3)
   [ -z "$changed" ] || { echo "FAIL: the system folder changed, the reset would miss it:"; echo "$changed"; exit 1; }

@@ -20,7 +20,10 @@ machine_pid() {  # machine_pid <name>
   done
   return 1
 }
-installer_unix_pid() { machine_pid 'VeloraPDF-3.7-i'; }
+installer_unix_pid() {
+  local name; name=$(basename "$(vlpdf_installer .)")
+  machine_pid "${name:0:15}"
+}
 # The installer's exit code once it ended by itself (124 when it did not within a minute).
 installer_exit() {
   timeout 60 tail --pid="$installer_pid" -f /dev/null || { kill "$installer_pid" 2>/dev/null; return 124; }

@@ -5,18 +5,16 @@
 set -eu
 action=$1; root=$2; prefix=$(realpath -m "$3"); scripts=$4
 export VLPDF_TEST_PREFIX=$prefix
-. "$scripts/wine-env.sh" "$root"
+. "$scripts/lib/wine.sh"
+wine_env "$root"
 mnt=$prefix.tmpfs
 case $action in
   mount)
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+    wine_server_stop
     mkdir -p "$mnt"
     mountpoint -q "$mnt" || mount -t tmpfs -o size=1m vlpdf-diskfull "$mnt"
     ln -sfn "$mnt" "$WINEPREFIX/dosdevices/t:"
-    # Detached from our output, so that ctest does not wait for the server to end.
-    wineserver -p60 </dev/null >/dev/null 2>&1
-    wine cmd /c exit </dev/null >/dev/null 2>&1
+    wine_server_start 60
     ;;
   umount)
     rm -f "$WINEPREFIX/dosdevices/t:"
