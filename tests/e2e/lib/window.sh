@@ -12,13 +12,19 @@ start_window() {  # start_window <exe> args...
   env ${window_locale:+LC_ALL=$window_locale} wine "$exe" $window_lang_option "$@" </dev/null >/dev/null 2>&1 &
   installer_pid=$!
 }
-# A Linux process of this machine, by its name (the first 15 characters).
-machine_pid() {  # machine_pid <name>
+# The Linux processes of this machine by their name (the first 15 characters); other
+# machines on the same computer run programs of the same names.
+machine_pids() {  # machine_pids <name>
   local p
   for p in $(pgrep -x "$1"); do
-    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && { echo "$p"; return 0; }
+    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && echo "$p"
   done
-  return 1
+}
+machine_pid() { machine_pids "$1" | head -1 | grep .; }
+# Ends this machine's processes of those names.
+machine_kill() {  # machine_kill <name>...
+  local n
+  for n in "$@"; do machine_pids "$n" | xargs -r kill 2>/dev/null; done
 }
 installer_unix_pid() { machine_pid 'VeloraPDF-3.7-i'; }
 # The installer's exit code once it ended by itself (124 when it did not within a minute).
@@ -34,17 +40,38 @@ drive() {
 # What the last dump said: one field of a line, or the count of matching child lines.
 dumped() { sed -n "s/^$1|//p" "$work/drive.out" | head -1; }
 option_boxes_shown() { grep -c '^child|Button|.*|visible=1|enabled=1|checked=[01]|[0-9]*,[0-9]*,[0-9]*,19$' "$work/drive.out"; }
-# A picture of the window (or of a dialog of it) as the screen shows it.
+# A picture of the window (or of a dialog of it) as the screen shows it; client_shot takes
+# the window's client area alone.
 window_shot() {  # window_shot <png> [dialog title]
   local r
   if [ -n "${2:-}" ]; then drive dialog-rect "$2"; else drive wait-window -- rect; fi
-  r=$(dumped rect)
+  r=$(dumped "${shot_part:-rect}")
   [ -n "$r" ] && import -window root -crop "$r" +repage "$1"
 }
-# Pixels of about one colour in a picture below a line (the page under the header).
-colour_pixels() {  # colour_pixels <png> <#rrggbb> [from-y]
-  convert "$1" +repage -crop "100000x100000+0+${3:-0}" +repage -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
+client_shot() { shot_part=client-rect window_shot "$1"; }
+# Pixels of about one colour (not black) in a picture, in the rows from a line on (the page
+# under the header), or in that many rows only.
+colour_pixels() {  # colour_pixels <png> <#rrggbb> [from-y] [rows]
+  convert "$1" +repage -crop "100000x${4:-100000}+0+${3:-0}" +repage -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
     -format '%[fx:round(mean*w*h)]' info:
+}
+# Windows' "High Contrast Black" scheme as the machine's system colours, written before the
+# window starts (Wine reads them once per process).
+set_high_contrast_black() {
+  local name rgb
+  while read -r name rgb; do
+    wine reg add 'HKCU\Control Panel\Colors' /v "$name" /d "$rgb" /f >/dev/null 2>&1
+  done <<'COLORS'
+Window 0 0 0
+WindowText 255 255 255
+WindowFrame 255 255 255
+Hilight 26 235 255
+HilightText 0 0 0
+HotTrackingColor 255 255 0
+ButtonFace 0 0 0
+ButtonText 255 255 255
+GrayText 63 242 63
+COLORS
 }
 # Waits for a line in a log that other processes write.
 wait_for_line() {  # wait_for_line <file> <fixed text> <seconds>
