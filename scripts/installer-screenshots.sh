@@ -73,30 +73,13 @@ high_contrast_pages() {  # high_contrast_pages <lang>
   unset VLPDF_HIGH_CONTRAST
 }
 
-set_system_colors() {  # lines of "<name> <r g b>"
-  local name rgb
-  while read -r name rgb; do
-    wine reg add 'HKCU\Control Panel\Colors' /v "$name" /d "$rgb" /f >/dev/null 2>&1
-  done
-}
-
 for pct in 100 150 200; do
   window_lang_option=-for-testing window_locale=en_US.UTF-8 pages en "$pct"
   window_lang_option= window_locale=en_US.UTF-8 pages cn "$pct"
   window_lang_option=-for-testing window_locale=ar_SA.UTF-8 pages ar "$pct"
 done
 
-set_system_colors <<'COLORS'
-Window 0 0 0
-WindowText 255 255 255
-WindowFrame 255 255 255
-Hilight 26 235 255
-HilightText 0 0 0
-HotTrackingColor 255 255 0
-ButtonFace 0 0 0
-ButtonText 255 255 255
-GrayText 63 242 63
-COLORS
+set_high_contrast_black
 window_lang_option=-for-testing window_locale=en_US.UTF-8 high_contrast_pages en
 window_lang_option=-for-testing window_locale=ar_SA.UTF-8 high_contrast_pages ar
 exit $fail

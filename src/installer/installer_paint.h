@@ -14,11 +14,12 @@ constexpr const char* kProductTagline = TranslatableText("Light and fast PDF rea
 
 // The WM_PAINT body; notStarted is true before the installation starts; host may be null.
 void PaintInstallerWindow(HWND hwnd, bool notStarted, VirtCtrlHost* host);
-// The page alone (background, header, messages) into a device context.
-void DrawInstallerPage(HDC dc, int width, int height, bool notStarted);
+// The page alone (background, header, messages) into a device context, drawn through api
+// (a table with missing fonts stands in for a machine without them).
+void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const gp::Api& api = gp::Get());
 // "Microsoft YaHei UI" when that family exists, else "Segoe UI"; decided once.
 StrView GetUiFaceName();
 // The GDI+ family the header's texts are drawn in: the face, else the generic sans-serif
 // family, else the face GDI itself draws for it, else the message font's; null only without
 // GDI+. The caller deletes it.
-gp::GpFontFamily* CreateHeaderFontFamily(StrView face);
+gp::GpFontFamily* CreateHeaderFontFamily(const gp::Api& api, StrView face);

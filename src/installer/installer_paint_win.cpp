@@ -72,7 +72,7 @@ struct PagePainter {
 
     PagePainter(const Api& a, GpGraphics* gr, float scale, bool isRtl, const PageColors& c)
         : api(a), g(gr), k(scale), rtl(isRtl), colors(c) {
-        family = CreateHeaderFontFamily(GetUiFaceName());
+        family = CreateHeaderFontFamily(a, GetUiFaceName());
     }
     ~PagePainter() {
         if (family) api.GdipDeleteFontFamily(family);
@@ -231,8 +231,7 @@ REAL PagePainter::Header(int width, float a) {
 }
 }  // namespace
 
-GpFontFamily* CreateHeaderFontFamily(StrView face) {
-    const Api& api = gp::Get();
+GpFontFamily* CreateHeaderFontFamily(const Api& api, StrView face) {
     if (!api.ok) return nullptr;
     if (GpFontFamily* f = FamilyNamed(api, face)) return f;
     // Wine answers the generic family with null and success: check the family, not the status.
@@ -255,8 +254,7 @@ StrView GetUiFaceName() {
     return face;
 }
 
-void DrawInstallerPage(HDC dc, int width, int height, bool notStarted) {
-    const Api& api = gp::Get();
+void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const Api& api) {
     GpGraphics* g = nullptr;
     if (!api.ok || api.GdipCreateFromHDC(dc, &g) != Ok) {
         return;

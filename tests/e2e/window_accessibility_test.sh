@@ -3,8 +3,10 @@
 # and Arabic: the accessible tree (names, roles, states, default actions, locations inside the
 # window), a focus event at each Tab (the windowless options link included), the options
 # link's default action, Enter on the directory installing, progress announced through the
-# bar's value, and the finish message announced. Then the largest text size: the page grows
-# and every control stays inside the window.
+# bar's value, and the finish message announced; in English also a program to close and a
+# failed installation announced. Then the largest text size: the page grows
+# and every control stays inside the window. Last, high contrast switched on and off while
+# the window is open repaints it.
 #   window_accessibility_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <driver.exe>
 #     <msaa_client.exe> <translations.txt>
 set -u
@@ -31,6 +33,13 @@ msaa() {  # msaa <commands...>; the output in $work/msaa.out
   timeout 60 wine "$msaa" "$@" </dev/null 2>/dev/null | tr -d '\r' >"$work/msaa.out"
   return "${PIPESTATUS[0]}"
 }
+# Records the WinEvents of the window now open in $work/events.txt until it goes; $recorder.
+record_events() {
+  rm -f "$work/events.txt"
+  wine "$msaa" wait-window -- record "$(winpath "$work/events.txt")" 120000 </dev/null >/dev/null 2>&1 &
+  recorder=$!
+  wait_for_line "$work/events.txt" ready 20 || check "the recorder started" false
+}
 # A node of the last tree by role and name: its states|action|value|shortcut|inside.
 node() { awk -F'|' -v r="$1" -v n="$2" '$2 == r && $3 == n { print $4 "|" $5 "|" $6 "|" $7 "|" $8; exit }' "$work/msaa.out"; }
 # The controls the window's own dump shows outside its client area.
@@ -38,6 +47,35 @@ children_outside() {
   awk -F'|' '/^client\|/ { split($2, c, "x") }
     /^child\|/ && $4 == "visible=1" { split($8, r, ",");
       if (r[1] < 0 || r[2] < 0 || r[1] + r[3] > c[1] || r[2] + r[4] > c[2]) print $3 }' "$work/drive.out"
+}
+
+# A reader hears the page's other messages too: a program to close, and a failure (over the
+# installation the scenario made).
+messages_announced() {
+  section "en: a program to close and a failed installation are announced"
+  wine "$dir_win\\vlpdf.exe" </dev/null >/dev/null 2>&1 &
+  start_window "$exe"
+  record_events
+  check "the program to close announced at the next check" \
+    wait_for_line "$work/events.txt" "event|alert|statictext|Close VeloraPDF (" 15
+  check "in the message's form" grep -Eq '^event\|alert\|statictext\|Close VeloraPDF \([0-9]+\) to continue\.\|' \
+    "$work/events.txt"
+  wine_kill 'vlpdf\.exe'
+  drive wait-window -- key escape -- wait-gone
+  installer_exit
+  wait "$recorder"
+
+  python3 "$here/corrupt_entry.py" "$exe" "$work/damaged-install.exe" 10 >/dev/null || check "damaged" false
+  start_window "$work/damaged-install.exe"
+  record_events
+  drive wait-window -- key return -- dialog VeloraPDF
+  # A reader gets the alert while the failure dialog is up; it asks the window for the text.
+  check "the failure announced" wait_for_line "$work/events.txt" \
+    "event|alert|statictext|Installation in progress... The installer has been corrupted. Please download it again.|" 10
+  drive dialog-click VeloraPDF Close
+  installer_exit
+  check_eq "the damaged installation failed" 1 $?
+  wait "$recorder"
 }
 
 scenario() {  # scenario <code>
@@ -71,10 +109,7 @@ scenario() {  # scenario <code>
   check_eq "every control inside the window" "" "$(drive wait-window -- dump; children_outside)"
 
   section "$code: a focus event at each Tab, the link's default action, Enter installs"
-  rm -f "$work/events.txt"
-  wine "$msaa" wait-window -- record "$(winpath "$work/events.txt")" 120000 </dev/null >/dev/null 2>&1 &
-  local recorder=$!
-  wait_for_line "$work/events.txt" ready 20 || check "the recorder started" false
+  record_events
   drive wait-window -- tabs 4
   check_eq "the focus at each Tab" "text|$t_label;pushbutton|...;link|$t_options;pushbutton|$t_install" \
     "$(grep '^event|focus|' "$work/events.txt" | cut -d'|' -f3,4 | paste -sd';')"
@@ -106,6 +141,7 @@ scenario() {  # scenario <code>
   check "the finish announced" grep -qF "event|alert|statictext|$t_thanks|" "$work/events.txt"
   check "the Start button's focus event" grep -qF "event|focus|pushbutton|$t_start|" "$work/events.txt"
 
+  [ "$code" = en ] && messages_announced
   section "$code: the uninstaller's message"
   wine_kill 'vlpdf(-watch)?\.exe'
   sleep 0.5
@@ -117,8 +153,10 @@ scenario() {  # scenario <code>
     "$work/drive.out"
   local rtl=0
   [ "$code" = ar ] && rtl=1
-  # Wine's message box ignores MB_RIGHT (its text stays aligned left); it honours MB_RTLREADING.
-  check_eq "the message box reads right to left" "$rtl" "$(sed -n 's/^dialog|rtl|//p' "$work/drive.out")"
+  # Wine ignores MB_RTLREADING and MB_RIGHT: an Arabic message box is laid out right to left
+  # by Wine's own Arabic dialog, with or without them. This sees what an Arabic reader gets,
+  # not the flags the reader passes.
+  check_eq "the message box laid out right to left" "$rtl" "$(sed -n 's/^dialog|rtl|//p' "$work/drive.out")"
   drive dialog-close "VeloraPDF 3.7"
   wait "$reader"
   check_eq "uninstalled" 0 $?
@@ -147,6 +185,31 @@ check_eq "the window inside the work area" 1 "$(dumped inside-work-area)"
 msaa wait-window -- tree
 check_eq "every node inside the window" "" "$(awk -F'|' '$NF != 1' "$work/msaa.out")"
 window_shot "$work/large-text.png" && cp "$work/large-text.png" "${VLPDF_ARTIFACTS:-/tmp}/window-large-text.png" 2>/dev/null
+drive wait-window -- key escape -- wait-gone
+installer_exit
+
+section "high contrast switched on and off while the window is open"
+set_high_contrast_black
+start_window "$exe"
+drive wait-window -- dump
+# The folder label's rows: from the header's foot to the directory's top.
+label_rows=$(($(sed -n 's/^child|Edit|.*|[0-9]*,\([0-9]*\),[0-9]*,[0-9]*$/\1/p' "$work/drive.out") - 150))
+sleep 1  # the header's entrance is over
+declare -A shot
+for state in brand on off; do
+  [ "$state" = on ] && check "switched on" drive wait-window -- high-contrast 1
+  [ "$state" = off ] && check "switched off" drive wait-window -- high-contrast 0
+  client_shot "$work/contrast-$state.png"
+  # The header's brand blue, the scheme's highlight, and the label's white on the black page.
+  shot[$state]="$(colour_pixels "$work/contrast-$state.png" '#2563EB' 0 150) $(colour_pixels \
+    "$work/contrast-$state.png" '#1AEBFF' 0 150) $(colour_pixels "$work/contrast-$state.png" '#FFFFFF' 150 "$label_rows")"
+done
+read -r blue cyan white <<<"${shot[on]}"
+check "on: the header in the highlight colour, not the brand's" test "$cyan" -gt 20000 -a "$blue" -lt 200
+check "on: the folder label in the window text colour" test "$white" -gt 30 -a "$white" -lt 2000
+read -r blue cyan white <<<"${shot[off]}"
+check_eq "off: as before the switch" "${shot[brand]}" "${shot[off]}"
+check "off: the brand header" test "$blue" -gt 20000 -a "$cyan" -eq 0
 drive wait-window -- key escape -- wait-gone
 installer_exit
 scenario_end

@@ -18,7 +18,8 @@
 //   tabs <n>                  presses Tab n times, printing "tab|<text>" after each
 //   progress                  samples the progress bar until it goes, printing each new
 //                             position as "step|<pos>|<max>"
-//   rect                      prints the window's screen rectangle as "rect|WxH+X+Y"
+//   rect                      prints the window's screen rectangle as "rect|WxH+X+Y", then
+//                             its client area's as "client-rect|WxH+X+Y"
 //   dialog <title> [ms]       waits for a top-level dialog of another window with that
 //                             title and prints its controls as "dialog|<class>|<text>", then
 //                             "dialog|rtl|<0|1>" (laid out or read right to left)
@@ -26,6 +27,7 @@
 //   dialog-rect <title>       prints the dialog's screen rectangle as "rect|WxH+X+Y"
 //   dialog-close <title>      closes the dialog as its close box does
 //   dialog-gone <title> [ms]  waits until no such dialog is visible
+//   high-contrast <0|1>       switches high contrast off or on while the window is open
 // Exit code 0 when every command did what it says, else 1 (the failing command is named).
 #include <windows.h>
 #include <commctrl.h>
@@ -204,6 +206,35 @@ DWORD Ms(const std::vector<std::wstring>& a, size_t i, DWORD fallback) {
     return i < a.size() ? (DWORD)_wtoi(a[i].c_str()) : fallback;
 }
 
+// Switches high contrast for the window the way Windows tells a running program: the setting
+// changes, then WM_SETTINGCHANGE and WM_SYSCOLORCHANGE arrive. Wine keeps the setting off, so
+// the window's stand-in, VLPDF_HIGH_CONTRAST in its own environment, is changed instead: by a
+// thread started in its process at msvcrt's _wputenv (the library lies at the same address in
+// every process of the machine).
+bool SwitchHighContrast(bool on) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(gWindow, &pid);
+    auto putenv = (LPTHREAD_START_ROUTINE)(void*)GetProcAddress(LoadLibraryW(L"msvcrt.dll"), "_wputenv");
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+    if (!putenv || !process) return false;
+    std::wstring setting = on ? L"VLPDF_HIGH_CONTRAST=1" : L"VLPDF_HIGH_CONTRAST=";
+    size_t bytes = (setting.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+    DWORD result = 1;
+    if (remote && WriteProcessMemory(process, remote, setting.c_str(), bytes, nullptr)) {
+        HANDLE thread = CreateRemoteThread(process, nullptr, 0, putenv, remote, 0, nullptr);
+        if (thread && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &result);
+        if (thread) CloseHandle(thread);
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (result != 0) return false;
+    SendMessageTimeoutW(gWindow, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, (LPARAM)L"", SMTO_ABORTIFHUNG, 5000, nullptr);
+    SendMessageTimeoutW(gWindow, WM_SYSCOLORCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+    Sleep(300);
+    return true;
+}
+
 bool Run(const std::vector<std::wstring>& a) {
     const std::wstring& cmd = a[0];
     if (cmd == L"wait-window") {
@@ -258,6 +289,7 @@ bool Run(const std::vector<std::wstring>& a) {
         Sleep(300);
         return true;
     }
+    if (cmd == L"high-contrast" && a.size() > 1) return SwitchHighContrast(a[1] == L"1");
     if (cmd == L"close") {
         PostMessageW(gWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
         Sleep(300);
@@ -293,6 +325,10 @@ bool Run(const std::vector<std::wstring>& a) {
         RECT r;
         GetWindowRect(gWindow, &r);
         printf("rect|%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        POINT origin{0, 0};
+        GetClientRect(gWindow, &r);
+        ClientToScreen(gWindow, &origin);
+        printf("client-rect|%ldx%ld+%ld+%ld\n", r.right, r.bottom, origin.x, origin.y);
         return true;
     }
     if (cmd == L"dialog" && a.size() > 1) {

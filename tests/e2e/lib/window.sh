@@ -37,17 +37,38 @@ drive() {
 # What the last dump said: one field of a line, or the count of matching child lines.
 dumped() { sed -n "s/^$1|//p" "$work/drive.out" | head -1; }
 option_boxes_shown() { grep -c '^child|Button|.*|visible=1|enabled=1|checked=[01]|[0-9]*,[0-9]*,[0-9]*,19$' "$work/drive.out"; }
-# A picture of the window (or of a dialog of it) as the screen shows it.
+# A picture of the window (or of a dialog of it) as the screen shows it; client_shot takes
+# the window's client area alone.
 window_shot() {  # window_shot <png> [dialog title]
   local r
   if [ -n "${2:-}" ]; then drive dialog-rect "$2"; else drive wait-window -- rect; fi
-  r=$(dumped rect)
+  r=$(dumped "${shot_part:-rect}")
   [ -n "$r" ] && import -window root -crop "$r" +repage "$1"
 }
-# Pixels of about one colour in a picture below a line (the page under the header).
-colour_pixels() {  # colour_pixels <png> <#rrggbb> [from-y]
-  convert "$1" +repage -crop "100000x100000+0+${3:-0}" +repage -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
+client_shot() { shot_part=client-rect window_shot "$1"; }
+# Pixels of about one colour (not black) in a picture, in the rows from a line on (the page
+# under the header), or in that many rows only.
+colour_pixels() {  # colour_pixels <png> <#rrggbb> [from-y] [rows]
+  convert "$1" +repage -crop "100000x${4:-100000}+0+${3:-0}" +repage -fuzz 12% -fill black +opaque "$2" -fill white -opaque "$2" -colorspace gray \
     -format '%[fx:round(mean*w*h)]' info:
+}
+# Windows' "High Contrast Black" scheme as the machine's system colours, written before the
+# window starts (Wine reads them once per process).
+set_high_contrast_black() {
+  local name rgb
+  while read -r name rgb; do
+    wine reg add 'HKCU\Control Panel\Colors' /v "$name" /d "$rgb" /f >/dev/null 2>&1
+  done <<'COLORS'
+Window 0 0 0
+WindowText 255 255 255
+WindowFrame 255 255 255
+Hilight 26 235 255
+HilightText 0 0 0
+HotTrackingColor 255 255 0
+ButtonFace 0 0 0
+ButtonText 255 255 255
+GrayText 63 242 63
+COLORS
 }
 # Waits for a line in a log that other processes write.
 wait_for_line() {  # wait_for_line <file> <fixed text> <seconds>

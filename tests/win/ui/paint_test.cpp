@@ -14,6 +14,7 @@
 #include "installer/installer_message.h"
 #include "installer/installer_paint.h"
 #include "ui/dpi.h"
+#include "ui/gdiplus_api.h"
 
 namespace {
 struct Picture {
@@ -121,7 +122,7 @@ uint64_t Now() {
 }
 
 // The page painted into a memory bitmap at a moment of the animation.
-Picture PaintAt(int64_t ms) {
+Picture PaintAt(int64_t ms, const gp::Api& api = gp::Get()) {
     Picture p;
     p.w = Scale(460);
     p.h = Scale(290);
@@ -133,7 +134,7 @@ Picture PaintAt(int64_t ms) {
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(mem, bmp);
     gNow = ms;
-    DrawInstallerPage(mem, p.w, p.h, true);
+    DrawInstallerPage(mem, p.w, p.h, true, api);
     GdiFlush();
     p.px.assign((unsigned*)bits, (unsigned*)bits + (size_t)p.w * p.h);
     for (unsigned& v : p.px) v &= 0xFFFFFF;
@@ -219,4 +220,46 @@ TEST(Painting, HighContrastUsesTheSystemPairs) {
         for (int x = 0; x < p.w; x++) text += p.At(x, y) == rgb(GetSysColor(COLOR_HIGHLIGHTTEXT));
     }
     EXPECT_GT(text, 100) << "the name and logo in the highlight text colour";
+}
+
+namespace {
+// GDI+ as a plain Wine machine has it: the UI faces unknown, and the generic sans-serif
+// family answered with success and no family; or, for comparison, no family at all.
+decltype(gp::Api::GdipCreateFontFamilyFromName) gRealFamilyFromName;
+bool gNoFamilyAtAll = false;
+gp::GpStatus WINGDIPAPI WithoutUiFaces(const WCHAR* name, gp::GpFontCollection* fonts, gp::GpFontFamily** family) {
+    if (gNoFamilyAtAll || wcscmp(name, L"Segoe UI") == 0 || wcscmp(name, L"Microsoft YaHei UI") == 0) {
+        *family = nullptr;
+        return gp::FontFamilyNotFound;
+    }
+    return gRealFamilyFromName(name, fonts, family);
+}
+gp::GpStatus WINGDIPAPI NoGenericFamily(gp::GpFontFamily** family) {
+    *family = nullptr;
+    return gp::Ok;
+}
+
+// White pixels across the row of the logo and the name.
+int NameRowInk(const Picture& p) {
+    int n = 0;
+    for (int y = Scale(40); y < Scale(90); y++) {
+        for (int x = 0; x < p.w; x++) n += p.At(x, y) == 0xFFFFFF;
+    }
+    return n;
+}
+}  // namespace
+
+TEST(Painting, NameDrawnWhenGdiPlusKnowsNeitherTheUiFaceNorAGenericOne) {
+    gp::Api plain = gp::Get();
+    gRealFamilyFromName = plain.GdipCreateFontFamilyFromName;
+    plain.GdipCreateFontFamilyFromName = WithoutUiFaces;
+    plain.GdipGetGenericFontFamilySansSerif = NoGenericFamily;
+    gHeaderAnimation = HeaderAnimation{};
+    gHeaderAnimation.started = true;  // at rest: the name opaque
+    int withName = NameRowInk(PaintAt(0, plain));
+    gNoFamilyAtAll = true;
+    int logoAlone = NameRowInk(PaintAt(0, plain));
+    gNoFamilyAtAll = false;
+    // The name's nine letters at 40 pixels take more than the logo's three petals.
+    EXPECT_GT(withName, 2 * logoAlone) << "the logo alone: " << logoAlone;
 }
