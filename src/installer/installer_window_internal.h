@@ -42,8 +42,8 @@ struct InstallerWnd {
     int announcedPercent = -1;
 };
 
-// The record the window was made with; null for any other window, and for the installer
-// window's messages before CreateWindowExW returned.
+// The record the installer window was made with; null for any other window, and before
+// CreateWindowExW returned.
 InstallerWnd* InstallerWndFromHwnd(HWND hwnd);
 
 void Relayout(InstallerWnd* wnd);

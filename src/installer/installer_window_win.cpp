@@ -426,9 +426,12 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+// Messages sent while the window is being made arrive before its record is stored: they
+// get the default handling.
 LRESULT CALLBACK InstallerWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     DpiScope dpi(hwnd);
-    return HandleWindowMessage(InstallerWndFromHwnd(hwnd), hwnd, msg, wp, lp);
+    InstallerWnd* wnd = (InstallerWnd*)GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+    return HandleWindowMessage(wnd, hwnd, msg, wp, lp);
 }
 
 bool RegisterWindowClass() {
@@ -438,8 +441,8 @@ bool RegisterWindowClass() {
 }
 }  // namespace
 
-// Messages sent while the window is being made arrive before its record is stored: they
-// get the default handling.
+// Any window may be asked about (screen readers name the root they ask for): only the
+// installer window has a record.
 InstallerWnd* InstallerWndFromHwnd(HWND hwnd) {
     wchar_t cls[64];
     if (!hwnd || !GetClassNameW(hwnd, cls, 64) || wcscmp(cls, kWindowClass) != 0) {

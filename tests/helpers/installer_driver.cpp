@@ -37,15 +37,10 @@
 #include <string>
 #include <vector>
 
+#include "command_groups.h"
+
 namespace {
 HWND gWindow = nullptr;
-
-std::string Utf8(const std::wstring& s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring TextOf(HWND hwnd) {
     static wchar_t buf[1 << 20];
@@ -371,20 +366,5 @@ bool Run(const std::vector<std::wstring>& a) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::wstring> cmd;
-    for (int i = 1; i <= argc; i++) {
-        if (i == argc || std::wstring(argv[i]) == L"--") {
-            if (cmd.empty()) continue;
-            bool ok = Run(cmd);
-            fflush(stdout);
-            if (!ok) {
-                printf("FAILED|%s\n", Utf8(cmd[0]).c_str());
-                return 1;
-            }
-            cmd.clear();
-            continue;
-        }
-        cmd.push_back(argv[i]);
-    }
-    return 0;
+    return RunCommandGroups(argc, argv, Run);
 }

@@ -19,18 +19,17 @@
 #include <string>
 #include <vector>
 
+#include "command_groups.h"
+
 namespace {
 // MinGW-w64's import library hands out a thunk under IID_IAccessible, not the GUID.
 const IID kIidAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 HWND gWindow = nullptr;
 FILE* gRecord = nullptr;
 
-std::string Utf8(const wchar_t* s, int n = -1) {
-    if (!s) return "";
-    int len = WideCharToMultiByte(CP_UTF8, 0, s, n, nullptr, 0, nullptr, nullptr);
-    std::string out(len > 0 ? len : 0, '\0');
-    if (len > 0) WideCharToMultiByte(CP_UTF8, 0, s, n, out.data(), len, nullptr, nullptr);
-    if (n == -1 && !out.empty()) out.pop_back();
+// A field of an output line: UTF-8 with no line break or separator in it.
+std::string Field(const wchar_t* s, int n = -1) {
+    std::string out = Utf8(s, n);
     for (char& c : out) {
         if (c == '\n' || c == '|') c = ' ';
     }
@@ -48,7 +47,7 @@ VARIANT Child(long id) {
 std::string Text(IAccessible* acc, long id, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*)) {
     BSTR b = nullptr;
     if (FAILED((acc->*get)(Child(id), &b)) || !b) return "";
-    std::string s = Utf8(b, (int)SysStringLen(b));
+    std::string s = Field(b, (int)SysStringLen(b));
     SysFreeString(b);
     return s;
 }
@@ -253,7 +252,7 @@ bool Run(const std::vector<std::wstring>& a) {
     }
     if (!gWindow) return false;
     if (cmd == L"tree") return PrintTree();
-    if (cmd == L"do-default" && a.size() > 1) return DoDefault(Utf8(a[1].c_str()));
+    if (cmd == L"do-default" && a.size() > 1) return DoDefault(Field(a[1].c_str()));
     if (cmd == L"record" && a.size() > 1) return Record(a[1], Ms(a, 2, 120000));
     return false;
 }
@@ -261,21 +260,7 @@ bool Run(const std::vector<std::wstring>& a) {
 
 int wmain(int argc, wchar_t** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    std::vector<std::wstring> cmd;
-    for (int i = 1; i <= argc; i++) {
-        if (i == argc || std::wstring(argv[i]) == L"--") {
-            if (cmd.empty()) continue;
-            bool ok = Run(cmd);
-            fflush(stdout);
-            if (!ok) {
-                printf("FAILED|%s\n", Utf8(cmd[0].c_str()).c_str());
-                return 1;
-            }
-            cmd.clear();
-            continue;
-        }
-        cmd.push_back(argv[i]);
-    }
-    CoUninitialize();
-    return 0;
+    int code = RunCommandGroups(argc, argv, Run);
+    if (code == 0) CoUninitialize();
+    return code;
 }

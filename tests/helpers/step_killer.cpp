@@ -27,6 +27,8 @@
 #include <atomic>
 #include <string>
 
+#include "command_groups.h"
+
 namespace {
 constexpr wchar_t kPipeName[] = L"\\\\.\\pipe\\LOCAL\\Brannoch-Logger";
 
@@ -42,13 +44,6 @@ bool TerminateClient(HANDLE pipe) {
     bool ok = TerminateProcess(proc, 9) && WaitForSingleObject(proc, 10000) == WAIT_OBJECT_0;
     CloseHandle(proc);
     return ok;
-}
-
-std::string Utf8(const wchar_t* s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    std::string out((size_t)(n > 0 ? n - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s, -1, out.data(), n, nullptr, nullptr);
-    return out;
 }
 
 struct Timer {

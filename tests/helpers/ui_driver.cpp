@@ -11,14 +11,8 @@
 #include <stdlib.h>
 #include <string>
 
-static std::string Utf8(const wchar_t* s) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, s, -1, out.data(), n, nullptr, nullptr);
-    }
-    return out;
-}
+#include "command_groups.h"
+
 
 static BOOL CALLBACK PrintChild(HWND hwnd, LPARAM) {
     wchar_t cls[128] = {};
