@@ -23,14 +23,14 @@ HMODULE LoadSystemLibrary(const WCHAR* name);
 #define VL_SYSTEM_API_RESOLVE(name)                                  \
     api.name = (decltype(api.name))(void*)GetProcAddress(lib, #name); \
     api.ok = api.ok && api.name;
-#define VL_SYSTEM_API(Type, dllName, LIST)                    \
+#define VL_LOADED_API(Type, loadLibrary, LIST)                \
     struct Type {                                             \
         LIST(VL_SYSTEM_API_MEMBER)                            \
         bool ok = false;                                      \
         static const Type& Get() {                            \
             static const Type loaded = [] {                   \
                 Type api;                                     \
-                HMODULE lib = LoadSystemLibrary(dllName);     \
+                HMODULE lib = loadLibrary;                    \
                 api.ok = lib != nullptr;                      \
                 if (lib) {                                    \
                     LIST(VL_SYSTEM_API_RESOLVE)               \
@@ -40,6 +40,16 @@ HMODULE LoadSystemLibrary(const WCHAR* name);
             return loaded;                                    \
         }                                                     \
     };
+#define VL_SYSTEM_API(Type, dllName, LIST) VL_LOADED_API(Type, LoadSystemLibrary(dllName), LIST)
+
+// The common controls that the program's manifest selects (version 6). Loaded by name, which
+// the activation context redirects to the side-by-side copy; any other copy is looked for in
+// the system directory only. Not imported: loading them registers window classes, which
+// under Wine starts the desktop process, a cost that a run showing no window need not pay.
+HMODULE LoadCommonControls();
+
+#define VL_COMCTL32_FUNCTIONS(X) X(InitCommonControlsEx) X(SetWindowSubclass) X(RemoveWindowSubclass) X(DefSubclassProc)
+VL_LOADED_API(CommonControlsApi, LoadCommonControls(), VL_COMCTL32_FUNCTIONS)
 
 // Entry points that older Windows versions lack; null when missing, and every user checks.
 struct OptionalPlatformFunctions {
@@ -55,6 +65,5 @@ extern OptionalPlatformFunctions gPlatform;
 void LoadOptionalPlatformFunctions();
 
 using TaskDialogIndirectFunc = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
-// The task dialog of the common controls the program's manifest selects; null where the
-// system has none.
+// The task dialog of the common controls; null where the system has none.
 TaskDialogIndirectFunc GetTaskDialogIndirect();

@@ -44,11 +44,11 @@ void LoadOptionalPlatformFunctions() {
     Resolve(shcore, "GetDpiForMonitor", &gPlatform.getDpiForMonitor);
 }
 
-// The already loaded library is the one of the activation context (version 6).
+HMODULE LoadCommonControls() {
+    return LoadLibraryExW(L"comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 TaskDialogIndirectFunc GetTaskDialogIndirect() {
-    HMODULE lib = GetModuleHandleW(L"comctl32.dll");
-    if (!lib) {
-        lib = LoadSystemLibrary(L"comctl32.dll");
-    }
+    HMODULE lib = LoadCommonControls();
     return lib ? (TaskDialogIndirectFunc)(void*)GetProcAddress(lib, "TaskDialogIndirect") : nullptr;
 }

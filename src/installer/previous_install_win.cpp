@@ -15,8 +15,66 @@
 namespace {
 StrView gExistingDir;
 
-bool IsSameDirCb(StrView dir, void* ctx) {
-    return path::IsSameFile(dir, *(StrView*)ctx, path::SameFileNames::SpellingsMayDiffer);
+// What tells one folder from another whatever names lead to it (case, short names, links).
+struct FolderId {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool known = false;
+};
+
+FolderId ReadFolderId(StrView dir) {
+    FolderId id;
+    HANDLE h = CreateFileW(W(dir), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return id;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(h, &info)) {
+        id = FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, true};
+    }
+    CloseHandle(h);
+    return id;
+}
+
+// The Program Files folders, each read once: a path is compared with both at each of its
+// parents, and every read asks for the volume's serial number, about half a millisecond
+// under Wine.
+struct ProgramFilesFolders {
+    StrView names[2];
+    FolderId ids[2];
+    int count = 0;
+
+    void Add(StrView name) {
+        names[count] = name;
+        ids[count] = ReadFolderId(name);
+        count++;
+    }
+};
+
+bool IsSameFolder(StrView dir, const FolderId& id, StrView pfName, const FolderId& pf) {
+    if (id.known && pf.known) {
+        return id.volume == pf.volume && id.indexHigh == pf.indexHigh && id.indexLow == pf.indexLow;
+    }
+    // A folder that cannot be opened while Program Files can is another one (it usually
+    // does not exist yet), unless it is spelled the same. Normalizing asks Windows for the
+    // short names as well, which lists whole folders under Wine: only when both are unknown.
+    if (pf.known) {
+        return str::EqI(dir, pfName);
+    }
+    return str::EqI(path::NormalizeTemp(dir), path::NormalizeTemp(pfName));
+}
+
+bool IsProgramFilesFolderCb(StrView dir, void* ctx) {
+    const ProgramFilesFolders& folders = *(const ProgramFilesFolders*)ctx;
+    FolderId id = ReadFolderId(dir);
+    for (int i = 0; i < folders.count; i++) {
+        if (IsSameFolder(dir, id, folders.names[i], folders.ids[i])) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool DirExistsCb(StrView dir, void*) {
@@ -112,13 +170,14 @@ bool IsUnderProgramFiles(StrView path) {
     if (path.IsEmpty()) {
         return false;
     }
+    ProgramFilesFolders folders;
     for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
         StrView folder = GetSpecialFolderTemp(csidl);
-        if (!folder.IsEmpty() && !FindSelfOrAncestorTemp(path, IsSameDirCb, &folder).IsEmpty()) {
-            return true;
+        if (!folder.IsEmpty()) {
+            folders.Add(folder);
         }
     }
-    return false;
+    return folders.count > 0 && !FindSelfOrAncestorTemp(path, IsProgramFilesFolderCb, &folders).IsEmpty();
 }
 
 bool CanWriteToDirectory(StrView path) {

@@ -38,7 +38,10 @@ void Determine() {
     gStdOut = GetStdHandle(STD_OUTPUT_HANDLE);
     gStdErr = GetStdHandle(STD_ERROR_HANDLE);
     TempArenaScope scope;
-    gConsoleState = DecideConsoleState(TypeOf(gStdOut), ParentExeNameTemp().CStr());
+    StdOutType type = TypeOf(gStdOut);
+    // Only a pipe's reader matters, and finding the parent walks every process.
+    StrView parent = type == StdOutType::Pipe ? ParentExeNameTemp() : StrView{};
+    gConsoleState = DecideConsoleState(type, parent.CStr());
 }
 
 bool IsFileOrPipe(HANDLE h) {

@@ -24,7 +24,8 @@
 
 namespace {
 // Libraries that are not known system DLLs: loading them from the system directory first
-// means a later load by name finds this copy, never a planted one beside the installer.
+// means a later load by name finds this copy, never a planted one beside the installer, even
+// where the search could not be restricted.
 const WCHAR kPreloadLibraries[] =
     L"gdiplus.dll\0msimg32.dll\0shlwapi.dll\0urlmon.dll\0version.dll\0windowscodecs.dll\0wininet.dll\0";
 
@@ -76,34 +77,46 @@ int ExtractOnly(const Flags& flags) {
     ConsoleRelease();
     return ok ? 0 : 1;
 }
+
+// What only a run that shows windows needs, in this order: the window through which other
+// threads hand work to the window's thread, OLE, the common controls, GDI+ and the DPI the
+// window starts at. A silent run (-s, -x) shows none: these would only cost it start-up time
+// and memory before its work begins (under Wine the first window class registered starts
+// the desktop process). OLE then starts when the run first needs it (EnsureOle); GDI+ is
+// reached through the copy preloaded from the system directory.
+void PrepareForWindows() {
+    uitask::Initialize();
+    EnsureOle();
+    INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
+    const CommonControlsApi& comctl = CommonControlsApi::Get();
+    if (!comctl.ok || !comctl.InitCommonControlsEx(&icc)) {
+        Log("RunProgram: InitCommonControlsEx() failed\n");
+    }
+    if (!gp::Startup()) {
+        Log("RunProgram: GdiplusStartup() failed\n");
+    }
+    InitDpiAtStartup();
+}
 }  // namespace
 
 int RunProgram() {
     RestrictLibrarySearchToSystem();
-    LoadOptionalPlatformFunctions();
-    PreloadSystemLibraries();
-    HardenProcess();
-    uitask::Initialize();
-
     Flags flags;
     ParseFlags(GetCommandLineW(), &flags);
     flags.install = true;
     gLoadTranslationsFile = LoadTranslationsFromArchive;
 
-    // A silent run (-s, -x) shows no window: OLE, the common controls and GDI+ would only
-    // cost it start-up time and memory before its work begins. OLE starts when the run first
-    // needs it (EnsureOle); GDI+ is reached through the copy preloaded from the system
-    // directory.
+    LoadOptionalPlatformFunctions();
+    // Extracting loads none of them, nor does anything it calls.
+    if (!flags.installer.extractFiles) {
+        PreloadSystemLibraries();
+    }
+    HardenProcess();
+
     SetOleThread();
     if (!flags.silent) {
-        EnsureOle();
-        INITCOMMONCONTROLSEX icc{sizeof(icc), 0x7FF};
-        InitCommonControlsEx(&icc);
-        if (!gp::Startup()) {
-            Log("RunProgram: GdiplusStartup() failed\n");
-        }
+        PrepareForWindows();
     }
-    InitDpiAtStartup();
 
     int exitCode;
     if (flags.showHelp) {

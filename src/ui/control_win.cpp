@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "base/log.h"
+#include "base/system_lib.h"
 #include "ui/accessible.h"
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
@@ -153,7 +154,8 @@ bool HwndBase::Subclass() {
     }
     Register(hwnd, this);
     subclassId = ++gNextSubclassId;
-    if (!SetWindowSubclass(hwnd, SubclassProc, subclassId, 0)) {
+    const CommonControlsApi& comctl = CommonControlsApi::Get();
+    if (!comctl.ok || !comctl.SetWindowSubclass(hwnd, SubclassProc, subclassId, 0)) {
         Logf("HwndBase::Subclass: SetWindowSubclass() failed, err: %d\n", (int)GetLastError());
         subclassId = 0;
         return false;
@@ -220,14 +222,14 @@ ControlBase::ControlBase(const char* kindName) : ILayout(kindName) {
 ControlBase::~ControlBase() {
     Unregister(this);
     if (hwnd) {
-        if (subclassId) RemoveWindowSubclass(hwnd, SubclassProc, subclassId);
+        if (subclassId) CommonControlsApi::Get().RemoveWindowSubclass(hwnd, SubclassProc, subclassId);
         DestroyWindow(hwnd);
     }
     if (bgBrush) DeleteObject(bgBrush);
 }
 
 LRESULT ControlBase::CallDefault(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    return subclassId ? DefSubclassProc(w, msg, wp, lp) : DefWindowProcW(w, msg, wp, lp);
+    return subclassId ? CommonControlsApi::Get().DefSubclassProc(w, msg, wp, lp) : DefWindowProcW(w, msg, wp, lp);
 }
 
 LRESULT ControlBase::WndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -265,7 +267,7 @@ LRESULT ControlBase::DefaultHandling(WndEvent* ev) {
         case WM_NCDESTROY: {
             // Destroyed by its parent: the control stays, without a window.
             LRESULT r = CallDefault(w, msg, wp, lp);
-            if (subclassId) RemoveWindowSubclass(w, SubclassProc, subclassId);
+            if (subclassId) CommonControlsApi::Get().RemoveWindowSubclass(w, SubclassProc, subclassId);
             Unregister(this);
             subclassId = 0;
             hwnd = nullptr;

@@ -192,20 +192,20 @@ void Edit::FilterMessage(WndEvent* ev) {
             return;
         case WM_NCCALCSIZE:
             if (NeedsOwnNonClient(this)) {
-                ev->result = DefSubclassProc(w, ev->msg, ev->wp, ev->lp);
+                ev->result = CallDefault(w, ev->msg, ev->wp, ev->lp);
                 CalcNonClient(this, (RECT*)ev->lp);
                 ev->handled = true;
             }
             return;
         case WM_NCPAINT:
             if (NeedsOwnNonClient(this)) {
-                ev->result = DefSubclassProc(w, ev->msg, ev->wp, ev->lp);
+                ev->result = CallDefault(w, ev->msg, ev->wp, ev->lp);
                 PaintNonClient(this);
                 ev->handled = true;
             }
             return;
         case WM_SIZE:
-            ev->result = DefSubclassProc(w, ev->msg, ev->wp, ev->lp);
+            ev->result = CallDefault(w, ev->msg, ev->wp, ev->lp);
             ApplyPadding(this);
             onSize.Call(ev);
             ev->handled = true;

@@ -26,8 +26,8 @@ TEST(PlanDecodeAhead, WorkersFromCoresAndBudgetFromLargestFile) {
         {4, 30 * MiB, 100 * MiB, 0, 4, 64 * MiB},
         {16, 30 * MiB, 100 * MiB, 0, 4, 64 * MiB},   // never more than four on their own
         {1, 30 * MiB, 100 * MiB, 0, 1, 64 * MiB},    // one core: serial
-        {2, 1 * MiB, 4 * MiB - 1, 0, 1, 64 * MiB},   // a small payload: serial
-        {2, 1 * MiB, 4 * MiB, 0, 2, 64 * MiB},
+        {2, MiB / 2, 1 * MiB - 1, 0, 1, 64 * MiB},   // a small payload: serial
+        {2, MiB / 2, 1 * MiB, 0, 2, 64 * MiB},
         {2, 80 * MiB, 200 * MiB, 0, 2, 80 * MiB},    // the largest file always fits
         {2, 30 * MiB, 100 * MiB, 1, 1, 64 * MiB},    // asked for: the serial path
         {2, 1 * MiB, 2 * MiB, 4, 4, 64 * MiB},       // asked for: more than cores, small payload
