@@ -103,7 +103,13 @@ bool CheckInstallUninstallPossible(HWND window, bool silent) {
         }
     }
     Logf("CheckInstallUninstallPossible: '%s'\n", message.CStr());
-    SetInstallerMessage(message, possible ? kMessageTextArgb : kErrorTextArgb);
-    RepaintWindow(window);
+    uint32_t color = possible ? kMessageTextArgb : kErrorTextArgb;
+    // The check runs every 10 seconds while the window waits: an unchanged page is not
+    // painted again.
+    bool changed = !str::Eq(GetInstallerMessage(), message) || GetInstallerMessageColor() != color;
+    SetInstallerMessage(message, color);
+    if (changed) {
+        RepaintWindow(window);
+    }
     return possible;
 }

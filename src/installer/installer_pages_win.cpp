@@ -31,6 +31,7 @@ constexpr int kShowLogButton = 100;
 constexpr int32_t kStepsBesidesFiles = 3;
 
 void CopyChoicesIntoOptions(InstallerWnd* wnd, Flags* cli) {
+    EnsureOptionChecks(wnd);
     InstallerOptions& o = cli->installer;
     StrView dir = wnd->editInstallationDir->GetTextTemp();
     if (!dir.IsEmpty()) {

@@ -32,6 +32,7 @@ struct InstallerWnd {
     VBox* mainLayout = nullptr;
     Padding* folderSection = nullptr;
     Padding* optionsSection = nullptr;
+    VBox* optionsColumn = nullptr;  // the option check boxes, once made
     virtCtrlLink* optionsLink = nullptr;
     bool showOptions = false;
     void* installerThread = nullptr;
@@ -48,6 +49,11 @@ InstallerWnd* InstallerWndFromHwnd(HWND hwnd);
 
 void Relayout(InstallerWnd* wnd);
 void UpdateOptionsUi(InstallerWnd* wnd);
+// The option check boxes are made when the page first needs them: at once when the options
+// show from the start or the installation starts by itself, else right after the first
+// paint (they are hidden until then), or earlier when Install or the options link is used.
+void EnsureOptionChecks(InstallerWnd* wnd);
+constexpr UINT WM_APP_MAKE_OPTION_CHECKS = WM_APP + 5;
 void OnButtonBrowse(InstallerWnd* wnd);
 void OnButtonInstall(InstallerWnd* wnd);
 void StartInstallation(InstallerWnd* wnd);

@@ -48,8 +48,13 @@ Padding* Section(ILayout* child) {
     return new Padding(child, Insets{m, m, 0, m});
 }
 
+// The check box once made; until then what it is made with.
+bool AllUsersChosen(InstallerWnd* wnd) {
+    return wnd->allUsersCheck ? wnd->allUsersCheck->IsChecked() : wnd->run->settled.installer.allUsers;
+}
+
 void UpdateInstallShield(InstallerWnd* wnd) {
-    bool forAllUsers = wnd->allUsersCheck->IsChecked() || wnd->run->prev.allUsers;
+    bool forAllUsers = AllUsersChosen(wnd) || wnd->run->prev.allUsers;
     StrView dir = wnd->editInstallationDir->GetTextTemp();
     if (dir.IsEmpty()) {
         dir = wnd->run->settled.installer.installDir;
@@ -76,6 +81,7 @@ void OnBrowseClicked(InstallerWnd* wnd, WndEvent*) {
 }
 
 void ToggleOptions(InstallerWnd* wnd, VirtEvent*) {
+    EnsureOptionChecks(wnd);
     wnd->showOptions = !wnd->showOptions;
     UpdateOptionsUi(wnd);
     NotifyAccEvent(EVENT_OBJECT_STATECHANGE, wnd->hwnd, (uintptr_t)wnd->optionsLink);
@@ -110,7 +116,7 @@ void OnSystemColorsChanged(InstallerWnd* wnd) {
 }
 
 Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, bool checked) {
-    return CreateCheckbox(wnd->hwnd, GetTranslation(english), checked, wnd->isRtl);
+    return CreateCheckbox(wnd->hwnd, GetTranslation(english), checked, wnd->isRtl, wnd->showOptions);
 }
 
 void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
@@ -185,6 +191,17 @@ WindowSlot* Slot(ControlBase* c, int dx, int dy) {
     return new WindowSlot(c->hwnd, dx, dy);
 }
 
+void AddOptionSlots(InstallerWnd* wnd) {
+    Checkbox* checks[8];
+    OptionChecks(wnd, checks);
+    for (Checkbox* c : checks) {
+        if (!c) continue;
+        // Its width is what the window must leave it; the column still stretches it.
+        Size ideal = c->GetIdealSize();
+        wnd->optionsColumn->AddChild(Slot(c, ideal.dx, ideal.dy));
+    }
+}
+
 void BuildLayout(InstallerWnd* wnd) {
     Font* font = GetDefaultGuiFont();
     int gap = font ? font->avgCharWidth : Scale(4);
@@ -202,16 +219,10 @@ void BuildLayout(InstallerWnd* wnd) {
     folderColumn->AddChild(folderRow);
     wnd->folderSection = Section(folderColumn);
 
-    VBox* optionsColumn = new VBox;
-    optionsColumn->spacing = Scale(4);
-    Checkbox* checks[8];
-    OptionChecks(wnd, checks);
-    for (Checkbox* c : checks) {
-        // Its width is what the window must leave it; the column still stretches it.
-        Size ideal = c->GetIdealSize();
-        optionsColumn->AddChild(Slot(c, ideal.dx, ideal.dy));
-    }
-    wnd->optionsSection = Section(optionsColumn);
+    wnd->optionsColumn = new VBox;
+    wnd->optionsColumn->spacing = Scale(4);
+    AddOptionSlots(wnd);
+    wnd->optionsSection = Section(wnd->optionsColumn);
 
     HBox* bottomRow = new HBox;
     bottomRow->mainAlign = MainStart;
@@ -240,7 +251,9 @@ void SetTabOrder(InstallerWnd* wnd, bool withInstallButton) {
     if (withInstallButton) order[n++] = wnd->installButton->hwnd;
     order[n++] = wnd->editInstallationDir->hwnd;
     order[n++] = wnd->browseButton->hwnd;
-    for (Checkbox* c : checks) order[n++] = c->hwnd;
+    for (Checkbox* c : checks) {
+        if (c) order[n++] = c->hwnd;
+    }
     // The options link, through the window that stands for the windowless controls.
     HWND rest[2] = {wnd->vcHost ? wnd->vcHost->focusWnd : nullptr};
     for (HWND h : rest) {
@@ -262,7 +275,10 @@ void CreateInstallerWindowControls(InstallerWnd* wnd) {
     wnd->installButton->onClicked = MkHandler(OnInstallClicked, wnd);
     wnd->installButton->SetIsVisibleAndEnabled(!o.fastInstall);
     CreateOptionsLink(wnd);
-    CreateCheckboxes(wnd, o);
+    // Making eight check boxes is a good part of the time before the window first shows.
+    if (wnd->showOptions || o.fastInstall || o.runInstallNow) {
+        CreateCheckboxes(wnd, o);
+    }
     CreateFolderControls(wnd, o);
     BuildLayout(wnd);
     if (o.fastInstall) {
@@ -345,20 +361,22 @@ LRESULT AnswerStaticColor(InstallerWnd* wnd, HDC dc) {
 }
 
 // How long a person waited for the window: from the process's creation to its first paint.
-void LogFirstPaintOnce() {
+// True at the first paint.
+bool LogFirstPaintOnce() {
     static bool logged = false;
     if (logged) {
-        return;
+        return false;
     }
     logged = true;
     FILETIME created, exited, kernel, user, now;
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
-        return;
+        return true;
     }
     GetSystemTimeAsFileTime(&now);
     auto ticks = [](FILETIME t) { return ((int64_t)t.dwHighDateTime << 32) | t.dwLowDateTime; };
     Logf("InstallerWindow: first paint %lld ms after the process started\n",
          (long long)((ticks(now) - ticks(created)) / 10000));
+    return true;
 }
 
 LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -389,7 +407,9 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             return 0;
         case WM_PAINT:
             PaintInstallerWindow(hwnd, !wnd->run->started, wnd->vcHost);
-            LogFirstPaintOnce();
+            if (LogFirstPaintOnce() && !wnd->allUsersCheck) {
+                PostMessageW(hwnd, WM_APP_MAKE_OPTION_CHECKS, 0, 0);
+            }
             AnnounceMessageIfChanged(wnd);
             return 0;
         case WM_SETTINGCHANGE:
@@ -414,6 +434,9 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             return AnswerStaticColor(wnd, (HDC)wp);
         case WM_APP_INSTALLATION_FINISHED:
             OnInstallationFinished(wnd);
+            return 0;
+        case WM_APP_MAKE_OPTION_CHECKS:
+            EnsureOptionChecks(wnd);
             return 0;
         case WM_APP_PROGRESS_STEP:
             OnProgressStep(wnd, (int32_t)wp);
@@ -449,6 +472,16 @@ InstallerWnd* InstallerWndFromHwnd(HWND hwnd) {
         return nullptr;
     }
     return (InstallerWnd*)GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+}
+
+void EnsureOptionChecks(InstallerWnd* wnd) {
+    if (wnd->allUsersCheck || wnd->run->started || !wnd->optionsColumn) {
+        return;
+    }
+    CreateCheckboxes(wnd, wnd->run->settled.installer);
+    AddOptionSlots(wnd);
+    SetTabOrder(wnd, !wnd->run->settled.installer.fastInstall);
+    UpdateOptionsUi(wnd);
 }
 
 void UpdateOptionsUi(InstallerWnd* wnd) {

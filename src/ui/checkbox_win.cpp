@@ -51,12 +51,13 @@ bool Checkbox::OnReflected(WndEvent* ev) {
     return ControlBase::OnReflected(ev);
 }
 
-Checkbox* CreateCheckbox(HWND parent, StrView text, bool checked, bool isRtl) {
+Checkbox* CreateCheckbox(HWND parent, StrView text, bool checked, bool isRtl, bool shown) {
     Checkbox* c = new Checkbox;
     CreateControlArgs args;
     args.parent = parent;
     args.className = WC_BUTTONW;
-    args.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
+    args.style = WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX | (shown ? 0 : WS_DISABLED);
+    args.visible = shown;
     args.text = text;
     args.isRtl = isRtl;
     if (!CreateControl(c, args)) {

@@ -23,7 +23,8 @@ class Checkbox : public ControlBase {
     WndHandler onCheckStateChanged;
 };
 
-Checkbox* CreateCheckbox(HWND parent, StrView text, bool checked, bool isRtl);
+// A check box that is not shown is made hidden and disabled.
+Checkbox* CreateCheckbox(HWND parent, StrView text, bool checked, bool isRtl, bool shown = true);
 
 struct EditCreateArgs {
     HWND parent = nullptr;
