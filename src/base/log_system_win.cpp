@@ -1,10 +1,12 @@
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include "base/arena.h"
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/process_win.h"
 #include "base/system_lib.h"
+#include "base/vec.h"
 #include "base/wide_win.h"
 
 namespace {
@@ -67,13 +69,36 @@ StrView GetLastErrorTextTemp() {
 }
 
 namespace {
-bool FindParent(DWORD pid, DWORD* parent) {
-    PROCESSENTRY32W pe;
-    if (!FindProcessEntry(pid, &pe)) {
-        return false;
+struct ProcessParent {
+    DWORD pid;
+    DWORD parent;
+};
+
+// Every process's parent, from one snapshot: taking a snapshot lists every process (under
+// Wine a server request each), which the chain would otherwise repeat at every step.
+Vec<ProcessParent> ProcessParentsTemp() {
+    Vec<ProcessParent> all(GetTempArena());
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return all;
     }
-    *parent = pe.th32ParentProcessID;
-    return true;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+        all.Append(ProcessParent{pe.th32ProcessID, pe.th32ParentProcessID});
+    }
+    CloseHandle(snap);
+    return all;
+}
+
+bool FindParent(const Vec<ProcessParent>& all, DWORD pid, DWORD* parent) {
+    for (int32_t i = 0; i < all.len; i++) {
+        if (all.els[i].pid == pid) {
+            *parent = all.els[i].parent;
+            return true;
+        }
+    }
+    return false;
 }
 
 StrView ImagePathTemp(HANDLE proc) {
@@ -143,9 +168,10 @@ void LogParentProcessChain() {
     DWORD listed[kMaxParents];
     int count = 0;
     DWORD current = GetCurrentProcessId();
+    Vec<ProcessParent> all = ProcessParentsTemp();
     while (count < kMaxParents) {
         DWORD parent = 0;
-        if (!FindParent(current, &parent) || parent == 0 || parent == current) {
+        if (!FindParent(all, current, &parent) || parent == 0 || parent == current) {
             break;
         }
         for (int i = 0; i < count; i++) {
