@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "base/com_win.h"
+
 namespace {
 DWORD gOleThread = 0;
 bool gOleStarted = false;
@@ -18,12 +20,12 @@ void EnsureOle() {
         return;
     }
     gOleStarted = true;
-    gOleResult = OleInitialize(nullptr);
+    gOleResult = com::OleInitialize();
 }
 
 void StopOle() {
     if (gOleStarted && SUCCEEDED(gOleResult)) {
-        OleUninitialize();
+        com::OleUninitialize();
     }
     gOleStarted = false;
 }

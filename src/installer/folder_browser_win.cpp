@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "base/com_win.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "base/wide_win.h"
@@ -51,7 +52,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM lp, LPARAM data) {
 StrView PathOfItemTemp(LPITEMIDLIST item) {
     WCHAR buf[MAX_PATH + 1] = {};
     bool ok = SHGetPathFromIDListW(item, buf);
-    CoTaskMemFree(item);
+    com::CoTaskMemFree(item);
     return ok ? U(buf) : StrView();
 }
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "base/arena.h"
 #include "base/clock.h"
+#include "base/com_win.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "base/process_win.h"
@@ -101,7 +102,7 @@ bool IsDefaultReaderFor(StrView ext) {
     }
     TempArenaScope scope;
     IApplicationAssociationRegistration* reg = nullptr;
-    HRESULT hr = CoCreateInstance(kClsidAssocRegistration, nullptr, CLSCTX_INPROC_SERVER, kIidAssocRegistration,
+    HRESULT hr = com::CoCreateInstance(kClsidAssocRegistration, nullptr, CLSCTX_INPROC_SERVER, kIidAssocRegistration,
                                   (void**)&reg);
     if (SUCCEEDED(hr)) {
         BOOL isDefault = FALSE;
@@ -115,7 +116,7 @@ bool IsDefaultReaderFor(StrView ext) {
         reg->Release();
         if (SUCCEEDED(hr) && current) {
             bool ours = IsOurProgId(ext, U(current));
-            CoTaskMemFree(current);
+            com::CoTaskMemFree(current);
             if (ours) {
                 return true;
             }

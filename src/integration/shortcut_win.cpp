@@ -3,6 +3,7 @@
 #include <shobjidl.h>
 
 #include "base/arena.h"
+#include "base/com_win.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "base/product.h"
@@ -52,10 +53,10 @@ void RemoveAppShortcuts() {
 }
 
 bool CreateShortcut(StrView shortcutPath, StrView targetPath, StrView args, StrView description) {
-    HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HRESULT init = com::CoInitializeEx(COINIT_APARTMENTTHREADED);
     IShellLinkW* link = nullptr;
     IPersistFile* file = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, (void**)&link);
+    HRESULT hr = com::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, (void**)&link);
     if (SUCCEEDED(hr)) {
         hr = link->QueryInterface(IID_IPersistFile, (void**)&file);
     }
@@ -80,7 +81,7 @@ bool CreateShortcut(StrView shortcutPath, StrView targetPath, StrView args, StrV
     if (file) file->Release();
     if (link) link->Release();
     if (SUCCEEDED(init)) {
-        CoUninitialize();
+        com::CoUninitialize();
     }
     return SUCCEEDED(hr);
 }
@@ -90,7 +91,7 @@ StrView ResolveShortcutTemp(StrView lnkPath) {
     IPersistFile* file = nullptr;
     StrView result;
     WCHAR target[MAX_PATH] = {};
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, (void**)&link);
+    HRESULT hr = com::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IShellLinkW, (void**)&link);
     if (SUCCEEDED(hr)) {
         hr = link->QueryInterface(IID_IPersistFile, (void**)&file);
     }

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "base/arena.h"
+#include "base/com_win.h"
 #include "base/log.h"
 #include "base/system_lib.h"
 #include "ui/mnemonic.h"
@@ -76,7 +77,7 @@ void Items(HWND root, Vec<AccItem>* out) {
 
 BSTR Bstr(StrView s) {
     if (s.IsEmpty()) return nullptr;
-    return SysAllocString((const OLECHAR*)ToWStrTemp(s).s);
+    return com::SysAllocString((const OLECHAR*)ToWStrTemp(s).s);
 }
 
 bool Inside(Rect r, long x, long y) {
@@ -185,7 +186,7 @@ class AccObject final : public IAccessible {
     }
     STDMETHODIMP get_accFocus(VARIANT* out) override {
         if (!out) return E_POINTER;
-        VariantInit(out);
+        com::VariantInit(out);
         TempArenaScope scope;
         if (key_ != 0) {
             AccItem it;
@@ -210,7 +211,7 @@ class AccObject final : public IAccessible {
         return S_OK;
     }
     STDMETHODIMP get_accSelection(VARIANT* out) override {
-        if (out) VariantInit(out);
+        if (out) com::VariantInit(out);
         return S_OK;
     }
     STDMETHODIMP accSelect(long, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
@@ -228,7 +229,7 @@ class AccObject final : public IAccessible {
     }
     STDMETHODIMP accNavigate(long dir, VARIANT start, VARIANT* out) override {
         if (!out) return E_POINTER;
-        VariantInit(out);
+        com::VariantInit(out);
         if (key_ != 0) return S_FALSE;
         TempArenaScope scope;
         Vec<AccItem> items(GetTempArena());
@@ -247,7 +248,7 @@ class AccObject final : public IAccessible {
     }
     STDMETHODIMP accHitTest(long x, long y, VARIANT* out) override {
         if (!out) return E_POINTER;
-        VariantInit(out);
+        com::VariantInit(out);
         TempArenaScope scope;
         AccItem self;
         if (FAILED(Resolve(SelfVariant(), &self)) || !Inside(self.screen, x, y)) return S_FALSE;
@@ -369,7 +370,7 @@ void EnsureCom() {
     static bool done = false;
     if (!done) {
         done = true;
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        com::CoInitializeEx(COINIT_APARTMENTTHREADED);
     }
 }
 }  // namespace

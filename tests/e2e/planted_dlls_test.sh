@@ -88,6 +88,10 @@ names=$(
   tr ' ' '\n' <<<"$always"
 )
 names=$(sort -u <<<"$names" | grep -vxF -f <(tr ' ' '\n' <<<"$never"))
+# Windows takes a known DLL from the system directory whoever asks for it, the program or a
+# system library loading it late, so a copy under such a name is never loaded there. Wine
+# would take one (the overrides below make it prefer copies): only the other names are planted.
+names=$(for name in $names; do is_protected_dll "$name" || echo "$name"; done)
 echo "$(wc -w <<<"$names") candidates:" $names
 
 base_overrides=$WINEDLLOVERRIDES
