@@ -288,6 +288,12 @@ void CreateInstallerWindowControls(InstallerWnd* wnd) {
     UpdateOptionsUi(wnd);
     SetTabOrder(wnd, !o.fastInstall);
     UpdateInstallShield(wnd);
+}
+
+// Once the window shows: focusing a control of a hidden window first activates it, which
+// showing it does anyway.
+void FocusFirstControl(InstallerWnd* wnd) {
+    const InstallerOptions& o = wnd->run->settled.installer;
     ::SetFocus(o.fastInstall ? wnd->editInstallationDir->hwnd : wnd->installButton->hwnd);
     // The focus and the keys' underlines show from the start, not only after a key press.
     SendMessageW(wnd->hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
@@ -557,5 +563,6 @@ bool CreateInstallerWindow(InstallerRun* run) {
     CenterWindow(wnd->hwnd);
     PullIntoWorkArea(wnd->hwnd);
     ShowWindow(wnd->hwnd, SW_SHOW);
+    FocusFirstControl(wnd);
     return true;
 }
