@@ -2,7 +2,8 @@
 // controls, keys and clicks, one command after another.
 //   installer_driver <command> [args] [-- <command> [args]]...
 // Commands:
-//   wait-window [ms]          waits for a visible installer window (class VLPDF_INSTALLER_FRAME)
+//   wait-window [ms]          waits for the installer window (class VLPDF_INSTALLER_FRAME), visible
+//                             and done with its start (installer_window_ready.h)
 //   dump                      prints the window: title, client size, whether it lies inside the
 //                             work area, the focused control, every child control, the
 //                             progress bar and the Close item of the system menu
@@ -38,6 +39,7 @@
 #include <vector>
 
 #include "command_groups.h"
+#include "installer_window_ready.h"
 
 namespace {
 HWND gWindow = nullptr;
@@ -233,10 +235,8 @@ bool SwitchHighContrast(bool on) {
 bool Run(const std::vector<std::wstring>& a) {
     const std::wstring& cmd = a[0];
     if (cmd == L"wait-window") {
-        return WaitFor(Ms(a, 1, 30000), [] {
-            gWindow = FindWindowW(L"VLPDF_INSTALLER_FRAME", nullptr);
-            return gWindow && IsWindowVisible(gWindow);
-        });
+        gWindow = WaitForReadyInstallerWindow(Ms(a, 1, 30000));
+        return gWindow != nullptr;
     }
     if (!gWindow && cmd.rfind(L"dialog", 0) != 0) return false;
     if (cmd == L"dump") {

@@ -2,7 +2,8 @@
 // and records the WinEvents its process raises, as Narrator, NVDA or JAWS would get them.
 //   msaa_client <command> [args] [-- <command> [args]]...
 // Commands:
-//   wait-window [ms]      waits for a visible installer window (class VLPDF_INSTALLER_FRAME)
+//   wait-window [ms]      waits for the installer window (class VLPDF_INSTALLER_FRAME), visible
+//                         and done with its start (installer_window_ready.h)
 //   tree                  the client object and its children, one line each:
 //                         node|<role>|<name>|<states>|<default action>|<value>|<shortcut>|<inside>
 //                         (inside: 1 when the location lies within the client object's)
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "command_groups.h"
+#include "installer_window_ready.h"
 
 namespace {
 // MinGW-w64's import library hands out a thunk under IID_IAccessible, not the GUID.
@@ -243,12 +245,8 @@ DWORD Ms(const std::vector<std::wstring>& a, size_t i, DWORD fallback) {
 bool Run(const std::vector<std::wstring>& a) {
     const std::wstring& cmd = a[0];
     if (cmd == L"wait-window") {
-        for (DWORD waited = 0;; waited += 20) {
-            gWindow = FindWindowW(L"VLPDF_INSTALLER_FRAME", nullptr);
-            if (gWindow && IsWindowVisible(gWindow)) return true;
-            if (waited >= Ms(a, 1, 30000)) return false;
-            Sleep(20);
-        }
+        gWindow = WaitForReadyInstallerWindow(Ms(a, 1, 30000));
+        return gWindow != nullptr;
     }
     if (!gWindow) return false;
     if (cmd == L"tree") return PrintTree();
