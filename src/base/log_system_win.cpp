@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include "base/arena.h"
 #include "base/log.h"
@@ -78,16 +77,10 @@ struct ProcessParent {
 // Wine a server request each), which the chain would otherwise repeat at every step.
 Vec<ProcessParent> ProcessParentsTemp() {
     Vec<ProcessParent> all(GetTempArena());
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) {
-        return all;
-    }
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof(pe);
-    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    ForEachProcess([&](const PROCESSENTRY32W& pe) {
         all.Append(ProcessParent{pe.th32ProcessID, pe.th32ParentProcessID});
-    }
-    CloseHandle(snap);
+        return true;
+    });
     return all;
 }
 

@@ -6,6 +6,22 @@
 #include "base/str.h"
 #include "base/token_kind.h"
 
+// Calls visit(const PROCESSENTRY32W&) for each running process, from one snapshot, until it
+// returns false; false when no snapshot could be taken.
+template <typename Visit>
+bool ForEachProcess(Visit visit) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32FirstW(snap, &pe); ok && visit(pe); ok = Process32NextW(snap, &pe)) {
+    }
+    CloseHandle(snap);
+    return true;
+}
+
 // The snapshot entry of the process with this id; false when it is not running.
 bool FindProcessEntry(DWORD pid, PROCESSENTRY32W* entry);
 

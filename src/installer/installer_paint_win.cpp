@@ -95,6 +95,16 @@ struct PagePainter {
         api.GdipDeleteBrush(b);
     }
 
+    // Fills the path with one colour and deletes it.
+    void FillPath(ARGB c, GpPath* path) {
+        GpSolidFill* b = nullptr;
+        if (api.GdipCreateSolidFill(c, &b) == Ok) {
+            api.GdipFillPath(g, b, path);
+            api.GdipDeleteBrush(b);
+        }
+        api.GdipDeletePath(path);
+    }
+
     GpRectF Measure(StrView text, GpFont* font, GpStringFormat* fmt) {
         GpRectF out{0, 0, 0, 0};
         GpRectF layout{0, 0, 0, 0};
@@ -161,12 +171,7 @@ void PagePainter::Logo(REAL x, REAL y, REAL size, float spinDegrees) {
         api.GdipAddPathBezier(path, p[0].X, p[0].Y, p[1].X, p[1].Y, p[2].X, p[2].Y, p[3].X, p[3].Y);
         api.GdipAddPathBezier(path, p[3].X, p[3].Y, p[4].X, p[4].Y, p[5].X, p[5].Y, p[6].X, p[6].Y);
         api.GdipClosePathFigure(path);
-        GpSolidFill* petalFill = nullptr;
-        if (api.GdipCreateSolidFill(colors.headerTextArgb, &petalFill) == Ok) {
-            api.GdipFillPath(g, petalFill, path);
-            api.GdipDeleteBrush(petalFill);
-        }
-        api.GdipDeletePath(path);
+        FillPath(colors.headerTextArgb, path);
     }
     Fill(colors.headerArgb, x + 28.5f * s, y + 28.5f * s, 7 * s, 7 * s, true);
 }
@@ -206,12 +211,7 @@ REAL PagePainter::Header(int width, float a) {
         api.GdipAddPathArc(pill, bx, by, d, d, 90, 180);
         api.GdipAddPathArc(pill, bx + badgeW - d, by, d, d, 270, 180);
         api.GdipClosePathFigure(pill);
-        GpSolidFill* b = nullptr;
-        if (api.GdipCreateSolidFill(colors.ellipseBottomRightArgb, &b) == Ok) {
-            api.GdipFillPath(g, b, pill);
-            api.GdipDeleteBrush(b);
-        }
-        api.GdipDeletePath(pill);
+        FillPath(colors.ellipseBottomRightArgb, pill);
     }
     Text(version, badgeFont, typographic, colors.headerTextArgb, bx + 10 * k, by + (badgeH - vm.Height) / 2, 0, 0);
 

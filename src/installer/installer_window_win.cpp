@@ -275,8 +275,7 @@ void CreateInstallerWindowControls(InstallerWnd* wnd) {
     wnd->installButton->onClicked = MkHandler(OnInstallClicked, wnd);
     wnd->installButton->SetIsVisibleAndEnabled(!o.fastInstall);
     CreateOptionsLink(wnd);
-    // Making eight check boxes is a good part of the time before the window first shows.
-    if (wnd->showOptions || o.fastInstall || o.runInstallNow) {
+    if (!OptionChecksWaitForFirstPaint(wnd->showOptions, o)) {
         CreateCheckboxes(wnd, o);
     }
     CreateFolderControls(wnd, o);

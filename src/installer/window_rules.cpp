@@ -9,6 +9,10 @@ bool OptionsShownAtStart(const InstallerOptions& cli) {
            cli.noOfficePlugin || cli.allUsers;
 }
 
+bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& settled) {
+    return !optionsShown && !settled.fastInstall && !settled.runInstallNow;
+}
+
 StrView InstallDirForChosenFolderTemp(StrView folder) {
     if (str::EqI(folder, "vlpdf") || str::EndsWithI(folder, "\\vlpdf")) {
         return str::DupTemp(folder);

@@ -10,6 +10,11 @@
 // is a default choice people pass without wanting to see the others.
 bool OptionsShownAtStart(const InstallerOptions& cli);
 
+// The eight option check boxes may wait until after the window's first paint (they are a
+// good part of the time before it) when they start hidden and the installation does not
+// start by itself, which reads them at once.
+bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& settled);
+
 // The product goes into its own folder inside the chosen one, unless the chosen folder is
 // already that folder ("...\vlpdf" in any letter case).
 StrView InstallDirForChosenFolderTemp(StrView folder);

@@ -6,6 +6,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/clock.h"
+#include "base/process_win.h"
 #include "base/system_lib.h"
 #include "base/wide_win.h"
 #include "replace/holders.h"
@@ -306,20 +307,17 @@ int KillProcessesWithModule(StrView path) {
     if (LoadedByNoProcess(path)) {
         return 0;
     }
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) {
-        return -1;
-    }
     int killed = 0;
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof(pe);
-    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    bool listed = ForEachProcess([&](const PROCESSENTRY32W& pe) {
         if (KillProcWithIdAndModule(pe.th32ProcessID, path)) {
             Logf("  killed process with id %d\n", (int)pe.th32ProcessID);
             killed++;
         }
+        return true;
+    });
+    if (!listed) {
+        return -1;
     }
-    CloseHandle(snap);
     if (killed > 0) {
         RepaintShell();
     }
@@ -367,22 +365,15 @@ bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
     if (!anyLoaded) {
         return true;
     }
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    PROCESSENTRY32W pe{};
-    pe.dwSize = sizeof(pe);
-    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe)) {
+    return ForEachProcess([&](const PROCESSENTRY32W& pe) {
         for (int i = 0; i < pairCount && i < kPairCount; i++) {
             if (ProcessUsesModule(pe.th32ProcessID, paths[i][0], paths[i][1])) {
                 out->Append(ProcessRef{U(pe.szExeFile), (uint32_t)pe.th32ProcessID});
                 break;
             }
         }
-    }
-    CloseHandle(snap);
-    return true;
+        return true;
+    });
 }
 
 bool KillProcessesUsingInstallationDir(StrView dir, int* ended) {

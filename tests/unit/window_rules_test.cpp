@@ -6,22 +6,27 @@
 #include "base/arena.h"
 #include "installer/window_rules.h"
 
+// And the check boxes wait for the first paint only while hidden and nothing reads them at once.
 TEST(WindowRules, OptionsOpenExpandedForAnyOptionButTheDefaultPdfReader) {
     struct {
         bool InstallerOptions::*option;
         bool expanded;
+        bool checksWait;
     } cases[] = {
-        {&InstallerOptions::allUsers, true},       {&InstallerOptions::withFilter, true},
-        {&InstallerOptions::withPreview, true},    {&InstallerOptions::noDesktopShortcut, true},
-        {&InstallerOptions::defaultComics, true},  {&InstallerOptions::defaultMarkdown, true},
-        {&InstallerOptions::noOfficePlugin, true}, {&InstallerOptions::defaultPdf, false},
-        {&InstallerOptions::startApp, false},      {&InstallerOptions::fastInstall, false},
+        {&InstallerOptions::allUsers, true, false},        {&InstallerOptions::withFilter, true, false},
+        {&InstallerOptions::withPreview, true, false},     {&InstallerOptions::noDesktopShortcut, true, false},
+        {&InstallerOptions::defaultComics, true, false},   {&InstallerOptions::defaultMarkdown, true, false},
+        {&InstallerOptions::noOfficePlugin, true, false},  {&InstallerOptions::defaultPdf, false, true},
+        {&InstallerOptions::startApp, false, true},        {&InstallerOptions::fastInstall, false, false},
+        {&InstallerOptions::runInstallNow, false, false},
     };
     EXPECT_FALSE(OptionsShownAtStart(InstallerOptions{}));
+    EXPECT_TRUE(OptionChecksWaitForFirstPaint(false, InstallerOptions{}));
     for (const auto& c : cases) {
         InstallerOptions o;
         o.*c.option = true;
         EXPECT_EQ(OptionsShownAtStart(o), c.expanded);
+        EXPECT_EQ(OptionChecksWaitForFirstPaint(OptionsShownAtStart(o), o), c.checksWait);
     }
 }
 
