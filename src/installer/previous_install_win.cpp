@@ -15,52 +15,90 @@
 namespace {
 StrView gExistingDir;
 
-// What tells one folder from another whatever names lead to it (case, short names, links).
+// What tells one folder from another whatever names lead to it (case, short names, links):
+// its volume and its index on that volume.
 struct FolderId {
     DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
+    uint64_t index = 0;
     bool known = false;
 };
 
-FolderId ReadFolderId(StrView dir) {
-    FolderId id;
-    HANDLE h = CreateFileW(W(dir), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return id;
-    }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(h, &info)) {
-        id = FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, true};
-    }
-    CloseHandle(h);
-    return id;
+HANDLE OpenFolderForId(StrView dir) {
+    return CreateFileW(W(dir), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The Program Files folders, each read once: a path is compared with both at each of its
-// parents, and every read asks for the volume's serial number, about half a millisecond
-// under Wine.
+FolderId ReadFolderId(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) {
+        return {};
+    }
+    return FolderId{info.dwVolumeSerialNumber, ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow, true};
+}
+
+// The index alone, which the file system keeps with the file: the volume's serial number,
+// which GetFileInformationByHandle also asks for, costs about half a millisecond under Wine,
+// and a path is compared at each of its parents. Zero when the system does not tell.
+uint64_t ReadFolderIndex(HANDLE h) {
+    struct IoStatus {
+        LONG_PTR status;
+        ULONG_PTR information;
+    };
+    using QueryFn = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+    constexpr int kFileInternalInformation = 6;
+    static const QueryFn query =
+        (QueryFn)(void*)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile");
+    LARGE_INTEGER index{};
+    IoStatus io{};
+    if (!query || query(h, &io, &index, sizeof(index), kFileInternalInformation) < 0) {
+        return 0;
+    }
+    return (uint64_t)index.QuadPart;
+}
+
+// A Program Files folder, read once: its name, its identity and its index alone.
+struct ProgramFilesFolder {
+    StrView name;
+    FolderId id;
+    uint64_t index = 0;
+};
+
 struct ProgramFilesFolders {
-    StrView names[2];
-    FolderId ids[2];
+    ProgramFilesFolder each[2];
     int count = 0;
 
     void Add(StrView name) {
-        names[count] = name;
-        ids[count] = ReadFolderId(name);
-        count++;
+        ProgramFilesFolder& f = each[count++];
+        f.name = name;
+        HANDLE h = OpenFolderForId(name);
+        if (h != INVALID_HANDLE_VALUE) {
+            f.id = ReadFolderId(h);
+            f.index = ReadFolderIndex(h);
+            CloseHandle(h);
+        }
     }
 };
 
-bool IsSameFolder(StrView dir, const FolderId& id, StrView pfName, const FolderId& pf) {
-    if (id.known && pf.known) {
-        return id.volume == pf.volume && id.indexHigh == pf.indexHigh && id.indexLow == pf.indexLow;
+// Whether the open folder is pf: indexes read the same way that differ tell at once; the
+// whole identity decides otherwise.
+bool IsSameFolder(HANDLE h, const ProgramFilesFolder& pf) {
+    uint64_t index = ReadFolderIndex(h);
+    if (index != 0 && pf.index != 0 && index != pf.index) {
+        return false;
+    }
+    FolderId id = ReadFolderId(h);
+    return id.known && id.volume == pf.id.volume && id.index == pf.id.index;
+}
+
+bool IsSameFolder(StrView dir, HANDLE h, const ProgramFilesFolder& pf) {
+    StrView pfName = pf.name;
+    if (h != INVALID_HANDLE_VALUE && pf.id.known) {
+        return IsSameFolder(h, pf);
     }
     // A folder that cannot be opened while Program Files can is another one (it usually
     // does not exist yet), unless it is spelled the same. Normalizing asks Windows for the
     // short names as well, which lists whole folders under Wine: only when both are unknown.
-    if (pf.known) {
+    if (pf.id.known) {
         return str::EqI(dir, pfName);
     }
     return str::EqI(path::NormalizeTemp(dir), path::NormalizeTemp(pfName));
@@ -68,13 +106,15 @@ bool IsSameFolder(StrView dir, const FolderId& id, StrView pfName, const FolderI
 
 bool IsProgramFilesFolderCb(StrView dir, void* ctx) {
     const ProgramFilesFolders& folders = *(const ProgramFilesFolders*)ctx;
-    FolderId id = ReadFolderId(dir);
-    for (int i = 0; i < folders.count; i++) {
-        if (IsSameFolder(dir, id, folders.names[i], folders.ids[i])) {
-            return true;
-        }
+    HANDLE h = OpenFolderForId(dir);
+    bool same = false;
+    for (int i = 0; i < folders.count && !same; i++) {
+        same = IsSameFolder(dir, h, folders.each[i]);
     }
-    return false;
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+    }
+    return same;
 }
 
 bool DirExistsCb(StrView dir, void*) {
@@ -170,13 +210,19 @@ bool IsUnderProgramFiles(StrView path) {
     if (path.IsEmpty()) {
         return false;
     }
-    ProgramFilesFolders folders;
-    for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
-        StrView folder = GetSpecialFolderTemp(csidl);
-        if (!folder.IsEmpty()) {
-            folders.Add(folder);
+    // The Program Files folders stay where they are while the installer runs; each answer
+    // (at start-up, for the shield, for every path typed in) need not look them up again.
+    static ProgramFilesFolders folders = [] {
+        ProgramFilesFolders found;
+        for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86}) {
+            TempArenaScope scope;
+            StrView folder = GetSpecialFolderTemp(csidl);
+            if (!folder.IsEmpty()) {
+                found.Add(str::Dup(GetProcessArena(), folder));
+            }
         }
-    }
+        return found;
+    }();
     return folders.count > 0 && !FindSelfOrAncestorTemp(path, IsProgramFilesFolderCb, &folders).IsEmpty();
 }
 
