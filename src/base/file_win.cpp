@@ -5,6 +5,7 @@
 #include "base/arena.h"
 #include "base/durable.h"
 #include "base/file.h"
+#include "base/file_win.h"
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/net_cache.h"
@@ -380,6 +381,24 @@ bool Walk::Next(WalkEntry* e) {
 }  // namespace dir
 
 namespace path {
+HANDLE OpenToQuery(StrView path) {
+    TempArenaScope scope;
+    return CreateFileW(W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+namespace {
+bool ReadInformation(StrView path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE h = OpenToQuery(path);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = GetFileInformationByHandle(h, info);
+    CloseHandle(h);
+    return ok;
+}
+}  // namespace
+
 bool IsSameFile(StrView a, StrView b, SameFileNames names) {
     int byName = CompareNamesForSameFile(a, b, names);
     if (byName != 0) {
@@ -387,19 +406,8 @@ bool IsSameFile(StrView a, StrView b, SameFileNames names) {
     }
     TempArenaScope scope;
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    bool haveA = false, haveB = false;
-    HANDLE ha = CreateFileW(W(a), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (ha != INVALID_HANDLE_VALUE) {
-        haveA = GetFileInformationByHandle(ha, &ia);
-        CloseHandle(ha);
-    }
-    HANDLE hb = CreateFileW(W(b), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (hb != INVALID_HANDLE_VALUE) {
-        haveB = GetFileInformationByHandle(hb, &ib);
-        CloseHandle(hb);
-    }
+    bool haveA = ReadInformation(a, &ia);
+    bool haveB = ReadInformation(b, &ib);
     if (haveA && haveB) {
         return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
                ia.nFileIndexLow == ib.nFileIndexLow && ia.nFileSizeHigh == ib.nFileSizeHigh &&

@@ -3,6 +3,7 @@
 
 #include "base/arena.h"
 #include "base/file.h"
+#include "base/file_win.h"
 #include "base/log.h"
 #include "installer/launch.h"
 #include "installer/previous_install.h"
@@ -22,11 +23,6 @@ struct FolderId {
     uint64_t index = 0;
     bool known = false;
 };
-
-HANDLE OpenFolderForId(StrView dir) {
-    return CreateFileW(W(dir), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
 
 FolderId ReadFolderId(HANDLE h) {
     BY_HANDLE_FILE_INFORMATION info{};
@@ -70,7 +66,7 @@ struct ProgramFilesFolders {
     void Add(StrView name) {
         ProgramFilesFolder& f = each[count++];
         f.name = name;
-        HANDLE h = OpenFolderForId(name);
+        HANDLE h = path::OpenToQuery(name);
         if (h != INVALID_HANDLE_VALUE) {
             f.id = ReadFolderId(h);
             f.index = ReadFolderIndex(h);
@@ -91,7 +87,6 @@ bool IsSameFolder(HANDLE h, const ProgramFilesFolder& pf) {
 }
 
 bool IsSameFolder(StrView dir, HANDLE h, const ProgramFilesFolder& pf) {
-    StrView pfName = pf.name;
     if (h != INVALID_HANDLE_VALUE && pf.id.known) {
         return IsSameFolder(h, pf);
     }
@@ -99,14 +94,14 @@ bool IsSameFolder(StrView dir, HANDLE h, const ProgramFilesFolder& pf) {
     // does not exist yet), unless it is spelled the same. Normalizing asks Windows for the
     // short names as well, which lists whole folders under Wine: only when both are unknown.
     if (pf.id.known) {
-        return str::EqI(dir, pfName);
+        return str::EqI(dir, pf.name);
     }
-    return str::EqI(path::NormalizeTemp(dir), path::NormalizeTemp(pfName));
+    return str::EqI(path::NormalizeTemp(dir), path::NormalizeTemp(pf.name));
 }
 
 bool IsProgramFilesFolderCb(StrView dir, void* ctx) {
     const ProgramFilesFolders& folders = *(const ProgramFilesFolders*)ctx;
-    HANDLE h = OpenFolderForId(dir);
+    HANDLE h = path::OpenToQuery(dir);
     bool same = false;
     for (int i = 0; i < folders.count && !same; i++) {
         same = IsSameFolder(dir, h, folders.each[i]);
