@@ -20,5 +20,6 @@ struct InstallerRun {
     bool failed = false;
 #ifdef _WIN32
     HWND window = nullptr;  // the installer window while it exists; null in a silent run
+    void (*afterFirstPaint)() = nullptr;  // called once the window's first page is on screen
 #endif
 };

@@ -53,7 +53,8 @@ void UpdateOptionsUi(InstallerWnd* wnd);
 // show from the start or the installation starts by itself, else right after the first
 // paint (they are hidden until then), or earlier when Install or the options link is used.
 void EnsureOptionChecks(InstallerWnd* wnd);
-constexpr UINT WM_APP_MAKE_OPTION_CHECKS = WM_APP + 5;
+// Posted at the first paint: what waited for the first page (the hidden check boxes among it).
+constexpr UINT WM_APP_AFTER_FIRST_PAINT = WM_APP + 5;
 void OnButtonBrowse(InstallerWnd* wnd);
 void OnButtonInstall(InstallerWnd* wnd);
 void StartInstallation(InstallerWnd* wnd);

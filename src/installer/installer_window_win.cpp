@@ -412,8 +412,11 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             return 0;
         case WM_PAINT:
             PaintInstallerWindow(hwnd, !wnd->run->started, wnd->vcHost);
-            if (LogFirstPaintOnce() && !wnd->allUsersCheck) {
-                PostMessageW(hwnd, WM_APP_MAKE_OPTION_CHECKS, 0, 0);
+            if (LogFirstPaintOnce()) {
+                // The controls paint now, so that the whole first page is on screen before the
+                // work that waited for it.
+                RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+                PostMessageW(hwnd, WM_APP_AFTER_FIRST_PAINT, 0, 0);
             }
             AnnounceMessageIfChanged(wnd);
             return 0;
@@ -440,8 +443,11 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
         case WM_APP_INSTALLATION_FINISHED:
             OnInstallationFinished(wnd);
             return 0;
-        case WM_APP_MAKE_OPTION_CHECKS:
+        case WM_APP_AFTER_FIRST_PAINT:
             EnsureOptionChecks(wnd);
+            if (wnd->run->afterFirstPaint) {
+                wnd->run->afterFirstPaint();
+            }
             return 0;
         case WM_APP_PROGRESS_STEP:
             OnProgressStep(wnd, (int32_t)wp);
@@ -550,9 +556,8 @@ bool CreateInstallerWindow(InstallerRun* run) {
     run->window = wnd->hwnd;
     RegisterInstallerAccTree(wnd, true);
     UpdateDpiForWindow(wnd->hwnd);
-    ScaledSize size = ScaleSize(kWindowDx, kWindowDy);
-    SetClientSize(wnd->hwnd, size.dx, size.dy);
-
+    // The controls' layout gives the window its size (FitWindowHeight): every move of a
+    // window costs about a millisecond under Wine before it first shows.
     CreateInstallerWindowControls(wnd);
     const InstallerOptions& o = run->settled.installer;
     if (o.runInstallNow || o.fastInstall) {

@@ -106,7 +106,11 @@ int InstallSilently(InstallerRun* run) {
 
 // The window's run. An installation that failed ends with 1 like a silent one, so that a
 // script or a person who started it can tell.
-int InstallWithWindow(InstallerRun* run) {
+int InstallWithWindow(InstallerRun* run, const WindowHooks& hooks) {
+    if (hooks.beforeWindow) {
+        hooks.beforeWindow();
+    }
+    run->afterFirstPaint = hooks.afterFirstPaint;
     Log("Before CreateInstallerWindow()\n");
     if (!CreateInstallerWindow(run)) {
         Log("CreateInstallerWindow() failed\n");
@@ -161,7 +165,7 @@ bool RestartElevatedForAllUsers(const Flags& settled, bool allUsersChecked, HAND
     return true;
 }
 
-int RunInstaller(const Flags& cli) {
+int RunInstaller(const Flags& cli, const WindowHooks& hooks) {
     TempArenaScope scope;
     gLogRegistry = true;
     SetCurrentLangByCode(DetectUserLang(cli.forTesting));
@@ -223,7 +227,7 @@ int RunInstaller(const Flags& cli) {
         exitCode = InstallSilently(&run);
         Log("Installer finished\n");
     } else {
-        exitCode = InstallWithWindow(&run);
+        exitCode = InstallWithWindow(&run, hooks);
     }
     OpenLogAtEnd(run, logPath, exitCode);
     return exitCode;

@@ -4,7 +4,15 @@
 // process exit code.
 #include "base/flags.h"
 
-int RunInstaller(const Flags& cli);
+// What the program does around the installer window, only in a run that shows it: before
+// the window is made (what the run settles first needs no window, and a run that hands over
+// to an elevated copy shows none), and once the window's first page is on screen.
+struct WindowHooks {
+    void (*beforeWindow)() = nullptr;
+    void (*afterFirstPaint)() = nullptr;
+};
+
+int RunInstaller(const Flags& cli, const WindowHooks& hooks);
 
 #ifdef _WIN32
 #include <windows.h>

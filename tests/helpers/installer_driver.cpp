@@ -29,9 +29,12 @@
 //   dialog-close <title>      closes the dialog as its close box does
 //   dialog-gone <title> [ms]  waits until no such dialog is visible
 //   high-contrast <0|1>       switches high contrast off or on while the window is open
+//   modules                   prints each library the window's process has loaded as
+//                             "module|<full path>"
 // Exit code 0 when every command did what it says, else 1 (the failing command is named).
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -232,6 +235,20 @@ bool SwitchHighContrast(bool on) {
     return true;
 }
 
+bool DumpModules() {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(gWindow, &pid);
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snap == INVALID_HANDLE_VALUE) return false;
+    MODULEENTRY32W m{};
+    m.dwSize = sizeof(m);
+    for (BOOL ok = Module32FirstW(snap, &m); ok; ok = Module32NextW(snap, &m)) {
+        printf("module|%ls\n", m.szExePath);
+    }
+    CloseHandle(snap);
+    return true;
+}
+
 bool Run(const std::vector<std::wstring>& a) {
     const std::wstring& cmd = a[0];
     if (cmd == L"wait-window") {
@@ -243,6 +260,7 @@ bool Run(const std::vector<std::wstring>& a) {
         DumpWindow();
         return true;
     }
+    if (cmd == L"modules") return DumpModules();
     if (cmd == L"wait-child" && a.size() > 1) {
         return WaitFor(Ms(a, 2, 30000), [&] { return FindChild(gWindow, a[1]) != nullptr; });
     }
