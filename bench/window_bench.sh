@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installer window under Wine with a warm wineserver: milliseconds from the process's
 # creation to the window's first paint (median of 9, against an empty MinGW window measured
-# the same way, the two taking turns), and the CPU the idle window costs over 10 seconds once its animation is
-# over: the installer's process and what it adds to the wineserver, whose own background
-# work (Wine's desktop and services) is measured over 10 seconds before the window opens.
+# the same way, the two taking turns), and the CPU the idle window costs over 10 seconds once
+# its animation is over: the installer's process and what it adds to the wineserver beyond
+# what the server does while the empty window stands idle instead (Wine's desktop and
+# services), the two taking turns twice.
 # Nobody points at the idle window: Wine follows a pointer resting over a window that asked
 # when the pointer leaves (hover links, themed buttons) by asking the X server for the
 # pointer every 400 ms, which Windows does not; that case is printed too.
@@ -50,7 +51,6 @@ tag=$(printf 'server-%s-%x' "$(stat -c %D "$WINEPREFIX")" "$(stat -c %i "$WINEPR
 for p in $(pgrep -x wineserver64) $(pgrep -x wineserver); do
   [ "$(basename "$(readlink "/proc/$p/cwd")")" = "$tag" ] && server=$p
 done
-s0=$(cpu_ns "$server"); sleep 10; s1=$(cpu_ns "$server")
 # idle <pointer x> <pointer y>: "<installer %> <wineserver %>" of one core over 10 s.
 idle() {
   start_window "$exe"
@@ -66,11 +66,31 @@ idle() {
   installer_exit
   awk -v a="$a" -v b="$b" -v s="$s" -v t="$t" 'BEGIN { printf "%.3f %.3f", (b - a) / 1e8, (t - s) / 1e8 }'
 }
-read -r away_installer away_server < <(idle 0 0)
+# The wineserver's % of one core over 10 s while the empty window stands idle: its own
+# background work with a desktop up, which any window open on the machine keeps (Wine's
+# desktop process and its polling).
+idle_empty() {
+  wine "$win/bench/bench_empty_window.exe" stay 14 </dev/null >/dev/null 2>&1 &
+  local pid=$! s t
+  xdotool mousemove 0 0
+  sleep 2
+  s=$(cpu_ns "$server"); sleep 10; t=$(cpu_ns "$server")
+  wait "$pid"
+  awk -v s="$s" -v t="$t" 'BEGIN { printf "%.3f", (t - s) / 1e8 }'
+}
+# The server's background moves by about 0.1 % between 10-second windows: the empty window
+# and the installer take turns twice, and each figure is the mean of its two.
+read -r alone1 < <(idle_empty)
+read -r away_installer1 away_server1 < <(idle 0 0)
+read -r alone2 < <(idle_empty)
+read -r away_installer2 away_server2 < <(idle 0 0)
 read -r over_installer over_server < <(idle 512 384)
-alone=$(awk -v a="$s0" -v b="$s1" 'BEGIN { printf "%.3f", (b - a) / 1e8 }')
-printf 'window idle for 10 s after the animation, pointer away: installer %.3f %%, wineserver %.3f %% of one core; wineserver before the window opened %.3f %%\n' \
-  "$away_installer" "$away_server" "$alone"
+mean() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (a + b) / 2 }'; }
+alone=$(mean "$alone1" "$alone2")
+away_installer=$(mean "$away_installer1" "$away_installer2")
+away_server=$(mean "$away_server1" "$away_server2")
+printf 'window idle for 10 s after the animation, pointer away: installer %.3f %%, wineserver %.3f %% of one core (%s, %s); wineserver with an empty window idle instead %.3f %% (%s, %s)\n' \
+  "$away_installer" "$away_server" "$away_server1" "$away_server2" "$alone" "$alone1" "$alone2"
 printf '  pointer resting over the window: installer %.3f %%, wineserver %.3f %%\n' "$over_installer" "$over_server"
 if [ -n "${BENCH_RESULTS:-}" ]; then
   printf 'paint_ms=%s\nempty_paint_ms=%s\nidle_installer=%s\nidle_server=%s\nidle_server_alone=%s\n' \
