@@ -17,6 +17,7 @@
 #include "main/flags_win.h"
 #include "main/help.h"
 #include "main/startup.h"
+#include "main/startup_plan.h"
 #include "payload/extract.h"
 #include "payload/translations_source.h"
 #include "ui/dpi_win.h"
@@ -24,26 +25,11 @@
 #include "ui/uitask.h"
 
 namespace {
-// Libraries that are not known system DLLs: loading them from the system directory first
-// means a later load by name finds this copy, never a planted one beside the installer, even
-// where the search could not be restricted.
-const WCHAR kPreloadLibraries[] =
-    L"gdiplus.dll\0msimg32.dll\0shlwapi.dll\0urlmon.dll\0version.dll\0windowscodecs.dll\0wininet.dll\0";
-
-// The window's first paint uses GDI+ and the libraries it draws with; the rest serve work
-// that comes later. Every later load by name searches the system directory only, so a run
-// with a window loads the rest once the first page is on screen, where they no longer hold
-// it back (about 7 ms under Wine, most of it urlmon's).
-enum class Preload { All, ForFirstPaint, AfterFirstPaint };
-
-bool UsedByFirstPaint(const WCHAR* name) {
-    return !wcscmp(name, L"gdiplus.dll") || !wcscmp(name, L"msimg32.dll") || !wcscmp(name, L"shlwapi.dll");
-}
-
 void PreloadSystemLibraries(Preload part) {
-    for (const WCHAR* name = kPreloadLibraries; *name; name += wcslen(name) + 1) {
-        if (part == Preload::All || (part == Preload::ForFirstPaint) == UsedByFirstPaint(name)) {
-            LoadSystemLibrary(name);
+    TempArenaScope scope;
+    for (const char* name = kPreloadLibraries; *name; name += strlen(name) + 1) {
+        if (PreloadsIn(part, name)) {
+            LoadSystemLibrary(W(name));
         }
     }
 }
@@ -117,7 +103,8 @@ int ExtractOnly(const Flags& flags) {
 // window starts at. A silent run (-s, -x) shows none: these would only cost it start-up time
 // and memory before its work begins (under Wine the first window class registered starts
 // the desktop process). OLE then starts when the run first needs it (EnsureOle); GDI+ is
-// reached through the copy preloaded from the system directory.
+// reached through the copy preloaded from the system directory. The installer window's run
+// does this once the run has settled, right before it makes the window.
 void PrepareForWindows() {
     uitask::Initialize();
     EnsureOle();
@@ -141,21 +128,18 @@ int RunProgram() {
     gLoadTranslationsFile = LoadTranslationsFromArchive;
 
     LoadOptionalPlatformFunctions();
-    bool installerWindow = !flags.silent && !flags.showHelp;
-    if (installerWindow) {
+    StartupPlan plan = PlanStartup(flags);
+    if (plan.installerWindow) {
         StartDesktopEarly();
     }
-    // Extracting loads none of them, nor does anything it calls.
-    if (!flags.installer.extractFiles) {
-        PreloadSystemLibraries(installerWindow ? Preload::ForFirstPaint : Preload::All);
-    }
+    PreloadSystemLibraries(plan.preloadAtStart);
     HardenProcess();
 
     SetOleThread();
 
     int exitCode;
     if (flags.showHelp) {
-        if (!flags.silent) {
+        if (plan.windowsBeforeHelp) {
             PrepareForWindows();
         }
         exitCode = ShowHelp();
