@@ -13,6 +13,7 @@ packages=(
   wine wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-dejavu-core
   dpkg-dev python3
   osslsigncode openssl python3-yaml  # make release: signing, the throwaway test certificate, the manifest
+  wixl msitools  # make release: the Windows Installer package around the installer, and its tests
   nsis  # make bench's peer installer, never a part of the product
 )
 
