@@ -3,6 +3,35 @@
 #include "base/log.h"
 #include "installer/previous_install.h"
 
+bool GetChoice(const InstallerOptions& o, Choice c) {
+    switch (c) {
+        case Choice::AllUsers: return o.allUsers;
+        case Choice::SearchFilter: return o.withFilter && !o.noFilter;
+        case Choice::DesktopShortcut: return !o.noDesktopShortcut;
+        case Choice::Previewer: return o.withPreview && !o.noPreview;
+        case Choice::DefaultPdf: return o.defaultPdf;
+        case Choice::DefaultComics: return o.defaultComics;
+        case Choice::DefaultMarkdown: return o.defaultMarkdown;
+        case Choice::OfficeAddin: return !o.noOfficePlugin;
+        case Choice::None: break;
+    }
+    return false;
+}
+
+void SetChoice(InstallerOptions* o, Choice c, bool on) {
+    switch (c) {
+        case Choice::AllUsers: o->allUsers = on; break;
+        case Choice::SearchFilter: o->withFilter = on; o->noFilter = !on; break;
+        case Choice::DesktopShortcut: o->noDesktopShortcut = !on; break;
+        case Choice::Previewer: o->withPreview = on; o->noPreview = !on; break;
+        case Choice::DefaultPdf: o->defaultPdf = on; break;
+        case Choice::DefaultComics: o->defaultComics = on; break;
+        case Choice::DefaultMarkdown: o->defaultMarkdown = on; break;
+        case Choice::OfficeAddin: o->noOfficePlugin = !on; break;
+        case Choice::None: break;
+    }
+}
+
 void CopyInstallerOptions(const Flags& cli, Flags* settled) {
     settled->log = cli.log;
     settled->silent = cli.silent;

@@ -8,6 +8,35 @@
 
 struct PreviousInstallInfo;
 
+// The eight options a person chooses on the first page, in its order. A policy may lock any of
+// them but the default-reader ones.
+enum class Choice : uint8_t {
+    AllUsers,
+    SearchFilter,
+    DesktopShortcut,
+    Previewer,
+    DefaultPdf,
+    DefaultComics,
+    DefaultMarkdown,
+    OfficeAddin,
+    None,
+};
+constexpr int kChoiceCount = 8;
+
+struct ChoiceSet {
+    uint8_t bits = 0;
+    bool Has(Choice c) const { return c != Choice::None && (bits >> (int)c) & 1; }
+    void Add(Choice c) {
+        if (c != Choice::None) bits |= (uint8_t)(1u << (int)c);
+    }
+    bool IsEmpty() const { return bits == 0; }
+};
+
+// A choice as the options hold it. Setting one also sets its "-no-" switch, so that the choice
+// survives the settling that follows and reaches an elevated copy as it is.
+bool GetChoice(const InstallerOptions& o, Choice c);
+void SetChoice(InstallerOptions* o, Choice c, bool on);
+
 // The installer members of the command line, copied into the settled options. The
 // directory is settled separately (it may be relative or empty).
 void CopyInstallerOptions(const Flags& cli, Flags* settled);

@@ -61,12 +61,16 @@ void AddButton(Vec<AccItem>* out, Button* b) {
     out->Append(it);
 }
 
-void AddCheckbox(Vec<AccItem>* out, Checkbox* c) {
+void AddCheckbox(Vec<AccItem>* out, Checkbox* c, bool locked) {
     if (!c || !c->hwnd) return;
     AccItem it = WindowItem(c, ROLE_SYSTEM_CHECKBUTTON);
     bool checked = c->IsChecked();
     if (checked) it.state |= STATE_SYSTEM_CHECKED;
-    it.defaultAction = checked ? GetTranslation("Uncheck") : GetTranslation("Check");
+    if (locked) {
+        it.description = GetTranslation("Set by your organization");
+    } else {
+        it.defaultAction = checked ? GetTranslation("Uncheck") : GetTranslation("Check");
+    }
     out->Append(it);
 }
 
@@ -137,10 +141,9 @@ void InstallerItems(HWND root, Vec<AccItem>* out) {
         out->Append(edit);
     }
     AddButton(out, wnd->browseButton);
-    Checkbox* checks[] = {wnd->allUsersCheck,   wnd->searchCheck,        wnd->shortcutCheck,
-                          wnd->previewCheck,    wnd->defaultPdfCheck,    wnd->defaultComicsCheck,
-                          wnd->defaultMarkdownCheck, wnd->officeAddinCheck};
-    for (Checkbox* c : checks) AddCheckbox(out, c);
+    Checkbox* checks[kChoiceCount];
+    OptionChecks(wnd, checks);
+    for (int i = 0; i < kChoiceCount; i++) AddCheckbox(out, checks[i], wnd->run->locked.Has((Choice)i));
 
     if (wnd->optionsLink && !wnd->run->started) {
         AccItem link = VirtItem(wnd, wnd->optionsLink, ROLE_SYSTEM_LINK);

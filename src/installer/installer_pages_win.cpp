@@ -45,6 +45,8 @@ void CopyChoicesIntoOptions(InstallerWnd* wnd, Flags* cli) {
     o.defaultComics = wnd->defaultComicsCheck->IsChecked();
     o.defaultMarkdown = wnd->defaultMarkdownCheck->IsChecked();
     o.noOfficePlugin = !wnd->officeAddinCheck->IsChecked();
+    // A locked check box cannot change, but what is installed never rests on the window alone.
+    ApplyPolicies(wnd->run->policies, &o);
 }
 
 template <typename T>

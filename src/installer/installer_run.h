@@ -4,6 +4,7 @@
 // installation is going and the window while there is one. RunInstaller makes it; nothing
 // of it is global, so that a part's inputs are the parameters it is given.
 #include "base/flags.h"
+#include "installer/policies.h"
 #include "installer/previous_install.h"
 
 #ifdef _WIN32
@@ -14,7 +15,10 @@ struct InstallerRun {
     const Flags* cli = nullptr;  // the command line as parsed
     Flags settled;               // the options the run settled on; the window edits them
     PreviousInstallInfo prev;    // the earlier installation, read once before anything is done
+    Policies policies;           // the administrator's, read once at the start
+    ChoiceSet locked;            // the choices the policies decide: the window shows them locked
     bool started = false;        // set by whoever starts the installation; never cleared
+    bool handedOver = false;     // an elevated copy of this program did the installation
     // True from the installation's first step until its files are in place and the
     // shortcuts made; read by the window once the installation thread said it is done.
     bool failed = false;

@@ -116,7 +116,11 @@ void InstallerThread(InstallerRun* run) {
     const InstallerOptions& o = settled.installer;
     PreviousInstallInfo& prev = run->prev;
     run->failed = true;
-    SendInstallStats();
+    if (StatisticsAllowed(run->policies)) {
+        SendInstallStats();
+    } else {
+        Log("SendInstallStats: turned off by the InstallStatistics policy; nothing unpacked or sent\n");
+    }
     StrView exePath = path::JoinTemp(o.installDir, kReaderExeName);
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",

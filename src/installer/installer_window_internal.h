@@ -48,6 +48,8 @@ struct InstallerWnd {
 InstallerWnd* InstallerWndFromHwnd(HWND hwnd);
 
 void Relayout(InstallerWnd* wnd);
+// The option check boxes, indexed by Choice; null before they are made.
+void OptionChecks(InstallerWnd* wnd, Checkbox* out[kChoiceCount]);
 void UpdateOptionsUi(InstallerWnd* wnd);
 // The option check boxes are made when the page first needs them: at once when the options
 // show from the start or the installation starts by itself, else right after the first

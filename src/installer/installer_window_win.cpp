@@ -119,6 +119,17 @@ Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, bool checked) {
     return CreateCheckbox(wnd->hwnd, GetTranslation(english), checked, wnd->isRtl, wnd->showOptions);
 }
 
+// What a policy decided is shown as decided; UpdateOptionsUi keeps those check boxes disabled.
+void ShowLockedChoices(InstallerWnd* wnd, const InstallerOptions& o) {
+    Checkbox* checks[kChoiceCount];
+    OptionChecks(wnd, checks);
+    for (int i = 0; i < kChoiceCount; i++) {
+        if (wnd->run->locked.Has((Choice)i)) {
+            SendMessageW(checks[i]->hwnd, BM_SETCHECK, GetChoice(o, (Choice)i) ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+    }
+}
+
 void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
     const PreviousInstallInfo& prev = wnd->run->prev;
     bool hasPrev = HasPreviousInstall(prev);
@@ -140,15 +151,9 @@ void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
         !o.noOfficePlugin);
     wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", o.allUsers);
     wnd->allUsersCheck->onCheckStateChanged = MkHandler(OnAllUsersChanged, wnd);
+    ShowLockedChoices(wnd, o);
 }
 
-// The options column in the order people read them, which is also the tab order.
-void OptionChecks(InstallerWnd* wnd, Checkbox* out[8]) {
-    Checkbox* order[8] = {wnd->allUsersCheck,   wnd->searchCheck,        wnd->shortcutCheck,
-                          wnd->previewCheck,    wnd->defaultPdfCheck,    wnd->defaultComicsCheck,
-                          wnd->defaultMarkdownCheck, wnd->officeAddinCheck};
-    for (int i = 0; i < 8; i++) out[i] = order[i];
-}
 
 void CreateFolderControls(InstallerWnd* wnd, const InstallerOptions& o) {
     wnd->browseButton = CreateDefaultButton(wnd->hwnd, "&...", wnd->isRtl);
@@ -475,6 +480,15 @@ bool RegisterWindowClass() {
 }
 }  // namespace
 
+// The options column in the order people read them, which is also the tab order and the order
+// of Choice.
+void OptionChecks(InstallerWnd* wnd, Checkbox* out[kChoiceCount]) {
+    Checkbox* order[kChoiceCount] = {wnd->allUsersCheck,   wnd->searchCheck,        wnd->shortcutCheck,
+                          wnd->previewCheck,    wnd->defaultPdfCheck,    wnd->defaultComicsCheck,
+                          wnd->defaultMarkdownCheck, wnd->officeAddinCheck};
+    for (int i = 0; i < kChoiceCount; i++) out[i] = order[i];
+}
+
 // Any window may be asked about (screen readers name the root they ask for): only the
 // installer window has a record.
 InstallerWnd* InstallerWndFromHwnd(HWND hwnd) {
@@ -496,10 +510,12 @@ void EnsureOptionChecks(InstallerWnd* wnd) {
 }
 
 void UpdateOptionsUi(InstallerWnd* wnd) {
-    Checkbox* checks[8];
+    Checkbox* checks[kChoiceCount];
     OptionChecks(wnd, checks);
-    for (Checkbox* c : checks) {
-        if (c) c->SetIsVisibleAndEnabled(wnd->showOptions);
+    for (int i = 0; i < kChoiceCount; i++) {
+        if (!checks[i]) continue;
+        checks[i]->SetIsVisibleAndEnabled(wnd->showOptions);
+        if (wnd->run->locked.Has((Choice)i)) checks[i]->SetEnabled(false);
     }
     StrView text = wnd->showOptions ? str::FormatTemp("%s \xE2\x96\xB4", GetTranslation("Hide &Options"))
                                     : str::FormatTemp("%s \xE2\x96\xBE", GetTranslation("&Options"));

@@ -16,6 +16,7 @@
 #include "installer/installer_thread.h"
 #include "installer/installer_window.h"
 #include "installer/launch.h"
+#include "installer/policies.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
 #include "payload/extract.h"
@@ -67,7 +68,7 @@ int WaitForElevatedCopy(HANDLE process) {
 }
 
 // Before the window exists: no check box to read.
-int RestartElevated(const InstallerRun& run, bool isElevated) {
+int RestartElevated(InstallerRun& run, bool isElevated) {
     const Flags& cli = *run.cli;
     Logf("Restarting as elevated: gCli->silent: %d, gCli->installer.fastInstall: %d, isElevated: %d, "
          "gCli->installer.allUsers: %d, prevInstall.needsElevation: %d\n",
@@ -83,6 +84,7 @@ int RestartElevated(const InstallerRun& run, bool isElevated) {
         Log("RunInstaller: elevation was refused or failed; nothing was installed\n");
         return kExitFailed;
     }
+    run.handedOver = true;
     return WaitForElevatedCopy(process);
 }
 
@@ -128,17 +130,72 @@ int InstallWithWindow(InstallerRun* run, const WindowHooks& hooks) {
     return exitCode;
 }
 
-void OpenLogAtEnd(const InstallerRun& run, StrView logPath, int exitCode) {
+// A run that failed leaves its log where an administrator or the person looks, whatever step it
+// failed at: with -log the file has every line already; otherwise the memory log is written
+// there now, and an interactive run opens it.
+void LeaveLogAtEnd(const InstallerRun& run, StrView logPath, int exitCode) {
     if (!logPath.IsEmpty() && run.started) {
         RunNonElevated(logPath);
         return;
     }
-    if (!run.cli->silent && (exitCode != kExitOk || run.failed)) {
-        StrView path = GetLogFilePathTemp();
-        if (WriteCurrentLogToFile(path)) {
-            LaunchFileIfExists(path);
-        }
+    bool failed = exitCode != kExitOk || run.failed;
+    // The elevated copy that installed left its own log at the same place.
+    if (!failed || !logPath.IsEmpty() || run.handedOver) {
+        return;
     }
+    StrView path = GetLogFilePathTemp();
+    if (WriteCurrentLogToFile(path) && !run.cli->silent) {
+        LaunchFileIfExists(path);
+    }
+}
+
+// From the archive to the end of the installation; the exit code.
+int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& hooks) {
+    const Flags& cli = *run.cli;
+    Flags* st = &run.settled;
+    if (!OpenEmbeddedFilesArchive(cli.silent)) {
+        return kExitFailed;
+    }
+    GetPreviousInstallInfo(&run.prev);
+    bool hasPrev = HasPreviousInstall(run.prev);
+    Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
+    SettleInheritedChoices(run.prev, hasPrev, cli.installer.runInstallNow, st);
+    ApplyPolicies(run.policies, &st->installer);
+    SettleInstallDir(run, st);
+    Logf("RunInstaller: '%s', cmdLine: '%s', installing into dir '%s'\n", GetModulePathTemp().CStr(),
+         CommandLineTemp().CStr(), st->installer.installDir.CStr());
+
+    const InstallerOptions& given = cli.installer;
+    bool requiresSilentElevation = cli.silent || given.fastInstall || given.runInstallNow;
+    bool isElevated = token != TokenKind::Limited;
+    Logf("RunInstaller: requiresSilentElevation: %d, isElevated: %d\n", (int)requiresSilentElevation,
+         (int)isElevated);
+    bool needsElevation = false;
+    if (requiresSilentElevation && !isElevated) {
+        bool allUsers = st->installer.allUsers || run.prev.allUsers;
+        needsElevation = NeedsElevation(st->installer.installDir, allUsers, isElevated);
+        Logf("RunInstaller: needsElevation: %d (allUsers=%d prevAllUsers=%d underPF=%d)\n", (int)needsElevation,
+             (int)st->installer.allUsers, (int)run.prev.allUsers,
+             (int)IsUnderProgramFiles(st->installer.installDir));
+    }
+    switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, given.runInstallNow)) {
+        case ElevationChoice::RestartElevated:
+            return RestartElevated(run, isElevated);
+        case ElevationChoice::InstallWithoutRights:
+            Log("RunInstaller: started elevated already and still not elevated; installing without restarting "
+                "again\n");
+            break;
+        case ElevationChoice::Install:
+            break;
+    }
+    LogSettledOptions(*st);
+
+    if (cli.silent) {
+        int exitCode = InstallSilently(&run);
+        Log("Installer finished\n");
+        return exitCode;
+    }
+    return InstallWithWindow(&run, hooks);
 }
 }  // namespace
 
@@ -182,53 +239,13 @@ int RunInstaller(const Flags& cli, const WindowHooks& hooks) {
     }
     Log("------------- Starting VeloraPDF installation\n");
     LogParentProcessChain();
+    run.policies = ReadPolicies();
+    LogPolicies(run.policies);
+    run.locked = LockedChoices(run.policies);
     if (SettleScopeForToken(token, st)) {
         Log("RunInstaller: running as LocalSystem, installing for all users\n");
     }
-
-    if (!OpenEmbeddedFilesArchive(cli.silent)) {
-        return kExitFailed;
-    }
-    GetPreviousInstallInfo(&run.prev);
-    bool hasPrev = HasPreviousInstall(run.prev);
-    Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
-    SettleInheritedChoices(run.prev, hasPrev, cli.installer.runInstallNow, st);
-    SettleInstallDir(run, st);
-    Logf("RunInstaller: '%s', cmdLine: '%s', installing into dir '%s'\n", GetModulePathTemp().CStr(),
-         CommandLineTemp().CStr(), st->installer.installDir.CStr());
-
-    const InstallerOptions& given = cli.installer;
-    bool requiresSilentElevation = cli.silent || given.fastInstall || given.runInstallNow;
-    bool isElevated = token != TokenKind::Limited;
-    Logf("RunInstaller: requiresSilentElevation: %d, isElevated: %d\n", (int)requiresSilentElevation,
-         (int)isElevated);
-    bool needsElevation = false;
-    if (requiresSilentElevation && !isElevated) {
-        bool allUsers = st->installer.allUsers || run.prev.allUsers;
-        needsElevation = NeedsElevation(st->installer.installDir, allUsers, isElevated);
-        Logf("RunInstaller: needsElevation: %d (allUsers=%d prevAllUsers=%d underPF=%d)\n", (int)needsElevation,
-             (int)st->installer.allUsers, (int)run.prev.allUsers,
-             (int)IsUnderProgramFiles(st->installer.installDir));
-    }
-    switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, given.runInstallNow)) {
-        case ElevationChoice::RestartElevated:
-            return RestartElevated(run, isElevated);
-        case ElevationChoice::InstallWithoutRights:
-            Log("RunInstaller: started elevated already and still not elevated; installing without restarting "
-                "again\n");
-            break;
-        case ElevationChoice::Install:
-            break;
-    }
-    LogSettledOptions(*st);
-
-    int exitCode = 0;
-    if (cli.silent) {
-        exitCode = InstallSilently(&run);
-        Log("Installer finished\n");
-    } else {
-        exitCode = InstallWithWindow(&run, hooks);
-    }
-    OpenLogAtEnd(run, logPath, exitCode);
+    int exitCode = InstallFromArchive(run, token, hooks);
+    LeaveLogAtEnd(run, logPath, exitCode);
     return exitCode;
 }

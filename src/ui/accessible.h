@@ -18,6 +18,7 @@ struct AccItem {
     StrView value;
     StrView defaultAction;
     StrView shortcut;     // "Alt+F"
+    StrView description;  // why the item is as it is, when that is not plain (a locked option)
     int32_t role = 0;     // ROLE_SYSTEM_*
     uint32_t state = 0;   // STATE_SYSTEM_*
     Rect screen;          // the location, in screen coordinates

@@ -162,7 +162,7 @@ class AccObject final : public IAccessible {
         return Text(child, out, [](const AccItem& it) { return it.value; });
     }
     STDMETHODIMP get_accDescription(VARIANT child, BSTR* out) override {
-        return Text(child, out, [](const AccItem&) { return StrView(); });
+        return Text(child, out, [](const AccItem& it) { return it.description; });
     }
     STDMETHODIMP get_accHelp(VARIANT child, BSTR* out) override {
         return Text(child, out, [](const AccItem&) { return StrView(); });

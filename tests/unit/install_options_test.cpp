@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "base/arena.h"
+#include "base/log.h"
 #include "installer/install_options.h"
+#include "installer/policies.h"
 #include "installer/previous_install.h"
 
 namespace {
@@ -143,5 +147,94 @@ TEST(InstallOptions, TheRunsRightsDecideScopeAndPrivateFolders) {
         EXPECT_EQ(SettleScopeForToken(c.kind, &st), c.kind == TokenKind::LocalSystem);
         EXPECT_EQ(st.installer.allUsers, c.allUsers) << (int)c.kind << " " << c.allUsersGiven;
         EXPECT_EQ(RulesForToken(c.kind).needsPrivateTempFolder, c.privateFolders) << (int)c.kind;
+    }
+}
+
+// An administrator's policy decides its option whatever the command line, the earlier
+// installation or the window chose; the machine's value wins over the user's, and the user's
+// counts only for the options a person chooses.
+TEST(InstallOptions, PoliciesLockTheirOptionsAndTheMachineWins) {
+    TempArenaScope scope;
+    using P = Policy;
+    struct Set {
+        P policy;
+        uint32_t value;
+    };
+    struct {
+        const char* what;
+        std::vector<Set> machine, user;
+        bool stats;
+        Choices want;    // from a command line with -all-users off, filter and preview on, shortcut on
+        bool officeAddin;
+        std::vector<Choice> locked;
+        const char* log;
+    } cases[] = {
+        {"nothing set", {}, {}, true, {0, 1, 1, 0}, true, {}, "Policies: none set\n"},
+        {"statistics off by the machine",
+         {{P::InstallStatistics, 0}}, {}, false, {0, 1, 1, 0}, true, {},
+         "Policies: InstallStatistics = 0 (machine)\n"},
+        {"statistics are a machine policy only", {}, {{P::InstallStatistics, 0}}, true, {0, 1, 1, 0}, true, {},
+         "Policies: none set\n"},
+        {"every option forced off",
+         {{P::DesktopShortcut, 0}, {P::SearchFilter, 0}, {P::PreviewHandler, 0}, {P::OfficePlugin, 0}}, {}, true,
+         {0, 0, 0, 1}, false,
+         {Choice::SearchFilter, Choice::DesktopShortcut, Choice::Previewer, Choice::OfficeAddin},
+         "Policies: DesktopShortcut = 0 (machine)\nPolicies: SearchFilter = 0 (machine)\n"
+         "Policies: PreviewHandler = 0 (machine)\nPolicies: OfficePlugin = 0 (machine)\n"},
+        {"the user's policy counts for a person's option", {}, {{P::DesktopShortcut, 0}}, true, {0, 1, 1, 1}, true,
+         {Choice::DesktopShortcut}, "Policies: DesktopShortcut = 0 (user)\n"},
+        {"the machine wins where both are set", {{P::SearchFilter, 1}}, {{P::SearchFilter, 0}, {P::PreviewHandler, 0}},
+         true, {0, 1, 0, 0}, true, {Choice::SearchFilter, Choice::Previewer},
+         "Policies: SearchFilter = 1 (machine)\nPolicies: PreviewHandler = 0 (user)\n"},
+        {"all users forced on, never by the user", {{P::AllUsers, 1}}, {{P::AllUsers, 0}}, true, {1, 1, 1, 0}, true,
+         {Choice::AllUsers}, "Policies: AllUsers = 1 (machine)\n"},
+        {"all users disabled leaves the choice free", {{P::AllUsers, 0}}, {}, true, {0, 1, 1, 0}, true, {},
+         "Policies: AllUsers = 0 (machine)\n"},
+        {"a value that is not 0 or 1 is nobody's policy", {{P::DesktopShortcut, 2}, {P::InstallStatistics, 7}},
+         {{P::DesktopShortcut, 0}}, true, {0, 1, 1, 1}, true, {Choice::DesktopShortcut},
+         "Policies: InstallStatistics = 7 (machine) ignored: not 0 or 1\n"
+         "Policies: DesktopShortcut = 2 (machine) ignored: not 0 or 1\nPolicies: DesktopShortcut = 0 (user)\n"},
+    };
+    for (const auto& c : cases) {
+        PolicyReading machine[kPolicyCount], user[kPolicyCount];
+        for (const Set& s : c.machine) machine[(int)s.policy] = {true, s.value};
+        for (const Set& s : c.user) user[(int)s.policy] = {true, s.value};
+        int64_t before = GetInstallLog().ContentsTemp().len;
+        Policies policies = SettlePolicies(machine, user);
+        LogPolicies(policies);
+        StrView log = GetInstallLog().ContentsTemp();
+        EXPECT_EQ(std::string(log.s + before, (size_t)(log.len - before)), c.log) << c.what;
+
+        EXPECT_EQ(StatisticsAllowed(policies), c.stats) << c.what;
+        ChoiceSet want;
+        for (Choice ch : c.locked) want.Add(ch);
+        EXPECT_EQ(LockedChoices(policies).bits, want.bits) << c.what;
+
+        Flags st;
+        st.installer.withFilter = st.installer.withPreview = true;
+        ApplyPolicies(policies, &st.installer);
+        const InstallerOptions& o = st.installer;
+        Choices got{o.allUsers, GetChoice(o, Choice::SearchFilter), GetChoice(o, Choice::Previewer),
+                    o.noDesktopShortcut};
+        EXPECT_EQ(got.allUsers, c.want.allUsers) << c.what;
+        EXPECT_EQ(got.filter, c.want.filter) << c.what;
+        EXPECT_EQ(got.preview, c.want.preview) << c.what;
+        EXPECT_EQ(got.noDesktop, c.want.noDesktop) << c.what;
+        EXPECT_EQ(GetChoice(o, Choice::OfficeAddin), c.officeAddin) << c.what;
+        // The elevated copy starts from the carried words alone: a forced choice must reach it.
+        std::string words = RelaunchArgumentsTemp(st, o.allUsers).CStr();
+        EXPECT_EQ(words.find("-with-filter") != std::string::npos, c.want.filter) << c.what << ": " << words;
+        EXPECT_EQ(words.find("-no-desktop-shortcut") != std::string::npos, c.want.noDesktop) << c.what;
+    }
+}
+
+// Every policy's option is one the window shows; the templates are generated from the table.
+TEST(InstallOptions, PolicyTableNamesEachValueOnceInItsOwnRow) {
+    std::set<std::string> names;
+    for (int i = 0; i < kPolicyCount; i++) {
+        const PolicyDef& def = kPolicies[i];
+        EXPECT_EQ((int)def.policy, i) << def.valueName;
+        EXPECT_TRUE(names.insert(def.valueName).second) << def.valueName;
+        EXPECT_EQ(&PolicyDefOf(def.policy), &def);
     }
 }

@@ -1,0 +1,120 @@
+#include "installer/policies.h"
+
+#include "base/log.h"
+#include "i18n/translations.h"
+
+// The texts are those of the administrative templates; the window shows none of them.
+const PolicyDef kPolicies[kPolicyCount] = {
+    {Policy::InstallStatistics, "InstallStatistics", PolicyClass::Machine, Choice::None, false,
+     TranslatableText("Send installation statistics"),
+     TranslatableText("Enabled or not configured: each installation sends one report with the installer's "
+                      "name, the Windows version and an identifier of the machine.\n\nDisabled: no report "
+                      "is sent, and the library that computes the identifier is not even unpacked.")},
+    {Policy::DesktopShortcut, "DesktopShortcut", PolicyClass::Both, Choice::DesktopShortcut, true,
+     TranslatableText("Create a desktop shortcut"),
+     TranslatableText("Enabled: every installation creates the VeloraPDF shortcut on the desktop. Disabled: "
+                      "none does.\n\nNot configured: the person installing chooses. The option is shown "
+                      "locked in the installer window while this policy is set.")},
+    {Policy::SearchFilter, "SearchFilter", PolicyClass::Both, Choice::SearchFilter, true,
+     TranslatableText("Let Windows Search index PDF documents"),
+     TranslatableText("Enabled: every installation registers the search filter, so that Windows Search "
+                      "finds the text of PDF documents. Disabled: none does.\n\nNot configured: the "
+                      "person installing chooses.")},
+    {Policy::PreviewHandler, "PreviewHandler", PolicyClass::Both, Choice::Previewer, true,
+     TranslatableText("Show previews of PDF documents in Explorer"),
+     TranslatableText("Enabled: every installation registers the preview handler and thumbnails for PDF "
+                      "documents. Disabled: none does.\n\nNot configured: the person installing chooses.")},
+    {Policy::OfficePlugin, "OfficePlugin", PolicyClass::Both, Choice::OfficeAddin, true,
+     TranslatableText("Install the Office add-in"),
+     TranslatableText("Enabled: every installation installs the add-in for Word, Excel and PowerPoint. "
+                      "Disabled: none does.\n\nNot configured: the person installing chooses.")},
+    {Policy::AllUsers, "AllUsers", PolicyClass::Machine, Choice::AllUsers, false,
+     TranslatableText("Install for all users"),
+     TranslatableText("Enabled: every installation is for all users of the computer, in Program Files, "
+                      "and needs administrator rights.\n\nDisabled or not configured: the person "
+                      "installing chooses.")},
+};
+
+const PolicyDef& PolicyDefOf(Policy p) {
+    return kPolicies[(int)p];
+}
+
+namespace {
+const char* SourceName(PolicySource s) {
+    return s == PolicySource::Machine ? "machine" : "user";
+}
+
+// A value of either root that counts; logs the ones that are set but mean nothing.
+bool Counts(const PolicyDef& def, const PolicyReading& r, PolicySource source) {
+    if (!r.present) {
+        return false;
+    }
+    if (r.value > 1) {
+        Logf("Policies: %s = %u (%s) ignored: not 0 or 1\n", def.valueName, (unsigned)r.value, SourceName(source));
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+Policies SettlePolicies(const PolicyReading (&machine)[kPolicyCount], const PolicyReading (&user)[kPolicyCount]) {
+    Policies out;
+    for (const PolicyDef& def : kPolicies) {
+        int i = (int)def.policy;
+        if (Counts(def, machine[i], PolicySource::Machine)) {
+            out.source[i] = PolicySource::Machine;
+            out.enabled[i] = machine[i].value == 1;
+        } else if (def.cls == PolicyClass::Both && Counts(def, user[i], PolicySource::User)) {
+            out.source[i] = PolicySource::User;
+            out.enabled[i] = user[i].value == 1;
+        }
+    }
+    return out;
+}
+
+void LogPolicies(const Policies& policies) {
+    bool any = false;
+    for (const PolicyDef& def : kPolicies) {
+        int i = (int)def.policy;
+        if (policies.source[i] == PolicySource::None) {
+            continue;
+        }
+        any = true;
+        Logf("Policies: %s = %d (%s)\n", def.valueName, (int)policies.enabled[i], SourceName(policies.source[i]));
+    }
+    if (!any) {
+        Log("Policies: none set\n");
+    }
+}
+
+bool StatisticsAllowed(const Policies& policies) {
+    return !policies.IsSet(Policy::InstallStatistics) || policies.IsEnabled(Policy::InstallStatistics);
+}
+
+namespace {
+// Whether the policy, as set, decides its option.
+bool Forces(const Policies& policies, const PolicyDef& def) {
+    if (def.forces == Choice::None || !policies.IsSet(def.policy)) {
+        return false;
+    }
+    return policies.IsEnabled(def.policy) || def.disabledForces;
+}
+}  // namespace
+
+ChoiceSet LockedChoices(const Policies& policies) {
+    ChoiceSet locked;
+    for (const PolicyDef& def : kPolicies) {
+        if (Forces(policies, def)) {
+            locked.Add(def.forces);
+        }
+    }
+    return locked;
+}
+
+void ApplyPolicies(const Policies& policies, InstallerOptions* o) {
+    for (const PolicyDef& def : kPolicies) {
+        if (Forces(policies, def)) {
+            SetChoice(o, def.forces, policies.IsEnabled(def.policy));
+        }
+    }
+}
