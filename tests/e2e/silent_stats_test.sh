@@ -5,7 +5,7 @@
 # value does not switch it off), and a server that never answers delays nothing. The run is
 # elevated (Wine gives every process an administrator's token): its library goes to a folder
 # made new for it, never loaded from where others could have put one beforehand, and its log
-# is made new where a link stood.
+# is made new where a link stood. Machine and user policies turn the report off and lock options.
 #   silent_stats_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <stats_server.py> <marker.dll>
 set -u
 scripts=$1; root=$2; prefix=$3; exe=$4; server=$5; marker=$6
@@ -103,4 +103,38 @@ check_eq "the request reached the silent server" 1 "$(requests_after "$work/sile
 echo "   installation with an answering server ${answering}s, with a silent one ${silent}s"
 check "no wait for the answer (well under the 8 s time-out)" awk "BEGIN {exit !($silent < $answering + 2)}"
 check "the installer is gone" win_process_gone "Vélora Setup 3.7 ü.exe"
+
+section "policies: no report and no library; the options they lock win over the command line"
+machine_policy='HKLM\Software\Policies\Quenmoor\VeloraPDF'
+user_policy='HKCU\Software\Policies\Quenmoor\VeloraPDF'
+set_policy() { wine reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f >/dev/null 2>&1; }
+set_policy "$machine_policy" InstallStatistics 0
+set_policy "$machine_policy" DesktopShortcut 0
+set_policy "$machine_policy" SearchFilter 0
+set_policy "$user_policy" SearchFilter 1
+set_policy "$user_policy" PreviewHandler 0
+set_policy "$user_policy" InstallStatistics 1
+folders_before=$(ls -d "$temp"/vlpdf-stats-* 2>/dev/null)
+requests_before=$(wc -l <"$work/requests")
+VLPDF_STATS_URL=$url env -u VLPDF_STATS_OFF wine "$copy" -s -log -with-filter -with-preview -d 'C:\stats-6' \
+  </dev/null >/dev/null 2>&1
+check_eq "exit code" 0 $?
+sleep 2
+check_eq "no request" "$requests_before" "$(wc -l <"$work/requests")"
+check_eq "no folder made for the library" "$folders_before" "$(ls -d "$temp"/vlpdf-stats-* 2>/dev/null)"
+lines_in_order "$log" \
+  "Policies: InstallStatistics = 0 (machine)" "Policies: DesktopShortcut = 0 (machine)" \
+  "Policies: SearchFilter = 0 (machine)" "Policies: PreviewHandler = 0 (user)" \
+  "SendInstallStats: turned off by the InstallStatistics policy; nothing unpacked or sent" ||
+  check "the log names each policy and the report it stopped" false
+check "nothing else of the report ran" bash -c "! grep -q '^SendInstallStats: sending' '$log'"
+desktop=$(unixpath "$(win_env USERPROFILE)\Desktop")
+check "no desktop shortcut" test ! -e "$desktop/VeloraPDF.lnk"
+classes='HKCU\Software\Classes\CLSID'
+check "no search filter, though -with-filter asked" bash -c "! wine reg query '$classes\{28ABC70E-91EF-a4c9-C665-284CB0F07586}\InprocServer32' >/dev/null 2>&1"
+check "no previewer, by the user's policy" bash -c "! wine reg query '$classes\{340EE74D-7CAF-35F7-B606-ECDD74316C01}\InprocServer32' >/dev/null 2>&1"
+check "the options not locked as chosen: the start-menu shortcut" \
+  test -f "$(unixpath "$(win_env APPDATA)")/Microsoft/Windows/Start Menu/Programs/VeloraPDF.lnk"
+wine reg delete "$machine_policy" /f >/dev/null 2>&1
+wine reg delete "$user_policy" /f >/dev/null 2>&1
 scenario_end
