@@ -80,7 +80,14 @@ void InstallLog::Append(StrView text) {
 void InstallLog::SetFilePath(StrView path, bool keepEarlierLines) {
     TempArenaScope scope;
     StrView why;
-    void* made = logsink::CreateLogFile(path, keepEarlierLines, &why);
+    // A temporary folder that is gone (a new machine's profile not made yet, a cleaner that
+    // took it) is made again rather than leaving the run without its file.
+    void* made = nullptr;
+    if (!dir::CreateForFile(path)) {
+        why = str::FormatTemp("couldn't create the folder of '%s'", path.CStr());
+    } else {
+        made = logsink::CreateLogFile(path, keepEarlierLines, &why);
+    }
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (file_) {

@@ -139,8 +139,9 @@ void LeaveLogAtEnd(const InstallerRun& run, StrView logPath, int exitCode) {
         return;
     }
     bool failed = exitCode != kExitOk || run.failed;
+    bool fileHasEveryLine = !GetInstallLog().FilePath().IsEmpty();
     // The elevated copy that installed left its own log at the same place.
-    if (!failed || !logPath.IsEmpty() || run.handedOver) {
+    if (!failed || fileHasEveryLine || run.handedOver) {
         return;
     }
     StrView path = GetLogFilePathTemp();

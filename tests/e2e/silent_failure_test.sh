@@ -2,7 +2,8 @@
 # A failed upgrade leaves the earlier all-users installation as it was, on Windows 7: an
 # installer with a damaged entry exits 1, the earlier files are back, the shell extensions
 # that were unregistered to free their files are registered again for all users, nothing of
-# the new installation reaches the registry, and the reader is not started.
+# the new installation reaches the registry, and the reader is not started. A failed run leaves
+# its log with or without -log, making the temporary folder again when it is gone.
 #   silent_failure_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe>
 set -u
 scripts=$1; root=$2; prefix=$3; exe=$4
@@ -44,4 +45,16 @@ check "the failure reported for a debug report" grep -q "^InstallerThread: uploa
 check "the failed entry named" grep -qF "GetFileDataByIdx failed for '$damaged'" "$log"
 sleep 1
 check "-start-app starts nothing after a failure" win_process_gone vlpdf.exe
+
+section "without -log a failed run still leaves its log, and a temporary folder that is gone is made again"
+rm -f "$log"
+install_silent "$work/damaged-install.exe"
+check_eq "exit code without -log" 1 $?
+check "the log left where an administrator looks" grep -qF "GetFileDataByIdx failed for '$damaged'" "$log"
+temp=$(dirname "$log")
+mv "$temp" "$temp.away"
+install_silent "$work/damaged-install.exe" -log
+check_eq "exit code with the temporary folder gone" 1 $?
+check "the folder made again, the log in it" grep -qF "GetFileDataByIdx failed for '$damaged'" "$log"
+rm -rf "$temp" && mv "$temp.away" "$temp"
 scenario_end

@@ -6,7 +6,7 @@
 # bar's value, and the finish message announced; in English also a program to close and a
 # failed installation announced. Then the largest text size: the page grows
 # and every control stays inside the window. Last, high contrast switched on and off while
-# the window is open repaints it.
+# the window is open repaints it. And the options that machine and user policies lock.
 #   window_accessibility_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <driver.exe>
 #     <msaa_client.exe> <translations.txt>
 set -u
@@ -40,8 +40,9 @@ record_events() {
   recorder=$!
   wait_for_line "$work/events.txt" ready 20 || check "the recorder started" false
 }
-# A node of the last tree by role and name: its states|action|value|shortcut|inside.
-node() { awk -F'|' -v r="$1" -v n="$2" '$2 == r && $3 == n { print $4 "|" $5 "|" $6 "|" $7 "|" $8; exit }' "$work/msaa.out"; }
+# A node of the last tree by role and name: its states|action|value|shortcut|inside; its description.
+node() { awk -F'|' -v r="$1" -v n="$2" '$2 == r && $3 == n { print $4 "|" $5 "|" $6 "|" $7 "|" $9; exit }' "$work/msaa.out"; }
+description() { awk -F'|' -v r="$1" -v n="$2" '$2 == r && $3 == n { print $8; exit }' "$work/msaa.out"; }
 # The controls the window's own dump shows outside its client area.
 children_outside() {
   awk -F'|' '/^client\|/ { split($2, c, "x") }
@@ -95,7 +96,7 @@ scenario() {  # scenario <code>
   section "$code: the tree of the first page"
   start_window "$exe"
   msaa wait-window -- tree
-  check_eq "the client object" "client|$(tr_text "$code" "VeloraPDF %s Installer" | sed 's/%s/3.7/')|focusable||||1" \
+  check_eq "the client object" "client|$(tr_text "$code" "VeloraPDF %s Installer" | sed 's/%s/3.7/')|focusable|||||1" \
     "$(grep '^node|client|' "$work/msaa.out" | cut -d'|' -f2-)"
   check_eq "the header: product name and tagline" "readonly||||1" "$(node statictext "$t_header")"
   check_eq "the folder label" "readonly|||Alt+F|1" "$(node statictext "$t_label" | sed 's/|Alt+[^|]*|/|Alt+F|/')"
@@ -165,6 +166,34 @@ scenario() {  # scenario <code>
 window_lang_option=-for-testing window_locale=en_US.UTF-8 scenario en
 window_lang_option= window_locale=en_US.UTF-8 scenario cn
 window_lang_option=-for-testing window_locale=ar_SA.UTF-8 scenario ar
+
+section "policies: the options they lock are shown set and disabled, and a reader hears why"
+machine_policy='HKLM\Software\Policies\Quenmoor\VeloraPDF'
+user_policy='HKCU\Software\Policies\Quenmoor\VeloraPDF'
+wine reg add "$machine_policy" /v DesktopShortcut /t REG_DWORD /d 0 /f >/dev/null 2>&1
+wine reg add "$machine_policy" /v SearchFilter /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add "$user_policy" /v PreviewHandler /t REG_DWORD /d 0 /f >/dev/null 2>&1
+window_lang_option=-for-testing window_locale=en_US.UTF-8 start_window "$exe" -no-filter
+msaa wait-window -- do-default link
+sleep 0.5
+msaa wait-window -- tree
+org="Set by your organization"
+check_eq "the desktop shortcut: off and locked" "unavailable|||Alt+D|1" "$(node checkbutton "Install desktop shortcut")"
+check_eq "the search filter: on and locked, whatever -no-filter said" "checked,unavailable|||Alt+S|1" \
+  "$(node checkbutton "Let Windows Desktop Search search PDF documents")"
+check_eq "the previews: off by the user's policy" "unavailable|||Alt+P|1" \
+  "$(node checkbutton "Let Windows show previews of PDF documents")"
+for name in "Install desktop shortcut" "Let Windows Desktop Search search PDF documents" \
+  "Let Windows show previews of PDF documents"; do
+  check_eq "a reader hears why: $name" "$org" "$(description checkbutton "$name")"
+done
+check_eq "a free option as before" "focusable|Check|||1" "$(node checkbutton "Set as default reader for comic books")"
+check_eq "and says nothing more" "" "$(description checkbutton "Set as default reader for comic books")"
+window_shot "$work/locked.png" && cp "$work/locked.png" "${VLPDF_ARTIFACTS:-/tmp}/window-locked-options.png" 2>/dev/null
+drive wait-window -- key escape -- wait-gone
+installer_exit
+wine reg delete "$machine_policy" /f >/dev/null 2>&1
+wine reg delete "$user_policy" /f >/dev/null 2>&1
 
 section "the largest text size: the page grows and keeps every control inside"
 # Windows' largest "make text bigger" setting, 225 % of its 9-point message font.

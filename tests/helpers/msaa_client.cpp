@@ -137,7 +137,8 @@ std::vector<Node> Children(IAccessible* root) {
 std::string Describe(IAccessible* acc, long id) {
     return std::string(RoleName(Role(acc, id))) + "|" + Text(acc, id, &IAccessible::get_accName) + "|" +
            States(acc, id) + "|" + Text(acc, id, &IAccessible::get_accDefaultAction) + "|" +
-           Text(acc, id, &IAccessible::get_accValue) + "|" + Text(acc, id, &IAccessible::get_accKeyboardShortcut);
+           Text(acc, id, &IAccessible::get_accValue) + "|" + Text(acc, id, &IAccessible::get_accKeyboardShortcut) + "|" +
+           Text(acc, id, &IAccessible::get_accDescription);
 }
 
 bool PrintTree() {
