@@ -4,6 +4,7 @@
 // the watcher is stopped and every process using the installation is ended.
 #include "base/str.h"
 #include "base/vec.h"
+#include "installer/installer_message.h"
 
 // What FreeInstallationFilesInUse undid, so that a failed installation can put it back.
 struct ShellExtensionState {
@@ -26,5 +27,5 @@ void ProcessesUsingInstallation(Vec<StrView>* out);
 // ("Close ... to continue.") or shows the welcome text again; true when there is none.
 // Nothing is ended here: the person may still have work open in them, and the
 // installation ends them only once Install is pressed.
-bool CheckInstallUninstallPossible(HWND window, bool silent);
+bool CheckInstallUninstallPossible(HWND window, PageMessage* page, bool silent);
 #endif

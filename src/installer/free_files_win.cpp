@@ -88,13 +88,13 @@ void ProcessesUsingInstallation(Vec<StrView>* out) {
     }
 }
 
-bool CheckInstallUninstallPossible(HWND window, bool silent) {
+bool CheckInstallUninstallPossible(HWND window, PageMessage* page, bool silent) {
     Logf("CheckInstallUninstallPossible(silent=%d)\n", (int)silent);
     TempArenaScope scope;
     Vec<StrView> blocking(GetTempArena());
     ProcessesUsingInstallation(&blocking);
     bool possible = blocking.len == 0;
-    StrView message = GetWelcomeText();
+    StrView message = page->Welcome();
     if (!possible) {
         StrView names = BlockingProcessesTextTemp(blocking);
         message = str::FormatTemp(GetTranslation("Close %s to continue."), names.CStr());
@@ -106,8 +106,8 @@ bool CheckInstallUninstallPossible(HWND window, bool silent) {
     uint32_t color = possible ? kMessageTextArgb : kErrorTextArgb;
     // The check runs every 10 seconds while the window waits: an unchanged page is not
     // painted again.
-    bool changed = !str::Eq(GetInstallerMessage(), message) || GetInstallerMessageColor() != color;
-    SetInstallerMessage(message, color);
+    bool changed = !str::Eq(page->Text(), message) || page->Color() != color;
+    page->Set(message, color);
     if (changed) {
         RepaintWindow(window);
     }

@@ -95,9 +95,9 @@ AccItem VirtItem(InstallerWnd* wnd, virtCtrlText* v, int32_t role) {
 // The page's messages, as they are painted: in the header before the installation (only a
 // message other than the welcome), below it afterwards, the error text under the message.
 StrView MessageTextTemp(const InstallerWnd* wnd) {
-    if (!wnd->run->started) return HeaderSubtitle(true);
-    StrView msg = GetInstallerMessage();
-    StrView err = GetInstallerErrorText();
+    if (!wnd->run->started) return wnd->page.HeaderSubtitle(true);
+    StrView msg = wnd->page.Text();
+    StrView err = wnd->page.Error();
     if (err.IsEmpty()) return msg;
     if (msg.IsEmpty()) return err;
     return str::FormatTemp("%s\n%s", msg.CStr(), err.CStr());

@@ -1,51 +1,28 @@
 #include "installer/installer_message.h"
 
-#include <stdlib.h>
-
 namespace {
-Str gMessage;
-uint32_t gMessageColor = 0xFF000000;
-Str gWelcome;
-Str gError;
-
 void Replace(Str& dst, StrView text) {
     dst.Reset();
     str::Append(dst, text);
 }
 }  // namespace
 
-void SetInstallerMessage(StrView text, uint32_t argb) {
-    Replace(gMessage, text);
-    gMessageColor = argb;
+void PageMessage::Set(StrView text, uint32_t argb) {
+    Replace(text_, text);
+    argb_ = argb;
 }
 
-StrView GetInstallerMessage() {
-    return str::View(gMessage);
+void PageMessage::SetWelcome(StrView text) {
+    Replace(welcome_, text);
 }
 
-uint32_t GetInstallerMessageColor() {
-    return gMessageColor;
+void PageMessage::SetError(StrView text) {
+    Replace(error_, text);
 }
 
-void SetWelcomeText(StrView text) {
-    Replace(gWelcome, text);
-}
-
-StrView GetWelcomeText() {
-    return str::View(gWelcome);
-}
-
-void SetInstallerErrorText(StrView text) {
-    Replace(gError, text);
-}
-
-StrView GetInstallerErrorText() {
-    return str::View(gError);
-}
-
-StrView HeaderSubtitle(bool notStarted) {
-    StrView msg = GetInstallerMessage();
-    if (notStarted && !msg.IsEmpty() && !str::Eq(msg, GetWelcomeText())) {
+StrView PageMessage::HeaderSubtitle(bool notStarted) const {
+    StrView msg = Text();
+    if (notStarted && !msg.IsEmpty() && !str::Eq(msg, Welcome())) {
         return msg;
     }
     return StrView();

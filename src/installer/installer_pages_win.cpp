@@ -117,8 +117,8 @@ void ShowFinishPage(InstallerWnd* wnd) {
     }
     DestroyControl(&wnd->installButton);
     DestroyControl(&wnd->progressBar);
-    SetInstallerMessage(GetTranslation("Thank you! VeloraPDF has been installed."), kMessageTextArgb);
-    SetInstallerErrorText(GetFirstFailureMessage());
+    wnd->page.Set(GetTranslation("Thank you! VeloraPDF has been installed."), kMessageTextArgb);
+    wnd->page.SetError(GetFirstFailureMessage());
     RepaintWindow(wnd->hwnd);
 }
 
@@ -245,7 +245,7 @@ void StartInstallation(InstallerWnd* wnd) {
     // The window keeps the focus (and Esc) while the controls that had it go.
     ::SetFocus(wnd->hwnd);
     DestroyFirstPageControls(wnd);
-    SetInstallerMessage(GetTranslation("Installation in progress..."), kMessageTextArgb);
+    wnd->page.Set(GetTranslation("Installation in progress..."), kMessageTextArgb);
     Relayout(wnd);
     CreateProgressBar(wnd, barDy);
     SetProgressObserver({ShowProgressStep, wnd->hwnd});
@@ -275,7 +275,7 @@ void OnInstallationFinished(InstallerWnd* wnd) {
     SetProgressObserver({});
     EnableCloseMenuItem(wnd->hwnd, true);
     if (run.failed) {
-        SetInstallerErrorText(GetFirstFailureMessage());
+        wnd->page.SetError(GetFirstFailureMessage());
         AnnounceMessageIfChanged(wnd);
         ShowWindow(wnd->hwnd, SW_HIDE);
         ShowInstallationFailedUi(wnd->isRtl);

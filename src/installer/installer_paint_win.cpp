@@ -254,7 +254,7 @@ StrView GetUiFaceName() {
     return face;
 }
 
-void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const Api& api) {
+void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const PageMessage& message, const Api& api) {
     GpGraphics* g = nullptr;
     if (!api.ok || api.GdipCreateFromHDC(dc, &g) != Ok) {
         return;
@@ -280,7 +280,7 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const Api
     api.GdipDeleteGraphics(g);
 
     // Subtitle: a message in white, else the tagline fading in with the name.
-    StrView subtitle = HeaderSubtitle(notStarted);
+    StrView subtitle = message.HeaderSubtitle(notStarted);
     int subtitlePx = (int)(13 * k);
     if (subtitle.IsEmpty()) {
         ARGB alpha = (ARGB)HeaderTextAlpha(a) << 24;
@@ -295,18 +295,18 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const Api
     // Messages below the header, the error text under the status message.
     int y = Scale(150) + Scale(26);
     int px = 15 * dpi / 96;
-    StrView msg = GetInstallerMessage();
+    StrView msg = message.Text();
     if (!msg.IsEmpty()) {
-        y += CenteredText(dc, msg, px, MessageArgb(colors, GetInstallerMessageColor()), colors.pageArgb, y, width, rtl) +
+        y += CenteredText(dc, msg, px, MessageArgb(colors, message.Color()), colors.pageArgb, y, width, rtl) +
              Scale(5);
     }
-    StrView err = GetInstallerErrorText();
+    StrView err = message.Error();
     if (!err.IsEmpty()) {
         CenteredText(dc, err, px, colors.errorArgb, colors.pageArgb, y, width, rtl);
     }
 }
 
-void PaintInstallerWindow(HWND hwnd, bool notStarted, VirtCtrlHost* host) {
+void PaintInstallerWindow(HWND hwnd, bool notStarted, const PageMessage& message, VirtCtrlHost* host) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT rc;
@@ -318,7 +318,7 @@ void PaintInstallerWindow(HWND hwnd, bool notStarted, VirtCtrlHost* host) {
     // The back buffer is drawn left to right; a right-to-left window gets its windowless
     // controls mirrored into it and the bits copied without mirroring them again.
     SetLayout(mem, 0);
-    DrawInstallerPage(mem, w, h, notStarted);
+    DrawInstallerPage(mem, w, h, notStarted, message);
     bool rtl = GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL;
     if (host) {
         SetBkMode(mem, TRANSPARENT);

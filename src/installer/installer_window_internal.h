@@ -3,6 +3,7 @@
 // files only.
 #include <windows.h>
 
+#include "installer/installer_message.h"
 #include "installer/installer_run.h"
 #include "ui/controls.h"
 #include "ui/vc_host.h"
@@ -39,7 +40,8 @@ struct InstallerWnd {
     bool isRtl = false;
     Color labelColor = 0x000000;  // the page's text colour (high contrast changes it)
     Color staticBrushColor = kColorUnset;
-    Str announced;  // the page's message as screen readers were last told it
+    PageMessage page;  // what the page says besides its controls
+    Str announced;     // the page's message as screen readers were last told it
     int announcedPercent = -1;
 };
 

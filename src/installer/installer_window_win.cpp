@@ -416,7 +416,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             OnDestroy(wnd);
             return 0;
         case WM_PAINT:
-            PaintInstallerWindow(hwnd, !wnd->run->started, wnd->vcHost);
+            PaintInstallerWindow(hwnd, !wnd->run->started, wnd->page, wnd->vcHost);
             if (LogFirstPaintOnce()) {
                 // The controls paint now, so that the whole first page is on screen before the
                 // work that waited for it.
@@ -552,9 +552,9 @@ void Relayout(InstallerWnd* wnd) {
 }
 
 bool CreateInstallerWindow(InstallerRun* run) {
-    SetWelcomeText(GetTranslation("Thank you for choosing VeloraPDF!"));
     InstallerWnd* wnd = new InstallerWnd;
     wnd->run = run;
+    wnd->page.SetWelcome(GetTranslation("Thank you for choosing VeloraPDF!"));
     wnd->isRtl = IsCurrentLangRtl();
     if (!RegisterWindowClass()) {
         LogLastError(0);
@@ -579,7 +579,7 @@ bool CreateInstallerWindow(InstallerRun* run) {
     if (o.runInstallNow || o.fastInstall) {
         PostMessageW(wnd->hwnd, WM_APP_START_INSTALLATION, 0, 0);
     }
-    SetInstallerMessage(GetWelcomeText(), kMessageTextArgb);
+    wnd->page.Set(wnd->page.Welcome(), kMessageTextArgb);
     CenterWindow(wnd->hwnd);
     PullIntoWorkArea(wnd->hwnd);
     ShowWindow(wnd->hwnd, SW_SHOW);

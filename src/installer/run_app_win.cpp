@@ -72,7 +72,7 @@ int RunApp(const InstallerRun& run) {
         int64_t now = Now();
         bool checking = !run.started;
         if (checking && (now - lastHolderCheck) / ticksPerMs >= kHolderCheckMs) {
-            CheckInstallUninstallPossible(run.window, true);
+            CheckInstallUninstallPossible(run.window, &InstallerWndFromHwnd(run.window)->page, true);
             lastHolderCheck = now;
             continue;  // the check may have shown or hidden something: messages first
         }

@@ -36,9 +36,11 @@ LRESULT CALLBACK GalleryProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return res;
     }
     switch (msg) {
-        case WM_PAINT:
-            PaintInstallerWindow(hwnd, !(g && g->started), g ? g->host : nullptr);
+        case WM_PAINT: {
+            static const PageMessage kNoMessage;
+            PaintInstallerWindow(hwnd, !(g && g->started), g ? g->page : kNoMessage, g ? g->host : nullptr);
             return 0;
+        }
         case WM_ERASEBKGND:
             return 1;
         case WM_CTLCOLORSTATIC: {
@@ -222,11 +224,11 @@ Gallery* CreateGallery(bool rtl, bool started) {
     BuildControls(g);
     BuildLayout(g);
     if (started) {
-        SetInstallerMessage(GetTranslation("Installation in progress..."), 0xFF1D4ED8);
-        SetInstallerErrorText(GetTranslation("Couldn't create the installation directory"));
+        g->page.Set(GetTranslation("Installation in progress..."), kMessageTextArgb);
+        g->page.SetError(GetTranslation("Couldn't create the installation directory"));
     } else {
-        SetWelcomeText(GetTranslation("Thank you for choosing VeloraPDF!"));
-        SetInstallerMessage(GetWelcomeText(), 0xFF1D4ED8);
+        g->page.SetWelcome(GetTranslation("Thank you for choosing VeloraPDF!"));
+        g->page.Set(g->page.Welcome(), kMessageTextArgb);
     }
     RelayoutGallery(g);
     SetWindowPos(g->hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);

@@ -4,6 +4,7 @@
 // screenshots, the toolkit tests drive it.
 #include <windows.h>
 
+#include "installer/installer_message.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/vc_host.h"
@@ -13,6 +14,7 @@ struct Gallery {
     HWND hwnd = nullptr;
     bool rtl = false;
     bool started = false;  // the progress page: message, error text and progress bar
+    PageMessage page;
     VBox* layout = nullptr;
     VirtCtrlHost* host = nullptr;
     virtCtrlText* label = nullptr;

@@ -35,7 +35,8 @@ TEST(HeaderAnimation, FadesAndTurnsForEightHundredMillisecondsAfterTheFirstPaint
 }
 
 TEST(HeaderAnimation, SubtitleIsTheStatusMessageOnlyBeforeInstallingAndUnlessItIsTheWelcome) {
-    SetWelcomeText("Welcome");
+    PageMessage page;
+    page.SetWelcome("Welcome");
     struct Case {
         const char* message;
         bool notStarted;
@@ -47,8 +48,7 @@ TEST(HeaderAnimation, SubtitleIsTheStatusMessageOnlyBeforeInstallingAndUnlessItI
         {"Installation in progress...", false, ""},
     };
     for (const Case& c : cases) {
-        SetInstallerMessage(c.message, 0xFF1D4ED8);
-        EXPECT_STREQ(HeaderSubtitle(c.notStarted).CStr(), c.subtitle) << c.message;
+        page.Set(c.message, 0xFF1D4ED8);
+        EXPECT_STREQ(page.HeaderSubtitle(c.notStarted).CStr(), c.subtitle) << c.message;
     }
-    SetInstallerMessage("", 0xFF000000);
 }

@@ -117,6 +117,7 @@ TEST(Painting, HeaderPageAndMessagesAtThreeDpisAndOverridesThatAreIgnored) {
 
 namespace {
 uint64_t gNow = 0;
+PageMessage gPage;
 uint64_t Now() {
     return gNow;
 }
@@ -134,7 +135,7 @@ Picture PaintAt(int64_t ms, const gp::Api& api = gp::Get()) {
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(mem, bmp);
     gNow = ms;
-    DrawInstallerPage(mem, p.w, p.h, true, api);
+    DrawInstallerPage(mem, p.w, p.h, true, gPage, api);
     GdiFlush();
     p.px.assign((unsigned*)bits, (unsigned*)bits + (size_t)p.w * p.h);
     for (unsigned& v : p.px) v &= 0xFFFFFF;
@@ -169,8 +170,8 @@ TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
     gHeaderAnimation = HeaderAnimation{};
     gHeaderAnimation.started = gHeaderAnimation.animating = true;
     gHeaderAnimation.startMs = 0;
-    SetWelcomeText("Welcome");
-    SetInstallerMessage("Welcome", 0xFF1D4ED8);
+    gPage.SetWelcome("Welcome");
+    gPage.Set("Welcome", kMessageTextArgb);
 
     Picture p0 = PaintAt(0), p400 = PaintAt(400), p800 = PaintAt(800);
     unsigned b0, b400, b800;
