@@ -206,7 +206,7 @@ other_routes)
     else
       wine "$limited" "$dir_win\\vlpdf.exe" -uninstall -all-users -silent </dev/null >/dev/null 2>&1
     fi
-    check_eq "$route: uninstall exit code" 0 "$rc"
+    check_eq "$route: uninstall exit code" 0 $?
     check "$route: the uninstaller removed the package" grep -q "^RemovePackageRegistration: removing package $code: 0" \
       "$temp/vlpdf-uninstall-log.txt"
     check "$route: installation folder gone" test ! -e "$(unixpath "$dir_win")"

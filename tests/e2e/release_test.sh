@@ -28,7 +28,7 @@ openssl req -x509 -newkey rsa:2048 -days 2 -subj "/CN=VeloraPDF Test Signing" \
 
 section "without a certificate: unsigned, and said so"
 "$scripts/release.sh" "$build" "$work/unsigned" >"$work/out" 2>&1
-check_eq "exit code" 0 "$rc"
+check_eq "exit code" 0 $?
 check "says it is unsigned" grep -q "UNSIGNED" "$work/out"
 check "the build's bytes" cmp "$VLPDF_INSTALLER" "$work/unsigned/$(basename "$VLPDF_INSTALLER")"
 check "says the package is unsigned" grep -q "UNSIGNED: .*VeloraPDF-$VLPDF_VERSION-x64.msi" "$work/out"
@@ -40,7 +40,7 @@ section "make release's script with the certificate"
 release=$work/release
 exe=$release/$(basename "$VLPDF_INSTALLER")
 SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem SIGN_PASS=$pass "$scripts/release.sh" "$build" "$release" >"$work/out" 2>&1
-check_eq "exit code" 0 "$rc" || cat "$work/out"
+check_eq "exit code" 0 $? || cat "$work/out"
 check "says signed and verified" grep -q "signed and verified" "$work/out"
 check "osslsigncode verify" osslsigncode verify -CAfile "$work/cert.pem" -in "$exe"
 check "signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$exe' | grep -q 'CN=VeloraPDF Test Signing'"
@@ -50,7 +50,7 @@ msi=$release/VeloraPDF-$VLPDF_VERSION-x64.msi
 check "the package: osslsigncode verify" osslsigncode verify -CAfile "$work/cert.pem" -in "$msi"
 check "the package: signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$msi' | grep -q 'CN=VeloraPDF Test Signing'"
 (cd "$work" && rm -rf streams && mkdir streams && cd streams && msidump -s "$msi" >/dev/null 2>&1)
-check "the package carries the signed installer, as it is" cmp "$exe" "$work/streams/Binary/VlpdfSetup"
+check "the package carries the signed installer, as it is" cmp "$exe" "$work/streams/_Streams/Binary.VlpdfSetup"
 
 section "the manifest describes the signed file"
 python3 "$here/release_manifest_check.py" "$release" >"$work/manifest.sh" 2>"$work/manifest.err"
@@ -62,7 +62,7 @@ check_eq "only the user scope installs without asking" ":elevatesSelf" "$m_user_
 section "-x of the signed installer"
 expected_files "$exe" "$VLPDF_MKPAK" "$work/expected"
 wine "$exe" -x -d "$(winpath "$work/x")" </dev/null >/dev/null 2>&1
-check_eq "exit code" 0 "$rc"
+check_eq "exit code" 0 $?
 check "extracted files equal the payload" diff -r "$work/expected" "$work/x"
 
 # The command line winget makes for a scope: mode, location, custom switches.
@@ -94,7 +94,7 @@ for scope in user:HKCU:HKLM machine:HKLM:HKCU; do
   section "$name scope, with the manifest's switches"
   dir_win=$(winpath "$work/$name scope")
   install_as_winget "$name" "$dir_win"
-  check_eq "exit code" 0 "$rc"
+  check_eq "exit code" 0 $?
   check_entry "$own" "$dir_win"
   check "nothing under $other" bash -c "! wine reg query '$other\\$uninstall_key'"
   wine_kill 'vlpdf-watch\.exe'
