@@ -176,10 +176,10 @@ PY
   snapshot before
   rc=$(msi_exec "$work/i.log" /i "$(winpath "$work/bad.msi")")
   check "exit code $rc is 1603 (1627 under Wine)" msi_failed "$rc"
-  check "nothing installed" test ! -e "$WINEPREFIX/drive_c/Program Files/VeloraPDF"
+  check "nothing installed" test ! -e "$WINEPREFIX/drive_c/Program Files/vlpdf"
   check "no uninstall entry" bash -c "! wine reg query '$entry'"
   nothing_registered "failure" "$code"
-  check "the installer's log says why" grep -q "corrupted" "$temp/vlpdf-install-log.txt"
+  check "the installer's log says why" grep -q "GetFileDataByIdx failed for" "$temp/vlpdf-install-log.txt"
   check "the verbose log: the install step failed" grep -aq "^Action ended .*: VlpdfInstall. Return value 0." "$work/i.log"
   check "the verbose log names the installer's log" grep -aqF \
     'Property(S): VLPDF_INSTALL_LOG = C:\windows\Temp\vlpdf-install-log.txt' "$work/i.log"
