@@ -121,10 +121,17 @@ def version_manifest(version):
     }
 
 
+class NoAliasDumper(yaml.SafeDumper):
+    """Writes a value the installers share out in each of them: manifests spell everything out."""
+
+    def ignore_aliases(self, data):
+        return True
+
+
 def write(path, schema, doc):
     with open(path, "w", encoding="utf-8") as f:
         f.write(f"# yaml-language-server: $schema=https://aka.ms/winget-manifest.{schema}.{MANIFEST_VERSION}.schema.json\n\n")
-        yaml.safe_dump(doc, f, sort_keys=False, allow_unicode=True, default_flow_style=False)
+        yaml.dump(doc, f, Dumper=NoAliasDumper, sort_keys=False, allow_unicode=True, default_flow_style=False)
 
 
 def main():
