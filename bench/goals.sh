@@ -29,5 +29,5 @@ awk -F= '
     row("G5", "idle 10 s: installer + what it adds to Wine", idle,
         sprintf("%.3f %% (%.3f + %.3f - %.3f)", idle, v["idle_installer"], v["idle_server"], v["idle_server_alone"]),
         "< 0.1 %", idle < 0.1)
-    ratio("G6", "msiexec /i /qn of the package / its -s -all-users", "msi_ms", "msi_exe_ms", 1.3, "ms")
+    ratio("G6", "msiexec /i /qn / the installer -s -all-users", "msi_ms", "msi_exe_ms", 1.3, "ms")
   }' "$1"
