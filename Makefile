@@ -1,8 +1,9 @@
 # The two commands of the README, and the pieces they are made of.
 #   make demo   set up, build both presets, run the real installer under Wine
 #   make test   set up, build both presets, run the host tests and the Windows tests
-#   make release  the installer of make demo's build, signed when SIGN_CERT and SIGN_KEY are
-#               given, with its SHA-256 and winget manifest, in release/
+#   make release  the installer of make demo's build and the Windows Installer package around
+#               it, signed when SIGN_CERT and SIGN_KEY are given, with their SHA-256 and the
+#               winget manifest, in release/
 SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 # Named after the version, which only the top CMakeLists.txt writes.

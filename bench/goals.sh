@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The goals table of make bench, from the figures extract_bench.sh and window_bench.sh wrote
+# The goals table of make bench, from the figures extract_bench.sh, msi_bench.sh and window_bench.sh wrote
 # (key=value lines): each goal as a ratio or a difference next to its limit.
 #   goals.sh <results file>
 set -eu
@@ -29,4 +29,5 @@ awk -F= '
     row("G5", "idle 10 s: installer + what it adds to Wine", idle,
         sprintf("%.3f %% (%.3f + %.3f - %.3f)", idle, v["idle_installer"], v["idle_server"], v["idle_server_alone"]),
         "< 0.1 %", idle < 0.1)
+    ratio("G6", "msiexec /i /qn / the installer -s -all-users", "msi_ms", "msi_exe_ms", 1.3, "ms")
   }' "$1"

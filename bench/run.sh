@@ -78,6 +78,7 @@ done
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
   "$repo/bench/extract_bench.sh" "$build" "$win" "$build/bench-n.pak" "$stage"
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/durability.sh" "$win" "$stage"
+VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/msi_bench.sh" "$build" "$win"
 
 "$repo/bench/window_bench.sh" "$win"
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Makes the release folder from a Windows build: the installer (signed when a certificate
-# is given), its SHA-256 and the winget manifest.
+# Makes the release folder from a Windows build: the installer and the Windows Installer
+# package around it (both signed when a certificate is given), their SHA-256 and the winget
+# manifest.
 #   release.sh <win64-build-dir> <out-dir>
 # Signing: SIGN_CERT (PEM certificate, with its chain), SIGN_KEY (PEM key), optional
 # SIGN_PASS (the key's passphrase), SIGN_CA (what verification trusts; default SIGN_CERT)
 # and SIGN_TIMESTAMP_URL (an RFC 3161 time-stamping service). RELEASE_URL: where the
-# installer will be downloaded from, for the manifest.
+# installer will be downloaded from, for the manifest (the package's URL is the same folder's).
+# SOURCE_DATE_EPOCH: the package's summary times; by default the time of the last commit.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$1; out=$2
@@ -17,6 +19,13 @@ fail() { say "$*" >&2; exit 1; }
 [ -f "$VLPDF_INSTALLER" ] || fail "$VLPDF_INSTALLER is missing: build the installer_exe target first"
 name=$(basename "$VLPDF_INSTALLER")
 url=${RELEASE_URL:-https://www.velorapdf.com/download/$name}
+msi_name=VeloraPDF-$VLPDF_VERSION-x64.msi
+msi_url=${url%/*}/$msi_name
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$top" log -1 --format=%ct 2>/dev/null) ||
+    fail "no source date: not a git checkout, and SOURCE_DATE_EPOCH is not set"
+fi
+export SOURCE_DATE_EPOCH
 
 sign() {  # sign <in> <out>
   local passfile=
@@ -35,16 +44,22 @@ sign() {  # sign <in> <out>
   rm -f "$out/sign.log"
 }
 
+verify() {  # verify <file>
+  osslsigncode verify -CAfile "${SIGN_CA:-$SIGN_CERT}" -in "$1" >"$out/verify.log" 2>&1 ||
+    { cat "$out/verify.log" >&2; fail "the signed $(basename "$1") does not verify"; }
+  rm -f "$out/verify.log"
+  say "signed and verified: $1"
+}
+
 rm -rf "$out"
 mkdir -p "$out"
+signing=
 if [ -n "${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
   [ -n "${SIGN_CERT:-}" ] && [ -n "${SIGN_KEY:-}" ] || fail "signing needs both SIGN_CERT and SIGN_KEY"
   command -v osslsigncode >/dev/null || fail "osslsigncode is not installed (make setup)"
+  signing=1
   sign "$VLPDF_INSTALLER" "$out/$name"
-  osslsigncode verify -CAfile "${SIGN_CA:-$SIGN_CERT}" -in "$out/$name" >"$out/verify.log" 2>&1 ||
-    { cat "$out/verify.log" >&2; fail "the signed installer does not verify"; }
-  rm -f "$out/verify.log"
-  say "signed and verified: $out/$name"
+  verify "$out/$name"
 else
   cp "$VLPDF_INSTALLER" "$out/$name"
   say "UNSIGNED: no SIGN_CERT and SIGN_KEY given; $out/$name is the build's file as it is"
@@ -52,7 +67,19 @@ fi
 # Signing adds to the file: the archive inside must still be whole.
 "$VLPDF_MKPAK" verify "$out/$name" >/dev/null || fail "the embedded archive of $out/$name does not verify"
 
-(cd "$out" && sha256sum "$name" >"$name.sha256")
-python3 "$top/scripts/winget-manifest.py" "$out/$name" "$VLPDF_VERSION" "$url" "$out/manifest"
+# The package carries the installer as released (signed), and is signed the same way.
+"$top/scripts/msi/build-msi.sh" "$out/$name" "$VLPDF_VERSION" "$out/unsigned-$msi_name" || fail "building the package failed"
+if [ -n "$signing" ]; then
+  sign "$out/unsigned-$msi_name" "$out/$msi_name"
+  rm "$out/unsigned-$msi_name"
+  verify "$out/$msi_name"
+else
+  mv "$out/unsigned-$msi_name" "$out/$msi_name"
+  say "UNSIGNED: $out/$msi_name"
+fi
+
+(cd "$out" && sha256sum "$name" >"$name.sha256" && sha256sum "$msi_name" >"$msi_name.sha256")
+python3 "$top/scripts/winget-manifest.py" "$out/$name" "$VLPDF_VERSION" "$url" "$out/manifest" "$out/$msi_name" "$msi_url"
 say "$(cut -d' ' -f1 "$out/$name.sha256")  $name"
+say "$(cut -d' ' -f1 "$out/$msi_name.sha256")  $msi_name"
 say "winget manifest: $out/manifest/"

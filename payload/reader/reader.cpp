@@ -13,6 +13,9 @@
 //                                              starts; the marker keeps it from restarting
 //   ... -uninstall-finish dir pid -silent       a copy in the temporary folder that deletes the
 //                                              reader in dir once process pid ended
+//   ... -uninstall -all-users -silent -package-removal {product code}  the Windows Installer
+//                                              package's own removal, which unregisters the
+//                                              package itself
 // With -silent (or -s) the message goes to standard output only; otherwise it is also
 // shown in a message box. An uninstallation speaks Chinese, as the installer does, unless
 // -for-testing lets it speak the user's language; a right-to-left language gets a
@@ -47,6 +50,7 @@ struct Command {
     bool uninstall = false;
     bool allUsers = false;
     bool relaunched = false;
+    std::wstring packageRemoval;  // the product code of the package being removed
     std::wstring finishDir;
     unsigned long finishAfterPid = 0;
     bool silent = false;
@@ -74,6 +78,8 @@ Command ParseCommand(int argc, wchar_t** argv) {
             cmd.finishAfterPid = wcstoul(argv[++i], nullptr, 10);
         } else if (IsOption(a, L"run-install-now")) {
             cmd.relaunched = true;
+        } else if (IsOption(a, L"package-removal") && i + 1 < argc) {
+            cmd.packageRemoval = argv[++i];
         } else if (IsOption(a, L"silent") || IsOption(a, L"s")) {
             cmd.silent = true;
         } else if (IsOption(a, L"for-testing")) {
@@ -125,12 +131,14 @@ int Refuse(const Command& cmd, const std::wstring& message) {
 
 int Uninstall(const Command& cmd) {
     std::string finishDir = Utf8(cmd.finishDir);
+    std::string packageRemoval = Utf8(cmd.packageRemoval);
     UninstallRequest req;
     req.finishDir = StrView(finishDir.c_str(), (int32_t)finishDir.size());
     req.finishAfterPid = cmd.finishAfterPid;
     req.allUsers = cmd.allUsers;
     req.silent = cmd.silent;
     req.relaunched = cmd.relaunched;
+    req.packageRemoval = StrView(packageRemoval.c_str(), (int32_t)packageRemoval.size());
     req.forTesting = cmd.forTesting;
     req.installedFiles = kInstalledFiles;
     req.installedFileCount = (int)ARRAYSIZE(kInstalledFiles);

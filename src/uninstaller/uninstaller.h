@@ -15,6 +15,9 @@ struct UninstallRequest {
     // The user's language (-for-testing, as the installer has it); otherwise Chinese, as the
     // product always speaks.
     bool forTesting = false;
+    // Started by the Windows Installer package's own removal (-package-removal <product code>),
+    // which takes the package's registration away itself: the product code of that package.
+    StrView packageRemoval;
     // Set for the copy that finishes a removal whose reader could not move away: it waits
     // for that process to end, then deletes its file and the folders left empty.
     StrView finishDir;

@@ -24,6 +24,7 @@
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 #include "uninstaller/installed_files.h"
+#include "uninstaller/package_registration.h"
 
 namespace {
 constexpr int kDeleteAttempts = 3;
@@ -364,5 +365,10 @@ UninstallOutcome RunUninstaller(const UninstallRequest& request) {
                 break;
         }
     }
-    return Uninstall(req, self);
+    if (!req.packageRemoval.IsEmpty() && IsPackageHandingOver(req.packageRemoval)) {
+        return UninstallOutcome{};
+    }
+    UninstallOutcome outcome = Uninstall(req, self);
+    RemovePackageRegistration(req.allUsers, !req.packageRemoval.IsEmpty(), outcome.exitCode);
+    return outcome;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Checks a release folder's winget manifest against the installer file it describes, and
-prints for the calling scenario (as shell assignments) what it needs to check under Wine:
-each scope's switches and the expected uninstall entry.
+"""Checks a release folder's winget manifest against the installer file and the Windows
+Installer package it describes, and prints for the calling scenario (as shell assignments)
+what it needs to check under Wine: each scope's switches and the expected uninstall entry,
+and the package's switches and product code.
 
   release_manifest_check.py <release-dir>
 
@@ -12,6 +13,7 @@ import hashlib
 import os
 import shlex
 import struct
+import subprocess
 import sys
 
 import yaml
@@ -113,23 +115,53 @@ def main():
     expect("ProductVersion of the version resource", strings.get("ProductVersion"), version["PackageVersion"])
     expect("the fixed product version", fixed_version, version["PackageVersion"])
 
-    expect("InstallerType", "exe", installer["InstallerType"])
     expect("UpgradeBehavior", "install", installer["UpgradeBehavior"])
+    msis = glob.glob(os.path.join(release, "*.msi"))
+    expect("packages in the release", 1, len(msis))
+    msi_sha = hashlib.sha256(open(msis[0], "rb").read()).hexdigest() if msis else ""
+    if msis:
+        expect("the package's .sha256 file", f"{msi_sha}  {os.path.basename(msis[0])}",
+               open(msis[0] + ".sha256").read().strip())
+        expect("the package's name", f"VeloraPDF-{version['PackageVersion']}-x64.msi", os.path.basename(msis[0]))
+    properties = {}
+    if msis:
+        rows = subprocess.run(["msiinfo", "export", msis[0], "Property"], capture_output=True, text=True).stdout
+        properties = dict(r.rstrip("\r").split("\t", 1) for r in rows.splitlines() if "\t" in r)
     scopes = {}
+    package = None
     for entry in installer["Installers"]:
-        expect(f"{entry['Scope']} InstallerSha256", sha.upper(), entry["InstallerSha256"].upper())
+        kind = entry.get("InstallerType", installer.get("InstallerType"))
         # Switches given per installer replace the package-wide ones of the same name.
-        scopes[entry["Scope"]] = dict(installer.get("InstallerSwitches", {}), **entry.get("InstallerSwitches", {}))
-        scopes[entry["Scope"]]["Elevation"] = entry.get("ElevationRequirement", "")
+        switches = dict(installer.get("InstallerSwitches", {}), **entry.get("InstallerSwitches", {}))
+        if kind == "msi":
+            package = entry
+            expect("the package's scope", "machine", entry["Scope"])
+            expect("the package's InstallerSha256", msi_sha.upper(), entry["InstallerSha256"].upper())
+            expect("the package's ProductCode", properties.get("ProductCode"), entry.get("ProductCode"))
+            # winget gives msiexec its own quiet switches: an exe's -s would reach msiexec.
+            expect("the package's switches", {"InstallLocation": 'INSTALLDIR="<INSTALLPATH>"'}, switches)
+            expect("the package's return codes", [], entry.get("ExpectedReturnCodes", installer.get("ExpectedReturnCodes", [])))
+            apps = entry.get("AppsAndFeaturesEntries", [])
+            expect("the package's entries", [(properties.get("ProductCode"), properties.get("UpgradeCode"))],
+                   [(a.get("ProductCode"), a.get("UpgradeCode")) for a in apps])
+            continue
+        expect(f"{entry['Scope']} InstallerType", "exe", kind)
+        expect(f"{entry['Scope']} InstallerSha256", sha.upper(), entry["InstallerSha256"].upper())
+        expect(f"{entry['Scope']} ProductCode", "vlpdf", entry.get("ProductCode", installer.get("ProductCode")))
+        scopes[entry["Scope"]] = dict(switches, Elevation=entry.get("ElevationRequirement", ""))
+        exe_entry = entry
     expect("scopes", ["machine", "user"], sorted(scopes))
-    codes = sorted(c["InstallerReturnCode"] for c in installer.get("ExpectedReturnCodes", []))
-    apps = installer["AppsAndFeaturesEntries"]
+    expect("one installer entry for the package", True, package is not None)
+    codes = sorted(c["InstallerReturnCode"] for c in exe_entry.get("ExpectedReturnCodes", installer.get("ExpectedReturnCodes", [])))
+    apps = exe_entry.get("AppsAndFeaturesEntries", installer.get("AppsAndFeaturesEntries"))
     expect("AppsAndFeaturesEntries", 1, len(apps))
 
     for failure in failures:
         print(f"FAIL: {failure}", file=sys.stderr)
     out = {"failure_codes": " ".join(map(str, codes)), "success_codes": " ".join(
-        map(str, installer.get("InstallerSuccessCodes", [])))}
+        map(str, exe_entry.get("InstallerSuccessCodes", installer.get("InstallerSuccessCodes", []))))}
+    out["msi_ProductCode"] = (package or {}).get("ProductCode", "")
+    out["msi_InstallLocation"] = (package or {}).get("InstallerSwitches", {}).get("InstallLocation", "")
     for scope, switches in scopes.items():
         for name in ("Silent", "SilentWithProgress", "InstallLocation", "Custom", "Elevation"):
             out[f"{scope}_{name}"] = switches.get(name, "")

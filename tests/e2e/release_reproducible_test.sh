@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Two release builds of the same sources in different folders give the same unsigned
 # release, byte for byte: every staged product file (no time stamps, no build paths, no
-# randomness), then the installer, its SHA-256 and the manifest. The second build
+# randomness), then the installer, the Windows Installer package (its product and package
+# codes derived, its summary's times the source date), their SHA-256 and the manifest. The second build
 # copies the sources (as they are, uncommitted changes included) into another folder and
 # builds only the installer there, with the same preset; it uses this build's host mkpak.
 #   release_reproducible_test.sh <source-root> <win64-build-dir> <work-dir>
@@ -28,7 +29,11 @@ echo "second build: $(($(date +%s) - start)) s"
 diff -r "$build/payload-stage" "$work/src/build/win64/payload-stage" || fail "the product files differ"
 echo "identical product: $(find "$build/payload-stage" -type f | wc -l) files"
 
+# The copy is no git checkout: both releases get the source date from here.
+SOURCE_DATE_EPOCH=$(git -C "$top" log -1 --format=%ct) || fail "no source date"
+export SOURCE_DATE_EPOCH
 "$top/scripts/release.sh" "$build" "$work/first" >/dev/null || fail "release of the first build"
 "$work/src/scripts/release.sh" "$work/src/build/win64" "$work/second" >/dev/null || fail "release of the second build"
+[ -f "$work/first/VeloraPDF-$VLPDF_VERSION-x64.msi" ] || fail "the release has no package"
 diff -r "$work/first" "$work/second" || fail "the two releases differ"
 echo "identical: $(cd "$work/first" && find . -type f | LC_ALL=C sort | tr '\n' ' ')"

@@ -4,16 +4,19 @@
 # and the signed installer installing under Wine with the manifest's own switches, for
 # each scope, leaving the uninstall entry the manifest announces. Then one changed payload
 # byte: the signature no longer verifies and the installer fails with a code the manifest
-# lists.
-#   release_test.sh <scripts-dir> <wine-root> <prefix> <win64-build-dir>
+# lists. The Windows Installer package beside it: signed and verified, carrying the signed
+# installer, and installing under Wine's msiexec with the manifest's switches, registered under
+# the manifest's product code.
+#   release_test.sh <scripts-dir> <wine-root> <prefix> <win64-build-dir> <msi_state.exe>
 set -u
 # Signing is the test's own business: nothing from the caller's environment, and never a
 # time-stamping service on the network.
 unset SIGN_CERT SIGN_KEY SIGN_PASS SIGN_CA SIGN_TIMESTAMP_URL
-scripts=$1; root=$2; prefix=$3; build=$4
+scripts=$1; root=$2; prefix=$3; build=$4; msi_state_exe=$5
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
+. "$here/lib/msi.sh"
 . "$build/release.env"
 scenario_start "$scripts" "$root" "$prefix" display
 
@@ -28,6 +31,8 @@ section "without a certificate: unsigned, and said so"
 check_eq "exit code" 0 $?
 check "says it is unsigned" grep -q "UNSIGNED" "$work/out"
 check "the build's bytes" cmp "$VLPDF_INSTALLER" "$work/unsigned/$(basename "$VLPDF_INSTALLER")"
+check "says the package is unsigned" grep -q "UNSIGNED: .*VeloraPDF-$VLPDF_VERSION-x64.msi" "$work/out"
+check "the package has no signature" bash -c "! osslsigncode extract-signature -in '$work/unsigned/VeloraPDF-$VLPDF_VERSION-x64.msi' -out '$work/none.sig'"
 SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem SIGN_PASS=wrong "$scripts/release.sh" "$build" "$work/bad" >/dev/null 2>&1
 check "a wrong passphrase fails the release" test $? -ne 0
 
@@ -41,6 +46,11 @@ check "osslsigncode verify" osslsigncode verify -CAfile "$work/cert.pem" -in "$e
 check "signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$exe' | grep -q 'CN=VeloraPDF Test Signing'"
 check "the signature was added" bash -c "! cmp -s '$VLPDF_INSTALLER' '$exe'"
 check "the embedded archive verifies" "$VLPDF_MKPAK" verify "$exe"
+msi=$release/VeloraPDF-$VLPDF_VERSION-x64.msi
+check "the package: osslsigncode verify" osslsigncode verify -CAfile "$work/cert.pem" -in "$msi"
+check "the package: signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$msi' | grep -q 'CN=VeloraPDF Test Signing'"
+(cd "$work" && rm -rf streams && mkdir streams && cd streams && msidump -s "$msi" >/dev/null 2>&1)
+check "the package carries the signed installer, as it is" cmp "$exe" "$work/streams/_Streams/Binary.VlpdfSetup"
 
 section "the manifest describes the signed file"
 python3 "$here/release_manifest_check.py" "$release" >"$work/manifest.sh" 2>"$work/manifest.err"
@@ -90,6 +100,19 @@ for scope in user:HKCU:HKLM machine:HKLM:HKCU; do
   wine_kill 'vlpdf-watch\.exe'
   wine reg delete "$own\\$uninstall_key" /f >/dev/null 2>&1
 done
+
+section "the package with the manifest's switches"
+check_eq "the manifest's package switch" 'INSTALLDIR="<INSTALLPATH>"' "$m_msi_InstallLocation"
+dir_win=$(winpath "$work/package scope")
+eval "set -- ${m_msi_InstallLocation//<INSTALLPATH>/$dir_win}"
+rc=$(msi_exec "$work/msi.log" /i "$(winpath "$msi")" "$@")
+check_eq "/i exit code" 0 "$rc"
+check_eq "the manifest's product code is installed" 5 "$(msi_state "$m_msi_ProductCode")"
+check_entry HKLM "$dir_win"
+rc=$(msi_exec "$work/msi-x.log" /x "$m_msi_ProductCode")
+check_eq "/x exit code" 0 "$rc"
+check_eq "and removed" -1 "$(msi_state "$m_msi_ProductCode")"
+check "nothing under HKLM" bash -c "! wine reg query 'HKLM\\$uninstall_key'"
 
 section "one payload byte changed in the signed file"
 flipped=$work/flipped/$(basename "$exe")

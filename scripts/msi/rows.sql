@@ -1,0 +1,72 @@
+# The rows of the package that wixl cannot write, one SQL statement a line (build-msi.sh runs
+# each with msibuild -q). Custom action types: 51 sets a property; 19 fails the installation
+# with a message; 3074 = 2 (an executable from the Binary table) + 1024 (deferred: it runs in
+# the installation script, inside the transaction) + 2048 (not impersonated: as LocalSystem
+# under a deployment tool); 3106 = 34 (an executable by its path) + 1024 + 2048.
+
+# INSTALL_STATISTICS=0 writes the policy value; any other value writes nothing. A component
+# whose condition is false is left as it is, removal included: the removal makes it true.
+UPDATE `Component` SET `Condition` = 'INSTALL_STATISTICS = "0" OR REMOVE ~= "ALL"' WHERE `Component` = 'NoInstallStatistics'
+
+# A newer version is installed: refused, nothing changed (exit 1603). The message goes into a
+# property first, which the verbose log shows under Wine too (its msiexec does not log the
+# error's text).
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfDowngradeMessage', 51, 'VLPDF_REFUSED', 'A newer version of VeloraPDF is already installed (package [VLPDF_NEWER_PACKAGE]): this package, version [ProductVersion], does not replace it, and nothing was changed.')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfRefuseDowngrade', 19, '', '[VLPDF_REFUSED]')
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfDowngradeMessage', 'VLPDF_NEWER_PACKAGE AND NOT REMOVE', 29)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfRefuseDowngrade', 'VLPDF_NEWER_PACKAGE AND NOT REMOVE', 30)
+
+# The installer's options from the public properties, in a private property that the command
+# line cannot set (emptied first). A folder that ends in a backslash gets a second one, so
+# that the closing quote stays a quote when the installer splits its command line.
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptReset', 51, 'VlpdfOptions', '')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptDir', 51, 'VlpdfOptions', '[VlpdfOptions] -d "[INSTALLDIR]"')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptDirRoot', 51, 'VlpdfOptions', '[VlpdfOptions] -d "[INSTALLDIR]\"')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoDesktop', 51, 'VlpdfOptions', '[VlpdfOptions] -no-desktop-shortcut')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoFilter', 51, 'VlpdfOptions', '[VlpdfOptions] -no-filter')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptFilter', 51, 'VlpdfOptions', '[VlpdfOptions] -with-filter')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoPreview', 51, 'VlpdfOptions', '[VlpdfOptions] -no-preview')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptPreview', 51, 'VlpdfOptions', '[VlpdfOptions] -with-preview')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoOffice', 51, 'VlpdfOptions', '[VlpdfOptions] -no-office-plugin')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptOffice', 51, 'VlpdfOptions', '[VlpdfOptions] -with-office-plugin')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptPdf', 51, 'VlpdfOptions', '[VlpdfOptions] -default-pdf')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptComics', 51, 'VlpdfOptions', '[VlpdfOptions] -default-comics')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptMarkdown', 51, 'VlpdfOptions', '[VlpdfOptions] -default-markdown')
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptReset', '', 1300)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptDir', 'INSTALLDIR AND NOT (INSTALLDIR >> "\")', 1301)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptDirRoot', 'INSTALLDIR >> "\"', 1302)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoDesktop', 'DESKTOP_SHORTCUT = "0"', 1303)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoFilter', 'SEARCH_FILTER = "0"', 1304)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptFilter', 'SEARCH_FILTER = "1"', 1305)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoPreview', 'PREVIEW = "0"', 1306)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptPreview', 'PREVIEW = "1"', 1307)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoOffice', 'OFFICE_PLUGIN = "0"', 1308)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptOffice', 'OFFICE_PLUGIN = "1"', 1309)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptPdf', 'DEFAULT_PDF = "1"', 1310)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptComics', 'DEFAULT_COMICS = "1"', 1311)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptMarkdown', 'DEFAULT_MARKDOWN = "1"', 1312)
+
+# Where the installer's log is when its step fails, for the verbose log (VLPDF_INSTALL_LOG):
+# the temporary folder of LocalSystem, which the step runs as: SystemTemp where Windows has
+# it, Temp before.
+CREATE TABLE `DrLocator` (`Signature_` CHAR(72) NOT NULL, `Parent` CHAR(72), `Path` CHAR(255), `Depth` SHORT PRIMARY KEY `Signature_`, `Parent`, `Path`)
+INSERT INTO `DrLocator` (`Signature_`, `Parent`, `Path`, `Depth`) VALUES ('VlpdfSystemTemp', '', '[WindowsFolder]SystemTemp', 0)
+INSERT INTO `AppSearch` (`Property`, `Signature_`) VALUES ('VLPDF_SYSTEM_TEMP', 'VlpdfSystemTemp')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfLogPath', 51, 'VLPDF_INSTALL_LOG', '[WindowsFolder]Temp\vlpdf-install-log.txt')
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfLogPathSystemTemp', 51, 'VLPDF_INSTALL_LOG', '[VLPDF_SYSTEM_TEMP]vlpdf-install-log.txt')
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfLogPath', 'NOT REMOVE', 1313)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfLogPathSystemTemp', 'NOT REMOVE AND VLPDF_SYSTEM_TEMP', 1314)
+
+# The install step: the installer, silently, for all users, with the options.
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfInstall', 3074, 'VlpdfSetup', '-s -all-users[VlpdfOptions]')
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfInstall', 'NOT REMOVE', 5100)
+
+# The uninstall step: the installed reader's uninstaller, for all users, silently. Not when a
+# newer package replaces this one (the installer upgraded the installation in place; Windows
+# says so with UPGRADINGPRODUCTCODE), and not
+# when nothing is installed any more (the reader's own uninstaller removed it and then this
+# package). The last words tell the reader which package is being removed: it leaves the
+# package's registration to this removal, and the installation alone when another package
+# of the upgrade code is registered (an upgrade, where Wine's msiexec runs this step too).
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfUninstall', 3106, 'TARGETDIR', '"[VLPDF_INSTALLED_DIR]\vlpdf.exe" -uninstall -all-users -silent -package-removal [ProductCode]')
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfUninstall', 'REMOVE ~= "ALL" AND NOT UPGRADINGPRODUCTCODE AND VLPDF_INSTALLED_DIR', 1700)
