@@ -35,7 +35,7 @@ bool ThroughLink(StrView dir, StrView rel) {
 
 // The installed file and whatever the installer left beside it; what is still loaded
 // somewhere goes at the next start of Windows.
-void DeleteInstalledFile(StrView dir, StrView rel, Vec<StrView>* atRestart) {
+void DeleteInstalledFile(StrView dir, StrView rel, AtRestart mark, Vec<StrView>* atRestart) {
     StrView file = path::JoinTemp(dir, rel);
     StrView name = path::GetBaseName(file);
     WIN32_FIND_DATAW fd;
@@ -54,14 +54,14 @@ void DeleteInstalledFile(StrView dir, StrView rel, Vec<StrView>* atRestart) {
     FindClose(find);
     for (StrView p : found) {
         ClearReadOnly(p);
-        if (DeleteNowOrAtRestart(p, 1) == Deleted::AtRestart) {
+        if (DeleteNowOrAtRestart(p, 1, mark) == Deleted::AtRestart) {
             atRestart->Append(p);
         }
     }
 }
 }  // namespace
 
-void RemoveInstallationFiles(StrView dirIn) {
+void RemoveInstallationFiles(StrView dirIn, bool allUsers) {
     TempArenaScope scope;
     StrView dir = str::DupTemp(dirIn);
     Logf("RemoveInstallationFiles('%s')\n", dir.CStr());
@@ -76,7 +76,7 @@ void RemoveInstallationFiles(StrView dirIn) {
             Logf("  not following a link to '%s'\n", rel.CStr());
             continue;
         }
-        DeleteInstalledFile(dir, rel, &atRestart);
+        DeleteInstalledFile(dir, rel, allUsers ? AtRestart::Allowed : AtRestart::Never, &atRestart);
     }
     // Only the folders the installation made; folders of the user's own below dir stay.
     Vec<StrView> folders = FoldersOfTemp(files);
@@ -100,7 +100,7 @@ void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) 
         BuildRegistration(AnyInstallationIn(otherDir, other == HKEY_LOCAL_MACHINE), &earlier);
         RemoveRegistration(earlier, Removal::OtherInstallation);
         if (!path::IsSameFile(otherDir, installDir)) {
-            RemoveInstallationFiles(otherDir);
+            RemoveInstallationFiles(otherDir, other == HKEY_LOCAL_MACHINE);
         }
         // Last, and whatever the earlier installation was taken for: a run after one killed
         // here finds its folder gone and counts it as no installation at all.
@@ -108,6 +108,6 @@ void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) 
     }
     if (!earlierDir.IsEmpty() && !path::IsSameFile(earlierDir, installDir) &&
         (otherDir.IsEmpty() || !path::IsSameFile(earlierDir, otherDir))) {
-        RemoveInstallationFiles(earlierDir);
+        RemoveInstallationFiles(earlierDir, root == HKEY_LOCAL_MACHINE);
     }
 }

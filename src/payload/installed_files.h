@@ -42,11 +42,17 @@ enum class Deleted {
     No,         // neither: the error is the thread's last error
 };
 
+// Whether a file that cannot go now may be marked to go at the next start of Windows. The
+// system deletes it then by its path, following whatever link stands in the folders on the
+// way: only in a folder that no less privileged user can change (an all-users
+// installation's). Marking needs administrator rights besides.
+enum class AtRestart { Allowed, Never };
+
 // Deletes the file, trying `attempts` times with the replacement's short pauses between (a
 // read-only bit that refused an attempt is cleared for the next); a file still held after
-// them is marked to be deleted at the next start of Windows, which needs administrator
-// rights. Each failed attempt is logged with its error, the last with what became of it.
-Deleted DeleteNowOrAtRestart(StrView path, int attempts);
+// them is marked to be deleted at the next start of Windows where that is allowed. Each
+// failed attempt is logged with its error, the last with what became of it.
+Deleted DeleteNowOrAtRestart(StrView path, int attempts, AtRestart atRestart);
 
 // Marks one file or empty-by-then folder to be deleted at the next start of Windows.
 bool DeleteAtRestart(StrView path);

@@ -60,7 +60,7 @@ bool DeleteAtRestart(StrView path) {
     return MoveFileExW(W(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
-Deleted DeleteNowOrAtRestart(StrView path, int attempts) {
+Deleted DeleteNowOrAtRestart(StrView path, int attempts, AtRestart atRestart) {
     DWORD err = 0;
     for (int attempt = 0; attempt < attempts; attempt++) {
         if (file::Delete(path)) {
@@ -77,7 +77,7 @@ Deleted DeleteNowOrAtRestart(StrView path, int attempts) {
         SleepMs(aside::QuickPauseMs(attempt));
     }
     // Still held somewhere: it goes at the next start of Windows.
-    bool later = DeleteAtRestart(path);
+    bool later = atRestart == AtRestart::Allowed && DeleteAtRestart(path);
     Logf("  could not delete '%s' err=%u%s\n", path.CStr(), (unsigned)err, later ? ", deleted at restart" : "");
     SetLastError(err);
     return later ? Deleted::AtRestart : Deleted::No;

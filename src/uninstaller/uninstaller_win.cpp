@@ -122,8 +122,9 @@ struct Sweep {
 };
 
 // The installation's files, the running reader's own excepted; anything else stays. A file
-// still held after the attempts goes when Windows restarts, where this process may mark it.
-void DeleteInstalledFiles(StrView dir, StrView self, Sweep* sweep) {
+// still held after the attempts goes when Windows restarts, if it lies in an all-users
+// installation's folder and this process may mark it.
+void DeleteInstalledFiles(StrView dir, StrView self, bool allUsers, Sweep* sweep) {
     Logf("DeleteInstalledFiles('%s')\n", dir.CStr());
     Vec<StrView> installed = InstalledFilesTemp();
     Vec<StrView> files(GetTempArena());
@@ -141,7 +142,7 @@ void DeleteInstalledFiles(StrView dir, StrView self, Sweep* sweep) {
             sweep->kept++;
             continue;
         }
-        switch (DeleteNowOrAtRestart(file, kDeleteAttempts)) {
+        switch (DeleteNowOrAtRestart(file, kDeleteAttempts, allUsers ? AtRestart::Allowed : AtRestart::Never)) {
             case Deleted::Now:
                 sweep->deleted++;
                 break;
@@ -264,7 +265,7 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     // The uninstaller left only its own file there: nothing else is touched, whatever folder
     // this command line names.
     StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
-    if (DeleteNowOrAtRestart(reader, kDeleteAttempts) != Deleted::Now) {
+    if (DeleteNowOrAtRestart(reader, kDeleteAttempts, AtRestart::Never) != Deleted::Now) {
         return Outcome(kExitFailed, "'%s' could not be deleted.", reader.CStr());
     }
     if (!RemoveDirectoryW(W(req.finishDir))) {
@@ -289,7 +290,7 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     KillProcessesUsingInstallationDir(dir);
     RemoveRegistration(reg, Removal::Uninstall);
     Sweep sweep;
-    DeleteInstalledFiles(dir, self, &sweep);
+    DeleteInstalledFiles(dir, self, req.allUsers, &sweep);
     if (!sweep.firstFailed.IsEmpty()) {
         // The uninstall entry and the reader stay, so that the user can simply run it again.
         return Outcome(kExitFailed,

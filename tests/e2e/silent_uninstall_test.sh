@@ -194,37 +194,55 @@ check "another volume: the folder goes once the uninstaller ended" folder_gone
 check "another volume: the copy finished it" grep -q "^RunUninstaller: exit code 0: 'T:.VeloraPDF' was removed." "$log"
 check "another volume: nothing left on it" test -z "$(ls -A "$volume")"
 check "another volume: the finishing copy ended" machine_process gone vlpdf.exe
-section "per user, a file held open: it goes, with its folders, when the machine restarts"
-install_silent "$exe"
-check_eq "held file: installation exit code" 0 $?
-key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'
+# A file another program holds open, its folder per user and then for all users.
+key_of() { echo "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf"; }
 session='HKLM\System\CurrentControlSet\Control\Session Manager'
-dir_win=$(reg_get_text "$key" InstallLocation)
-dir=$(unixpath "$dir_win")
-held_win="$dir_win\UserSDKHost\pages\help.html"
-wine "$holder" open "$held_win" vlpdf-uninstall-held </dev/null >/dev/null 2>&1 &
-check "held file: the holder runs" machine_process running file_holder.exe
-sleep 1
-quiet=$(reg_get_text "$key" QuietUninstallString)
-rm -f "$log"
-run_command_line "$quiet"
-check_eq "held file: uninstall exit code" 0 $?
-check "held file: the holder still holds it" machine_process running file_holder.exe
-check_eq "held file: all that is left" "$dir/UserSDKHost/pages/help.html" "$(find "$dir" -type f)"
-check "held file: tried and marked" grep -qF "  could not delete '$held_win' err=32, deleted at restart" "$log"
-check "held file: the folder marked after it" grep -qF "RemoveEmptyFolders: '$dir_win' goes at the next start" "$log"
-check "held file: the user is told" grep -qF "RunUninstaller: exit code 0: VeloraPDF was uninstalled. Its folder '$dir_win' goes when Windows restarts." "$log"
-check "held file: the uninstall entry is gone" bash -c "! wine reg query '$key'"
+hold_and_uninstall() {  # hold_and_uninstall <scope> <root> [-all-users]; sets dir, dir_win, held_win, uninstall_exit
+  install_silent "$exe" ${3:-}
+  check_eq "$1, a file held open: installation exit code" 0 $?
+  dir_win=$(reg_get_text "$(key_of "$2")" InstallLocation)
+  dir=$(unixpath "$dir_win")
+  held_win="$dir_win\\UserSDKHost\\pages\\help.html"
+  wine "$holder" open "$held_win" vlpdf-uninstall-held </dev/null >/dev/null 2>&1 &
+  check "$1, a file held open: the holder runs" machine_process running file_holder.exe
+  sleep 1
+  rm -f "$log"
+  run_command_line "$(reg_get_text "$(key_of "$2")" QuietUninstallString)"
+  uninstall_exit=$?
+  check "$1, a file held open: the holder still holds it" machine_process running file_holder.exe
+  check_eq "$1, a file held open: all that is left" "$dir/UserSDKHost/pages/help.html" "$(find "$dir" -type f | grep -v '/vlpdf.exe$')"
+}
+
+section "per user, a file held open: the folder is the user's, so nothing is marked; once let go, the uninstall finishes"
+hold_and_uninstall "per user" HKCU
+check_eq "per user, a file held open: uninstall exit code" 1 "$uninstall_exit"
+check "per user, a file held open: tried, not marked" grep -qx "  could not delete '${held_win//\\/.}' err=32" "$log"
+check "per user, a file held open: not marked for the restart" bash -c \
+  "! wine reg query '$session' /v PendingFileRenameOperations | grep -qiF '$held_win'"
+check "per user, a file held open: the entry stays to run again" reg_has_key "$(key_of HKCU)"
+wine_kill 'file_holder\.exe'
+check "per user, a file held open: the holder ended" machine_process gone file_holder.exe
+run_command_line "$(reg_get_text "$(key_of HKCU)" QuietUninstallString)"
+check_eq "per user, let go: uninstall exit code" 0 $?
+check "per user, let go: installation folder gone" test ! -e "$dir"
+
+section "all users, a file held open: it stays, marked, and goes with its folders when the machine restarts"
+hold_and_uninstall "all users" HKLM -all-users
+check_eq "all users, a file held open: uninstall exit code" 0 "$uninstall_exit"
+check "all users, a file held open: tried and marked" grep -qF "  could not delete '$held_win' err=32, deleted at restart" "$log"
+check "all users, a file held open: the folder marked after it" grep -qF "RemoveEmptyFolders: '$dir_win' goes at the next start" "$log"
+check "all users, a file held open: the user is told" grep -qF "RunUninstaller: exit code 0: VeloraPDF was uninstalled. Its folder '$dir_win' goes when Windows restarts." "$log"
+check "all users, a file held open: the uninstall entry is gone" bash -c "! wine reg query '$(key_of HKLM)'"
 pending=$(wine reg query "$session" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
-for p in "$held_win" "$dir_win\UserSDKHost\pages" "$dir_win\UserSDKHost" "$dir_win"; do
-  check "held file: '${p#"$dir_win"}' goes at restart" grep -qiF "\??\\$p\\0" <<<"$pending"
+for p in "$held_win" "$dir_win\\UserSDKHost\\pages" "$dir_win\\UserSDKHost" "$dir_win"; do
+  check "all users, a file held open: '${p#"$dir_win"}' goes at restart" grep -qiF "\\??\\$p\\0" <<<"$pending"
 done
 # Windows carries out what was marked when it starts again, once every program has ended.
 # (A new Wine session counts as a start too, so the machine stays up: the holder ends first.)
 wine_kill 'file_holder\.exe'
-check "held file: the holder ended" machine_process gone file_holder.exe
-check "held file: still there until the restart" test -f "$dir/UserSDKHost/pages/help.html"
+check "all users, a file held open: the holder ended" machine_process gone file_holder.exe
+check "all users, a file held open: still there until the restart" test -f "$dir/UserSDKHost/pages/help.html"
 wineboot -r >/dev/null 2>&1
-check "held file: after the restart the folder is gone" test ! -e "$dir"
-check "held file: nothing is pending any more" bash -c "! wine reg query '$session' /v PendingFileRenameOperations"
+check "all users, a file held open: after the restart the folder is gone" test ! -e "$dir"
+check "all users, a file held open: nothing is pending any more" bash -c "! wine reg query '$session' /v PendingFileRenameOperations"
 scenario_end
