@@ -29,7 +29,6 @@
 #include <string>
 
 #include "common/product_info.h"
-#include "installed_files.inc"
 #include "tovarinpdf/tovarinpdf.h"
 #include "uninstaller/uninstaller.h"
 #include "usersdk/usersdk.h"
@@ -140,8 +139,6 @@ int Uninstall(const Command& cmd) {
     req.relaunched = cmd.relaunched;
     req.packageRemoval = StrView(packageRemoval.c_str(), (int32_t)packageRemoval.size());
     req.forTesting = cmd.forTesting;
-    req.installedFiles = kInstalledFiles;
-    req.installedFileCount = (int)ARRAYSIZE(kInstalledFiles);
     UninstallOutcome outcome = RunUninstaller(req);
     if (outcome.message.IsEmpty()) return outcome.exitCode;  // the elevated copy told the user
     int n = MultiByteToWideChar(CP_UTF8, 0, outcome.message.s, outcome.message.len, nullptr, 0);

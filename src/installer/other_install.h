@@ -14,6 +14,7 @@
 void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir);
 // Deletes the installation's own files in dir (the payload's entries, with the copies the
 // installer makes beside them), their folders once empty, and dir itself when empty: the
-// user's own files and folders stay. Nothing is followed through a link or junction.
-void RemoveInstallationFiles(StrView dir);
+// user's own files and folders stay. Nothing is followed through a link or junction. A held
+// file goes at the next start of Windows only from an all-users installation's folder.
+void RemoveInstallationFiles(StrView dir, bool allUsers);
 #endif

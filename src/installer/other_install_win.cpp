@@ -10,17 +10,10 @@
 #include "integration/registration.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
-#include "payload/archive.h"
-#include "payload/extract.h"
-#include "payload/extract_plan.h"
+#include "payload/installed_files.h"
 #include "replace/holders.h"
-#include "replace/replace_rules.h"
 
 namespace {
-// What the installer leaves beside an installed file for a while: the moved-aside copy, the
-// copy kept in its place, the temporary file of a replacing write, a partial put aside.
-const char* const kBesideSuffixes[] = {"", ".copy", ".keep", ".tmp", ".failed"};
-
 bool IsReparsePoint(StrView path) {
     uint32_t attrs = file::GetAttributes(path);
     return attrs != kInvalidFileAttributes && (attrs & dir::kAttrReparsePoint);
@@ -40,85 +33,59 @@ bool ThroughLink(StrView dir, StrView rel) {
     return false;
 }
 
-void DeleteInstalledFile(StrView dir, StrView rel) {
-    for (const char* suffix : kBesideSuffixes) {
-        StrView p = str::FormatTemp("%s%s", path::JoinTemp(dir, rel).CStr(), suffix);
-        if (!file::Exists(p)) {
-            continue;
+// The installed file and whatever the installer left beside it; what is still loaded
+// somewhere goes at the next start of Windows.
+void DeleteInstalledFile(StrView dir, StrView rel, AtRestart mark, Vec<StrView>* atRestart) {
+    StrView file = path::JoinTemp(dir, rel);
+    StrView name = path::GetBaseName(file);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(W(str::FormatTemp("%s*", file.CStr())), &fd);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    Vec<StrView> found(GetTempArena());
+    do {
+        StrView foundName = U(fd.cFileName);
+        if (!(fd.dwFileAttributes & dir::kAttrDirectory) && str::StartsWithI(foundName, name) &&
+            IsBesideName(StrView(foundName.s + name.len, foundName.len - name.len))) {
+            found.Append(path::JoinTemp(path::GetDirTemp(file), foundName));
         }
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+    for (StrView p : found) {
         ClearReadOnly(p);
-        if (file::Delete(p)) {
-            continue;
+        if (DeleteNowOrAtRestart(p, 1, mark) == Deleted::AtRestart) {
+            atRestart->Append(p);
         }
-        // Still loaded somewhere: it goes at the next start of Windows.
-        DWORD err = GetLastError();
-        bool later = MoveFileExW(W(p), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-        Logf("  could not delete '%s' err=%u%s\n", p.CStr(), (unsigned)err, later ? ", deleted at restart" : "");
-    }
-}
-
-// The folders the entries lie in, deepest first so that each is empty by the time it is
-// asked, then dir itself; a folder that still holds anything stays. Folders of the user's
-// own below dir are never touched.
-void RemoveEmptyFolders(StrView dir, const InstallerArchive* archive) {
-    Vec<StrView> folders(GetTempArena());
-    for (int32_t i = 0; i < archive->count; i++) {
-        StrView rel = archive->entries[i].name;
-        for (int32_t end = rel.len - 1; end > 0 && ShouldExtractEntry(rel); end--) {
-            if (!path::IsSep(rel.s[end])) {
-                continue;
-            }
-            StrView folder = str::DupTemp(StrView(rel.s, end));
-            bool known = false;
-            for (int32_t k = 0; k < folders.len && !known; k++) {
-                known = str::EqI(folders.els[k], folder);
-            }
-            if (!known) {
-                folders.Append(folder);
-            }
-        }
-    }
-    // The longest name left is the deepest folder.
-    for (int32_t left = folders.len; left > 0; left--) {
-        int32_t deepest = 0;
-        for (int32_t i = 1; i < left; i++) {
-            deepest = folders.els[i].len > folders.els[deepest].len ? i : deepest;
-        }
-        StrView folder = path::JoinTemp(dir, folders.els[deepest]);
-        if (!RemoveDirectoryW(W(folder))) {
-            Logf("  kept folder '%s' err=%u\n", folder.CStr(), (unsigned)GetLastError());
-        }
-        folders.els[deepest] = folders.els[left - 1];
-    }
-    if (RemoveDirectoryW(W(dir))) {
-        Logf("  removed '%s'\n", dir.CStr());
     }
 }
 }  // namespace
 
-void RemoveInstallationFiles(StrView dirIn) {
+void RemoveInstallationFiles(StrView dirIn, bool allUsers) {
     TempArenaScope scope;
     StrView dir = str::DupTemp(dirIn);
     Logf("RemoveInstallationFiles('%s')\n", dir.CStr());
-    const InstallerArchive* archive = GetOpenedArchive();
-    if (!archive || !dir::Exists(dir)) {
+    if (!dir::Exists(dir)) {
         return;
     }
     KillProcessesUsingInstallationDir(dir);
-    for (int32_t i = 0; i < archive->count; i++) {
-        StrView rel = archive->entries[i].name;
-        if (!ShouldExtractEntry(rel)) {
-            continue;
-        }
-        TempArenaScope entryScope;
+    Vec<StrView> files = InstalledFilesTemp();
+    Vec<StrView> atRestart(GetTempArena());
+    for (StrView rel : files) {
         if (ThroughLink(dir, rel)) {
             Logf("  not following a link to '%s'\n", rel.CStr());
             continue;
         }
-        DeleteInstalledFile(dir, rel);
+        DeleteInstalledFile(dir, rel, allUsers ? AtRestart::Allowed : AtRestart::Never, &atRestart);
     }
-    DeleteInstalledFile(dir, aside::kLegacyLibrary);
-    RemoveEmptyFolders(dir, archive);
+    // Only the folders the installation made; folders of the user's own below dir stay.
+    Vec<StrView> folders = FoldersOfTemp(files);
+    for (StrView& folder : folders) {
+        folder = path::JoinTemp(dir, folder);
+    }
+    if (RemoveEmptyFolders(dir, folders, &atRestart) == Deleted::Now) {
+        Logf("  removed '%s'\n", dir.CStr());
+    }
 }
 
 void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) {
@@ -133,7 +100,7 @@ void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) 
         BuildRegistration(AnyInstallationIn(otherDir, other == HKEY_LOCAL_MACHINE), &earlier);
         RemoveRegistration(earlier, Removal::OtherInstallation);
         if (!path::IsSameFile(otherDir, installDir)) {
-            RemoveInstallationFiles(otherDir);
+            RemoveInstallationFiles(otherDir, other == HKEY_LOCAL_MACHINE);
         }
         // Last, and whatever the earlier installation was taken for: a run after one killed
         // here finds its folder gone and counts it as no installation at all.
@@ -141,6 +108,6 @@ void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) 
     }
     if (!earlierDir.IsEmpty() && !path::IsSameFile(earlierDir, installDir) &&
         (otherDir.IsEmpty() || !path::IsSameFile(earlierDir, otherDir))) {
-        RemoveInstallationFiles(earlierDir);
+        RemoveInstallationFiles(earlierDir, root == HKEY_LOCAL_MACHINE);
     }
 }

@@ -22,9 +22,6 @@ struct UninstallRequest {
     // for that process to end, then deletes its file and the folders left empty.
     StrView finishDir;
     uint32_t finishAfterPid = 0;
-    // The archive entries, relative to the installation directory.
-    const char* const* installedFiles = nullptr;
-    int installedFileCount = 0;
 };
 
 struct UninstallOutcome {

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/log.h"
@@ -21,9 +19,8 @@
 #include "integration/registration.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
+#include "payload/installed_files.h"
 #include "replace/holders.h"
-#include "replace/replace_rules.h"
-#include "uninstaller/installed_files.h"
 #include "uninstaller/package_registration.h"
 
 namespace {
@@ -116,30 +113,21 @@ bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, UninstallOu
     return true;
 }
 
-bool DeleteWithRetries(StrView path) {
-    for (int attempt = 0; attempt < kDeleteAttempts; attempt++) {
-        if (file::Delete(path)) {
-            return true;
-        }
-        DWORD err = GetLastError();
-        Logf("  delete '%s' failed err=%u (attempt %d)\n", path.CStr(), (unsigned)err, attempt + 1);
-        if (err == ERROR_ACCESS_DENIED) {
-            ClearReadOnly(path);
-        }
-        Sleep(aside::QuickPauseMs(attempt));
-    }
-    return false;
-}
-
 struct Sweep {
     int deleted = 0;
     int kept = 0;
     StrView firstFailed;  // process arena
+    // Held files marked to go at the next start of Windows, and then the folders that hold
+    // nothing else (temporary arena).
+    Vec<StrView> atRestart{GetTempArena()};
 };
 
-// The installation's files, the running reader's own excepted; anything else stays.
-void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req, Sweep* sweep) {
+// The installation's files, the running reader's own excepted; anything else stays. A file
+// still held after the attempts goes when Windows restarts, if it lies in an all-users
+// installation's folder and this process may mark it.
+void DeleteInstalledFiles(StrView dir, StrView self, bool allUsers, Sweep* sweep) {
     Logf("DeleteInstalledFiles('%s')\n", dir.CStr());
+    Vec<StrView> installed = InstalledFilesTemp();
     Vec<StrView> files(GetTempArena());
     dir::WalkEntry e;
     for (dir::Walk walk(dir, true, false, true); walk.Next(&e);) {
@@ -150,13 +138,23 @@ void DeleteInstalledFiles(StrView dir, StrView self, const UninstallRequest& req
         if (path::IsSameFile(file, self, path::SameFileNames::SpellingsMayDiffer)) {
             continue;
         }
-        if (!IsInstalledFile(rel, req.installedFiles, req.installedFileCount)) {
+        if (!IsInstalledFile(rel, installed)) {
             Logf("  kept '%s': not installed by VeloraPDF\n", file.CStr());
             sweep->kept++;
-        } else if (DeleteWithRetries(file)) {
-            sweep->deleted++;
-        } else if (sweep->firstFailed.IsEmpty()) {
-            sweep->firstFailed = str::Dup(GetProcessArena(), file);
+            continue;
+        }
+        switch (DeleteNowOrAtRestart(file, kDeleteAttempts, allUsers ? AtRestart::Allowed : AtRestart::Never)) {
+            case Deleted::Now:
+                sweep->deleted++;
+                break;
+            case Deleted::AtRestart:
+                sweep->atRestart.Append(file);
+                break;
+            case Deleted::No:
+                if (sweep->firstFailed.IsEmpty()) {
+                    sweep->firstFailed = str::Dup(GetProcessArena(), file);
+                }
+                break;
         }
     }
     Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep->deleted, sweep->kept);
@@ -172,8 +170,7 @@ StrView PrivateTempFolderTemp() {
 // Deleting at the next start needs administrator rights; without them a file in the
 // temporary folder stays there, where the system's clean-up finds it.
 bool DeleteAtNextStart(StrView file, StrView folder) {
-    if (MoveFileExW(W(file), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
-        MoveFileExW(W(folder), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    if (DeleteAtRestart(file) && DeleteAtRestart(folder)) {
         Logf("DeleteAtNextStart: '%s' goes at the next start\n", file.CStr());
         return true;
     }
@@ -230,22 +227,32 @@ bool StartFinisher(StrView self, StrView dir) {
     return true;
 }
 
-// Deepest first, so that a folder is empty when its turn comes; folders holding kept files stay.
-void RemoveEmptyFolders(StrView dir) {
-    Vec<StrView> dirs(GetTempArena());
+// Every folder below dir that is empty by its turn, then dir; folders holding kept files stay,
+// and folders holding only what goes at restart go then.
+Deleted RemoveInstallationFolders(StrView dir, Sweep* sweep) {
+    Vec<StrView> folders(GetTempArena());
     dir::WalkEntry e;
     for (dir::Walk walk(dir, false, true, true); walk.Next(&e);) {
-        dirs.Append(e.path);
+        folders.Append(e.path);
     }
-    std::sort(dirs.begin(), dirs.end(), [](StrView a, StrView b) { return a.len > b.len; });
-    for (StrView d : dirs) {
-        RemoveDirectoryW(W(d));
+    // The longer path first: a folder before the one it lies in.
+    for (int32_t i = 1; i < folders.len; i++) {
+        StrView f = folders.els[i];
+        int32_t j = i;
+        for (; j > 0 && folders.els[j - 1].len < f.len; j--) {
+            folders.els[j] = folders.els[j - 1];
+        }
+        folders.els[j] = f;
     }
-    if (RemoveDirectoryW(W(dir))) {
+    Deleted gone = RemoveEmptyFolders(dir, folders, &sweep->atRestart);
+    if (gone == Deleted::Now) {
         Logf("RemoveEmptyFolders: removed '%s'\n", dir.CStr());
+    } else if (gone == Deleted::AtRestart) {
+        Logf("RemoveEmptyFolders: '%s' goes at the next start\n", dir.CStr());
     } else {
         Logf("RemoveEmptyFolders: '%s' stays (err=%lu)\n", dir.CStr(), GetLastError());
     }
+    return gone;
 }
 
 UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
@@ -259,7 +266,7 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     // The uninstaller left only its own file there: nothing else is touched, whatever folder
     // this command line names.
     StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
-    if (!DeleteWithRetries(reader)) {
+    if (DeleteNowOrAtRestart(reader, kDeleteAttempts, AtRestart::Never) != Deleted::Now) {
         return Outcome(kExitFailed, "'%s' could not be deleted.", reader.CStr());
     }
     if (!RemoveDirectoryW(W(req.finishDir))) {
@@ -284,7 +291,7 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     KillProcessesUsingInstallationDir(dir);
     RemoveRegistration(reg, Removal::Uninstall);
     Sweep sweep;
-    DeleteInstalledFiles(dir, self, req, &sweep);
+    DeleteInstalledFiles(dir, self, req.allUsers, &sweep);
     if (!sweep.firstFailed.IsEmpty()) {
         // The uninstall entry and the reader stay, so that the user can simply run it again.
         return Outcome(kExitFailed,
@@ -294,7 +301,7 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     }
     RemoveRegistration(reg, Removal::UninstallAfterFiles);
     if (!MoveSelfOut(self)) {
-        RemoveEmptyFolders(dir);
+        RemoveInstallationFolders(dir, &sweep);
         if (StartFinisher(self, dir)) {
             return Outcome(kExitOk,
                            TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes as soon as this "
@@ -311,11 +318,16 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
                                         "folder '%s' by hand."),
                        self.CStr(), dir.CStr());
     }
-    RemoveEmptyFolders(dir);
+    Deleted folder = RemoveInstallationFolders(dir, &sweep);
     if (sweep.kept > 0) {
         return Outcome(kExitOk,
                        TranslatableText("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files that "
                                         "VeloraPDF did not install."),
+                       dir.CStr());
+    }
+    if (folder == Deleted::AtRestart) {
+        return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes when Windows "
+                                                 "restarts."),
                        dir.CStr());
     }
     return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled."));

@@ -7,10 +7,12 @@
 # default again. Once per user, once for all users from a limited process (which restarts the
 # uninstallation elevated and reports the elevated copy's exit code). registration_check
 # compares the registration table with the machine after installing and after uninstalling.
+# What a killed upgrade leaves beside the files (.keep, .tmp) goes with them. A file another
+# program holds open stays, marked, and goes with its folder when the machine restarts.
 #   silent_uninstall_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <limited_run.exe>
-#     <registration_check.exe>
+#     <registration_check.exe> <file_holder.exe>
 set -u
-scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5; regcheck=$6
+scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5; regcheck=$6; holder=$7
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
@@ -121,6 +123,13 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
   check "$scope: reader running" machine_process running vlpdf.exe
   check "$scope: watcher running" machine_process running vlpdf-watch.exe
 
+  # What an upgrade killed midway leaves beside the files: the copy kept in a file's place and
+  # a replacing write's new bytes, at the top and in folders of their own.
+  local leftovers=(PdfPreview.dll.keep vlpdf.exe.tmp UserSDKHost/pages/help.html.keep
+    plugins/pdfwatch/vlpdf-watch.exe.tmp plugins/officeplugin/vloffice64.dll.keep libtovarinpdf.dll.copy.stale42)
+  local f
+  for f in "${leftovers[@]}"; do printf 'left by a killed upgrade' >"$dir/$f"; done
+
   quiet=$(reg_get_text "$key" QuietUninstallString)
   check_eq "$scope: the quiet uninstall string" "\"$dir_win\\vlpdf.exe\" -uninstall${all:+ -all-users} -silent" "$quiet"
   rm -f "$log"
@@ -129,6 +138,7 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
   check "$scope: reader ended" machine_process gone vlpdf.exe
   check "$scope: watcher ended" machine_process gone vlpdf-watch.exe
   check "$scope: installation folder gone" test ! -e "$dir"
+  check "$scope: no leftover taken for the user's" bash -c "! grep \"^  kept '.*': not installed\" '$log'"
   check "$scope: nothing of the registration table left" wine "$regcheck" removed -d "$dir_win" "${options[@]}"
   check_eq "$scope: .pdf back to the other program" OtherPdf.Document "$(reg_get "$fileexts\\.pdf\\UserChoice" ProgId)"
   check_eq "$scope: .cbz back to the other program" OtherPdf.Document "$(reg_get "$fileexts\\.cbz\\UserChoice" ProgId)"
@@ -184,4 +194,55 @@ check "another volume: the folder goes once the uninstaller ended" folder_gone
 check "another volume: the copy finished it" grep -q "^RunUninstaller: exit code 0: 'T:.VeloraPDF' was removed." "$log"
 check "another volume: nothing left on it" test -z "$(ls -A "$volume")"
 check "another volume: the finishing copy ended" machine_process gone vlpdf.exe
+# A file another program holds open, its folder per user and then for all users.
+key_of() { echo "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf"; }
+session='HKLM\System\CurrentControlSet\Control\Session Manager'
+hold_and_uninstall() {  # hold_and_uninstall <scope> <root> [-all-users]; sets dir, dir_win, held_win, uninstall_exit
+  install_silent "$exe" ${3:-}
+  check_eq "$1, a file held open: installation exit code" 0 $?
+  dir_win=$(reg_get_text "$(key_of "$2")" InstallLocation)
+  dir=$(unixpath "$dir_win")
+  held_win="$dir_win\\UserSDKHost\\pages\\help.html"
+  wine "$holder" open "$held_win" vlpdf-uninstall-held </dev/null >/dev/null 2>&1 &
+  check "$1, a file held open: the holder runs" machine_process running file_holder.exe
+  sleep 1
+  rm -f "$log"
+  run_command_line "$(reg_get_text "$(key_of "$2")" QuietUninstallString)"
+  uninstall_exit=$?
+  check "$1, a file held open: the holder still holds it" machine_process running file_holder.exe
+  check_eq "$1, a file held open: all that is left" "$dir/UserSDKHost/pages/help.html" "$(find "$dir" -type f | grep -v '/vlpdf.exe$')"
+}
+
+section "per user, a file held open: the folder is the user's, so nothing is marked; once let go, the uninstall finishes"
+hold_and_uninstall "per user" HKCU
+check_eq "per user, a file held open: uninstall exit code" 1 "$uninstall_exit"
+check "per user, a file held open: tried, not marked" grep -qx "  could not delete '${held_win//\\/.}' err=32" "$log"
+check "per user, a file held open: not marked for the restart" bash -c \
+  "! wine reg query '$session' /v PendingFileRenameOperations | grep -qiF '$held_win'"
+check "per user, a file held open: the entry stays to run again" reg_has_key "$(key_of HKCU)"
+wine_kill 'file_holder\.exe'
+check "per user, a file held open: the holder ended" machine_process gone file_holder.exe
+run_command_line "$(reg_get_text "$(key_of HKCU)" QuietUninstallString)"
+check_eq "per user, let go: uninstall exit code" 0 $?
+check "per user, let go: installation folder gone" test ! -e "$dir"
+
+section "all users, a file held open: it stays, marked, and goes with its folders when the machine restarts"
+hold_and_uninstall "all users" HKLM -all-users
+check_eq "all users, a file held open: uninstall exit code" 0 "$uninstall_exit"
+check "all users, a file held open: tried and marked" grep -qF "  could not delete '$held_win' err=32, deleted at restart" "$log"
+check "all users, a file held open: the folder marked after it" grep -qF "RemoveEmptyFolders: '$dir_win' goes at the next start" "$log"
+check "all users, a file held open: the user is told" grep -qF "RunUninstaller: exit code 0: VeloraPDF was uninstalled. Its folder '$dir_win' goes when Windows restarts." "$log"
+check "all users, a file held open: the uninstall entry is gone" bash -c "! wine reg query '$(key_of HKLM)'"
+pending=$(wine reg query "$session" /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+for p in "$held_win" "$dir_win\\UserSDKHost\\pages" "$dir_win\\UserSDKHost" "$dir_win"; do
+  check "all users, a file held open: '${p#"$dir_win"}' goes at restart" grep -qiF "\\??\\$p\\0" <<<"$pending"
+done
+# Windows carries out what was marked when it starts again, once every program has ended.
+# (A new Wine session counts as a start too, so the machine stays up: the holder ends first.)
+wine_kill 'file_holder\.exe'
+check "all users, a file held open: the holder ended" machine_process gone file_holder.exe
+check "all users, a file held open: still there until the restart" test -f "$dir/UserSDKHost/pages/help.html"
+wineboot -r >/dev/null 2>&1
+check "all users, a file held open: after the restart the folder is gone" test ! -e "$dir"
+check "all users, a file held open: nothing is pending any more" bash -c "! wine reg query '$session' /v PendingFileRenameOperations"
 scenario_end
