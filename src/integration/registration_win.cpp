@@ -7,6 +7,7 @@
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
+#include "base/product.h"
 #include "i18n/translations.h"
 #include "integration/associations.h"
 #include "integration/default_reader.h"
