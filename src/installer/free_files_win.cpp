@@ -29,13 +29,16 @@ void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState*
     found.previewer = IsPreviewInstalled();
     found.allUsers = allUsers;
     found.installDir = str::Dup(GetProcessArena(), dir);
+    // Taken from both roots, whatever scope registered them.
+    Registration taken(GetTempArena());
+    BuildRegistration(AnyInstallationIn(found.installDir, allUsers), &taken);
     if (found.searchFilter) {
         Log("  unregistering search filter before file overwrite\n");
-        UninstallSearchFilter();
+        RemovePiece(taken, Piece::SearchFilter, Removal::Upgrade);
     }
     if (found.previewer) {
         Log("  unregistering previewer before file overwrite\n");
-        UninstallPreviewDll();
+        RemovePiece(taken, Piece::Previewer, Removal::Upgrade);
     }
     bool letGo = found.searchFilter || found.previewer;
     letGo = StopWatcher(dir) || letGo;

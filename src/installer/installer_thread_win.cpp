@@ -41,22 +41,16 @@ bool NoteShellExtensionsPending(const PreviousInstallInfo& prev) {
     if (!HasPreviousInstall(prev) || (!prev.searchFilterInstalled && !prev.previewInstalled)) {
         return false;
     }
-    HKEY root = PreviousRoot(prev);
-    if (prev.searchFilterInstalled) {
-        WriteRegDWORD(root, kUninstallRegKey, kPendingSearchFilterValue, 1);
-    }
-    if (prev.previewInstalled) {
-        WriteRegDWORD(root, kUninstallRegKey, kPendingPreviewerValue, 1);
-    }
+    Vec<RegValue> values(GetTempArena());
+    PendingShellExtensionValues(prev.searchFilterInstalled, prev.previewInstalled, &values);
+    WriteRegValues(PreviousRoot(prev), values);
     return true;
 }
 
 void ClearShellExtensionsPending(HKEY root) {
-    for (const char* name : {kPendingSearchFilterValue, kPendingPreviewerValue}) {
-        if (RegValueExists(root, kUninstallRegKey, name)) {
-            DeleteRegValue(root, kUninstallRegKey, name);
-        }
-    }
+    Vec<RegDelete> steps(GetTempArena());
+    PendingShellExtensionRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    RunRemoval(steps);
 }
 
 // What the earlier installation registered goes, whatever this one registers again; its

@@ -10,7 +10,8 @@ struct Flags;
 // Which uninstall keys name the earlier installation; the log shows the number ("typ").
 enum class PrevInstallKeys { None = 0, UserOnly = 1, MachineOnly = 2, MachineAndUser = 3 };
 
-struct PreviousInstallInfo {
+// The recorded choices (desktopShortcut, defaultPdf and the rest) as the entry holds them.
+struct PreviousInstallInfo : RecordedChoices {
     StrView installationDir;  // empty when none
     PrevInstallKeys keys = PrevInstallKeys::None;
     bool searchFilterInstalled = false;
@@ -18,10 +19,6 @@ struct PreviousInstallInfo {
     // An all-users installation: its own all-users key, or a folder under Program Files
     // ("needsElevation" and "prevAllUsers" in the log).
     bool allUsers = false;
-    bool desktopShortcut = false;
-    bool defaultPdf = false;
-    bool defaultComics = false;
-    bool defaultMarkdown = false;
 };
 
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {

@@ -162,14 +162,8 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
         }
     }
     HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    uint32_t desktop = 0;
-    if (ReadRegDWORD(root, kUninstallRegKey, "DesktopShortcut", &desktop)) {
-        info->desktopShortcut = desktop != 0;
-    }
+    ReadRecordedChoices(root, info);
     Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", info->desktopShortcut ? 1 : 0);
-    info->defaultPdf = ReadFlag(root, "DefaultPdf");
-    info->defaultComics = ReadFlag(root, "DefaultComics");
-    info->defaultMarkdown = ReadFlag(root, "DefaultMarkdown");
     // An installation killed while the shell extensions were unregistered to free their
     // files: the earlier installation had them, and the next one keeps them.
     bool filterPending = ReadFlag(root, kPendingSearchFilterValue);

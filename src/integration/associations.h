@@ -24,9 +24,9 @@ void BuildAppCapabilitiesValues(StrView exePath, Vec<RegValue>* out);
 
 #ifdef _WIN32
 #include <windows.h>
+// The table's Associations and MimeType values, written by its executor.
 bool WriteExtendedFileExtensionInfo(HKEY root, StrView exePath);
-// Clears what earlier installations registered under root; results are only logged.
+// Clears what earlier installations registered under root; results are only logged. The
+// registration table's steps (AssociationsRemoval), carried out by its executor.
 void RemoveInstallRegistryKeys(HKEY root);
-// Deletes the MIME values under root that still hold what the registration wrote.
-void RemoveMimeValues(HKEY root);
 #endif

@@ -48,7 +48,7 @@ bool HasOurUserChoice(StrView ext);
 // COM must be initialised on the calling thread for the association object; without it
 // the executable the shell associates with ext decides.
 bool IsDefaultReaderFor(StrView ext);
-// Drops .pdf defaults under root that point at the reader.
+// Drops .pdf defaults under root that point at the reader (the table's DefaultViewerRemoval).
 void UnregisterFromBeingDefaultViewer(HKEY root);
 // The backups of every extension of the group, read before the product key (which holds them) goes.
 void ReadDefaultBackups(ReaderKind kind, Vec<DefaultBackup>* out);

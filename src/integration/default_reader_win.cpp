@@ -16,8 +16,6 @@
 #include "integration/registry.h"
 
 namespace {
-constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
-
 const CLSID kClsidAssocRegistration = {0x591209C7, 0x767B, 0x42B2, {0x9F, 0xBA, 0x44, 0xEE, 0x46, 0x15, 0xF2, 0xC7}};
 const IID kIidAssocRegistration = {0x4E530B0A, 0xE611, 0x4C77, {0xA3, 0xAC, 0x90, 0x31, 0xD0, 0x22, 0x28, 0x1B}};
 
@@ -150,25 +148,6 @@ bool SetDefaultReaderFor(ReaderKind kind) {
     }
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     return all;
-}
-
-void UnregisterFromBeingDefaultViewer(HKEY root) {
-    Log("UnregisterFromBeingDefaultViewer()\n");
-    TempArenaScope scope;
-    if (str::Eq(ReadRegStrTemp(root, "Software\\Classes\\.pdf", ""), kProductId)) {
-        DeleteRegValue(root, "Software\\Classes\\.pdf", "");
-    }
-    // The Explorer association of .pdf: the value that names us goes, the key stays.
-    if (str::Eq(ReadRegStrTemp(root, kFileExtsPdf, "ProgId"), kProductId)) {
-        DeleteRegValue(root, kFileExtsPdf, "ProgId");
-    }
-    if (str::EqI(ReadRegStrTemp(root, kFileExtsPdf, "Application"), kReaderExeName)) {
-        DeleteRegValue(root, kFileExtsPdf, "Application");
-    }
-    StrView choice = str::FormatTemp("%s\\UserChoice", kFileExtsPdf);
-    if (str::Eq(ReadRegStrTemp(root, choice, "ProgId"), kProductId)) {
-        DeleteRegKey(root, choice, true);
-    }
 }
 
 void ReadDefaultBackups(ReaderKind kind, Vec<DefaultBackup>* out) {

@@ -19,6 +19,6 @@ void OfficeAddinKeysToDelete(Vec<StrView>* out);
 #include <windows.h>
 // view: KEY_WOW64_64KEY or KEY_WOW64_32KEY. Not logged. True when every write succeeded.
 bool RegisterOfficeAddin(HKEY root, StrView installDir, uint32_t view);
-// Not logged; results ignored.
+// Not logged; results ignored. The table's OfficeAddinRemoval, carried out by its executor.
 void UnregisterOfficeAddin(HKEY root, uint32_t view);
 #endif

@@ -19,11 +19,3 @@ bool RegisterOfficeAddin(HKEY root, StrView installDir, uint32_t view) {
     return ok;
 }
 
-void UnregisterOfficeAddin(HKEY root, uint32_t view) {
-    TempArenaScope scope;
-    Vec<StrView> keys(GetTempArena());
-    OfficeAddinKeysToDelete(&keys);
-    for (StrView key : keys) {
-        DeleteRegKeyInView(root, key, view);
-    }
-}

@@ -4,6 +4,7 @@
 #include "base/file.h"
 #include "base/product.h"
 #include "integration/associations.h"
+#include "integration/default_reader.h"
 #include "integration/office_addin.h"
 #include "integration/path_env.h"
 #include "integration/shell_ext.h"
@@ -93,17 +94,19 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
     }
 }
 
-void ItemValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values) {
+}  // namespace
+
+void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values) {
     const RegistrationInputs& in = reg.in;
     switch (item.piece) {
         case Piece::SearchFilter:
-            BuildSearchFilterValues(path::JoinTemp(in.installDir, "PdfFilter.dll"), values);
+            BuildSearchFilterValues(path::JoinTemp(in.installDir, kSearchFilterDll), values);
             return;
         case Piece::Previewer:
             for (const PreviewerRow& row : kPreviewerTable) {
-                BuildPreviewerRowValues(row, path::JoinTemp(in.installDir, "PdfPreview.dll"), values);
+                BuildPreviewerRowValues(row, path::JoinTemp(in.installDir, kPreviewerDll), values);
             }
-            AddDword(*values, kInternetZoneKey, "180F", 0);
+            AddDword(*values, kInternetZoneKey, kInternetZonePreviewValue, 0);
             return;
         case Piece::OfficeAddin:
             if (item.present) {
@@ -117,10 +120,7 @@ void ItemValues(const Registration& reg, const RegItem& item, int platformMajor,
             entry.installDir = in.installDir;
             entry.allUsers = in.allUsers;
             BuildUninstallValues(entry, values);
-            AddDword(*values, kUninstallRegKey, "DesktopShortcut", in.desktopShortcut ? 1 : 0);
-            AddDword(*values, kUninstallRegKey, "DefaultPdf", in.defaultPdf ? 1 : 0);
-            AddDword(*values, kUninstallRegKey, "DefaultComics", in.defaultComics ? 1 : 0);
-            AddDword(*values, kUninstallRegKey, "DefaultMarkdown", in.defaultMarkdown ? 1 : 0);
+            BuildRecordedChoiceValues(in, values);
             return;
         }
         case Piece::Associations:
@@ -151,7 +151,275 @@ void ItemValues(const Registration& reg, const RegItem& item, int platformMajor,
             return;
     }
 }
+
+namespace {
+struct Steps {
+    Vec<RegDelete>* out;
+
+    RegDelete& Add(RegDeleteOp op, RegRoot root, StrView key = {}, StrView name = {}) {
+        RegDelete d;
+        d.op = op;
+        d.root = root;
+        d.key = key;
+        d.name = name;
+        out->Append(d);
+        return out->els[out->len - 1];
+    }
+    void Log(StrView text) { Add(RegDeleteOp::Log, RegRoot::User).text = text; }
+    RegDelete& Key(RegRoot root, StrView key, int parents = 0) {
+        RegDelete& d = Add(RegDeleteOp::Key, root, key);
+        d.levels = parents;
+        return d;
+    }
+    void KeyIfEmpty(RegRoot root, StrView key, int levels) { Add(RegDeleteOp::KeyIfEmpty, root, key).levels = levels; }
+    RegDelete& Value(RegRoot root, StrView key, StrView name) { return Add(RegDeleteOp::Value, root, key, name); }
+    // Guards the step just added.
+    static void If(RegDelete& d, StrView name, StrView text, bool ignoreCase, bool logged) {
+        d.guarded = true;
+        d.ifName = name;
+        d.ifText = text;
+        d.ifIgnoreCase = ignoreCase;
+        d.ifLogged = logged;
+    }
+};
+
+// The machine's classes first, then the user's: older installations wrote either.
+constexpr RegRoot kBothRoots[] = {RegRoot::Machine, RegRoot::User};
+constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
 }  // namespace
+
+void SearchFilterRemoval(Vec<RegDelete>* out) {
+    Steps s{out};
+    StrView keys[] = {str::FormatTemp("Software\\Classes\\CLSID\\%s", kSearchFilterClsid),
+                      str::FormatTemp("Software\\Classes\\CLSID\\%s", kPersistentHandlerClsid),
+                      "Software\\Classes\\.pdf\\PersistentHandler"};
+    for (StrView key : keys) {
+        for (RegRoot r : kBothRoots) {
+            s.Key(r, key).mayFail = r == RegRoot::Machine;
+        }
+    }
+    for (RegRoot r : kBothRoots) {
+        s.KeyIfEmpty(r, "Software\\Classes\\.pdf", 1);
+    }
+}
+
+void PreviewerRemoval(Vec<RegDelete>* out) {
+    Steps s{out};
+    const char* slots[] = {kThumbnailSlot, kImageExtractorSlot, kPreviewSlot};
+    for (const PreviewerRow& row : kPreviewerTable) {
+        for (RegRoot r : kBothRoots) {
+            s.Add(RegDeleteOp::ValueQuiet, r, kPreviewHandlersKey, row.clsid);
+        }
+        for (RegRoot r : kBothRoots) {
+            s.Key(r, str::FormatTemp("Software\\Classes\\CLSID\\%s", row.clsid)).mayFail = r == RegRoot::Machine;
+        }
+        for (const char* slot : slots) {
+            for (const char* ext : {row.ext, row.ext2}) {
+                for (RegRoot r : kBothRoots) {
+                    if (ext) {
+                        s.Key(r, str::FormatTemp("Software\\Classes\\%s\\shellex\\%s", ext, slot)).mayFail =
+                            r == RegRoot::Machine;
+                    }
+                }
+            }
+        }
+        // "<ext>\shellex" and "<ext>" go too once a slot of ours was the last thing in them.
+        for (const char* ext : {row.ext, row.ext2}) {
+            for (RegRoot r : kBothRoots) {
+                if (ext) {
+                    s.KeyIfEmpty(r, str::FormatTemp("Software\\Classes\\%s\\shellex", ext), 2);
+                }
+            }
+        }
+        s.Log(str::FormatTemp("UninstallPreviewDll: removed '%s'\n", row.ext));
+    }
+    for (RegRoot r : kBothRoots) {
+        s.Value(r, kInternetZoneKey, kInternetZonePreviewValue);
+    }
+}
+
+void DefaultViewerRemoval(RegRoot root, Vec<RegDelete>* out) {
+    Steps s{out};
+    s.Log("UnregisterFromBeingDefaultViewer()\n");
+    Steps::If(s.Value(root, "Software\\Classes\\.pdf", ""), "", kProductId, false, true);
+    // The Explorer association of .pdf: the value that names us goes, the key stays.
+    Steps::If(s.Value(root, kFileExtsPdf, "ProgId"), "ProgId", kProductId, false, true);
+    Steps::If(s.Value(root, kFileExtsPdf, "Application"), "Application", kReaderExeName, true, true);
+    RegDelete& choice = s.Key(root, str::FormatTemp("%s\\UserChoice", kFileExtsPdf));
+    choice.resetAcl = true;
+    Steps::If(choice, "ProgId", kProductId, false, true);
+}
+
+void AssociationsRemoval(RegRoot root, Vec<RegDelete>* out) {
+    Steps s{out};
+    s.Log(str::FormatTemp("RemoveInstallRegistryKeys(%s)\n", RegRootName(root)));
+    DefaultViewerRemoval(root, out);
+    s.Key(root, str::FormatTemp("Software\\Classes\\%s", kProductId));
+    s.Key(root, str::FormatTemp("Software\\Classes\\Applications\\%s", kReaderExeName));
+    s.Value(root, "Software\\Classes\\.pdf\\OpenWithProgids", kProductId);
+    if (root == RegRoot::Machine) {
+        s.Key(root, str::FormatTemp("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s", kReaderExeName));
+    }
+    for (const char* ext : kSupportedExts) {
+        StrView openWith = str::FormatTemp("Software\\Classes\\%s\\OpenWithProgids", ext);
+        s.Value(root, openWith, kProductId);
+        s.KeyIfEmpty(root, openWith, 1);
+        // Once the list entry went, its two parents while empty.
+        s.Key(root, str::FormatTemp("Software\\Classes\\%s\\OpenWithList\\%s", ext, kReaderExeName), 2);
+    }
+    for (const char* ext : kSupportedExts) {
+        s.Key(root, str::FormatTemp("Software\\Classes\\%s", ProgIdTemp(ext).CStr()));
+        StrView openWith = str::FormatTemp("Software\\Classes\\%s\\OpenWithProgids", ext);
+        s.Value(root, openWith, ProgIdTemp(ext));
+        // Our ProgID value was the last thing in these keys: without this the first removal
+        // after an installation would leave them behind, empty.
+        s.KeyIfEmpty(root, openWith, 2);
+    }
+    s.Value(root, "SOFTWARE\\RegisteredApplications", kProductId);
+    s.Key(root, kCapabilitiesKey);
+    s.Add(RegDeleteOp::NotifyAssociationsChanged, root);
+}
+
+void OfficeAddinRemoval(RegRoot root, RegView view, Vec<RegDelete>* out) {
+    Steps s{out};
+    Vec<StrView> keys(GetTempArena());
+    OfficeAddinKeysToDelete(&keys);
+    for (StrView key : keys) {
+        s.Add(RegDeleteOp::KeyInView, root, key).view = view;
+    }
+}
+
+// Everything under the product key goes but the backups of the user's earlier defaults:
+// they are the only record of what the uninstall gives back, and an installation killed
+// between deleting them and writing them again would lose them for good.
+void ProductKeyRemoval(RegRoot root, Vec<RegDelete>* out) {
+    Steps s{out};
+    s.Log(str::FormatTemp("RemoveProductRegistryKey(%s)\n", RegRootName(root)));
+    s.Add(RegDeleteOp::KeyBut, root, kProductRegKey, path::GetBaseName(kPrevDefaultKey));
+}
+
+void UninstallEntryRemoval(RegRoot root, bool withProductKey, Vec<RegDelete>* out) {
+    Steps s{out};
+    if (!withProductKey) {
+        s.Log(str::FormatTemp("RemoveUninstallEntry(%s)\n", RegRootName(root)));
+        s.Key(root, kUninstallRegKey);
+        return;
+    }
+    s.Log(str::FormatTemp("RemoveUninstallerRegistryInfo(%s)\n", RegRootName(root)));
+    s.Key(root, kUninstallRegKey);
+    s.Key(root, kProductRegKey);
+}
+
+// Another installation's Run value stays.
+void WatcherRemoval(StrView watcherPath, Vec<RegDelete>* out) {
+    Steps s{out};
+    RegDelete& d = s.Value(RegRoot::User, kRunKey, kWatcherRunValue);
+    Steps::If(d, kWatcherRunValue, WatcherRunValueTemp(watcherPath), true, false);
+    d.keptLog = str::FormatTemp("RemoveWatcherAutostart: the Run value does not start '%s', kept\n", watcherPath.CStr());
+}
+
+void PendingShellExtensionValues(bool searchFilter, bool previewer, Vec<RegValue>* out) {
+    if (searchFilter) {
+        AddDword(*out, kUninstallRegKey, kPendingSearchFilterValue, 1);
+    }
+    if (previewer) {
+        AddDword(*out, kUninstallRegKey, kPendingPreviewerValue, 1);
+    }
+}
+
+void PendingShellExtensionRemoval(RegRoot root, Vec<RegDelete>* out) {
+    Steps s{out};
+    for (const char* name : {kPendingSearchFilterValue, kPendingPreviewerValue}) {
+        RegDelete& d = s.Value(root, kUninstallRegKey, name);
+        d.guarded = d.ifExists = true;
+        d.ifName = name;
+    }
+}
+
+void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec<RegDelete>* out) {
+    Steps s{out};
+    switch (item.piece) {
+        case Piece::Previewer:
+            PreviewerRemoval(out);
+            return;
+        case Piece::SearchFilter:
+            SearchFilterRemoval(out);
+            return;
+        case Piece::Associations:
+            AssociationsRemoval(item.root, out);
+            if (why != Removal::Upgrade) {
+                return;
+            }
+            // An upgrade replaces the product key too (but the backups of the user's
+            // defaults); the per-user classes go whatever the earlier scope was: older
+            // installations wrote them for all users as well.
+            ProductKeyRemoval(item.root, out);
+            if (item.root == RegRoot::Machine) {
+                AssociationsRemoval(RegRoot::User, out);
+                ProductKeyRemoval(RegRoot::User, out);
+            }
+            return;
+        case Piece::OfficeAddin:
+            if (item.present) {
+                OfficeAddinRemoval(item.root, item.view, out);
+            }
+            return;
+        case Piece::MimeType:
+            // Per user they repeat what the machine's classes say; the machine's own may have
+            // been there before and stay.
+            if (item.root == RegRoot::User) {
+                Vec<RegValue> values(GetTempArena());
+                BuildMimeValues(&values);
+                for (const RegValue& v : values) {
+                    Steps::If(s.Value(item.root, v.key, v.name), v.name, v.text, false, false);
+                }
+            }
+            return;
+        case Piece::PathEntry:
+            s.Add(RegDeleteOp::PathElement, item.root).text = reg.in.installDir;
+            return;
+        case Piece::Watcher:
+            WatcherRemoval(WatcherPathTemp(reg.exePath), out);
+            return;
+        case Piece::Shortcuts: {
+            if (why == Removal::Upgrade) {
+                s.Add(RegDeleteOp::AllShortcuts, item.root);
+                return;
+            }
+            Vec<int> csidls(GetTempArena());
+            ShortcutFoldersToCreate(item.root == RegRoot::Machine, reg.in.desktopShortcut, &csidls);
+            for (int csidl : csidls) {
+                s.Add(RegDeleteOp::Shortcut, item.root).csidl = csidl;
+            }
+            return;
+        }
+        case Piece::UninstallEntry:
+            // The other installation's product key went with the upgrade's removal.
+            UninstallEntryRemoval(item.root, why != Removal::OtherInstallationEntry, out);
+            return;
+        case Piece::DefaultBackups:
+            // Per user they went with the product key that holds them.
+            if (reg.in.allUsers) {
+                s.Key(RegRoot::User, kPrevDefaultKey);
+                s.KeyIfEmpty(RegRoot::User, kProductRegKey, 1);
+            }
+            return;
+        case Piece::DefaultReader:
+            // Each group's backup is read right before it is given back: they live under the
+            // product key, which goes only after the files.
+            s.Add(RegDeleteOp::DefaultBackups, RegRoot::User).reader = item.reader;
+            return;
+        case Piece::Containers:
+            for (const RegContainer& c : kRegContainers) {
+                if (item.root == RegRoot::User || c.machineToo) {
+                    s.Add(RegDeleteOp::EmptyKeys, item.root, c.key);
+                }
+            }
+            return;
+        case Piece::PreviewPane:  // the user's layout by now
+            return;
+    }
+}
 
 RegistrationInputs InputsFromOptions(const InstallerOptions& o) {
     RegistrationInputs in;
@@ -274,7 +542,7 @@ void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace
             continue;
         }
         Vec<RegValue> values(GetTempArena());
-        ItemValues(reg, item, platformMajor, &values);
+        PieceValues(reg, item, platformMajor, &values);
         AddTraces(out, item, values);
     }
 }

@@ -11,6 +11,7 @@
 // of its own (see the removal orders below), because it must first let go of what other
 // programs hold loaded and keep the uninstall entry to the end, where writing keeps the entry
 // until the product's files and shortcuts are in place.
+#include <initializer_list>
 #include <stdint.h>
 
 #include "base/flags.h"
@@ -18,6 +19,7 @@
 #include "base/vec.h"
 #include "integration/default_reader.h"
 #include "integration/reg_value.h"
+#include "integration/uninstall.h"
 
 enum class RegRoot : uint8_t { User, Machine };
 enum class RegView : uint8_t { Native, Bits64, Bits32 };
@@ -46,17 +48,15 @@ struct RegItem {
     ReaderKind reader = ReaderKind::Pdf;  // DefaultReader
 };
 
-// The settled choices the table is built from.
-struct RegistrationInputs {
+// The settled choices the table is built from; those the uninstall entry records come from
+// RecordedChoices.
+struct RegistrationInputs : RecordedChoices {
     StrView installDir;
     bool allUsers = false;
     bool searchFilter = false;
     bool previewer = false;
     bool officeAddin = true;
-    bool desktopShortcut = true;
-    bool defaultPdf = false;
-    bool defaultComics = false;
-    bool defaultMarkdown = false;
+    RegistrationInputs() { desktopShortcut = true; }
 };
 
 struct Registration {
@@ -117,8 +117,69 @@ struct RegTrace {
 // written twice appears once, with the data written last. platformMajor decides the
 // application capabilities (10 and later).
 void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace>* out);
+// The registry values the item writes, in order, under its root and view: what the installation
+// writes and what the traces check. platformMajor as for RegistrationTraces.
+void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values);
 // The shell folders (CSIDL) that hold a shortcut of the installation.
 void RegistrationShortcuts(const Registration& reg, Vec<int>* csidls);
+
+// One step of taking a piece away, as data: the pure code decides every key and value a
+// removal touches and in which order, and one executor performs the list.
+enum class RegDeleteOp : uint8_t {
+    Key,           // the key and everything below it; once gone, `levels` parents while empty
+    KeyIfEmpty,    // the key when empty, then its parents while empty: `levels` keys in all
+    EmptyKeys,     // the key and its parents while empty, never the two top levels
+    KeyInView,     // in the step's view only, without a log line; nothing below it may exist
+    KeyBut,        // every subkey but `name`; the key itself when `name` is not among them
+    Value,
+    ValueQuiet,    // without a log line
+    Log,           // `text` as a line of the log
+    NotifyAssociationsChanged,
+    PathElement,   // the installation directory (`text`) off PATH, running programs told
+    Shortcut,      // the shortcut in the shell folder `csidl`
+    AllShortcuts,  // every folder any version put a shortcut in
+    DefaultBackups,  // the backups of `reader`'s group read; the piece gives them back at its end
+};
+struct RegDelete {
+    RegDeleteOp op = RegDeleteOp::Key;
+    RegRoot root = RegRoot::User;
+    RegView view = RegView::Native;
+    StrView key;
+    StrView name;
+    StrView text;
+    int levels = 0;
+    bool resetAcl = false;
+    bool mayFail = false;  // a Key step whose failure the outcome ignores (the machine's copy)
+    // When set, the step is taken only while the key's value `ifName` reads `ifText`
+    // (ignoring case when asked); an empty value never matches. ifLogged reads through the
+    // logged primitive; keptLog is logged when the value is there but names something else.
+    bool guarded = false;
+    bool ifExists = false;  // the guard asks only that the value `ifName` is there
+    StrView ifName;
+    StrView ifText;
+    bool ifIgnoreCase = false;
+    bool ifLogged = false;
+    StrView keptLog;
+    int csidl = 0;
+    ReaderKind reader = ReaderKind::Pdf;
+};
+// The steps that take the item away for this removal, in order. Both shell extensions are
+// taken from both roots whatever the item's root: older installations wrote either.
+void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec<RegDelete>* out);
+// The uninstall entry's marks of the shell extensions an installation has taken away from the
+// earlier one to replace their files (kPendingSearchFilterValue and kPendingPreviewerValue),
+// and their removal once that installation ends.
+void PendingShellExtensionValues(bool searchFilter, bool previewer, Vec<RegValue>* out);
+void PendingShellExtensionRemoval(RegRoot root, Vec<RegDelete>* out);
+// The steps of the pieces as the older functions named them, for one root.
+void AssociationsRemoval(RegRoot root, Vec<RegDelete>* out);
+void DefaultViewerRemoval(RegRoot root, Vec<RegDelete>* out);
+void OfficeAddinRemoval(RegRoot root, RegView view, Vec<RegDelete>* out);
+void SearchFilterRemoval(Vec<RegDelete>* out);
+void PreviewerRemoval(Vec<RegDelete>* out);
+void ProductKeyRemoval(RegRoot root, Vec<RegDelete>* out);
+void UninstallEntryRemoval(RegRoot root, bool withProductKey, Vec<RegDelete>* out);
+void WatcherRemoval(StrView watcherPath, Vec<RegDelete>* out);
 
 // A key the registration created on the way to its values. Under HKEY_LOCAL_MACHINE the
 // system's own (the classes of .pdf, the CLSID and uninstall lists) may have been there
@@ -145,4 +206,8 @@ void WriteRegistration(const Registration& reg, RegStage stage);
 void RestoreShellExtensionsFrom(const Registration& reg);
 // Removes the pieces of the removal's order, each in table order.
 void RemoveRegistration(const Registration& reg, Removal why);
+// Removes the items of one piece (the shell extensions, taken away to free their files).
+void RemovePiece(const Registration& reg, Piece piece, Removal why);
+// Performs the steps in order. True when every key deleted under HKEY_CURRENT_USER went.
+bool RunRemoval(const Vec<RegDelete>& steps);
 #endif

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <shlobj.h>
 
 #include "integration/registration.h"
 
@@ -6,10 +7,14 @@
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
+#include "base/product.h"
 #include "i18n/translations.h"
 #include "integration/associations.h"
+#include "integration/default_reader.h"
 #include "integration/office_addin.h"
+#include "integration/install_file_path.h"
 #include "integration/path_env.h"
+#include "integration/platform_version.h"
 #include "integration/registry.h"
 #include "integration/shell_ext.h"
 #include "integration/shortcut.h"
@@ -23,22 +28,61 @@ bool AllUsers(const RegItem& item) {
 
 // The choices the next installation reads back.
 void WriteRecordedChoices(HKEY root, const RegistrationInputs& in) {
-    WriteRegDWORD(root, kUninstallRegKey, "DesktopShortcut", in.desktopShortcut ? 1 : 0);
-    WriteRegDWORD(root, kUninstallRegKey, "DefaultPdf", in.defaultPdf ? 1 : 0);
-    WriteRegDWORD(root, kUninstallRegKey, "DefaultComics", in.defaultComics ? 1 : 0);
-    WriteRegDWORD(root, kUninstallRegKey, "DefaultMarkdown", in.defaultMarkdown ? 1 : 0);
+    Vec<RegValue> values(GetTempArena());
+    BuildRecordedChoiceValues(in, &values);
+    WriteRegValues(root, values);
+}
+
+// Writes the values in order and stops at the first that fails; the failure is reported once.
+void WriteExtension(HKEY root, const Vec<RegValue>& values, const char* failure) {
+    bool ok = true;
+    for (int32_t i = 0; i < values.len && ok; i++) {
+        ok = WriteRegValue(root, values.els[i]);
+    }
+    if (ok) {
+        Log("  did register\n");
+        return;
+    }
+    Log("  failed to register\n");
+    NotifyFailed(GetTranslation(failure));
+}
+
+// The associations together with the MIME type, which goes with them.
+bool WriteAssociations(const Registration& reg, const RegItem& item) {
+    HKEY root = RegRootKey(item.root);
+    Logf("WriteExtendedFileExtensionInfo('%s')\n", RegKeyName(root));
+    Vec<RegValue> values(GetTempArena());
+    PieceValues(reg, item, gPlatformMajorVersion(), &values);
+    RegItem mime = item;
+    mime.piece = Piece::MimeType;
+    PieceValues(reg, mime, gPlatformMajorVersion(), &values);
+    bool ok = WriteRegValues(root, values);
+    if (!ok) {
+        Log("WriteExtendedFileExtensionInfo() failed\n");
+    }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return ok;
 }
 
 void WriteItem(const Registration& reg, const RegItem& item) {
     const RegistrationInputs& in = reg.in;
     HKEY root = RegRootKey(item.root);
     switch (item.piece) {
-        case Piece::SearchFilter:
-            RegisterSearchFilter(AllUsers(item), in.installDir);
+        case Piece::SearchFilter: {
+            StrView dll = GetInstallationFilePath(in.installDir, kSearchFilterDll);
+            Logf("RegisterSearchFilter() dllPath=%s\n", dll.CStr());
+            Vec<RegValue> values(GetTempArena());
+            PieceValues(reg, item, gPlatformMajorVersion(), &values);
+            WriteExtension(root, values, "Couldn't install PDF search filter");
             return;
-        case Piece::Previewer:
-            RegisterPreviewer(AllUsers(item), in.installDir);
+        }
+        case Piece::Previewer: {
+            Logf("RegisterPreviewer() dllPath=%s\n", path::JoinTemp(in.installDir, kPreviewerDll).CStr());
+            Vec<RegValue> values(GetTempArena());
+            PieceValues(reg, item, gPlatformMajorVersion(), &values);
+            WriteExtension(root, values, "Couldn't install PDF previewer");
             return;
+        }
         case Piece::PreviewPane:
             EnableExplorerPreviewPane();
             return;
@@ -59,7 +103,7 @@ void WriteItem(const Registration& reg, const RegItem& item) {
             WriteRecordedChoices(root, in);
             return;
         case Piece::Associations:
-            if (!WriteExtendedFileExtensionInfo(root, reg.exePath)) {
+            if (!WriteAssociations(reg, item)) {
                 NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
             }
             return;
@@ -85,105 +129,119 @@ void WriteItem(const Registration& reg, const RegItem& item) {
     }
 }
 
-void RemoveContainers(HKEY root, bool machine) {
-    for (const RegContainer& c : kRegContainers) {
-        if (!machine || c.machineToo) {
-            DeleteEmptyRegKeys(root, c.key);
+// Whether a guarded step may be taken; logs keptLog when the value names something else.
+bool GuardHolds(const RegDelete& d) {
+    if (!d.guarded) {
+        return true;
+    }
+    HKEY root = RegRootKey(d.root);
+    if (d.ifExists) {
+        return RegValueExists(root, d.key, d.ifName);
+    }
+    StrView v = d.ifLogged ? ReadRegStrTemp(root, d.key, d.ifName) : ReadRegStr(root, d.key, d.ifName);
+    if (v.IsEmpty()) {
+        return false;
+    }
+    if (d.ifIgnoreCase ? str::EqI(v, d.ifText) : str::Eq(v, d.ifText)) {
+        return true;
+    }
+    if (!d.keptLog.IsEmpty()) {
+        Log(d.keptLog);
+    }
+    return false;
+}
+
+// Deletes key when empty, then its parents while they are left empty: levels keys in all.
+void DeleteKeyAndEmptyParents(HKEY root, StrView key, int levels) {
+    StrView k = key;
+    for (int i = 0; i < levels && !k.IsEmpty(); i++) {
+        if (!DeleteRegKeyIfEmpty(root, k)) {
+            return;
         }
+        k = ParentRegPath(k);
     }
 }
 
-void RemoveItem(const Registration& reg, const RegItem& item, Removal why) {
-    const RegistrationInputs& in = reg.in;
-    HKEY root = RegRootKey(item.root);
-    switch (item.piece) {
-        case Piece::Previewer:
-            UninstallPreviewDll();
-            return;
-        case Piece::SearchFilter:
-            UninstallSearchFilter();
-            return;
-        case Piece::Associations:
-            RemoveInstallRegistryKeys(root);
-            if (why != Removal::Upgrade) {
-                return;
-            }
-            // An upgrade replaces the product key too (but the backups of the user's
-            // defaults, see RemoveProductRegistryKey); the per-user classes go whatever the
-            // earlier scope was: older installations wrote them for all users as well.
-            RemoveProductRegistryKey(root);
-            if (item.root == RegRoot::Machine) {
-                RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
-                RemoveProductRegistryKey(HKEY_CURRENT_USER);
-            }
-            return;
-        case Piece::OfficeAddin:
-            if (item.present) {
-                UnregisterOfficeAddin(root, RegViewFlag(item.view));
-            }
-            return;
-        case Piece::MimeType:
-            // Per user they repeat what the machine's classes say; the machine's own may have
-            // been there before and stay.
-            if (item.root == RegRoot::User) {
-                RemoveMimeValues(root);
-            }
-            return;
-        case Piece::PathEntry:
-            RemoveInstallDirFromPath(AllUsers(item), in.installDir);
-            return;
-        case Piece::Watcher:
-            RemoveWatcherAutostart(WatcherPathTemp(reg.exePath));
-            return;
-        case Piece::Shortcuts: {
-            if (why == Removal::Upgrade) {
-                // Every folder any version put a shortcut in.
-                RemoveAppShortcuts();
-                return;
-            }
-            Vec<int> csidls(GetTempArena());
-            ShortcutFoldersToCreate(AllUsers(item), in.desktopShortcut, &csidls);
-            for (int csidl : csidls) {
-                RemoveShortcutFile(csidl);
-            }
-            return;
-        }
-        case Piece::UninstallEntry:
-            // The other installation's product key went with the upgrade's removal.
-            if (why == Removal::OtherInstallationEntry) {
-                RemoveUninstallEntry(root);
-            } else {
-                RemoveUninstallerRegistryInfo(root);
-            }
-            return;
-        case Piece::DefaultBackups:
-            // Per user they went with the product key that holds them.
-            if (reg.in.allUsers) {
-                DeleteRegKey(HKEY_CURRENT_USER, kPrevDefaultKey);
-                DeleteRegKeyIfEmpty(HKEY_CURRENT_USER, kProductRegKey);
-            }
-            return;
-        case Piece::Containers:
-            RemoveContainers(root, item.root == RegRoot::Machine);
-            return;
-        case Piece::PreviewPane:  // the user's layout by now
-        case Piece::DefaultReader:  // given back together, see RemoveRegistration
-            return;
+bool DeleteKeyBut(HKEY root, StrView key, StrView keep) {
+    Vec<StrView> subkeys(GetTempArena());
+    if (!ListRegSubkeys(root, key, &subkeys)) {
+        return true;
     }
+    bool keeps = false;
+    for (StrView sub : subkeys) {
+        keeps |= str::EqI(sub, keep);
+    }
+    if (!keeps) {
+        return DeleteRegKey(root, key, false);
+    }
+    bool ok = true;
+    for (StrView sub : subkeys) {
+        if (!str::EqI(sub, keep)) {
+            ok &= DeleteRegKey(root, path::JoinTemp(key, sub), false);
+        }
+    }
+    return ok;
 }
 
-// Each group's backup is read right before it is given back: they live under the product
-// key, which goes only after the files.
-void GiveDefaultsBackFor(const Registration& reg) {
-    Vec<DefaultBackup> backups(GetProcessArena());
-    for (const RegItem& item : reg.items) {
-        if (item.piece == Piece::DefaultReader) {
-            ReadDefaultBackups(item.reader, &backups);
+// One step; false when a step whose outcome counts failed.
+bool RunStep(const RegDelete& d, Vec<DefaultBackup>* backups) {
+    if (!GuardHolds(d)) {
+        return true;
+    }
+    HKEY root = RegRootKey(d.root);
+    switch (d.op) {
+        case RegDeleteOp::Key: {
+            bool ok = DeleteRegKey(root, d.key, d.resetAcl);
+            if (ok && d.levels > 0) {
+                DeleteKeyAndEmptyParents(root, ParentRegPath(d.key), d.levels);
+            }
+            return ok || d.mayFail;
         }
+        case RegDeleteOp::KeyIfEmpty:
+            DeleteKeyAndEmptyParents(root, d.key, d.levels);
+            return true;
+        case RegDeleteOp::EmptyKeys:
+            DeleteEmptyRegKeys(root, d.key);
+            return true;
+        case RegDeleteOp::KeyInView:
+            DeleteRegKeyInView(root, d.key, RegViewFlag(d.view));
+            return true;
+        case RegDeleteOp::KeyBut:
+            return DeleteKeyBut(root, d.key, d.name);
+        case RegDeleteOp::Value:
+            DeleteRegValue(root, d.key, d.name);
+            return true;
+        case RegDeleteOp::ValueQuiet:
+            DeleteRegValueQuiet(root, d.key, d.name);
+            return true;
+        case RegDeleteOp::Log:
+            Log(d.text);
+            return true;
+        case RegDeleteOp::NotifyAssociationsChanged:
+            SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+            return true;
+        case RegDeleteOp::PathElement:
+            RemoveInstallDirFromPath(d.root == RegRoot::Machine, d.text);
+            return true;
+        case RegDeleteOp::Shortcut:
+            RemoveShortcutFile(d.csidl);
+            return true;
+        case RegDeleteOp::AllShortcuts:
+            RemoveAppShortcuts();
+            return true;
+        case RegDeleteOp::DefaultBackups:
+            ReadDefaultBackups(d.reader, backups);
+            return true;
     }
-    if (backups.len > 0) {
-        GiveDefaultsBack(backups);
+    return true;
+}
+
+bool RunSteps(const Vec<RegDelete>& steps, Vec<DefaultBackup>* backups) {
+    bool ok = true;
+    for (const RegDelete& d : steps) {
+        ok &= RunStep(d, backups);
     }
+    return ok;
 }
 }  // namespace
 
@@ -221,19 +279,133 @@ void RestoreShellExtensionsFrom(const Registration& reg) {
     }
 }
 
+bool RunRemoval(const Vec<RegDelete>& steps) {
+    TempArenaScope scope;
+    Vec<DefaultBackup> backups(GetProcessArena());
+    bool ok = RunSteps(steps, &backups);
+    if (backups.len > 0) {
+        GiveDefaultsBack(backups);
+    }
+    return ok;
+}
+
+void RemovePiece(const Registration& reg, Piece piece, Removal why) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    for (const RegItem& item : reg.items) {
+        if (item.piece == piece) {
+            PieceRemoval(reg, item, why, &steps);
+        }
+    }
+    // The defaults are given back together, once every group's backup is read.
+    RunRemoval(steps);
+}
+
 void RemoveRegistration(const Registration& reg, Removal why) {
     int n = 0;
     const Piece* order = RemovalOrder(why, &n);
     for (int i = 0; i < n; i++) {
-        TempArenaScope scope;
-        if (order[i] == Piece::DefaultReader) {
-            GiveDefaultsBackFor(reg);
-            continue;
-        }
-        for (const RegItem& item : reg.items) {
-            if (item.piece == order[i]) {
-                RemoveItem(reg, item, why);
-            }
-        }
+        RemovePiece(reg, order[i], why);
     }
+}
+
+namespace {
+// A table of one item, for the older entry points below.
+struct OneItem {
+    Registration reg{GetTempArena()};
+    RegItem item;
+    OneItem(Piece piece, HKEY root, StrView installDir) {
+        reg.in.installDir = installDir;
+        reg.in.allUsers = root == HKEY_LOCAL_MACHINE;
+        reg.exePath = path::JoinTemp(installDir, kReaderExeName);
+        item.piece = piece;
+        item.root = reg.in.allUsers ? RegRoot::Machine : RegRoot::User;
+        reg.items.Append(item);
+    }
+};
+}  // namespace
+
+void RegisterSearchFilter(bool allUsers, StrView installDir) {
+    TempArenaScope scope;
+    OneItem one(Piece::SearchFilter, allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, installDir);
+    WriteItem(one.reg, one.item);
+}
+
+void RegisterPreviewer(bool allUsers, StrView installDir) {
+    TempArenaScope scope;
+    OneItem one(Piece::Previewer, allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, installDir);
+    WriteItem(one.reg, one.item);
+}
+
+bool WriteExtendedFileExtensionInfo(HKEY root, StrView exePath) {
+    TempArenaScope scope;
+    OneItem one(Piece::Associations, root, path::GetDirTemp(exePath));
+    one.reg.exePath = exePath;
+    return WriteAssociations(one.reg, one.item);
+}
+
+// The older entry points, each the table's steps for one piece.
+bool UninstallSearchFilter() {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    SearchFilterRemoval(&steps);
+    return RunRemoval(steps);
+}
+
+bool UninstallPreviewDll() {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    PreviewerRemoval(&steps);
+    return RunRemoval(steps);
+}
+
+void RemoveInstallRegistryKeys(HKEY root) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    AssociationsRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    RunRemoval(steps);
+}
+
+void UnregisterFromBeingDefaultViewer(HKEY root) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    DefaultViewerRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    RunRemoval(steps);
+}
+
+void UnregisterOfficeAddin(HKEY root, uint32_t view) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    OfficeAddinRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User,
+                       view == kRegView32 ? RegView::Bits32 : view == kRegView64 ? RegView::Bits64 : RegView::Native,
+                       &steps);
+    RunRemoval(steps);
+}
+
+bool RemoveProductRegistryKey(HKEY root) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    ProductKeyRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    return RunRemoval(steps);
+}
+
+bool RemoveUninstallEntry(HKEY root) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    UninstallEntryRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, false, &steps);
+    return RunRemoval(steps);
+}
+
+bool RemoveUninstallerRegistryInfo(HKEY root) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    UninstallEntryRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, true, &steps);
+    return RunRemoval(steps);
+}
+
+void RemoveWatcherAutostart(StrView watcherPath) {
+    TempArenaScope scope;
+    Vec<RegDelete> steps(GetTempArena());
+    WatcherRemoval(watcherPath, &steps);
+    RunRemoval(steps);
 }

@@ -4,8 +4,6 @@
 #include "base/product.h"
 
 namespace {
-constexpr const char* kThumbnailSlot = "{e357fccd-a995-4576-b01f-234630154e96}";
-constexpr const char* kPreviewSlot = "{8895b1c6-b41f-4c1c-a562-0d564250836f}";
 constexpr const char* kPreviewHostAppId = "{6d2b5079-2f0b-48dd-ab7f-97cec514d30b}";
 constexpr const char* kIFilterIid = "{89BCB740-6119-101A-BCB7-00DD010655AF}";
 

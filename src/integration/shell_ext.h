@@ -9,7 +9,18 @@ constexpr const char* kSearchFilterClsid = "{28ABC70E-91EF-a4c9-C665-284CB0F0758
 constexpr const char* kPersistentHandlerClsid = "{926F223D-39FC-ec50-0401-863FAE3B3141}";
 constexpr const char* kPdfPreviewClsid = "{340EE74D-7CAF-35F7-B606-ECDD74316C01}";
 constexpr const char* kPreviewHandlersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers";
+// The shell's slots for a thumbnail provider, an image extractor (older versions) and a
+// preview handler under "<ext>\shellex".
+constexpr const char* kThumbnailSlot = "{e357fccd-a995-4576-b01f-234630154e96}";
+constexpr const char* kImageExtractorSlot = "{bb2e617c-0920-11d1-9a0b-00c04fc2d6c1}";
+constexpr const char* kPreviewSlot = "{8895b1c6-b41f-4c1c-a562-0d564250836f}";
 constexpr const char* kInternetZoneKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3";
+
+// The extensions' libraries in the installation directory.
+constexpr const char* kSearchFilterDll = "PdfFilter.dll";
+constexpr const char* kPreviewerDll = "PdfPreview.dll";
+// The value that lets previews of files from the Internet zone show.
+constexpr const char* kInternetZonePreviewValue = "180F";
 
 struct PreviewerRow {
     const char* clsid;
@@ -26,10 +37,12 @@ void BuildSearchFilterValues(StrView dllPath, Vec<RegValue>* out);
 void BuildPreviewerRowValues(const PreviewerRow& row, StrView dllPath, Vec<RegValue>* out);
 
 #ifdef _WIN32
-// Failures are reported once to the user through NotifyFailed; installing goes on.
+// Failures are reported once to the user through NotifyFailed; installing goes on. The
+// registration table's values (PieceValues), written by its executor.
 void RegisterSearchFilter(bool allUsers, StrView installDir);
 void RegisterPreviewer(bool allUsers, StrView installDir);
-// Both roots; true when every per-user delete succeeded.
+// Both roots; true when every per-user delete succeeded. The registration table's steps
+// (SearchFilterRemoval, PreviewerRemoval), carried out by its executor.
 bool UninstallSearchFilter();
 bool UninstallPreviewDll();
 // Both answer through HKEY_CLASSES_ROOT, which on Windows merges machine and per-user classes.

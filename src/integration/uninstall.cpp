@@ -4,6 +4,19 @@
 #include "base/file.h"
 #include "base/product.h"
 
+const RecordedChoice kRecordedChoices[kRecordedChoiceCount] = {
+    {"DesktopShortcut", &RecordedChoices::desktopShortcut, true},
+    {"DefaultPdf", &RecordedChoices::defaultPdf, false},
+    {"DefaultComics", &RecordedChoices::defaultComics, false},
+    {"DefaultMarkdown", &RecordedChoices::defaultMarkdown, false},
+};
+
+void BuildRecordedChoiceValues(const RecordedChoices& choices, Vec<RegValue>* out) {
+    for (const RecordedChoice& c : kRecordedChoices) {
+        AddDword(*out, kUninstallRegKey, c.valueName, choices.*c.option ? 1 : 0);
+    }
+}
+
 StrView UninstallStringTemp(StrView exePath, bool allUsers) {
     return str::FormatTemp("\"%s\" -uninstall%s", exePath.CStr(), allUsers ? " -all-users" : "");
 }

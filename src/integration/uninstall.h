@@ -24,6 +24,26 @@ StrView QuietUninstallStringTemp(StrView uninstallString);
 // rather than wrapping to a small number.
 uint32_t EstimatedSizeKb(uint64_t bytes);
 
+// The choices the uninstall entry records, each a DWORD value 1 or 0, for the next
+// installation to inherit.
+struct RecordedChoices {
+    bool desktopShortcut = false;
+    bool defaultPdf = false;
+    bool defaultComics = false;
+    bool defaultMarkdown = false;
+};
+struct RecordedChoice {
+    const char* valueName;
+    bool RecordedChoices::*option;
+    // An entry without the value leaves the option as it was (older entries lack it);
+    // otherwise a missing value reads as off.
+    bool keptWhenAbsent;
+};
+constexpr int kRecordedChoiceCount = 4;
+extern const RecordedChoice kRecordedChoices[kRecordedChoiceCount];
+// The values recording the choices, in the order they are written.
+void BuildRecordedChoiceValues(const RecordedChoices& choices, Vec<RegValue>* out);
+
 struct UninstallEntryInputs {
     StrView installDir;
     bool allUsers = false;
@@ -41,12 +61,16 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out);
 // root: HKEY_LOCAL_MACHINE for all users, HKEY_CURRENT_USER otherwise; allUsers decides
 // only the uninstall string's suffix. True only if every write succeeded.
 bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir);
+// The removals are the registration table's steps (UninstallEntryRemoval, ProductKeyRemoval),
+// carried out by its executor.
 // Deletes the uninstall key and the product key; absent keys count as success.
 bool RemoveUninstallerRegistryInfo(HKEY root);
 // The two halves of RemoveUninstallerRegistryInfo, for an installation that keeps its
 // uninstall entry until the new one is written.
 bool RemoveProductRegistryKey(HKEY root);
 bool RemoveUninstallEntry(HKEY root);
+// Reads the recorded choices of the entry under root into out, as kRecordedChoices says.
+void ReadRecordedChoices(HKEY root, RecordedChoices* out);
 // Bytes of the files directly in dir (subdirectories are not entered).
 uint64_t GetDirSize(StrView dir);
 #endif

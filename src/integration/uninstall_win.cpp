@@ -34,6 +34,17 @@ bool FlushUninstallEntry(HKEY root, StrView key) {
 }
 }  // namespace
 
+void ReadRecordedChoices(HKEY root, RecordedChoices* out) {
+    for (const RecordedChoice& c : kRecordedChoices) {
+        uint32_t v = 0;
+        if (ReadRegDWORD(root, kUninstallRegKey, c.valueName, &v)) {
+            out->*c.option = v != 0;
+        } else if (!c.keptWhenAbsent) {
+            out->*c.option = false;
+        }
+    }
+}
+
 // A directory walk of its own until the file helpers have one: files only, one level.
 uint64_t GetDirSize(StrView dir) {
     Logf("GetDirSize(%s)\n", dir.CStr());
@@ -80,47 +91,5 @@ bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) 
     if (!ok) {
         Log("WriteUninstallerRegistryInfo() failed\n");
     }
-    return ok;
-}
-
-// Everything under the product key goes but the backups of the user's earlier defaults:
-// they are the only record of what the uninstall gives back, and an installation killed
-// between deleting them and writing them again would lose them for good.
-bool RemoveProductRegistryKey(HKEY root) {
-    Logf("RemoveProductRegistryKey(%s)\n", RegKeyName(root));
-    TempArenaScope scope;
-    Vec<StrView> subkeys(GetTempArena());
-    if (!ListRegSubkeys(root, kProductRegKey, &subkeys)) {
-        return true;
-    }
-    StrView keep = path::GetBaseName(kPrevDefaultKey);
-    Vec<StrView> others(GetTempArena());
-    bool keeps = false;
-    for (StrView sub : subkeys) {
-        if (str::EqI(sub, keep)) {
-            keeps = true;
-        } else {
-            others.Append(sub);
-        }
-    }
-    if (!keeps) {
-        return DeleteRegKey(root, kProductRegKey, false);
-    }
-    bool ok = true;
-    for (int32_t i = 0; i < others.len; i++) {
-        ok &= DeleteRegKey(root, path::JoinTemp(kProductRegKey, others.els[i]), false);
-    }
-    return ok;
-}
-
-bool RemoveUninstallEntry(HKEY root) {
-    Logf("RemoveUninstallEntry(%s)\n", RegKeyName(root));
-    return DeleteRegKey(root, kUninstallRegKey, false);
-}
-
-bool RemoveUninstallerRegistryInfo(HKEY root) {
-    Logf("RemoveUninstallerRegistryInfo(%s)\n", RegKeyName(root));
-    bool ok = DeleteRegKey(root, kUninstallRegKey, false);
-    ok &= DeleteRegKey(root, kProductRegKey, false);
     return ok;
 }

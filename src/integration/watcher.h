@@ -15,7 +15,8 @@ StrView WatcherRunValueTemp(StrView watcherPath);
 #ifdef _WIN32
 // Sets the Run value to the quoted path; the Run key is never created.
 void SetWatcherAutostart(StrView watcherPath);
-// Deletes the Run value when it starts this watcher (another installation's stays).
+// Deletes the Run value when it starts this watcher (another installation's stays); the
+// table's WatcherRemoval, carried out by its executor.
 void RemoveWatcherAutostart(StrView watcherPath);
 // Starts "\"<path>\" /on" detached, in the watcher's directory; no wait, no report.
 void StartWatcher(StrView watcherPath);

@@ -26,15 +26,3 @@ void StartWatcher(StrView watcherPath) {
     }
 }
 
-void RemoveWatcherAutostart(StrView watcherPath) {
-    TempArenaScope scope;
-    StrView current = ReadRegStr(HKEY_CURRENT_USER, kRunKey, kWatcherRunValue);
-    if (current.IsEmpty()) {
-        return;
-    }
-    if (!str::EqI(current, WatcherRunValueTemp(watcherPath))) {
-        Logf("RemoveWatcherAutostart: the Run value does not start '%s', kept\n", watcherPath.CStr());
-        return;
-    }
-    DeleteRegValue(HKEY_CURRENT_USER, kRunKey, kWatcherRunValue);
-}
