@@ -10,7 +10,7 @@
 #include "i18n/translations.h"
 #include "installer/installer_message.h"
 #include "installer/installer_paint.h"
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/installer_window_internal.h"
 #include "ui/accessible.h"
 #include "ui/dpi.h"

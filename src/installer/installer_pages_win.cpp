@@ -14,7 +14,7 @@
 #include "base/wide_win.h"
 #include "i18n/translations.h"
 #include "installer/installer_message.h"
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/installer_window_internal.h"
 #include "installer/launch.h"
 #include "installer/previous_install.h"
@@ -93,8 +93,8 @@ void CreateProgressBar(InstallerWnd* wnd, int barDy) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void InstallerThreadMain(void* run) {
-    InstallerThread((InstallerRun*)run);
+void InstallationThreadMain(void* run) {
+    RunInstallation((InstallerRun*)run);
 }
 
 void LaunchInstalledReader(const InstallerRun& run) {
@@ -252,7 +252,7 @@ void StartInstallation(InstallerWnd* wnd) {
     ProgressStep();
     RepaintWindow(wnd->hwnd);
 
-    wnd->installerThread = StartThread(InstallerThreadMain, wnd->run, "InstallerThread");
+    wnd->installerThread = StartThread(InstallationThreadMain, wnd->run, "InstallerThread");
     if (!wnd->installerThread) {
         Log("StartInstallation: the installer thread could not be started\n");
         wnd->run->failed = true;

@@ -14,7 +14,7 @@
 #include "installer/install_options.h"
 #include "installer/installer_message.h"
 #include "installer/installer_paint.h"
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/installer_window.h"
 #include "installer/installer_window_internal.h"
 #include "installer/page_colors.h"

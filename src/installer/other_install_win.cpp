@@ -90,7 +90,7 @@ void RemoveInstallationFiles(StrView dirIn, bool allUsers) {
 
 void RemoveOtherInstallation(HKEY root, StrView installDir, StrView earlierDir) {
     TempArenaScope scope;
-    HKEY other = root == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY other = RootFor(root != HKEY_LOCAL_MACHINE);
     StrView otherDir = ReadRegStrTemp(other, kUninstallRegKey, "InstallLocation");
     // The same root but another folder: the entry was written over, so earlierDir is known
     // from the start of this run.

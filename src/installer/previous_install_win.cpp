@@ -161,7 +161,7 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
             info->allUsers = true;
         }
     }
-    HKEY root = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY root = RootFor(machine);
     ReadRecordedChoices(root, info);
     Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", info->desktopShortcut ? 1 : 0);
     // An installation killed while the shell extensions were unregistered to free their

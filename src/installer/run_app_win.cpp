@@ -4,7 +4,7 @@
 #include "base/clock.h"
 #include "installer/free_files.h"
 #include "installer/header_anim.h"
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/installer_window.h"
 #include "installer/installer_window_internal.h"
 #include "installer/window_rules.h"

@@ -13,7 +13,7 @@
 #include "i18n/translations.h"
 #include "installer/install_options.h"
 #include "installer/installer_run.h"
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/installer_window.h"
 #include "installer/launch.h"
 #include "installer/policies.h"
@@ -98,7 +98,7 @@ void LogSettledOptions(const Flags& st) {
 
 int InstallSilently(InstallerRun* run) {
     run->started = true;
-    InstallerThread(run);
+    RunInstallation(run);
     const InstallerOptions& o = run->settled.installer;
     if (o.startApp && !run->failed) {
         RunNonElevated(path::JoinTemp(o.installDir, kReaderExeName));

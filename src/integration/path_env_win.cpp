@@ -15,7 +15,7 @@ void BroadcastEnvironmentChange() {
 
 void AddInstallDirToPath(bool allUsers, StrView installDir) {
     TempArenaScope scope;
-    HKEY root = allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY root = RootFor(allUsers);
     const char* key = allUsers ? kMachineEnvKey : kUserEnvKey;
     StrView value = PathWithDirTemp(ReadRegStr(root, key, "Path"), installDir);
     if (value.IsEmpty()) {
@@ -31,7 +31,7 @@ void AddInstallDirToPath(bool allUsers, StrView installDir) {
 
 void RemoveInstallDirFromPath(bool allUsers, StrView installDir) {
     TempArenaScope scope;
-    HKEY root = allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY root = RootFor(allUsers);
     const char* key = allUsers ? kMachineEnvKey : kUserEnvKey;
     bool found = false;
     StrView value = PathWithoutDirTemp(ReadRegStr(root, key, "Path"), installDir, &found);

@@ -246,7 +246,7 @@ bool RunSteps(const Vec<RegDelete>& steps, Vec<DefaultBackup>* backups) {
 }  // namespace
 
 HKEY RegRootKey(RegRoot root) {
-    return root == RegRoot::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    return RootFor(root == RegRoot::Machine);
 }
 
 uint32_t RegViewFlag(RegView view) {
@@ -327,13 +327,13 @@ struct OneItem {
 
 void RegisterSearchFilter(bool allUsers, StrView installDir) {
     TempArenaScope scope;
-    OneItem one(Piece::SearchFilter, allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, installDir);
+    OneItem one(Piece::SearchFilter, RootFor(allUsers), installDir);
     WriteItem(one.reg, one.item);
 }
 
 void RegisterPreviewer(bool allUsers, StrView installDir) {
     TempArenaScope scope;
-    OneItem one(Piece::Previewer, allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, installDir);
+    OneItem one(Piece::Previewer, RootFor(allUsers), installDir);
     WriteItem(one.reg, one.item);
 }
 

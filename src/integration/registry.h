@@ -20,6 +20,11 @@ extern bool gLogRegistry;
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT" or "RegKeyName: unknown key".
 const char* RegKeyName(HKEY root);
 
+// Where an installation of the scope registers: the machine's root for all users, else the user's.
+inline HKEY RootFor(bool allUsers) {
+    return allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
 // Empty on any failure; HKEY_LOCAL_MACHINE falls back to the 32-bit view when the key or
 // value is missing in the native one. Never logs.
 StrView ReadRegStr(HKEY root, StrView key, StrView valueName);

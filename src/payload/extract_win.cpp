@@ -17,6 +17,7 @@
 #include "payload/decode_ahead.h"
 #include "payload/extract.h"
 #include "payload/extract_plan.h"
+#include "payload/installed_files.h"
 #include "payload/show_error.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
@@ -329,7 +330,33 @@ bool CopySelfToDir(StrView installDir) {
     return true;
 }
 
-bool ExtractInstallerFiles(StrView installDir, ExtractMode mode) {
+namespace {
+// A first installation that failed: no uninstall entry names the folder it made, so nothing
+// would ever take away what it wrote there. Only the product's files and the names left beside
+// them go, and the folders once empty; anything else keeps its folder.
+void RemoveFailedFirstInstallation(StrView installDir) {
+    Logf("ExtractInstallerFiles: removing what the failed installation wrote into '%s'\n", installDir.CStr());
+    static const char* const kBeside[] = {"", ".tmp", ".copy", ".keep", ".failed"};
+    Vec<StrView> files = InstalledFilesTemp();
+    for (StrView rel : files) {
+        StrView file = path::JoinTemp(installDir, rel);
+        for (const char* suffix : kBeside) {
+            StrView name = str::FormatTemp("%s%s", file.CStr(), suffix);
+            if (file::Exists(name) && !file::Delete(name)) {
+                Logf("  could not delete '%s' err=%u\n", name.CStr(), (unsigned)GetLastError());
+            }
+        }
+    }
+    Vec<StrView> folders(GetTempArena());
+    for (StrView rel : FoldersOfTemp(files)) {
+        folders.Append(path::JoinTemp(installDir, rel));
+    }
+    if (RemoveEmptyFolders(installDir, folders, nullptr) != Deleted::Now) {
+        Logf("  kept '%s' err=%u\n", installDir.CStr(), (unsigned)GetLastError());
+    }
+}
+
+bool ExtractIntoDir(StrView installDir, ExtractMode mode) {
     Logf("ExtractInstallerFiles() to '%s'\n", installDir.CStr());
     if (!dir::CreateAll(installDir)) {
         Log("  dir::CreateAll() failed\n");
@@ -359,6 +386,18 @@ bool ExtractInstallerFiles(StrView installDir, ExtractMode mode) {
         return true;
     }
     RestoreInstallCopyFiles(installDir);
+    return false;
+}
+}  // namespace
+
+bool ExtractInstallerFiles(StrView installDir, ExtractMode mode) {
+    bool firstInstallation = !dir::Exists(installDir);
+    if (ExtractIntoDir(installDir, mode)) {
+        return true;
+    }
+    if (firstInstallation && dir::Exists(installDir)) {
+        RemoveFailedFirstInstallation(installDir);
+    }
     return false;
 }
 

@@ -53,15 +53,19 @@ Vec<StrView> FoldersOfTemp(const Vec<StrView>& files) {
             }
         }
     }
-    // A folder's name is longer than the name of the folder it lies in: longest first is
-    // deepest first. (Insertion sort: a product has a handful of folders.)
-    for (int32_t i = 1; i < folders.len; i++) {
-        StrView f = folders.els[i];
-        int32_t j = i;
-        for (; j > 0 && folders.els[j - 1].len < f.len; j--) {
-            folders.els[j] = folders.els[j - 1];
-        }
-        folders.els[j] = f;
-    }
+    SortDeepestFirst(&folders);
     return folders;
+}
+
+// A folder's name is longer than the name of the folder it lies in: longest first is deepest
+// first. (Insertion sort: an installation has a handful of folders.)
+void SortDeepestFirst(Vec<StrView>* folders) {
+    for (int32_t i = 1; i < folders->len; i++) {
+        StrView f = folders->els[i];
+        int32_t j = i;
+        for (; j > 0 && folders->els[j - 1].len < f.len; j--) {
+            folders->els[j] = folders->els[j - 1];
+        }
+        folders->els[j] = f;
+    }
 }

@@ -33,6 +33,8 @@ bool IsInstalledFile(StrView relPath, const Vec<StrView>& files);
 // The folders that hold files, relative to the installation directory, each once, deepest
 // first (a folder comes before the one it lies in). In the thread's temporary arena.
 Vec<StrView> FoldersOfTemp(const Vec<StrView>& files);
+// Orders paths of folders so that each comes before the folder it lies in.
+void SortDeepestFirst(Vec<StrView>* folders);
 
 #ifdef _WIN32
 // What became of a file that was to go.

@@ -235,15 +235,7 @@ Deleted RemoveInstallationFolders(StrView dir, Sweep* sweep) {
     for (dir::Walk walk(dir, false, true, true); walk.Next(&e);) {
         folders.Append(e.path);
     }
-    // The longer path first: a folder before the one it lies in.
-    for (int32_t i = 1; i < folders.len; i++) {
-        StrView f = folders.els[i];
-        int32_t j = i;
-        for (; j > 0 && folders.els[j - 1].len < f.len; j--) {
-            folders.els[j] = folders.els[j - 1];
-        }
-        folders.els[j] = f;
-    }
+    SortDeepestFirst(&folders);
     Deleted gone = RemoveEmptyFolders(dir, folders, &sweep->atRestart);
     if (gone == Deleted::Now) {
         Logf("RemoveEmptyFolders: removed '%s'\n", dir.CStr());
@@ -277,7 +269,7 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
 
 UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     StrView dir = path::GetDirTemp(self);
-    HKEY root = req.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    HKEY root = RootFor(req.allUsers);
     UninstallOutcome refusal;
     if (!IsRegisteredInstallation(root, dir, req.allUsers, &refusal)) {
         return refusal;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/arena.h"
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
 #include "integration/shell_ext.h"
@@ -18,7 +18,7 @@
 
 using namespace regtest;
 
-TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborted) {
+TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborted) {
     // No drive Q: in the machine, so the installation directory cannot be made.
     const char* dir = "Q:\\vlpdf";
     struct Case {
@@ -52,7 +52,7 @@ TEST(InstallerThread, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAbo
         run.settled.installer.installDir = dir;
         run.settled.installer.allUsers = true;
 
-        std::string log = LoggedDuring([&] { InstallerThread(&run); });
+        std::string log = LoggedDuring([&] { RunInstallation(&run); });
         userAborted = false;
 
         EXPECT_TRUE(run.failed);

@@ -1,4 +1,4 @@
-#include "installer/installer_thread.h"
+#include "installer/installation.h"
 #include "installer/other_install.h"
 
 #include <windows.h>
@@ -24,14 +24,14 @@ namespace {
 constexpr DWORD kFinishedPostDelayMs = 500;
 
 HKEY InstallRoot(const Flags& st) {
-    return st.installer.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    return RootFor(st.installer.allUsers);
 }
 
 // Where the earlier installation's uninstall entry was read from.
 HKEY PreviousRoot(const PreviousInstallInfo& prev) {
     PrevInstallKeys keys = prev.keys;
     bool machineKey = keys == PrevInstallKeys::MachineOnly || keys == PrevInstallKeys::MachineAndUser;
-    return machineKey ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    return RootFor(machineKey);
 }
 
 // The earlier installation's uninstall entry is what a run after a killed one reads the
@@ -104,7 +104,7 @@ void HandBackOutcome(const InstallerRun& run, bool shellExtensionsPending) {
 }
 }  // namespace
 
-void InstallerThread(InstallerRun* run) {
+void RunInstallation(InstallerRun* run) {
     TempArenaScope scope;
     const Flags& settled = run->settled;
     const InstallerOptions& o = settled.installer;

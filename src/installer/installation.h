@@ -4,9 +4,10 @@
 // is run->failed and the first failure message.
 #include "installer/installer_run.h"
 
-// Runs on the calling thread, on the run's settled options; when the run has a window, it
-// is told once the installation is done.
-void InstallerThread(InstallerRun* run);
+// Runs on the calling thread (a silent run's main thread, or the window's worker thread named
+// "InstallerThread"), on the run's settled options; when the run has a window, it is told once
+// the installation is done.
+void RunInstallation(InstallerRun* run);
 
 #ifdef _WIN32
 #include <windows.h>
