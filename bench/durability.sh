@@ -10,6 +10,6 @@ repo=$(realpath "$(dirname "$0")/..")
 wine_env "$win/wine"
 dest="$WINEPREFIX/drive_c/durable-bench"
 rm -rf "$dest"
-wine "$win/bench/bench_durable_write.exe" "Z:$(tr / '\\' <<<"$(realpath "$stage")")" 'C:\durable-bench' 3 \
+wine "$win/bench/bench_durable_write.exe" "$(winpath "$(realpath "$stage")")" 'C:\durable-bench' 3 \
   </dev/null 2>&1 | tr -d '\r'
 rm -rf "$dest"

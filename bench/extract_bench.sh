@@ -20,7 +20,6 @@ work=$build/xbench
 out=/dev/shm/vlpdf-xbench.$$
 rm -rf "$work" && mkdir -p "$work" "$out"
 trap 'rm -rf "$out"' EXIT
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # installer/minimal carry the large archive; the "small" pair carries the product's own,
 # which shows what each program costs before it has anything to unpack.

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/pdf_scan.h"
+#include "common/product_info.h"
 #include "common/read_file.h"
 
 namespace {
@@ -60,7 +61,7 @@ int Load(const wchar_t* path, std::string* bytes, PdfFacts* facts) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && (wcscmp(argv[1], L"--version") == 0 || wcscmp(argv[1], L"-v") == 0)) {
-        printf("vlpdf-cli 3.7\n");
+        printf("vlpdf-cli %s\n", VLPDF_PRODUCT_VERSION_UTF8);
         return 0;
     }
     if (argc == 2 && (wcscmp(argv[1], L"--help") == 0 || wcscmp(argv[1], L"-h") == 0)) {

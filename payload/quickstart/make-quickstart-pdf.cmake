@@ -1,11 +1,11 @@
 # Writes the quick-start guide, a two-page PDF 1.4 document, to OUT:
-#   cmake -DOUT=<file.pdf> -P make-quickstart-pdf.cmake
+#   cmake -DOUT=<file.pdf> -DVERSION=<product version> -P make-quickstart-pdf.cmake
 # Plain text and uncompressed content streams, so the file is ASCII and every byte offset
 # is a character count; no dates and no random document id, so the bytes depend on this
-# script only. Text uses the standard Helvetica fonts, which every reader has.
+# script and the version only. Text uses the standard Helvetica fonts, which every reader has.
 cmake_minimum_required(VERSION 3.25)
-if(NOT OUT)
-  message(FATAL_ERROR "usage: cmake -DOUT=<file.pdf> -P make-quickstart-pdf.cmake")
+if(NOT OUT OR NOT VERSION)
+  message(FATAL_ERROR "usage: cmake -DOUT=<file.pdf> -DVERSION=<version> -P make-quickstart-pdf.cmake")
 endif()
 
 # One content stream: a title and lines of body text (";" in a line is written "\;").
@@ -21,7 +21,7 @@ function(page_content out_var title)
   set(${out_var} "${s}ET\n" PARENT_SCOPE)
 endfunction()
 
-page_content(page1 "VeloraPDF 3.7 Quick Start"
+page_content(page1 "VeloraPDF ${VERSION} Quick Start"
   "Welcome to VeloraPDF, a fast reader for PDF documents, e-books and comic books."
   "-"
   "Open a document: double-click a PDF file, or drag it onto the VeloraPDF window."
@@ -52,7 +52,7 @@ set(objects
   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R /F2 8 0 R >> >> /Contents 7 0 R >>"
   "<< /Length ${page2_len} >>\nstream\n${page2}endstream"
   "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold /Encoding /WinAnsiEncoding >>"
-  "<< /Title (VeloraPDF 3.7 Quick Start) /Author (VeloraPDF) /Producer (VeloraPDF build) >>")
+  "<< /Title (VeloraPDF ${VERSION} Quick Start) /Author (VeloraPDF) /Producer (VeloraPDF build) >>")
 
 set(pdf "%PDF-1.4\n")
 set(offsets "")

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/pdf_scan.h"
+#include "common/product_info.h"
 #include "common/read_file.h"
 
 namespace {
@@ -10,7 +11,7 @@ constexpr size_t kMaxProbeBytes = 256u << 20;
 }
 
 TOVARINPDF_API int tovarin_version(void) {
-    return 0x0307;
+    return (VLPDF_PRODUCT_VERSION_MAJOR << 8) | VLPDF_PRODUCT_VERSION_MINOR;
 }
 
 TOVARINPDF_API int tovarin_probe_file(const wchar_t* path, TovarinDocInfo* info) {

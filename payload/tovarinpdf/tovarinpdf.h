@@ -15,7 +15,7 @@ struct TovarinDocInfo {
     int32_t pages;
 };
 
-// The library's version as 0xMMmm (0x0307 for 3.7).
+// The library's version, the product's, as 0xMMmm: major in the high byte, minor in the low.
 TOVARINPDF_API int tovarin_version(void);
 
 // Fills info for the file at path. Returns 0 for a PDF, -1 for a readable file that is no

@@ -7,7 +7,7 @@
 #define USERSDK_API extern "C" __declspec(dllimport)
 #endif
 
-// "3.7".
+// The product's version as text, "MAJOR.MINOR".
 USERSDK_API const wchar_t* UserSDK_Version(void);
 
 // Writes the path of UserSDKHost\UserSDKHost.exe beside this DLL. Returns 0, or

@@ -3,6 +3,8 @@
 # display is found. Sourcing defines functions only; nothing runs until one is called.
 
 wine_lib_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# winpath and unixpath.
+. "$wine_lib_top/scripts/lib/paths.sh"
 
 # The settings of every run; the machine is $VLPDF_TEST_PREFIX, else <wine-root>/prefix.
 wine_env() {  # wine_env <wine-root>

@@ -14,7 +14,6 @@ machine_start "$scripts" "$root" "$prefix" display || exit 1
 
 work=$(mktemp -d)
 trap 'machine_stop; rm -rf "$work"' EXIT
-winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
 fail() { echo "FAIL: $*"; exit 1; }
 
 # What the installer must write: every entry but translations.txt, as mkpak decodes it.

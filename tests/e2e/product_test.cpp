@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
+
 namespace {
 
 std::wstring StageDir() {
@@ -253,7 +255,7 @@ TEST(PdfFilter, ReadsTheTextOfTheQuickStartGuideInAnyPieceSize) {
         filter->Release();
         persist->Release();
     }
-    EXPECT_NE(whole.find(L"VeloraPDF 3.7 Quick Start\n"), std::wstring::npos);
+    EXPECT_NE(whole.find(L"VeloraPDF " VLPDF_VERSION_STR " Quick Start\n"), std::wstring::npos);
     EXPECT_NE(whole.find(L"Keyboard shortcuts\n"), std::wstring::npos);
     EXPECT_NE(whole.find(L"\nF11       full screen\n"), std::wstring::npos);
 }
@@ -503,8 +505,8 @@ TEST(Reader, RefusesToUninstallAnotherFolderAndCannotPrint) {
         {L"-uninstall -silent", "VeloraPDF \u672a\u4e3a\u5f53\u524d\u7528\u6237\u5b89\u88c5"},
         {L"-uninstall -silent -for-testing", "VeloraPDF is not installed for the current user, so nothing was removed."},
         {L"-uninstall -all-users -silent -for-testing", "VeloraPDF is not installed for all users, so nothing was removed."},
-        {L"-silent -print-to-default \"C:\\doc.pdf\"", "stand-in VeloraPDF 3.7 reader; it cannot print 'C:\\doc.pdf'."},
-        {L"-silent -print-to \"Printer 1\" \"C:\\doc.pdf\"", "stand-in VeloraPDF 3.7 reader; it cannot print 'C:\\doc.pdf'."},
+        {L"-silent -print-to-default \"C:\\doc.pdf\"", "stand-in VeloraPDF " VLPDF_VERSION_STR " reader; it cannot print 'C:\\doc.pdf'."},
+        {L"-silent -print-to \"Printer 1\" \"C:\\doc.pdf\"", "stand-in VeloraPDF " VLPDF_VERSION_STR " reader; it cannot print 'C:\\doc.pdf'."},
     };
     for (const Case& c : cases) {
         Outcome r = RunToEnd(Stage(L"vlpdf.exe"), c.args);
@@ -515,7 +517,7 @@ TEST(Reader, RefusesToUninstallAnotherFolderAndCannotPrint) {
     EXPECT_TRUE(std::filesystem::exists(Stage(L"libtovarinpdf.dll")));
 }
 
-TEST(Reader, CarriesTheIconsTheAssociationsNameAndVersion37) {
+TEST(Reader, CarriesTheIconsTheAssociationsName) {
     HMODULE exe =
         LoadLibraryExW(Stage(L"vlpdf.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(exe, nullptr);
@@ -534,17 +536,68 @@ TEST(Reader, CarriesTheIconsTheAssociationsNameAndVersion37) {
         for (size_t j = i + 1; j < firstImages.size(); j++) EXPECT_NE(firstImages[i], firstImages[j]) << i << " " << j;
     }
     FreeLibrary(exe);
+}
 
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(Stage(L"vlpdf.exe").c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<BYTE> info(size);
-    ASSERT_TRUE(GetFileVersionInfoW(Stage(L"vlpdf.exe").c_str(), 0, size, info.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", (void**)&fixed, &len));
-    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(7, 3));
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+// The version is written once, in the build: every file of the product says this build's
+// version, in its version resource, the reader in its manifest and window title, the tools
+// and libraries when asked.
+TEST(Product, EveryFileSaysTheBuildsVersion) {
+    const std::string version = VLPDF_VERSION_STR;
+    const std::wstring wversion(version.begin(), version.end());
+    const std::wstring fileVersion = wversion + L".0.0";
+    const DWORD high = MAKELONG(VLPDF_VERSION_MINOR, VLPDF_VERSION_MAJOR);
+    for (const wchar_t* name :
+         {L"vlpdf.exe", L"libtovarinpdf.dll", L"UserSDK.dll", L"PdfFilter.dll", L"PdfPreview.dll", L"HardwareId.dll",
+          L"vlpdf-cli.exe", L"UserSDKHost\\UserSDKHost.exe", L"plugins\\pdfwatch\\vlpdf-watch.exe",
+          L"plugins\\officeplugin\\vloffice64.dll", L"plugins\\officeplugin\\vloffice32.dll"}) {
+        SCOPED_TRACE(std::filesystem::path(name).string());
+        DWORD handle = 0;
+        DWORD size = GetFileVersionInfoSizeW(Stage(name).c_str(), &handle);
+        ASSERT_GT(size, 0u);
+        std::vector<BYTE> info(size);
+        ASSERT_TRUE(GetFileVersionInfoW(Stage(name).c_str(), 0, size, info.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT len = 0;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", (void**)&fixed, &len));
+        EXPECT_EQ(fixed->dwFileVersionMS, high);
+        EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+        EXPECT_EQ(fixed->dwProductVersionMS, high);
+        EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+        const wchar_t* text = nullptr;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", (void**)&text, &len));
+        EXPECT_EQ(std::wstring(text), wversion);
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\FileVersion", (void**)&text, &len));
+        EXPECT_EQ(std::wstring(text), fileVersion);
+    }
+
+    HMODULE exe =
+        LoadLibraryExW(Stage(L"vlpdf.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC res = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(res, nullptr);
+    std::string manifest((const char*)LockResource(LoadResource(exe, res)), SizeofResource(exe, res));
+    FreeLibrary(exe);
+    EXPECT_NE(manifest.find("name=\"VeloraPDF.Reader\" version=\"" + version + ".0.0\""), std::string::npos) << manifest;
+
+    EXPECT_EQ(RunToEnd(Stage(L"vlpdf-cli.exe"), L"--version").out, "vlpdf-cli " + version + "\r\n");
+    HMODULE sdk = LoadLibraryW(Stage(L"UserSDK.dll").c_str());
+    ASSERT_NE(sdk, nullptr);
+    auto sdkVersion = (const wchar_t* (*)())(void*)GetProcAddress(sdk, "UserSDK_Version");
+    ASSERT_NE(sdkVersion, nullptr);
+    EXPECT_EQ(std::wstring(sdkVersion()), wversion);
+    FreeLibrary(sdk);
+    HMODULE lib = LoadLibraryW(Stage(L"libtovarinpdf.dll").c_str());
+    ASSERT_NE(lib, nullptr);
+    auto libVersion = (int (*)())(void*)GetProcAddress(lib, "tovarin_version");
+    ASSERT_NE(libVersion, nullptr);
+    EXPECT_EQ(libVersion(), (VLPDF_VERSION_MAJOR << 8) | VLPDF_VERSION_MINOR);
+    FreeLibrary(lib);
+
+    for (const wchar_t* page : {L"UserSDKHost\\index.html", L"UserSDKHost\\js\\app.js"}) {
+        std::string text = ReadBytes(Stage(page));
+        EXPECT_NE(text.find("VeloraPDF " + version + " "), std::string::npos) << text;
+        EXPECT_EQ(text.find('@'), std::string::npos) << text;
+    }
 }
 
 // Needs a display: run by product_window_test.sh under Xvfb, skipped (and reported so) in
@@ -564,12 +617,12 @@ TEST(ReaderWindow, ShowsNameVersionAndTheDocument) {
     ASSERT_TRUE(IsWindowVisible(wnd));
     wchar_t title[256] = L"";
     GetWindowTextW(wnd, title, 256);
-    EXPECT_STREQ(title, L"vlpdf-quickstart.pdf - VeloraPDF 3.7");
+    EXPECT_STREQ(title, L"vlpdf-quickstart.pdf - VeloraPDF " VLPDF_VERSION_STR);
     wchar_t text[2048] = L"";
     ASSERT_TRUE(GetDlgItem(wnd, 1));
     SendMessageW(GetDlgItem(wnd, 1), WM_GETTEXT, 2048, (LPARAM)text);
     std::wstring shown = text;
-    EXPECT_EQ(shown.rfind(L"VeloraPDF 3.7 (stand-in reader)\r\n", 0), 0u);
+    EXPECT_EQ(shown.rfind(L"VeloraPDF " VLPDF_VERSION_STR " (stand-in reader)\r\n", 0), 0u);
     EXPECT_NE(shown.find(L"Document: " + guide + L"\r\nPDF 1.4, 2 pages, "), std::wstring::npos);
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(reader.Wait(5000).exitCode, 0u);
@@ -583,7 +636,7 @@ TEST(Cli, DescribesAndReadsPdfDocuments) {
     EXPECT_NE(info.out.find("PDF version: 1.4\r\npages: 2\r\n"), std::string::npos) << info.out;
     Outcome text = RunToEnd(cli, L"text " + guide);
     EXPECT_EQ(text.exitCode, 0u);
-    EXPECT_EQ(text.out.rfind("VeloraPDF 3.7 Quick Start\r\n", 0), 0u) << text.out;
+    EXPECT_EQ(text.out.rfind("VeloraPDF " VLPDF_VERSION_STR " Quick Start\r\n", 0), 0u) << text.out;
 
     Outcome notPdf = RunToEnd(cli, L"info \"" + Stage(L"translations.txt") + L"\"");
     EXPECT_EQ(notPdf.exitCode, 1u);

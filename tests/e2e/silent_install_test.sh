@@ -35,7 +35,7 @@ check "installed files are exactly the product's" diff "$work/want-files" "$work
 check "installed files equal the payload" diff -r "$work/expected" "$dir"
 
 check_eq "DisplayName" "VeloraPDF" "$(reg_get "$uninstall" DisplayName)"
-check_eq "DisplayVersion" "3.7" "$(reg_get "$uninstall" DisplayVersion)"
+check_eq "DisplayVersion" "$(vlpdf_version)" "$(reg_get "$uninstall" DisplayVersion)"
 check_eq "Publisher" "Quenmoor Network Technology Co., Ltd." "$(reg_get "$uninstall" Publisher)"
 check_eq "InstallLocation" "$dir_win" "$(reg_get "$uninstall" InstallLocation)"
 check_eq "UninstallString" "\"$dir_win\\vlpdf.exe\" -uninstall" "$(reg_get "$uninstall" UninstallString)"
@@ -49,7 +49,7 @@ for ext in .pdf .p7m .ofd .cbz .cbr .cb7 .cbt .md .markdown; do
   check_eq "$ext chosen" "vlpdf$ext" "$(reg_get "$choice" ProgId)"
   check "$ext choice verified" grep -Eq '^[A-Za-z0-9+/]{11}=$' <<<"$(reg_get "$choice" Hash)"
 done
-check_eq "the installer recorded in the 32-bit view" "VeloraPDF-3.7-install.exe" \
+check_eq "the installer recorded in the 32-bit view" "VeloraPDF-$(vlpdf_version)-install.exe" \
   "$(reg_get32 'HKLM\Software\VLPdf' PackageName)"
 check "the machine identifier recorded" grep -Eq '^[0-9A-F]{32}$' <<<"$(reg_get32 'HKLM\Software\VLPdf' hardwareid)"
 check "not in the 64-bit view" bash -c "! wine reg query 'HKLM\Software\VLPdf' /reg:64"

@@ -96,7 +96,7 @@ scenario() {  # scenario <code>
   section "$code: the tree of the first page"
   start_window "$exe"
   msaa wait-window -- tree
-  check_eq "the client object" "client|$(tr_text "$code" "VeloraPDF %s Installer" | sed 's/%s/3.7/')|focusable|||||1" \
+  check_eq "the client object" "client|$(tr_text "$code" "VeloraPDF %s Installer" | sed "s/%s/$(vlpdf_version)/")|focusable|||||1" \
     "$(grep '^node|client|' "$work/msaa.out" | cut -d'|' -f2-)"
   check_eq "the header: product name and tagline" "readonly||||1" "$(node statictext "$t_header")"
   check_eq "the folder label" "readonly|||Alt+F|1" "$(node statictext "$t_label" | sed 's/|Alt+[^|]*|/|Alt+F|/')"
@@ -149,7 +149,7 @@ scenario() {  # scenario <code>
   env ${window_locale:+LC_ALL=$window_locale} wine "$(unixpath "$dir_win")/vlpdf.exe" -uninstall $window_lang_option \
     </dev/null >/dev/null 2>&1 &
   local reader=$!
-  drive dialog "VeloraPDF 3.7" 60000
+  drive dialog "VeloraPDF $(vlpdf_version)" 60000
   check "the message in the window's language" grep -qF "dialog|Static|$(tr_text "$code" "VeloraPDF was uninstalled.")" \
     "$work/drive.out"
   local rtl=0
@@ -158,7 +158,7 @@ scenario() {  # scenario <code>
   # by Wine's own Arabic dialog, with or without them. This sees what an Arabic reader gets,
   # not the flags the reader passes.
   check_eq "the message box laid out right to left" "$rtl" "$(sed -n 's/^dialog|rtl|//p' "$work/drive.out")"
-  drive dialog-close "VeloraPDF 3.7"
+  drive dialog-close "VeloraPDF $(vlpdf_version)"
   wait "$reader"
   check_eq "uninstalled" 0 $?
 }

@@ -27,7 +27,7 @@ options=("Install for all users" "Let Windows Desktop Search &search PDF documen
 section "the window as it opens: options collapsed, Install focused"
 start_window "$exe" -log
 drive wait-window -- dump
-check_eq "title" "VeloraPDF 3.7 Installer" "$(dumped title)"
+check_eq "title" "VeloraPDF $(vlpdf_version) Installer" "$(dumped title)"
 check_eq "client size at 96 DPI" "460x280" "$(dumped client)"
 check_eq "focus" "Install VeloraPDF" "$(dumped focus)"
 check_eq "option boxes shown" 0 "$(option_boxes_shown)"

@@ -2,7 +2,8 @@
 # The Wine harness library where a fault would hit someone else's run: a display already in
 # use is never taken, and holds no lock of its caller; ending what a machine left running
 # spares the caller and every other machine (one whose name merely begins the same included);
-# the installer the scripts name is the one the build made.
+# the installer the scripts name is the one the build made; a path and its Windows form
+# inside a machine turn into each other.
 #   wine_library_test.sh <release.env>
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +16,19 @@ trap 'kill "${sleepers[@]}" $first_xvfb 2>/dev/null; wine_display_stop; rm -rf "
 
 section "the installer's name follows the one version"
 check_eq "installer" "$(basename "$VLPDF_INSTALLER")" "$(basename "$(vlpdf_installer .)")"
+
+section "a path seen from Linux and from inside a machine"
+while IFS='|' read -r linux windows; do
+  check_eq "winpath $linux" "$windows" "$(winpath "$linux")"
+  check_eq "and back" "$linux" "$(unixpath "$windows")"
+done <<'PATHS'
+/tmp/a b/setup.exe|Z:\tmp\a b\setup.exe
+/|Z:\
+/tmp/déjà vu/x|Z:\tmp\déjà vu\x
+PATHS
+check_eq "a relative path, from the current folder" "$(winpath "$work/sub/x.pdf")" "$(cd "$work" && winpath sub/x.pdf)"
+check_eq "drive C: is the machine's" "/m/drive_c/users/u/x.txt" "$(WINEPREFIX=/m unixpath 'c:\users\u\x.txt')"
+check_eq "no drive" "dir/x" "$(unixpath 'dir\x')"
 
 section "a display in use is left alone"
 wine_display_start >/dev/null; check_eq "a first display" 0 $?

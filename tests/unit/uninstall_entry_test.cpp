@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/arena.h"
+#include "base/version.h"
 #include "integration/uninstall.h"
 
 namespace {
@@ -32,7 +33,7 @@ TEST(UninstallValues, PerUserAndAllUsersDifferOnlyInTheSuffix) {
     EXPECT_EQ(Dump(user),
               "DisplayIcon=C:\\Users\\u\\AppData\\Local\\vlpdf\\vlpdf.exe\n"
               "DisplayName=VeloraPDF\n"
-              "DisplayVersion=3.7\n"
+              "DisplayVersion=" VLPDF_VERSION_STR "\n"
               "EstimatedSize=dword:10\n"
               "InstallDate=20260307\n"
               "InstallLocation=C:\\Users\\u\\AppData\\Local\\vlpdf\n"
@@ -49,7 +50,7 @@ TEST(UninstallValues, PerUserAndAllUsersDifferOnlyInTheSuffix) {
     Vec<RegValue> all(GetTempArena());
     BuildUninstallValues(in, &all);
     std::string dump = Dump(all);
-    EXPECT_NE(dump.find("DisplayVersion=3.7\nDisplayName=VeloraPDF 3.7\nEstimatedSize="), std::string::npos) << dump;
+    EXPECT_NE(dump.find("DisplayVersion=" VLPDF_VERSION_STR "\nDisplayName=VeloraPDF " VLPDF_VERSION_STR "\nEstimatedSize="), std::string::npos) << dump;
     EXPECT_NE(dump.find("\nUninstallString=\"C:\\Program Files\\vlpdf\\vlpdf.exe\" -uninstall -all-users\n"
                         "QuietUninstallString=\"C:\\Program Files\\vlpdf\\vlpdf.exe\" -uninstall -all-users -silent\n"),
               std::string::npos)

@@ -18,16 +18,6 @@ expected_files() {  # expected_files <installer.exe> <mkpak> <dest>
   "$2" extract "$1" "$3" >/dev/null || { echo "FAIL: mkpak extract"; exit 1; }
   rm "$3/translations.txt"
 }
-winpath() { echo "Z:$(tr / '\\' <<<"$1")"; }
-# The Linux path of a Windows path in the machine (drive C: and Z: only).
-unixpath() {
-  local p; p=$(tr '\\' / <<<"$1")
-  case "$p" in
-    [Cc]:*) echo "$WINEPREFIX/drive_c${p:2}" ;;
-    [Zz]:*) echo "${p:2}" ;;
-    *) echo "$p" ;;
-  esac
-}
 section() { echo "== $*"; }
 check() {
   local what=$1 err; shift

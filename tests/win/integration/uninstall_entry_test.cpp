@@ -6,6 +6,7 @@
 
 #include "base/arena.h"
 #include "base/file.h"
+#include "base/version.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
 #include "reg_test.h"
@@ -53,7 +54,7 @@ TEST_P(UninstallEntry, RoundTripWritesEveryValueAndRemovalLeavesNothing) {
     std::string uninstall = "\"" + exe + "\" -uninstall" + (allUsers ? " -all-users" : "");
     ExpectSz(root(), kKey, "DisplayIcon", exe);
     ExpectSz(root(), kKey, "DisplayName", "VeloraPDF");
-    ExpectSz(root(), kKey, "DisplayVersion", "3.7");
+    ExpectSz(root(), kKey, "DisplayVersion", VLPDF_VERSION_STR);
     ExpectDword(root(), kKey, "EstimatedSize", 5200 / 1024);  // plugins\ does not count
     ExpectSz(root(), kKey, "InstallDate", Today());
     ExpectSz(root(), kKey, "InstallLocation", installDir);
@@ -73,7 +74,7 @@ TEST_P(UninstallEntry, RoundTripWritesEveryValueAndRemovalLeavesNothing) {
               0u)
         << log;
     // The size is measured right before it is written.
-    EXPECT_NE(log.find("DisplayVersion, 3.7) => ok\nGetDirSize(" + installDir + ")\nWriteRegDWORD(" + rootName +
+    EXPECT_NE(log.find("DisplayVersion, " VLPDF_VERSION_STR ") => ok\nGetDirSize(" + installDir + ")\nWriteRegDWORD(" + rootName +
                        ", " + kKey + ", EstimatedSize, 5) => ok\n"),
               std::string::npos)
         << log;

@@ -7,6 +7,6 @@ document.addEventListener("DOMContentLoaded", function () {
     return;
   }
   var kinds = document.querySelectorAll(".kinds li").length;
-  status.textContent = "VeloraPDF 3.7 opens " + kinds + " kinds of documents. Page loaded " +
+  status.textContent = "VeloraPDF @VLPDF_VERSION@ opens " + kinds + " kinds of documents. Page loaded " +
     new Date().toLocaleTimeString() + ".";
 });
