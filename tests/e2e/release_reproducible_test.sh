@@ -28,6 +28,8 @@ echo "second build: $(($(date +%s) - start)) s"
 diff -r "$build/payload-stage" "$work/src/build/win64/payload-stage" || fail "the product files differ"
 echo "identical product: $(find "$build/payload-stage" -type f | wc -l) files"
 
+# Both releases write the policy templates with this build's host tool, as both pack with its mkpak.
+export VLPDF_DEPLOY_FILES=$top/build/host/tools/deploy-files/deploy-files
 "$top/scripts/release.sh" "$build" "$work/first" >/dev/null || fail "release of the first build"
 "$work/src/scripts/release.sh" "$work/src/build/win64" "$work/second" >/dev/null || fail "release of the second build"
 diff -r "$work/first" "$work/second" || fail "the two releases differ"

@@ -41,6 +41,9 @@ check "osslsigncode verify" osslsigncode verify -CAfile "$work/cert.pem" -in "$e
 check "signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$exe' | grep -q 'CN=VeloraPDF Test Signing'"
 check "the signature was added" bash -c "! cmp -s '$VLPDF_INSTALLER' '$exe'"
 check "the embedded archive verifies" "$VLPDF_MKPAK" verify "$exe"
+check "the policy templates and the default-apps file beside it" test -f "$release/policies/VeloraPDF.admx" \
+  -a -f "$release/policies/en-US/VeloraPDF.adml" -a -f "$release/policies/zh-CN/VeloraPDF.adml" \
+  -a -f "$release/policies/ar-SA/VeloraPDF.adml" -a -f "$release/DefaultAssociations.xml"
 
 section "the manifest describes the signed file"
 python3 "$here/release_manifest_check.py" "$release" >"$work/manifest.sh" 2>"$work/manifest.err"
