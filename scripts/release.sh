@@ -83,3 +83,9 @@ python3 "$top/scripts/winget-manifest.py" "$out/$name" "$VLPDF_VERSION" "$url" "
 say "$(cut -d' ' -f1 "$out/$name.sha256")  $name"
 say "$(cut -d' ' -f1 "$out/$msi_name.sha256")  $msi_name"
 say "winget manifest: $out/manifest/"
+# What administrators deploy with: the policy templates and the default-apps file, written from
+# the program's own tables by the host build's deploy-files (make release builds the host preset).
+deploy_files=${VLPDF_DEPLOY_FILES:-$top/build/host/tools/deploy-files/deploy-files}
+[ -x "$deploy_files" ] || fail "$deploy_files is missing: build the host preset first"
+"$deploy_files" "$top/payload/translations.txt" "$out" || fail "deploy-files could not write the policy templates"
+say "policy templates: $out/policies/; default apps: $out/DefaultAssociations.xml"

@@ -9,31 +9,40 @@ const PolicyDef kPolicies[kPolicyCount] = {
      TranslatableText("Send installation statistics"),
      TranslatableText("Enabled or not configured: each installation sends one report with the installer's "
                       "name, the Windows version and an identifier of the machine.\n\nDisabled: no report "
-                      "is sent, and the library that computes the identifier is not even unpacked.")},
+                      "is sent, and the library that computes the identifier is not even unpacked."),
+     "3.7"},
     {Policy::DesktopShortcut, "DesktopShortcut", PolicyClass::Both, Choice::DesktopShortcut, true,
      TranslatableText("Create a desktop shortcut"),
      TranslatableText("Enabled: every installation creates the VeloraPDF shortcut on the desktop. Disabled: "
                       "none does.\n\nNot configured: the person installing chooses. The option is shown "
-                      "locked in the installer window while this policy is set.")},
+                      "locked in the installer window while this policy is set."),
+     "3.7"},
     {Policy::SearchFilter, "SearchFilter", PolicyClass::Both, Choice::SearchFilter, true,
      TranslatableText("Let Windows Search index PDF documents"),
      TranslatableText("Enabled: every installation registers the search filter, so that Windows Search "
                       "finds the text of PDF documents. Disabled: none does.\n\nNot configured: the "
-                      "person installing chooses.")},
+                      "person installing chooses."),
+     "3.7"},
     {Policy::PreviewHandler, "PreviewHandler", PolicyClass::Both, Choice::Previewer, true,
      TranslatableText("Show previews of PDF documents in Explorer"),
      TranslatableText("Enabled: every installation registers the preview handler and thumbnails for PDF "
-                      "documents. Disabled: none does.\n\nNot configured: the person installing chooses.")},
+                      "documents. Disabled: none does.\n\nNot configured: the person installing chooses."),
+     "3.7"},
     {Policy::OfficePlugin, "OfficePlugin", PolicyClass::Both, Choice::OfficeAddin, true,
      TranslatableText("Install the Office add-in"),
      TranslatableText("Enabled: every installation installs the add-in for Word, Excel and PowerPoint. "
-                      "Disabled: none does.\n\nNot configured: the person installing chooses.")},
+                      "Disabled: none does.\n\nNot configured: the person installing chooses."),
+     "3.7"},
     {Policy::AllUsers, "AllUsers", PolicyClass::Machine, Choice::AllUsers, false,
      TranslatableText("Install for all users"),
      TranslatableText("Enabled: every installation is for all users of the computer, in Program Files, "
                       "and needs administrator rights.\n\nDisabled or not configured: the person "
-                      "installing chooses.")},
+                      "installing chooses."),
+     "3.7"},
 };
+
+const char* const kPolicyTemplatesDescription = TranslatableText("Policies for installing VeloraPDF");
+const char* const kPolicySupportedOnText = TranslatableText("VeloraPDF %s and later");
 
 const PolicyDef& PolicyDefOf(Policy p) {
     return kPolicies[(int)p];

@@ -35,9 +35,17 @@ struct PolicyDef {
     bool disabledForces;
     const char* displayName;  // English, translated for the templates
     const char* explainText;
+    // The first version of the installer that honours the policy: the templates' "supported
+    // on", so that a policy added later is not shown as working with older installers.
+    const char* since;
 };
 
 extern const PolicyDef kPolicies[kPolicyCount];
+
+// The administrative templates' own texts: what the files are, and the "supported on" line
+// of a version ("%s" stands for a `since` of the table).
+extern const char* const kPolicyTemplatesDescription;
+extern const char* const kPolicySupportedOnText;
 const PolicyDef& PolicyDefOf(Policy p);
 
 enum class PolicySource : uint8_t { None, Machine, User };

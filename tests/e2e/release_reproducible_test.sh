@@ -32,6 +32,8 @@ echo "identical product: $(find "$build/payload-stage" -type f | wc -l) files"
 # The copy is no git checkout: both releases get the source date from here.
 SOURCE_DATE_EPOCH=$(git -C "$top" log -1 --format=%ct) || fail "no source date"
 export SOURCE_DATE_EPOCH
+# Both releases write the policy templates with this build's host tool, as both pack with its mkpak.
+export VLPDF_DEPLOY_FILES=$top/build/host/tools/deploy-files/deploy-files
 "$top/scripts/release.sh" "$build" "$work/first" >/dev/null || fail "release of the first build"
 "$work/src/scripts/release.sh" "$work/src/build/win64" "$work/second" >/dev/null || fail "release of the second build"
 [ -f "$work/first/VeloraPDF-$VLPDF_VERSION-x64.msi" ] || fail "the release has no package"

@@ -51,6 +51,9 @@ check "the package: osslsigncode verify" osslsigncode verify -CAfile "$work/cert
 check "the package: signed by the throwaway certificate" bash -c "osslsigncode verify -CAfile '$work/cert.pem' -in '$msi' | grep -q 'CN=VeloraPDF Test Signing'"
 (cd "$work" && rm -rf streams && mkdir streams && cd streams && msidump -s "$msi" >/dev/null 2>&1)
 check "the package carries the signed installer, as it is" cmp "$exe" "$work/streams/_Streams/Binary.VlpdfSetup"
+check "the policy templates and the default-apps file beside it" test -f "$release/policies/VeloraPDF.admx" \
+  -a -f "$release/policies/en-US/VeloraPDF.adml" -a -f "$release/policies/zh-CN/VeloraPDF.adml" \
+  -a -f "$release/policies/ar-SA/VeloraPDF.adml" -a -f "$release/DefaultAssociations.xml"
 
 section "the manifest describes the signed file"
 python3 "$here/release_manifest_check.py" "$release" >"$work/manifest.sh" 2>"$work/manifest.err"

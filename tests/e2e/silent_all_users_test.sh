@@ -3,13 +3,17 @@
 # silent installer restarts itself once, elevated, with -run-install-now and every choice;
 # the copy appends to the same log, installs under HKEY_LOCAL_MACHINE, and its exit code
 # becomes the parent's. A limited copy that was already restarted never restarts again.
+# The default-apps file that deploy-files writes names ProgIds that such an installation
+# registers, and each opens its document with the installed reader.
 #   silent_all_users_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <limited_run.exe>
+#     <deploy-files> <translations.txt>
 set -u
-scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5
+scripts=$1; root=$2; prefix=$3; exe=$4; limited=$5; deploy_files=$6; translations=$7
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-scenario_start "$scripts" "$root" "$prefix"
+# With a display: the reader that the default-apps file's types open shows its window.
+scenario_start "$scripts" "$root" "$prefix" display
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"
 pf=$(win_env ProgramFiles)
 hklm_uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'
@@ -56,6 +60,43 @@ check_eq "installed there" "$pf\\vlpdf-relative" \
   "$(reg_get "$hklm_uninstall" InstallLocation)"
 check "files there" test -f "$(unixpath "$pf")/vlpdf-relative/vlpdf.exe"
 wine_kill 'vlpdf-watch\.exe'
+
+section "the default-apps file names what this installation registered, each opening the reader"
+check "deploy-files writes the default-apps file" "$deploy_files" "$translations" "$work/deploy"
+python3 - "$work/deploy/DefaultAssociations.xml" >"$work/defaults" <<'PY'
+import sys, xml.etree.ElementTree as ET
+for a in ET.parse(sys.argv[1]).getroot().iter("Association"):
+    print(a.get("Identifier"), a.get("ProgId"))
+PY
+check "it names the .pdf type" grep -q '^\.pdf ' "$work/defaults"
+reader_win="$pf\\vlpdf-relative\\vlpdf.exe"
+opened=0
+openers=()
+tag=$(basename "$work")  # the documents' names are this scenario's alone
+while read -r ext progid <&3; do
+  key="HKLM\\Software\\Classes\\$progid"
+  check "$progid is registered for all users" reg_has_key "$key" || continue
+  command=$(reg_get "$key\\shell\\open\\command" "")
+  check_eq "$progid opens with the installed reader" "\"$reader_win\" \"%1\"" "$command" || continue
+  # The registered command line itself, as the shell runs it, with a document of the type.
+  doc="$work/$tag-$opened$ext"
+  cp "$(unixpath "$pf")/vlpdf-relative/vlpdf-quickstart.pdf" "$doc"
+  printf '%s\r\n' "${command//%1/$(winpath "$doc")}" >"$work/open-$opened.cmd"
+  wine cmd /c "$(winpath "$work/open-$opened.cmd")" </dev/null >/dev/null 2>&1 &
+  openers+=($!)
+  opened=$((opened + 1))
+done 3<"$work/defaults"
+check_eq "every type of the file opened" "$(wc -l <"$work/defaults")" "$opened"
+for ((i = 0; i < opened; i++)); do
+  check "document $i is open in the installed reader" bash -c "
+    for _ in \$(seq 100); do
+      pgrep -fa 'vlpdf-relative.vlpdf\\.exe' | grep -qF '$tag-$i.' && exit 0
+      sleep 0.1
+    done; exit 1"
+done
+wine_kill 'vlpdf-relative.vlpdf\.exe'
+wine_kill 'open-[0-9]+\.cmd'
+[ ${#openers[@]} -eq 0 ] || wait "${openers[@]}"  # not the display's server, also a child
 
 section "the parent's exit code is the copy's"
 rm -f "$log"
