@@ -1,7 +1,7 @@
 #pragma once
 // One installation from start to end: free the product's files, unpack the payload,
 // replace what the earlier installation registered and register the new one. The outcome
-// is run->failed and the first failure message.
+// is the process's InstallOutcome and the first failure message (base/install_failure.h).
 #include "installer/installer_run.h"
 
 // Runs on the calling thread (a silent run's main thread, or the window's worker thread named

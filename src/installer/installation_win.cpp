@@ -92,7 +92,7 @@ void HandBackOutcome(const InstallerRun& run, bool shellExtensionsPending) {
         ClearShellExtensionsPending(PreviousRoot(run.prev));
     }
     StartWindowsSearchService();
-    if (run.failed && !userAborted) {
+    if (GetInstallOutcome() == InstallOutcome::Installing) {
         StrView first = GetFirstFailureMessage();
         StrView report = str::FormatTemp("Installation failed: %s", first.IsEmpty() ? "(no details)" : first.CStr());
         Logf("InstallerThread: upload debug report: %s\n", report.CStr());
@@ -109,7 +109,7 @@ void RunInstallation(InstallerRun* run) {
     const Flags& settled = run->settled;
     const InstallerOptions& o = settled.installer;
     PreviousInstallInfo& prev = run->prev;
-    run->failed = true;
+    SetInstallOutcome(InstallOutcome::Installing);
     if (StatisticsAllowed(run->policies)) {
         SendInstallStats();
     } else {
@@ -140,7 +140,7 @@ void RunInstallation(InstallerRun* run) {
     Registration reg(GetTempArena());
     BuildRegistration(InputsFromOptions(o), &reg);
     WriteRegistration(reg, RegStage::Components);
-    run->failed = false;
+    SetInstallOutcome(InstallOutcome::Installed);
     RegisterInstallation(settled, prev, reg);
     // Later reports read back which installer put the product on this machine.
     RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));

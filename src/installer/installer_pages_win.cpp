@@ -255,7 +255,7 @@ void StartInstallation(InstallerWnd* wnd) {
     wnd->installerThread = StartThread(InstallationThreadMain, wnd->run, "InstallerThread");
     if (!wnd->installerThread) {
         Log("StartInstallation: the installer thread could not be started\n");
-        wnd->run->failed = true;
+        SetInstallOutcome(InstallOutcome::Failed);
         PostMessageW(wnd->hwnd, WM_APP_INSTALLATION_FINISHED, 0, 0);
         return;
     }
@@ -265,7 +265,7 @@ void StartInstallation(InstallerWnd* wnd) {
 void OnInstallationFinished(InstallerWnd* wnd) {
     const InstallerRun& run = *wnd->run;
     Logf("OnInstallationFinished: cli->installer.fastInstall: %d gInstallFailed: %d\n",
-         (int)run.settled.installer.fastInstall, (int)run.failed);
+         (int)run.settled.installer.fastInstall, (int)InstallationFailed());
     if (wnd->installerThread) {
         // Telling the window was the thread's last act: it ends at once, and nothing of the
         // run is touched after the window is gone.
@@ -274,7 +274,7 @@ void OnInstallationFinished(InstallerWnd* wnd) {
     }
     SetProgressObserver({});
     EnableCloseMenuItem(wnd->hwnd, true);
-    if (run.failed) {
+    if (InstallationFailed()) {
         wnd->page.SetError(GetFirstFailureMessage());
         AnnounceMessageIfChanged(wnd);
         ShowWindow(wnd->hwnd, SW_HIDE);

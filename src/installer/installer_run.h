@@ -19,9 +19,6 @@ struct InstallerRun {
     ChoiceSet locked;            // the choices the policies decide: the window shows them locked
     bool started = false;        // set by whoever starts the installation; never cleared
     bool handedOver = false;     // an elevated copy of this program did the installation
-    // True from the installation's first step until its files are in place and the
-    // shortcuts made; read by the window once the installation thread said it is done.
-    bool failed = false;
 #ifdef _WIN32
     HWND window = nullptr;  // the installer window while it exists; null in a silent run
     void (*afterFirstPaint)() = nullptr;  // called once the window's first page is on screen

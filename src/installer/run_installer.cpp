@@ -5,6 +5,7 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/flags.h"
+#include "base/install_failure.h"
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/product.h"
@@ -100,10 +101,10 @@ int InstallSilently(InstallerRun* run) {
     run->started = true;
     RunInstallation(run);
     const InstallerOptions& o = run->settled.installer;
-    if (o.startApp && !run->failed) {
+    if (o.startApp && !InstallationFailed()) {
         RunNonElevated(path::JoinTemp(o.installDir, kReaderExeName));
     }
-    return run->failed ? kExitFailed : kExitOk;
+    return InstallationFailed() ? kExitFailed : kExitOk;
 }
 
 // The window's run. An installation that failed ends with 1 like a silent one, so that a
@@ -123,7 +124,7 @@ int InstallWithWindow(InstallerRun* run, const WindowHooks& hooks) {
     Log("Before RunApp()\n");
     int exitCode = RunApp(*run);
     Logf("RunApp() returned %d\n", exitCode);
-    if (exitCode == kExitOk && run->failed) {
+    if (exitCode == kExitOk && InstallationFailed()) {
         exitCode = kExitFailed;
     }
     Log("Installer finished\n");
@@ -138,7 +139,7 @@ void LeaveLogAtEnd(const InstallerRun& run, StrView logPath, int exitCode) {
         RunNonElevated(logPath);
         return;
     }
-    bool failed = exitCode != kExitOk || run.failed;
+    bool failed = exitCode != kExitOk || InstallationFailed();
     bool fileHasEveryLine = !GetInstallLog().FilePath().IsEmpty();
     // The elevated copy that installed left its own log at the same place.
     if (!failed || fileHasEveryLine || run.handedOver) {

@@ -8,9 +8,6 @@
 
 // The system error of the latest TryRenameAsideOnce: 0 after a success.
 extern uint32_t lastRenameError;
-// Set when the user aborts in the blocked-file dialog; the installation then ends as
-// failed without its failure report.
-extern bool userAborted;
 
 void ClearStaleCopy(StrView asidePath);
 // True also when path does not exist. With keepPath (a copy of path made beforehand), the

@@ -18,7 +18,6 @@
 #include "replace/replace_rules.h"
 
 uint32_t lastRenameError = 0;
-bool userAborted = false;
 
 // replace sits below the installer's process helpers, so it reads the token itself.
 void ClearStaleCopy(StrView asidePathIn) {
@@ -191,7 +190,7 @@ bool RenameAsideWithRetries(StrView path, StrView asidePath, StrView name, StrVi
             return true;
         }
         Logf("MoveAsideInstallFile: user aborted for '%s'\n", path.CStr());
-        userAborted = true;
+        SetInstallOutcome(InstallOutcome::Aborted);
         aborted = true;
     }
     ReportMoveAsideFailure(name, path, aborted);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/arena.h"
+#include "base/install_failure.h"
 #include "installer/installation.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
@@ -48,14 +49,14 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
             RegisterPreviewer(true, dir);
             ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
         }
-        userAborted = c.aborted;
+        ResetInstallOutcome();
+        if (c.aborted) SetInstallOutcome(InstallOutcome::Aborted);
         run.settled.installer.installDir = dir;
         run.settled.installer.allUsers = true;
 
         std::string log = LoggedDuring([&] { RunInstallation(&run); });
-        userAborted = false;
 
-        EXPECT_TRUE(run.failed);
+        EXPECT_TRUE(InstallationFailed());
         EXPECT_EQ(log.find("  unregistering search filter before file overwrite\n") != std::string::npos,
                   !c.afterKilledRun)
             << log;
