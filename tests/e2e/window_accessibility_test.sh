@@ -112,6 +112,9 @@ scenario() {  # scenario <code>
   section "$code: a focus event at each Tab, the link's default action, Enter installs"
   record_events
   drive wait-window -- tabs 4
+  # The recorder asks the window for each event's name across processes: the last Tab's event
+  # may reach the file a moment after the keys were sent.
+  wait_for_line "$work/events.txt" "event|focus|pushbutton|$t_install|" 10
   check_eq "the focus at each Tab" "text|$t_label;pushbutton|...;link|$t_options;pushbutton|$t_install" \
     "$(grep '^event|focus|' "$work/events.txt" | cut -d'|' -f3,4 | paste -sd';')"
   msaa wait-window -- do-default link
