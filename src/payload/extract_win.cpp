@@ -332,23 +332,26 @@ bool CopySelfToDir(StrView installDir) {
 
 namespace {
 // A first installation that failed: no uninstall entry names the folder it made, so nothing
-// would ever take away what it wrote there. Only the product's files and the names left beside
-// them go, and the folders once empty; anything else keeps its folder.
+// would ever take away what it wrote there. Only the installation's files (and the names left
+// beside them) go, and the folders once empty; anything else keeps its folder.
 void RemoveFailedFirstInstallation(StrView installDir) {
     Logf("ExtractInstallerFiles: removing what the failed installation wrote into '%s'\n", installDir.CStr());
-    static const char* const kBeside[] = {"", ".tmp", ".copy", ".keep", ".failed"};
-    Vec<StrView> files = InstalledFilesTemp();
-    for (StrView rel : files) {
-        StrView file = path::JoinTemp(installDir, rel);
-        for (const char* suffix : kBeside) {
-            StrView name = str::FormatTemp("%s%s", file.CStr(), suffix);
-            if (file::Exists(name) && !file::Delete(name)) {
-                Logf("  could not delete '%s' err=%u\n", name.CStr(), (unsigned)GetLastError());
-            }
+    Vec<StrView> installed = InstalledFilesTemp();
+    Vec<StrView> written(GetTempArena());
+    dir::WalkEntry e;
+    for (dir::Walk walk(installDir, true, false, true); walk.Next(&e);) {
+        StrView rel(e.path.s + installDir.len + 1, e.path.len - installDir.len - 1);
+        if (IsInstalledFile(rel, installed)) {
+            written.Append(e.path);
+        }
+    }
+    for (StrView file : written) {
+        if (!file::Delete(file)) {
+            Logf("  could not delete '%s' err=%u\n", file.CStr(), (unsigned)GetLastError());
         }
     }
     Vec<StrView> folders(GetTempArena());
-    for (StrView rel : FoldersOfTemp(files)) {
+    for (StrView rel : FoldersOfTemp(installed)) {
         folders.Append(path::JoinTemp(installDir, rel));
     }
     if (RemoveEmptyFolders(installDir, folders, nullptr) != Deleted::Now) {
