@@ -47,6 +47,13 @@ auto* Field(Flags* f) {
 using FlagField = bool* (*)(Flags*);
 using TextField = StrView* (*)(Flags*);
 
+// What a switch about one of the eight choices says.
+enum class Asks : uint8_t {
+    On,      // "-with-filter": asked for
+    Off,     // "-no-filter": refused
+    NotOff,  // "-with-office-plugin": takes back an earlier refusal, asks for nothing
+};
+
 // One option: its name, what it takes and what it does. Parsing, the words an elevated copy
 // is started with and the -h summary are all read from these rows.
 struct OptionRow {
@@ -56,6 +63,8 @@ struct OptionRow {
     FlagField flag = nullptr;  // set to `on`
     bool on = true;
     TextField text = nullptr;  // keeps the option's value
+    Choice choice = Choice::None;
+    Asks asks = Asks::On;
     // Place among the words an elevated copy is started with (1-based; 0: not carried). A
     // switch is carried when its member holds what the option sets; a value, always.
     int8_t carried = 0;
@@ -80,6 +89,16 @@ constexpr OptionRow Switch(const char* name, FlagField flag, bool on = true) {
     r.does = Does::Set;
     r.flag = flag;
     r.on = on;
+    return r;
+}
+
+// A switch about one of the eight choices.
+constexpr OptionRow Choose(const char* name, Choice choice, Asks asks = Asks::On) {
+    OptionRow r;
+    r.name = name;
+    r.does = Does::Set;
+    r.choice = choice;
+    r.asks = asks;
     return r;
 }
 
@@ -132,12 +151,12 @@ constexpr OptionRow kOptions[] = {
     Reader("console"),
     Switch("install", Field<&Flags::install>),
     Switch("uninstall", Field<&Flags::uninstall>),
-    Switch("with-filter", Field<&InstallerOptions::withFilter>)
+    Choose("with-filter", Choice::SearchFilter)
         .Carried(3)
         .Help(4, "install search filter (on by default for a first install)", ""),
     // 20
-    Switch("with-search", Field<&InstallerOptions::withFilter>),
-    Switch("with-preview", Field<&InstallerOptions::withPreview>)
+    Choose("with-search", Choice::SearchFilter),
+    Choose("with-preview", Choice::Previewer)
         .Carried(4)
         .Help(5, "install shell preview (on by default for a first install)", ""),
     Reader("rand"),
@@ -196,8 +215,8 @@ constexpr OptionRow kOptions[] = {
     // 70
     Reader("manga-mode", kOne, kSetting),
     Reader("search", kOne),
-    Switch("all-users", Field<&InstallerOptions::allUsers>).Carried(2),
-    Switch("allusers", Field<&InstallerOptions::allUsers>),
+    Choose("all-users", Choice::AllUsers).Carried(2),
+    Choose("allusers", Choice::AllUsers),
     Switch("run-install-now", Field<&InstallerOptions::runInstallNow>).Carried(1),
     Reader("a", kOne),
     Reader("dde", kOne),
@@ -220,23 +239,23 @@ constexpr OptionRow kOptions[] = {
     Reader("html-backend", kOne),
     Reader("start-perf-log"),
     Reader("log-perf-file", kOne),
-    Switch("no-desktop-shortcut", Field<&InstallerOptions::noDesktopShortcut>)
+    Choose("no-desktop-shortcut", Choice::DesktopShortcut, Asks::Off)
         .Carried(6)
         .Help(8, "don't create a desktop shortcut", ""),
-    Switch("default-pdf", Field<&InstallerOptions::defaultPdf>)
+    Choose("default-pdf", Choice::DefaultPdf)
         .Carried(7)
         .Help(9, "set as default reader for PDF documents"),
-    Switch("default-comics", Field<&InstallerOptions::defaultComics>)
+    Choose("default-comics", Choice::DefaultComics)
         .Carried(8)
         .Help(10, "set as default reader for comic books"),
-    Switch("default-markdown", Field<&InstallerOptions::defaultMarkdown>)
+    Choose("default-markdown", Choice::DefaultMarkdown)
         .Carried(9)
         .Help(11, "set as default reader for Markdown documents"),
-    Switch("no-filter", Field<&InstallerOptions::noFilter>).Help(6, "don't install the search filter"),
-    Switch("no-preview", Field<&InstallerOptions::noPreview>).Help(7, "don't install the shell preview"),
+    Choose("no-filter", Choice::SearchFilter, Asks::Off).Help(6, "don't install the search filter"),
+    Choose("no-preview", Choice::Previewer, Asks::Off).Help(7, "don't install the shell preview"),
     // 100
-    Switch("no-office-plugin", Field<&InstallerOptions::noOfficePlugin>).Carried(5),
-    Switch("with-office-plugin", Field<&InstallerOptions::noOfficePlugin>, false),
+    Choose("no-office-plugin", Choice::OfficeAddin, Asks::Off).Carried(5),
+    Choose("with-office-plugin", Choice::OfficeAddin, Asks::NotOff),
     Switch("start-app", Field<&InstallerOptions::startApp>)
         .Carried(12)
         .Help(3, "with -s: start the app when the installation is done", ""),
@@ -247,7 +266,7 @@ static_assert(sizeof(kOptions) / sizeof(kOptions[0]) == kOptionCount);
 // row the installer acts on or carries has a member to set, and no two rows share a place.
 constexpr bool RowsHoldTogether() {
     for (const OptionRow& r : kOptions) {
-        bool hasMember = r.flag || r.text;
+        bool hasMember = r.flag || r.text || r.choice != Choice::None;
         if ((r.text || r.does == Does::RecordFile) && r.takes == Takes::Nothing) {
             return false;
         }
@@ -394,8 +413,20 @@ class Parser {
         if (row.flag) {
             *row.flag(f_) = row.on;
         }
+        if (row.choice != Choice::None) {
+            ActOnChoice(row.choice, row.asks);
+        }
         if (row.does != Does::Set) {
             RecordReaderOption(opt, values, n);
+        }
+    }
+
+    void ActOnChoice(Choice c, Asks asks) {
+        InstallerOptions& o = f_->installer;
+        switch (asks) {
+            case Asks::On: o.asked.Add(c); return;
+            case Asks::Off: o.refused.Add(c); return;
+            case Asks::NotOff: o.refused.Remove(c); return;
         }
     }
 
@@ -437,6 +468,20 @@ class Parser {
     }
 };
 
+// Whether an elevated copy is given the row's word: a value always, a switch when the
+// options hold what it sets.
+bool IsCarried(const OptionRow& row, const Flags& f) {
+    if (row.text) {
+        return true;
+    }
+    if (row.choice != Choice::None) {
+        const InstallerOptions& o = f.installer;
+        return row.asks == Asks::On ? o.asked.Has(row.choice) : row.asks == Asks::Off && o.refused.Has(row.choice);
+    }
+    // The members are only read; the rows name them through a parser's non-const Flags.
+    return *row.flag(const_cast<Flags*>(&f)) == row.on;
+}
+
 // The row carried at `place`, or null when none is.
 const OptionRow* CarriedAt(int place) {
     for (const OptionRow& row : kOptions) {
@@ -472,13 +517,21 @@ OptionHelp HelpOfOption(int option) {
     return kOptions[option].help;
 }
 
+InstallChoices ChoicesAsked(const InstallerOptions& cli) {
+    InstallChoices choices;
+    choices.on = cli.asked;
+    choices.on.Add(Choice::DesktopShortcut);
+    choices.on.Add(Choice::OfficeAddin);
+    choices.on = choices.on.Without(cli.refused);
+    return choices;
+}
+
 StrView CarriedArgumentsTemp(const Flags& options) {
-    // The members are only read; the rows name them through a parser's non-const Flags.
-    Flags* f = const_cast<Flags*>(&options);
+    Flags* f = const_cast<Flags*>(&options);  // only read, as in IsCarried
     Str out(GetTempArena());
     for (int place = 1; place <= kOptionCount; place++) {
         const OptionRow* row = CarriedAt(place);
-        if (!row || (!row->text && *row->flag(f) != row->on)) {
+        if (!row || !IsCarried(*row, options)) {
             continue;
         }
         if (out.len > 0) {

@@ -6,26 +6,27 @@
 // records the rest.
 #include <stdint.h>
 
+#include "base/install_choices.h"
 #include "base/str.h"
 #include "base/vec.h"
 
+// The installer's part of the command line, as given. What it says about the eight choices is
+// settled into the run's InstallChoices together with the earlier installation and the
+// policies (installer/install_options.h).
 struct InstallerOptions {
-    bool allUsers = false;
-    bool withFilter = false;
-    bool withPreview = false;
+    ChoiceSet asked;    // turned on: "-all-users", "-with-filter", "-default-pdf", ...
+    ChoiceSet refused;  // turned off by a "-no-" switch; a refusal wins over everything else
+    StrView installDir;  // as given, not normalised; "." for -x without -d
     bool extractFiles = false;
     bool runInstallNow = false;
     bool fastInstall = false;
-    bool noDesktopShortcut = false;
-    bool defaultPdf = false;
-    bool defaultComics = false;
-    bool defaultMarkdown = false;
-    bool noFilter = false;
-    bool noPreview = false;
-    bool noOfficePlugin = false;
     bool startApp = false;
-    StrView installDir;  // as given, not normalised; "." for -x without -d
 };
+
+// The choices the command line gives before an earlier installation or a policy has a say:
+// what it asks for, and the desktop shortcut and the Office add-in unless refused. The folder
+// is left empty: it is settled separately (it may be relative or missing).
+InstallChoices ChoicesAsked(const InstallerOptions& cli);
 
 // A reader option as it was given: its position in the option list and its values
 // (a slice of ReaderOptions::values). The installer never reads these.

@@ -2,24 +2,18 @@
 // Freeing an installation's files before they are replaced: the shell extensions that
 // Explorer and the indexer load are unregistered (and put back if the installation fails),
 // the watcher is stopped and every process using the installation is ended.
+#include "base/install_choices.h"
 #include "base/str.h"
 #include "base/vec.h"
 #include "installer/installer_message.h"
 
-// What FreeInstallationFilesInUse undid, so that a failed installation can put it back.
-struct ShellExtensionState {
-    bool searchFilter = false;
-    bool previewer = false;
-    bool allUsers = false;
-    StrView installDir;  // empty when none was given
-};
-
 #ifdef _WIN32
 #include <windows.h>
 
-// state may be null.
-void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state);
-void RestoreShellExtensions(const ShellExtensionState& state);
+// unregistered, when not null, is given what was undone: the shell extensions that were on,
+// the scope and the folder, so that a failed installation can put them back.
+void FreeInstallationFilesInUse(StrView dir, bool allUsers, InstallChoices* unregistered);
+void RestoreShellExtensions(const InstallChoices& unregistered);
 // Appends to out, as "name (pid)" in out's arena, the processes that use the existing
 // installation's reader, its libraries or its shell extensions.
 void ProcessesUsingInstallation(Vec<StrView>* out);

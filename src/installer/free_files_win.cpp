@@ -21,26 +21,26 @@ constexpr int kPairsInUseByInstallation = 3;
 constexpr DWORD kSettleMs = 250;
 }  // namespace
 
-void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState* state) {
+void FreeInstallationFilesInUse(StrView dir, bool allUsers, InstallChoices* unregistered) {
     TempArenaScope scope;
     Logf("FreeInstallationFilesInUse('%s' allUsers=%d)\n", str::DupTemp(dir).CStr(), (int)allUsers);
-    ShellExtensionState found;
-    found.searchFilter = IsSearchFilterInstalled();
-    found.previewer = IsPreviewInstalled();
-    found.allUsers = allUsers;
+    InstallChoices found;
+    found.Set(Choice::SearchFilter, IsSearchFilterInstalled());
+    found.Set(Choice::Previewer, IsPreviewInstalled());
+    found.Set(Choice::AllUsers, allUsers);
     found.installDir = str::Dup(GetProcessArena(), dir);
     // Taken from both roots, whatever scope registered them.
     Registration taken(GetTempArena());
     BuildRegistration(AnyInstallationIn(found.installDir, allUsers), &taken);
-    if (found.searchFilter) {
+    if (found.Has(Choice::SearchFilter)) {
         Log("  unregistering search filter before file overwrite\n");
         RemovePiece(taken, Piece::SearchFilter, Removal::Upgrade);
     }
-    if (found.previewer) {
+    if (found.Has(Choice::Previewer)) {
         Log("  unregistering previewer before file overwrite\n");
         RemovePiece(taken, Piece::Previewer, Removal::Upgrade);
     }
-    bool letGo = found.searchFilter || found.previewer;
+    bool letGo = found.Has(Choice::SearchFilter) || found.Has(Choice::Previewer);
     letGo = StopWatcher(dir) || letGo;
     int ended = 0;
     if (!dir.IsEmpty()) {
@@ -55,26 +55,22 @@ void FreeInstallationFilesInUse(StrView dir, bool allUsers, ShellExtensionState*
     if (letGo || ended > 0) {
         Sleep(kSettleMs);
     }
-    if (state) {
-        *state = found;
+    if (unregistered) {
+        *unregistered = found;
     }
 }
 
-void RestoreShellExtensions(const ShellExtensionState& state) {
-    if (state.installDir.IsEmpty()) {
+void RestoreShellExtensions(const InstallChoices& unregistered) {
+    if (unregistered.installDir.IsEmpty()) {
         Log("RestoreShellExtensions: no installDir, skip\n");
         return;
     }
-    Logf("RestoreShellExtensions: filter=%d preview=%d allUsers=%d dir='%s'\n", (int)state.searchFilter,
-         (int)state.previewer, (int)state.allUsers, state.installDir.CStr());
+    Logf("RestoreShellExtensions: filter=%d preview=%d allUsers=%d dir='%s'\n",
+         (int)unregistered.Has(Choice::SearchFilter), (int)unregistered.Has(Choice::Previewer),
+         (int)unregistered.AllUsers(), unregistered.installDir.CStr());
     TempArenaScope scope;
-    RegistrationInputs taken;
-    taken.installDir = state.installDir;
-    taken.allUsers = state.allUsers;
-    taken.searchFilter = state.searchFilter;
-    taken.previewer = state.previewer;
     Registration reg(GetTempArena());
-    BuildRegistration(taken, &reg);
+    BuildRegistration(unregistered, &reg);
     RestoreShellExtensionsFrom(reg);
 }
 

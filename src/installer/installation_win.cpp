@@ -23,10 +23,6 @@
 namespace {
 constexpr DWORD kFinishedPostDelayMs = 500;
 
-HKEY InstallRoot(const Flags& st) {
-    return RootFor(st.installer.allUsers);
-}
-
 // Where the earlier installation's uninstall entry was read from.
 HKEY PreviousRoot(const PreviousInstallInfo& prev) {
     PrevInstallKeys keys = prev.keys;
@@ -38,11 +34,13 @@ HKEY PreviousRoot(const PreviousInstallInfo& prev) {
 // installation's place and choices from, so it stays until the new entry is written; until
 // then it also records the shell extensions this run unregisters to free their files.
 bool NoteShellExtensionsPending(const PreviousInstallInfo& prev) {
-    if (!HasPreviousInstall(prev) || (!prev.searchFilterInstalled && !prev.previewInstalled)) {
+    bool filter = prev.choices.Has(Choice::SearchFilter);
+    bool previewer = prev.choices.Has(Choice::Previewer);
+    if (!HasPreviousInstall(prev) || (!filter && !previewer)) {
         return false;
     }
     Vec<RegValue> values(GetTempArena());
-    PendingShellExtensionValues(prev.searchFilterInstalled, prev.previewInstalled, &values);
+    PendingShellExtensionValues(filter, previewer, &values);
     WriteRegValues(PreviousRoot(prev), values);
     return true;
 }
@@ -59,17 +57,17 @@ void ClearShellExtensionsPending(HKEY root) {
 // uninstalling gives back what was there before the first installation.
 void RemovePreviousRegistration(PreviousInstallInfo* prev) {
     Registration earlier(GetTempArena());
-    BuildRegistration(AnyInstallationIn(prev->installationDir, prev->allUsers), &earlier);
+    BuildRegistration(AnyInstallationIn(prev->choices.installDir, prev->choices.AllUsers()), &earlier);
     RemoveRegistration(earlier, Removal::Upgrade);
     CopySettingsFile();
-    prev->searchFilterInstalled = false;
-    prev->previewInstalled = false;
+    prev->choices.Set(Choice::SearchFilter, false);
+    prev->choices.Set(Choice::Previewer, false);
 }
 
 // The earlier entries under the other root, now that the new one is written; the entry
 // under the installation's own root was written over. (The product keys went before.)
 void RemoveEarlierUninstallEntries(HKEY root, const PreviousInstallInfo& prev) {
-    if (prev.allUsers && root != HKEY_LOCAL_MACHINE) {
+    if (prev.choices.AllUsers() && root != HKEY_LOCAL_MACHINE) {
         RemoveUninstallEntry(HKEY_LOCAL_MACHINE);
     }
     if (root != HKEY_CURRENT_USER) {
@@ -79,10 +77,10 @@ void RemoveEarlierUninstallEntries(HKEY root, const PreviousInstallInfo& prev) {
 
 // The earlier installation goes once the new entry is written, so that a run after a
 // killed one still finds one of them.
-void RegisterInstallation(const Flags& st, const PreviousInstallInfo& prev, const Registration& reg) {
-    HKEY root = InstallRoot(st);
+void RegisterInstallation(const PreviousInstallInfo& prev, const Registration& reg) {
+    HKEY root = RootFor(reg.in.AllUsers());
     WriteRegistration(reg, RegStage::Entry);
-    RemoveOtherInstallation(root, st.installer.installDir, prev.installationDir);
+    RemoveOtherInstallation(root, reg.in.installDir, prev.choices.installDir);
     RemoveEarlierUninstallEntries(root, prev);
     WriteRegistration(reg, RegStage::Shell);
 }
@@ -106,8 +104,7 @@ void HandBackOutcome(const InstallerRun& run, bool shellExtensionsPending) {
 
 void RunInstallation(InstallerRun* run) {
     TempArenaScope scope;
-    const Flags& settled = run->settled;
-    const InstallerOptions& o = settled.installer;
+    const InstallChoices& chosen = run->choices;
     PreviousInstallInfo& prev = run->prev;
     SetInstallOutcome(InstallOutcome::Installing);
     if (StatisticsAllowed(run->policies)) {
@@ -115,19 +112,21 @@ void RunInstallation(InstallerRun* run) {
     } else {
         Log("SendInstallStats: turned off by the InstallStatistics policy; nothing unpacked or sent\n");
     }
-    StrView exePath = path::JoinTemp(o.installDir, kReaderExeName);
+    StrView exePath = path::JoinTemp(chosen.installDir, kReaderExeName);
     Logf("InstallerThread: cli->installer.allUsers: %d, cli->installer.withFilter: %d, cli->installer.withPreview: "
          "%d, installerExePath: '%s'\n",
-         (int)o.allUsers, (int)o.withFilter, (int)o.withPreview, exePath.CStr());
+         (int)chosen.AllUsers(), (int)chosen.Has(Choice::SearchFilter), (int)chosen.Has(Choice::Previewer),
+         exePath.CStr());
     bool pending = NoteShellExtensionsPending(prev);
-    ShellExtensionState unregistered;
-    FreeInstallationFilesInUse(o.installDir, o.allUsers || prev.allUsers, &unregistered);
+    InstallChoices unregistered;
+    FreeInstallationFilesInUse(chosen.installDir, chosen.AllUsers() || prev.choices.AllUsers(), &unregistered);
     // After a killed run they may be unregistered already: they are still the earlier
     // installation's.
-    unregistered.searchFilter = unregistered.searchFilter || prev.searchFilterInstalled;
-    unregistered.previewer = unregistered.previewer || prev.previewInstalled;
+    for (Choice c : {Choice::SearchFilter, Choice::Previewer}) {
+        unregistered.Set(c, unregistered.Has(c) || prev.choices.Has(c));
+    }
     StopWindowsSearchService();
-    if (!ExtractInstallerFiles(o.installDir, ExtractMode{settled.silent, false})) {
+    if (!ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false})) {
         Log("ExtractInstallerFiles() failed\n");
         RestoreShellExtensions(unregistered);
         HandBackOutcome(*run, pending);
@@ -138,12 +137,12 @@ void RunInstallation(InstallerRun* run) {
     EnsureOle();
     RemovePreviousRegistration(&prev);
     Registration reg(GetTempArena());
-    BuildRegistration(InputsFromOptions(o), &reg);
+    BuildRegistration(chosen, &reg);
     WriteRegistration(reg, RegStage::Components);
     SetInstallOutcome(InstallOutcome::Installed);
-    RegisterInstallation(settled, prev, reg);
+    RegisterInstallation(prev, reg);
     // Later reports read back which installer put the product on this machine.
-    RecordInstallIdentity(o.installDir, path::GetBaseName(GetModulePathTemp()));
+    RecordInstallIdentity(chosen.installDir, path::GetBaseName(GetModulePathTemp()));
     ProgressStep();
     Log("Installer thread finished\n");
     HandBackOutcome(*run, pending);

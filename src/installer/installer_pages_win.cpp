@@ -30,23 +30,19 @@ constexpr int kShowLogButton = 100;
 // The bar's range past the extracted files: the steps before and after extraction.
 constexpr int32_t kStepsBesidesFiles = 3;
 
-void CopyChoicesIntoOptions(InstallerWnd* wnd, Flags* cli) {
+void CopyChoicesFromWindow(InstallerWnd* wnd, InstallChoices* chosen) {
     EnsureOptionChecks(wnd);
-    InstallerOptions& o = cli->installer;
     StrView dir = wnd->editInstallationDir->GetTextTemp();
     if (!dir.IsEmpty()) {
-        o.installDir = str::Dup(GetProcessArena(), dir);
+        chosen->installDir = str::Dup(GetProcessArena(), dir);
     }
-    o.allUsers = wnd->allUsersCheck->IsChecked();
-    o.withFilter = wnd->searchCheck->IsChecked();
-    o.withPreview = wnd->previewCheck->IsChecked();
-    o.noDesktopShortcut = !wnd->shortcutCheck->IsChecked();
-    o.defaultPdf = wnd->defaultPdfCheck->IsChecked();
-    o.defaultComics = wnd->defaultComicsCheck->IsChecked();
-    o.defaultMarkdown = wnd->defaultMarkdownCheck->IsChecked();
-    o.noOfficePlugin = !wnd->officeAddinCheck->IsChecked();
+    Checkbox* checks[kChoiceCount];
+    OptionChecks(wnd, checks);
+    for (int i = 0; i < kChoiceCount; i++) {
+        chosen->Set((Choice)i, checks[i]->IsChecked());
+    }
     // A locked check box cannot change, but what is installed never rests on the window alone.
-    ApplyPolicies(wnd->run->policies, &o);
+    ApplyPolicies(wnd->run->policies, chosen);
 }
 
 template <typename T>
@@ -98,7 +94,7 @@ void InstallationThreadMain(void* run) {
 }
 
 void LaunchInstalledReader(const InstallerRun& run) {
-    RunNonElevated(path::JoinTemp(run.settled.installer.installDir, kReaderExeName));
+    RunNonElevated(path::JoinTemp(run.choices.installDir, kReaderExeName));
 }
 
 void OnStartClicked(InstallerWnd* wnd, WndEvent*) {
@@ -110,7 +106,7 @@ void ShowFinishPage(InstallerWnd* wnd) {
     SetForegroundWindow(wnd->hwnd);
     // Start takes the focus before the controls of the progress page go, so the focus moves
     // from one control to the next (and readers hear it) instead of falling to nothing.
-    if (!wnd->run->settled.installer.fastInstall) {
+    if (!wnd->run->cli->installer.fastInstall) {
         wnd->startButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Start VeloraPDF"), wnd->isRtl);
         wnd->startButton->onClicked = MkHandler(OnStartClicked, wnd);
         ::SetFocus(wnd->startButton->hwnd);
@@ -210,21 +206,21 @@ void OnButtonInstall(InstallerWnd* wnd) {
     wnd->installButton->SetEnabled(false);
     Logf("OnButtonInstall: wnd: 0x%p\n", (void*)wnd);
     Logf("OnButtonInstall: wnd->editInstallationDir: 0x%p\n", (void*)wnd->editInstallationDir);
-    CopyChoicesIntoOptions(wnd, &run->settled);
-    InstallerOptions& o = run->settled.installer;
-    if (IsUnderProgramFiles(o.installDir) && !o.allUsers) {
+    InstallChoices& chosen = run->choices;
+    CopyChoicesFromWindow(wnd, &chosen);
+    if (IsUnderProgramFiles(chosen.installDir) && !chosen.AllUsers()) {
         Log("OnButtonInstall: install dir under Program Files; forcing allUsers\n");
-        o.allUsers = true;
+        chosen.Set(Choice::AllUsers, true);
     }
-    bool forAllUsers = o.allUsers || run->prev.allUsers;
+    bool forAllUsers = chosen.AllUsers() || run->prev.choices.AllUsers();
     bool isElevated = IsProcessElevated();
-    bool needsElevation = NeedsElevation(o.installDir, forAllUsers, isElevated);
+    bool needsElevation = NeedsElevation(chosen.installDir, forAllUsers, isElevated);
     Logf("OnButtonInstall: needsElevation=%d elevated=%d allUsers=%d dir='%s'\n", (int)needsElevation,
-         (int)isElevated, (int)o.allUsers, o.installDir.CStr());
+         (int)isElevated, (int)chosen.AllUsers(), chosen.installDir.CStr());
     if (needsElevation && !isElevated) {
         // The elevated copy installs with these choices and shows its own window; this one
         // ends whatever the hand-over's outcome (a refusal is logged by the relaunch).
-        RestartElevatedForAllUsers(run->settled, wnd->allUsersCheck && wnd->allUsersCheck->IsChecked());
+        RestartElevatedForAllUsers(*run, wnd->allUsersCheck && wnd->allUsersCheck->IsChecked());
         DestroyWindow(wnd->hwnd);
         return;
     }
@@ -265,7 +261,7 @@ void StartInstallation(InstallerWnd* wnd) {
 void OnInstallationFinished(InstallerWnd* wnd) {
     const InstallerRun& run = *wnd->run;
     Logf("OnInstallationFinished: cli->installer.fastInstall: %d gInstallFailed: %d\n",
-         (int)run.settled.installer.fastInstall, (int)InstallationFailed());
+         (int)run.cli->installer.fastInstall, (int)InstallationFailed());
     if (wnd->installerThread) {
         // Telling the window was the thread's last act: it ends at once, and nothing of the
         // run is touched after the window is gone.
@@ -283,7 +279,7 @@ void OnInstallationFinished(InstallerWnd* wnd) {
         return;
     }
     ShowFinishPage(wnd);
-    if (run.settled.installer.fastInstall) {
+    if (run.cli->installer.fastInstall) {
         LaunchInstalledReader(run);
         DestroyWindow(wnd->hwnd);
     }

@@ -13,7 +13,9 @@
 
 struct InstallerRun {
     const Flags* cli = nullptr;  // the command line as parsed
-    Flags settled;               // the options the run settled on; the window edits them
+    // What the run installs: the command line's choices settled with the earlier
+    // installation's and the policies', and the folder; the window edits it.
+    InstallChoices choices;
     PreviousInstallInfo prev;    // the earlier installation, read once before anything is done
     Policies policies;           // the administrator's, read once at the start
     ChoiceSet locked;            // the choices the policies decide: the window shows them locked

@@ -50,14 +50,14 @@ Padding* Section(ILayout* child) {
 
 // The check box once made; until then what it is made with.
 bool AllUsersChosen(InstallerWnd* wnd) {
-    return wnd->allUsersCheck ? wnd->allUsersCheck->IsChecked() : wnd->run->settled.installer.allUsers;
+    return wnd->allUsersCheck ? wnd->allUsersCheck->IsChecked() : wnd->run->choices.AllUsers();
 }
 
 void UpdateInstallShield(InstallerWnd* wnd) {
-    bool forAllUsers = AllUsersChosen(wnd) || wnd->run->prev.allUsers;
+    bool forAllUsers = AllUsersChosen(wnd) || wnd->run->prev.choices.AllUsers();
     StrView dir = wnd->editInstallationDir->GetTextTemp();
     if (dir.IsEmpty()) {
-        dir = wnd->run->settled.installer.installDir;
+        dir = wnd->run->choices.installDir;
     }
     bool shield = NeedsElevation(dir, forAllUsers, IsProcessElevated());
     Logf("UpdateInstallShield: shield: %d, forAllUsers: %d, dir: '%s'\n", (int)shield, (int)forAllUsers, dir.CStr());
@@ -65,9 +65,9 @@ void UpdateInstallShield(InstallerWnd* wnd) {
 }
 
 void OnAllUsersChanged(InstallerWnd* wnd, WndEvent*) {
-    Flags* settled = &wnd->run->settled;
-    ForAllUsersStateChanged(settled, wnd->allUsersCheck->IsChecked());
-    wnd->editInstallationDir->SetText(settled->installer.installDir);
+    InstallChoices* chosen = &wnd->run->choices;
+    ForAllUsersStateChanged(chosen, wnd->allUsersCheck->IsChecked());
+    wnd->editInstallationDir->SetText(chosen->installDir);
     // The shield follows the directory the installation would now use.
     UpdateInstallShield(wnd);
 }
@@ -120,42 +120,43 @@ Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, bool checked) {
 }
 
 // What a policy decided is shown as decided; UpdateOptionsUi keeps those check boxes disabled.
-void ShowLockedChoices(InstallerWnd* wnd, const InstallerOptions& o) {
+void ShowLockedChoices(InstallerWnd* wnd, const InstallChoices& chosen) {
     Checkbox* checks[kChoiceCount];
     OptionChecks(wnd, checks);
     for (int i = 0; i < kChoiceCount; i++) {
         if (wnd->run->locked.Has((Choice)i)) {
-            SendMessageW(checks[i]->hwnd, BM_SETCHECK, GetChoice(o, (Choice)i) ? BST_CHECKED : BST_UNCHECKED, 0);
+            SendMessageW(checks[i]->hwnd, BM_SETCHECK, chosen.Has((Choice)i) ? BST_CHECKED : BST_UNCHECKED, 0);
         }
     }
 }
 
-void CreateCheckboxes(InstallerWnd* wnd, const InstallerOptions& o) {
-    const PreviousInstallInfo& prev = wnd->run->prev;
-    bool hasPrev = HasPreviousInstall(prev);
+void CreateCheckboxes(InstallerWnd* wnd, const InstallChoices& chosen) {
+    const InstallChoices& earlier = wnd->run->prev.choices;
+    bool hasPrev = HasPreviousInstall(wnd->run->prev);
     Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
     wnd->previewCheck = MakeCheckbox(wnd, "Let Windows show &previews of PDF documents",
-                                     o.withPreview || IsPreviewInstalled());
+                                     chosen.Has(Choice::Previewer) || IsPreviewInstalled());
     wnd->searchCheck = MakeCheckbox(wnd, "Let Windows Desktop Search &search PDF documents",
-                                    o.withFilter || IsSearchFilterInstalled());
-    wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", !o.noDesktopShortcut);
+                                    chosen.Has(Choice::SearchFilter) || IsSearchFilterInstalled());
+    wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", chosen.Has(Choice::DesktopShortcut));
     wnd->defaultPdfCheck = MakeCheckbox(wnd, "Set as default reader for PDF documents",
-                                        o.defaultPdf || !hasPrev || prev.defaultPdf);
+                                        chosen.Has(Choice::DefaultPdf) || !hasPrev || earlier.Has(Choice::DefaultPdf));
     wnd->defaultComicsCheck = MakeCheckbox(wnd, "Set as default reader for comic books",
-                                           o.defaultComics || prev.defaultComics);
-    wnd->defaultMarkdownCheck = MakeCheckbox(wnd, "Set as default reader for Markdown documents",
-                                             o.defaultMarkdown || prev.defaultMarkdown);
+                                           chosen.Has(Choice::DefaultComics) || earlier.Has(Choice::DefaultComics));
+    wnd->defaultMarkdownCheck =
+        MakeCheckbox(wnd, "Set as default reader for Markdown documents",
+                     chosen.Has(Choice::DefaultMarkdown) || earlier.Has(Choice::DefaultMarkdown));
     wnd->officeAddinCheck = MakeCheckbox(
         wnd, "\xE5\xAE\x89\xE8\xA3\x85 Office \xE6\x8F\x92\xE4\xBB\xB6\xEF\xBC\x88Word\xE3\x80\x81"
              "Excel\xE3\x80\x81PowerPoint\xEF\xBC\x89",
-        !o.noOfficePlugin);
-    wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", o.allUsers);
+        chosen.Has(Choice::OfficeAddin));
+    wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", chosen.AllUsers());
     wnd->allUsersCheck->onCheckStateChanged = MkHandler(OnAllUsersChanged, wnd);
-    ShowLockedChoices(wnd, o);
+    ShowLockedChoices(wnd, chosen);
 }
 
 
-void CreateFolderControls(InstallerWnd* wnd, const InstallerOptions& o) {
+void CreateFolderControls(InstallerWnd* wnd, StrView installDir) {
     wnd->browseButton = CreateDefaultButton(wnd->hwnd, "&...", wnd->isRtl);
     wnd->browseButton->onClicked = MkHandler(OnBrowseClicked, wnd);
 
@@ -165,7 +166,7 @@ void CreateFolderControls(InstallerWnd* wnd, const InstallerOptions& o) {
     ea.verticallyCentered = true;
     ea.isPath = true;
     ea.isRtl = wnd->isRtl;
-    ea.text = o.installDir;
+    ea.text = installDir;
     wnd->editInstallationDir = CreateEdit(ea);
 
     wnd->folderLabel = new virtCtrlText(GetTranslation("Install VeloraPDF in &folder:"));
@@ -270,20 +271,22 @@ void SetTabOrder(InstallerWnd* wnd, bool withInstallButton) {
 }
 
 void CreateInstallerWindowControls(InstallerWnd* wnd) {
-    const InstallerOptions& o = wnd->run->settled.installer;
+    const InstallChoices& chosen = wnd->run->choices;
+    const InstallerOptions& o = wnd->run->cli->installer;
     Logf("CreateInstallerWindowControls: cli->installer.allUsers: %d, cli->installer.withPreview: %d, "
          "cli->installer.withFilter: %d, install dir: '%s'\n",
-         (int)o.allUsers, (int)o.withPreview, (int)o.withFilter, o.installDir.CStr());
-    wnd->showOptions = OptionsShownAtStart(wnd->run->cli->installer);
+         (int)chosen.AllUsers(), (int)chosen.Has(Choice::Previewer), (int)chosen.Has(Choice::SearchFilter),
+         chosen.installDir.CStr());
+    wnd->showOptions = OptionsShownAtStart(o);
 
     wnd->installButton = CreateDefaultButton(wnd->hwnd, GetTranslation("Install VeloraPDF"), wnd->isRtl);
     wnd->installButton->onClicked = MkHandler(OnInstallClicked, wnd);
     wnd->installButton->SetIsVisibleAndEnabled(!o.fastInstall);
     CreateOptionsLink(wnd);
     if (!OptionChecksWaitForFirstPaint(wnd->showOptions, o)) {
-        CreateCheckboxes(wnd, o);
+        CreateCheckboxes(wnd, chosen);
     }
-    CreateFolderControls(wnd, o);
+    CreateFolderControls(wnd, chosen.installDir);
     BuildLayout(wnd);
     if (o.fastInstall) {
         wnd->installSlot->SetVisibility(Collapse);
@@ -297,7 +300,7 @@ void CreateInstallerWindowControls(InstallerWnd* wnd) {
 // Once the window shows: focusing a control of a hidden window first activates it, which
 // showing it does anyway.
 void FocusFirstControl(InstallerWnd* wnd) {
-    const InstallerOptions& o = wnd->run->settled.installer;
+    const InstallerOptions& o = wnd->run->cli->installer;
     ::SetFocus(o.fastInstall ? wnd->editInstallationDir->hwnd : wnd->installButton->hwnd);
     // The focus and the keys' underlines show from the start, not only after a key press.
     SendMessageW(wnd->hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
@@ -503,9 +506,9 @@ void EnsureOptionChecks(InstallerWnd* wnd) {
     if (wnd->allUsersCheck || wnd->run->started || !wnd->optionsColumn) {
         return;
     }
-    CreateCheckboxes(wnd, wnd->run->settled.installer);
+    CreateCheckboxes(wnd, wnd->run->choices);
     AddOptionSlots(wnd);
-    SetTabOrder(wnd, !wnd->run->settled.installer.fastInstall);
+    SetTabOrder(wnd, !wnd->run->cli->installer.fastInstall);
     UpdateOptionsUi(wnd);
 }
 
@@ -575,7 +578,7 @@ bool CreateInstallerWindow(InstallerRun* run) {
     // The controls' layout gives the window its size (FitWindowHeight): every move of a
     // window costs about a millisecond under Wine before it first shows.
     CreateInstallerWindowControls(wnd);
-    const InstallerOptions& o = run->settled.installer;
+    const InstallerOptions& o = run->cli->installer;
     if (o.runInstallNow || o.fastInstall) {
         PostMessageW(wnd->hwnd, WM_APP_START_INSTALLATION, 0, 0);
     }

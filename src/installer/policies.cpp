@@ -120,10 +120,10 @@ ChoiceSet LockedChoices(const Policies& policies) {
     return locked;
 }
 
-void ApplyPolicies(const Policies& policies, InstallerOptions* o) {
+void ApplyPolicies(const Policies& policies, InstallChoices* choices) {
     for (const PolicyDef& def : kPolicies) {
         if (Forces(policies, def)) {
-            SetChoice(o, def.forces, policies.IsEnabled(def.policy));
+            choices->Set(def.forces, policies.IsEnabled(def.policy));
         }
     }
 }

@@ -5,9 +5,8 @@
 // that the two cannot drift apart. Pure; policies_win.cpp reads the registry.
 #include <stdint.h>
 
-#include "base/flags.h"
+#include "base/install_choices.h"
 #include "base/str.h"
-#include "installer/install_options.h"
 
 constexpr const char* kPolicyKey = "Software\\Policies\\Quenmoor\\VeloraPDF";
 
@@ -78,7 +77,7 @@ bool StatisticsAllowed(const Policies& policies);
 // The choices the policies lock, and the options forced to their values whatever the command
 // line or the earlier installation said.
 ChoiceSet LockedChoices(const Policies& policies);
-void ApplyPolicies(const Policies& policies, InstallerOptions* o);
+void ApplyPolicies(const Policies& policies, InstallChoices* choices);
 
 #ifdef _WIN32
 // Reads both roots once; the run keeps what it read.

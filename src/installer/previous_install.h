@@ -5,20 +5,16 @@
 #include "integration/install_file_path.h"
 #include "integration/uninstall.h"
 
-struct Flags;
-
 // Which uninstall keys name the earlier installation; the log shows the number ("typ").
 enum class PrevInstallKeys { None = 0, UserOnly = 1, MachineOnly = 2, MachineAndUser = 3 };
 
-// The recorded choices (desktopShortcut, defaultPdf and the rest) as the entry holds them.
-struct PreviousInstallInfo : RecordedChoices {
-    StrView installationDir;  // empty when none
+struct PreviousInstallInfo {
+    // What the earlier installation chose: its folder (empty when none), the choices its
+    // entry recorded, the shell extensions found registered, and all users for its own
+    // all-users key or a folder under Program Files ("needsElevation" and "prevAllUsers" in
+    // the log). Its Office add-in is not known.
+    InstallChoices choices;
     PrevInstallKeys keys = PrevInstallKeys::None;
-    bool searchFilterInstalled = false;
-    bool previewInstalled = false;
-    // An all-users installation: its own all-users key, or a folder under Program Files
-    // ("needsElevation" and "prevAllUsers" in the log).
-    bool allUsers = false;
 };
 
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {
@@ -60,5 +56,5 @@ bool CanWriteToDirectory(StrView path);
 bool NeedsElevation(StrView path, bool allUsers, bool isElevated);
 // The all-users check box changed: the directory becomes the default for the new choice,
 // whatever the earlier installation used.
-void ForAllUsersStateChanged(Flags* settled, bool allUsers);
+void ForAllUsersStateChanged(InstallChoices* choices, bool allUsers);
 #endif

@@ -140,30 +140,31 @@ void ForgetExistingInstallationDir() {
 }
 
 void GetPreviousInstallInfo(PreviousInstallInfo* info) {
-    info->installationDir = GetExistingInstallationDir();
-    if (info->installationDir.IsEmpty()) {
+    InstallChoices& chose = info->choices;
+    chose.installDir = GetExistingInstallationDir();
+    if (chose.installDir.IsEmpty()) {
         info->keys = PrevInstallKeys::None;
         Log("GetPreviousInstallInfo: not installed\n");
         return;
     }
-    info->searchFilterInstalled = IsSearchFilterInstalled();
-    info->previewInstalled = IsPreviewInstalled();
+    chose.Set(Choice::SearchFilter, IsSearchFilterInstalled());
+    chose.Set(Choice::Previewer, IsPreviewInstalled());
     bool machine = !ReadRegStrTemp(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation").IsEmpty();
     bool user = !ReadRegStrTemp(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation").IsEmpty();
     if (machine) {
         info->keys = user ? PrevInstallKeys::MachineAndUser : PrevInstallKeys::MachineOnly;
-        info->allUsers = true;
+        chose.Set(Choice::AllUsers, true);
     } else {
         info->keys = PrevInstallKeys::UserOnly;
-        info->allUsers = false;
-        if (IsUnderProgramFiles(info->installationDir)) {
+        chose.Set(Choice::AllUsers, false);
+        if (IsUnderProgramFiles(chose.installDir)) {
             Log("GetPreviousInstallInfo: dir under Program Files with only HKCU key; forcing allUsers\n");
-            info->allUsers = true;
+            chose.Set(Choice::AllUsers, true);
         }
     }
     HKEY root = RootFor(machine);
-    ReadRecordedChoices(root, info);
-    Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", info->desktopShortcut ? 1 : 0);
+    ReadRecordedChoices(root, &chose);
+    Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", chose.Has(Choice::DesktopShortcut) ? 1 : 0);
     // An installation killed while the shell extensions were unregistered to free their
     // files: the earlier installation had them, and the next one keeps them.
     bool filterPending = ReadFlag(root, kPendingSearchFilterValue);
@@ -172,11 +173,11 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
         Logf("GetPreviousInstallInfo: interrupted installation, filter pending: %d, preview pending: %d\n",
              filterPending ? 1 : 0, previewPending ? 1 : 0);
     }
-    info->searchFilterInstalled = info->searchFilterInstalled || filterPending;
-    info->previewInstalled = info->previewInstalled || previewPending;
+    chose.Set(Choice::SearchFilter, chose.Has(Choice::SearchFilter) || filterPending);
+    chose.Set(Choice::Previewer, chose.Has(Choice::Previewer) || previewPending);
     Logf("GetPreviousInstallInfo: dir '%s', search filter: %d, preview: %d, typ: %d, needsElevation: %d\n",
-         info->installationDir.CStr(), info->searchFilterInstalled ? 1 : 0, info->previewInstalled ? 1 : 0,
-         (int)info->keys, info->allUsers ? 1 : 0);
+         chose.installDir.CStr(), chose.Has(Choice::SearchFilter) ? 1 : 0, chose.Has(Choice::Previewer) ? 1 : 0,
+         (int)info->keys, chose.AllUsers() ? 1 : 0);
 }
 
 StrView GetDefaultInstallationDir(StrView earlierDir, bool forAllUsers, bool ignorePrev) {
@@ -239,11 +240,10 @@ bool NeedsElevation(StrView path, bool allUsers, bool isElevated) {
     return NeedsElevation(path, allUsers, isElevated, probe);
 }
 
-void ForAllUsersStateChanged(Flags* settled, bool allUsers) {
+void ForAllUsersStateChanged(InstallChoices* choices, bool allUsers) {
     Logf("ForAllUsersStateChanged() to %d\n", allUsers ? 1 : 0);
-    InstallerOptions& o = settled->installer;
-    o.allUsers = allUsers;
-    o.installDir = str::Dup(GetProcessArena(), GetDefaultInstallationDir({}, allUsers, true));
+    choices->Set(Choice::AllUsers, allUsers);
+    choices->installDir = str::Dup(GetProcessArena(), GetDefaultInstallationDir({}, allUsers, true));
     Logf("ForAllUsersStateChanged: cli->installer.allUsers: %d, cli->installer.installDir: '%s', forAllUsers: %d\n",
-         o.allUsers ? 1 : 0, o.installDir.CStr(), allUsers ? 1 : 0);
+         choices->AllUsers() ? 1 : 0, choices->installDir.CStr(), allUsers ? 1 : 0);
 }

@@ -43,17 +43,18 @@ StrView AbsoluteDir(StrView dir) {
     return ToUtf8(WStrView((const char16_t*)full, (int32_t)got), GetProcessArena());
 }
 
-void SettleInstallDir(const InstallerRun& run, Flags* st) {
-    StrView given = run.cli->installer.installDir;
+void SettleInstallDir(InstallerRun* run) {
+    InstallChoices& chosen = run->choices;
+    StrView given = run->cli->installer.installDir;
     if (!given.IsEmpty()) {
-        st->installer.installDir = AbsoluteDir(given);
+        chosen.installDir = AbsoluteDir(given);
     } else {
-        StrView dir = GetDefaultInstallationDir(run.prev.installationDir, st->installer.allUsers, false);
-        st->installer.installDir = str::Dup(GetProcessArena(), dir);
+        StrView dir = GetDefaultInstallationDir(run->prev.choices.installDir, chosen.AllUsers(), false);
+        chosen.installDir = str::Dup(GetProcessArena(), dir);
     }
-    if (IsUnderProgramFiles(st->installer.installDir) && !st->installer.allUsers) {
+    if (IsUnderProgramFiles(chosen.installDir) && !chosen.AllUsers()) {
         Log("RunInstaller: install dir under Program Files; forcing allUsers\n");
-        st->installer.allUsers = true;
+        chosen.Set(Choice::AllUsers, true);
     }
 }
 
@@ -73,15 +74,15 @@ int RestartElevated(InstallerRun& run, bool isElevated) {
     const Flags& cli = *run.cli;
     Logf("Restarting as elevated: gCli->silent: %d, gCli->installer.fastInstall: %d, isElevated: %d, "
          "gCli->installer.allUsers: %d, prevInstall.needsElevation: %d\n",
-         (int)cli.silent, (int)cli.installer.fastInstall, (int)isElevated, (int)cli.installer.allUsers,
-         (int)run.prev.allUsers);
+         (int)cli.silent, (int)cli.installer.fastInstall, (int)isElevated,
+         (int)cli.installer.asked.Has(Choice::AllUsers), (int)run.prev.choices.AllUsers());
     if (!cli.silent) {
         // The elevated copy shows its own window; this one has nothing more to do.
-        RestartElevatedForAllUsers(run.settled, false);
+        RestartElevatedForAllUsers(run, false);
         return kExitOk;
     }
     HANDLE process = nullptr;
-    if (!RestartElevatedForAllUsers(run.settled, false, &process)) {
+    if (!RestartElevatedForAllUsers(run, false, &process)) {
         Log("RunInstaller: elevation was refused or failed; nothing was installed\n");
         return kExitFailed;
     }
@@ -89,20 +90,20 @@ int RestartElevated(InstallerRun& run, bool isElevated) {
     return WaitForElevatedCopy(process);
 }
 
-void LogSettledOptions(const Flags& st) {
-    const InstallerOptions& o = st.installer;
+void LogSettledOptions(const InstallerRun& run) {
+    const Flags& cli = *run.cli;
+    const InstallChoices& chosen = run.choices;
     Logf("RunInstaller: gCliNew.silent: %d, gCliNew.installer.allUsers: %d, gCliNew.installer.runInstallNow: %d, "
          "gCliNew.installer.withFilter: %d, gCliNew.installer.withPreview: %d, gCliNew.installer.fastInstall: %d\n",
-         (int)st.silent, (int)o.allUsers, (int)o.runInstallNow, (int)o.withFilter, (int)o.withPreview,
-         (int)o.fastInstall);
+         (int)cli.silent, (int)chosen.AllUsers(), (int)cli.installer.runInstallNow,
+         (int)chosen.Has(Choice::SearchFilter), (int)chosen.Has(Choice::Previewer), (int)cli.installer.fastInstall);
 }
 
 int InstallSilently(InstallerRun* run) {
     run->started = true;
     RunInstallation(run);
-    const InstallerOptions& o = run->settled.installer;
-    if (o.startApp && !InstallationFailed()) {
-        RunNonElevated(path::JoinTemp(o.installDir, kReaderExeName));
+    if (run->cli->installer.startApp && !InstallationFailed()) {
+        RunNonElevated(path::JoinTemp(run->choices.installDir, kReaderExeName));
     }
     return InstallationFailed() ? kExitFailed : kExitOk;
 }
@@ -154,18 +155,18 @@ void LeaveLogAtEnd(const InstallerRun& run, StrView logPath, int exitCode) {
 // From the archive to the end of the installation; the exit code.
 int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& hooks) {
     const Flags& cli = *run.cli;
-    Flags* st = &run.settled;
+    InstallChoices& chosen = run.choices;
     if (!OpenEmbeddedFilesArchive(cli.silent)) {
         return kExitFailed;
     }
     GetPreviousInstallInfo(&run.prev);
     bool hasPrev = HasPreviousInstall(run.prev);
     Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
-    SettleInheritedChoices(run.prev, hasPrev, cli.installer.runInstallNow, st);
-    ApplyPolicies(run.policies, &st->installer);
-    SettleInstallDir(run, st);
+    SettleInheritedChoices(run.prev, hasPrev, cli.installer, &chosen);
+    ApplyPolicies(run.policies, &chosen);
+    SettleInstallDir(&run);
     Logf("RunInstaller: '%s', cmdLine: '%s', installing into dir '%s'\n", GetModulePathTemp().CStr(),
-         CommandLineTemp().CStr(), st->installer.installDir.CStr());
+         CommandLineTemp().CStr(), chosen.installDir.CStr());
 
     const InstallerOptions& given = cli.installer;
     bool requiresSilentElevation = cli.silent || given.fastInstall || given.runInstallNow;
@@ -174,11 +175,10 @@ int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& ho
          (int)isElevated);
     bool needsElevation = false;
     if (requiresSilentElevation && !isElevated) {
-        bool allUsers = st->installer.allUsers || run.prev.allUsers;
-        needsElevation = NeedsElevation(st->installer.installDir, allUsers, isElevated);
+        bool allUsers = chosen.AllUsers() || run.prev.choices.AllUsers();
+        needsElevation = NeedsElevation(chosen.installDir, allUsers, isElevated);
         Logf("RunInstaller: needsElevation: %d (allUsers=%d prevAllUsers=%d underPF=%d)\n", (int)needsElevation,
-             (int)st->installer.allUsers, (int)run.prev.allUsers,
-             (int)IsUnderProgramFiles(st->installer.installDir));
+             (int)chosen.AllUsers(), (int)run.prev.choices.AllUsers(), (int)IsUnderProgramFiles(chosen.installDir));
     }
     switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, given.runInstallNow)) {
         case ElevationChoice::RestartElevated:
@@ -190,7 +190,7 @@ int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& ho
         case ElevationChoice::Install:
             break;
     }
-    LogSettledOptions(*st);
+    LogSettledOptions(run);
 
     if (cli.silent) {
         int exitCode = InstallSilently(&run);
@@ -201,13 +201,13 @@ int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& ho
 }
 }  // namespace
 
-bool RestartElevatedForAllUsers(const Flags& settled, bool allUsersChecked, HANDLE* process) {
+bool RestartElevatedForAllUsers(const InstallerRun& run, bool allUsersChecked, HANDLE* process) {
     TempArenaScope scope;
-    bool allUsers = settled.installer.allUsers || allUsersChecked;
+    bool allUsers = run.choices.AllUsers() || allUsersChecked;
     Logf("RestartElevatedForAllUsers: cli->installer.allUsers: %d, allUsersChecked: %d, allUsers: %d\n",
-         (int)settled.installer.allUsers, (int)allUsersChecked, (int)allUsers);
+         (int)run.choices.AllUsers(), (int)allUsersChecked, (int)allUsers);
     StrView exePath = GetModulePathTemp();
-    StrView args = RelaunchArgumentsTemp(settled, allUsers);
+    StrView args = RelaunchArgumentsTemp(*run.cli, run.choices, allUsers);
     Logf("LaunchElevated('%s', '%s')\n", exePath.CStr(), args.CStr());
     HANDLE started = nullptr;
     bool ok = process ? LaunchElevatedProcess(exePath, args, &started) : LaunchElevated(exePath, args);
@@ -230,8 +230,7 @@ int RunInstaller(const Flags& cli, const WindowHooks& hooks) {
     SetCurrentLangByCode(DetectUserLang(cli.forTesting));
     InstallerRun run;
     run.cli = &cli;
-    Flags* st = &run.settled;
-    CopyInstallerOptions(cli, st);
+    run.choices = ChoicesAsked(cli.installer);
     TokenKind token = CurrentTokenKind();
 
     StrView logPath;
@@ -244,7 +243,7 @@ int RunInstaller(const Flags& cli, const WindowHooks& hooks) {
     run.policies = ReadPolicies();
     LogPolicies(run.policies);
     run.locked = LockedChoices(run.policies);
-    if (SettleScopeForToken(token, st)) {
+    if (SettleScopeForToken(token, &run.choices)) {
         Log("RunInstaller: running as LocalSystem, installing for all users\n");
     }
     int exitCode = InstallFromArchive(run, token, hooks);

@@ -17,8 +17,10 @@ int RunInstaller(const Flags& cli, const WindowHooks& hooks);
 #ifdef _WIN32
 #include <windows.h>
 
-// Starts this program again elevated with every choice of the settled options on its
-// command line, for all users when they say so or the window's all-users box is checked.
-// With process set, the started copy's handle is returned there (the caller closes it).
-bool RestartElevatedForAllUsers(const Flags& settled, bool allUsersChecked, HANDLE* process = nullptr);
+struct InstallerRun;
+
+// Starts this program again elevated with the run's choices on its command line, for all
+// users when they say so or the window's all-users box is checked. With process set, the
+// started copy's handle is returned there (the caller closes it).
+bool RestartElevatedForAllUsers(const InstallerRun& run, bool allUsersChecked, HANDLE* process = nullptr);
 #endif

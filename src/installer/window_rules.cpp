@@ -5,12 +5,12 @@
 #include "base/product.h"
 
 bool OptionsShownAtStart(const InstallerOptions& cli) {
-    return cli.withFilter || cli.withPreview || cli.noDesktopShortcut || cli.defaultComics || cli.defaultMarkdown ||
-           cli.noOfficePlugin || cli.allUsers;
+    return !cli.asked.Without({Choice::DefaultPdf}).IsEmpty() || cli.refused.Has(Choice::DesktopShortcut) ||
+           cli.refused.Has(Choice::OfficeAddin);
 }
 
-bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& settled) {
-    return !optionsShown && !settled.fastInstall && !settled.runInstallNow;
+bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& cli) {
+    return !optionsShown && !cli.fastInstall && !cli.runInstallNow;
 }
 
 StrView InstallDirForChosenFolderTemp(StrView folder) {

@@ -7,13 +7,15 @@
 #include "base/vec.h"
 
 // Any option the user asked for on the command line, except the default PDF reader, which
-// is a default choice people pass without wanting to see the others.
+// is a default choice people pass without wanting to see the others. Of the refusals,
+// "-no-desktop-shortcut" and "-no-office-plugin" open them; "-no-filter" and "-no-preview"
+// never did.
 bool OptionsShownAtStart(const InstallerOptions& cli);
 
 // The eight option check boxes may wait until after the window's first paint (they are a
 // good part of the time before it) when they start hidden and the installation does not
 // start by itself, which reads them at once.
-bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& settled);
+bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& cli);
 
 // The product goes into its own folder inside the chosen one, unless the chosen folder is
 // already that folder ("...\vlpdf" in any letter case).

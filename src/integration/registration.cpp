@@ -97,7 +97,7 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
 }  // namespace
 
 void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values) {
-    const RegistrationInputs& in = reg.in;
+    const InstallChoices& in = reg.in;
     switch (item.piece) {
         case Piece::SearchFilter:
             BuildSearchFilterValues(path::JoinTemp(in.installDir, kSearchFilterDll), values);
@@ -118,7 +118,7 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
         case Piece::UninstallEntry: {
             UninstallEntryInputs entry;
             entry.installDir = in.installDir;
-            entry.allUsers = in.allUsers;
+            entry.allUsers = in.AllUsers();
             BuildUninstallValues(entry, values);
             BuildRecordedChoiceValues(in, values);
             return;
@@ -387,7 +387,7 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
                 return;
             }
             Vec<int> csidls(GetTempArena());
-            ShortcutFoldersToCreate(item.root == RegRoot::Machine, reg.in.desktopShortcut, &csidls);
+            ShortcutFoldersToCreate(item.root == RegRoot::Machine, reg.in.Has(Choice::DesktopShortcut), &csidls);
             for (int csidl : csidls) {
                 s.Add(RegDeleteOp::Shortcut, item.root).csidl = csidl;
             }
@@ -399,7 +399,7 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
             return;
         case Piece::DefaultBackups:
             // Per user they went with the product key that holds them.
-            if (reg.in.allUsers) {
+            if (reg.in.AllUsers()) {
                 s.Key(RegRoot::User, kPrevDefaultKey);
                 s.KeyIfEmpty(RegRoot::User, kProductRegKey, 1);
             }
@@ -421,42 +421,27 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
     }
 }
 
-RegistrationInputs InputsFromOptions(const InstallerOptions& o) {
-    RegistrationInputs in;
-    in.installDir = o.installDir;
-    in.allUsers = o.allUsers;
-    in.searchFilter = o.withFilter;
-    in.previewer = o.withPreview;
-    in.officeAddin = !o.noOfficePlugin;
-    in.desktopShortcut = !o.noDesktopShortcut;
-    in.defaultPdf = o.defaultPdf;
-    in.defaultComics = o.defaultComics;
-    in.defaultMarkdown = o.defaultMarkdown;
-    return in;
-}
-
-RegistrationInputs AnyInstallationIn(StrView dir, bool allUsers) {
-    RegistrationInputs in;
+InstallChoices AnyInstallationIn(StrView dir, bool allUsers) {
+    InstallChoices in;
     in.installDir = dir;
-    in.allUsers = allUsers;
-    in.searchFilter = in.previewer = in.officeAddin = in.desktopShortcut = true;
-    in.defaultPdf = in.defaultComics = in.defaultMarkdown = true;
+    in.on = ChoiceSet::All();
+    in.Set(Choice::AllUsers, allUsers);
     return in;
 }
 
-void BuildRegistration(const RegistrationInputs& in, Registration* out) {
+void BuildRegistration(const InstallChoices& in, Registration* out) {
     out->in = in;
     out->exePath = path::JoinTemp(in.installDir, kReaderExeName);
     out->items.Reset();
-    RegRoot root = in.allUsers ? RegRoot::Machine : RegRoot::User;
-    if (in.searchFilter) {
+    RegRoot root = in.AllUsers() ? RegRoot::Machine : RegRoot::User;
+    if (in.Has(Choice::SearchFilter)) {
         Add(out, Piece::SearchFilter, root);
     }
-    if (in.previewer) {
+    if (in.Has(Choice::Previewer)) {
         Add(out, Piece::Previewer, root);
         Add(out, Piece::PreviewPane, RegRoot::User);
     }
-    if (in.officeAddin) {
+    if (in.Has(Choice::OfficeAddin)) {
         Add(out, Piece::OfficeAddin, root, RegView::Bits64);
         Add(out, Piece::OfficeAddin, root, RegView::Bits32);
     } else {
@@ -471,17 +456,17 @@ void BuildRegistration(const RegistrationInputs& in, Registration* out) {
     Add(out, Piece::UninstallEntry, root);
     Add(out, Piece::Associations, root);
     Add(out, Piece::MimeType, root);
-    if (in.defaultPdf) {
+    if (in.Has(Choice::DefaultPdf)) {
         AddDefault(out, ReaderKind::Pdf);
         AddDefault(out, ReaderKind::Ofd);
     }
-    if (in.defaultComics) {
+    if (in.Has(Choice::DefaultComics)) {
         AddDefault(out, ReaderKind::Comics);
     }
-    if (in.defaultMarkdown) {
+    if (in.Has(Choice::DefaultMarkdown)) {
         AddDefault(out, ReaderKind::Markdown);
     }
-    if (in.defaultPdf || in.defaultComics || in.defaultMarkdown) {
+    if (in.Has(Choice::DefaultPdf) || in.Has(Choice::DefaultComics) || in.Has(Choice::DefaultMarkdown)) {
         Add(out, Piece::DefaultBackups, RegRoot::User);
     }
     Add(out, Piece::PathEntry, root);
@@ -550,7 +535,7 @@ void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace
 void RegistrationShortcuts(const Registration& reg, Vec<int>* csidls) {
     for (const RegItem& item : reg.items) {
         if (item.piece == Piece::Shortcuts) {
-            ShortcutFoldersToCreate(item.root == RegRoot::Machine, reg.in.desktopShortcut, csidls);
+            ShortcutFoldersToCreate(item.root == RegRoot::Machine, reg.in.Has(Choice::DesktopShortcut), csidls);
         }
     }
 }

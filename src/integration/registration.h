@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <stdint.h>
 
-#include "base/flags.h"
+#include "base/install_choices.h"
 #include "base/str.h"
 #include "base/vec.h"
 #include "integration/default_reader.h"
@@ -48,30 +48,18 @@ struct RegItem {
     ReaderKind reader = ReaderKind::Pdf;  // DefaultReader
 };
 
-// The settled choices the table is built from; those the uninstall entry records come from
-// RecordedChoices.
-struct RegistrationInputs : RecordedChoices {
-    StrView installDir;
-    bool allUsers = false;
-    bool searchFilter = false;
-    bool previewer = false;
-    bool officeAddin = true;
-    RegistrationInputs() { desktopShortcut = true; }
-};
-
 struct Registration {
-    RegistrationInputs in;
+    InstallChoices in;  // the settled choices the table is built from
     StrView exePath;  // the reader in the installation directory
     Vec<RegItem> items;
     explicit Registration(Arena* a) : items(a) {}
 };
 
-RegistrationInputs InputsFromOptions(const InstallerOptions& o);
 // Everything an installation in dir for this scope may have registered: every optional piece
 // on, every default group taken. Removing it removes what any choice of options left.
-RegistrationInputs AnyInstallationIn(StrView dir, bool allUsers);
+InstallChoices AnyInstallationIn(StrView dir, bool allUsers);
 // Strings live in the temporary arena.
-void BuildRegistration(const RegistrationInputs& in, Registration* out);
+void BuildRegistration(const InstallChoices& in, Registration* out);
 
 // When the installation writes each piece: the components whose files were just replaced
 // and the shortcuts, then the uninstall entry (from here on the installation counts as done),

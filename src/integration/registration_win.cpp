@@ -27,7 +27,7 @@ bool AllUsers(const RegItem& item) {
 }
 
 // The choices the next installation reads back.
-void WriteRecordedChoices(HKEY root, const RegistrationInputs& in) {
+void WriteRecordedChoices(HKEY root, const InstallChoices& in) {
     Vec<RegValue> values(GetTempArena());
     BuildRecordedChoiceValues(in, &values);
     WriteRegValues(root, values);
@@ -65,7 +65,7 @@ bool WriteAssociations(const Registration& reg, const RegItem& item) {
 }
 
 void WriteItem(const Registration& reg, const RegItem& item) {
-    const RegistrationInputs& in = reg.in;
+    const InstallChoices& in = reg.in;
     HKEY root = RegRootKey(item.root);
     switch (item.piece) {
         case Piece::SearchFilter: {
@@ -94,10 +94,10 @@ void WriteItem(const Registration& reg, const RegItem& item) {
             }
             return;
         case Piece::Shortcuts:
-            CreateAppShortcuts(AllUsers(item), in.desktopShortcut, reg.exePath);
+            CreateAppShortcuts(AllUsers(item), in.Has(Choice::DesktopShortcut), reg.exePath);
             return;
         case Piece::UninstallEntry:
-            if (!WriteUninstallerRegistryInfo(root, in.allUsers, in.installDir)) {
+            if (!WriteUninstallerRegistryInfo(root, in.AllUsers(), in.installDir)) {
                 NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
             }
             WriteRecordedChoices(root, in);
@@ -316,10 +316,10 @@ struct OneItem {
     RegItem item;
     OneItem(Piece piece, HKEY root, StrView installDir) {
         reg.in.installDir = installDir;
-        reg.in.allUsers = root == HKEY_LOCAL_MACHINE;
+        reg.in.Set(Choice::AllUsers, root == HKEY_LOCAL_MACHINE);
         reg.exePath = path::JoinTemp(installDir, kReaderExeName);
         item.piece = piece;
-        item.root = reg.in.allUsers ? RegRoot::Machine : RegRoot::User;
+        item.root = reg.in.AllUsers() ? RegRoot::Machine : RegRoot::User;
         reg.items.Append(item);
     }
 };

@@ -5,15 +5,15 @@
 #include "base/product.h"
 
 const RecordedChoice kRecordedChoices[kRecordedChoiceCount] = {
-    {"DesktopShortcut", &RecordedChoices::desktopShortcut, true},
-    {"DefaultPdf", &RecordedChoices::defaultPdf, false},
-    {"DefaultComics", &RecordedChoices::defaultComics, false},
-    {"DefaultMarkdown", &RecordedChoices::defaultMarkdown, false},
+    {"DesktopShortcut", Choice::DesktopShortcut, true},
+    {"DefaultPdf", Choice::DefaultPdf, false},
+    {"DefaultComics", Choice::DefaultComics, false},
+    {"DefaultMarkdown", Choice::DefaultMarkdown, false},
 };
 
-void BuildRecordedChoiceValues(const RecordedChoices& choices, Vec<RegValue>* out) {
+void BuildRecordedChoiceValues(const InstallChoices& choices, Vec<RegValue>* out) {
     for (const RecordedChoice& c : kRecordedChoices) {
-        AddDword(*out, kUninstallRegKey, c.valueName, choices.*c.option ? 1 : 0);
+        AddDword(*out, kUninstallRegKey, c.valueName, choices.Has(c.choice) ? 1 : 0);
     }
 }
 

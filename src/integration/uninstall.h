@@ -3,6 +3,7 @@
 // installation choices that the next installation reads back.
 #include <stdint.h>
 
+#include "base/install_choices.h"
 #include "base/str.h"
 #include "base/vec.h"
 #include "integration/reg_value.h"
@@ -26,23 +27,17 @@ uint32_t EstimatedSizeKb(uint64_t bytes);
 
 // The choices the uninstall entry records, each a DWORD value 1 or 0, for the next
 // installation to inherit.
-struct RecordedChoices {
-    bool desktopShortcut = false;
-    bool defaultPdf = false;
-    bool defaultComics = false;
-    bool defaultMarkdown = false;
-};
 struct RecordedChoice {
     const char* valueName;
-    bool RecordedChoices::*option;
-    // An entry without the value leaves the option as it was (older entries lack it);
+    Choice choice;
+    // An entry without the value leaves the choice as it was (older entries lack it);
     // otherwise a missing value reads as off.
     bool keptWhenAbsent;
 };
 constexpr int kRecordedChoiceCount = 4;
 extern const RecordedChoice kRecordedChoices[kRecordedChoiceCount];
 // The values recording the choices, in the order they are written.
-void BuildRecordedChoiceValues(const RecordedChoices& choices, Vec<RegValue>* out);
+void BuildRecordedChoiceValues(const InstallChoices& choices, Vec<RegValue>* out);
 
 struct UninstallEntryInputs {
     StrView installDir;
@@ -70,7 +65,7 @@ bool RemoveUninstallerRegistryInfo(HKEY root);
 bool RemoveProductRegistryKey(HKEY root);
 bool RemoveUninstallEntry(HKEY root);
 // Reads the recorded choices of the entry under root into out, as kRecordedChoices says.
-void ReadRecordedChoices(HKEY root, RecordedChoices* out);
+void ReadRecordedChoices(HKEY root, InstallChoices* out);
 // Bytes of the files directly in dir (subdirectories are not entered).
 uint64_t GetDirSize(StrView dir);
 #endif

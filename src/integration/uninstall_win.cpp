@@ -34,13 +34,13 @@ bool FlushUninstallEntry(HKEY root, StrView key) {
 }
 }  // namespace
 
-void ReadRecordedChoices(HKEY root, RecordedChoices* out) {
+void ReadRecordedChoices(HKEY root, InstallChoices* out) {
     for (const RecordedChoice& c : kRecordedChoices) {
         uint32_t v = 0;
         if (ReadRegDWORD(root, kUninstallRegKey, c.valueName, &v)) {
-            out->*c.option = v != 0;
+            out->Set(c.choice, v != 0);
         } else if (!c.keptWhenAbsent) {
-            out->*c.option = false;
+            out->Set(c.choice, false);
         }
     }
 }

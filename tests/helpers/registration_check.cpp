@@ -10,6 +10,7 @@
 
 #include "base/arena.h"
 #include "base/file.h"
+#include "base/flags.h"
 #include "base/utf.h"
 #include "base/wide_win.h"
 #include "integration/platform_version.h"
@@ -132,52 +133,34 @@ void ShareUserClassViews(Vec<RegTrace>* traces) {
         }
     }
 }
-
-bool ParseOption(StrView arg, InstallerOptions* o) {
-    struct Switch {
-        const char* name;
-        bool InstallerOptions::*field;
-    };
-    const Switch switches[] = {
-        {"-all-users", &InstallerOptions::allUsers},
-        {"-with-filter", &InstallerOptions::withFilter},
-        {"-with-preview", &InstallerOptions::withPreview},
-        {"-no-desktop-shortcut", &InstallerOptions::noDesktopShortcut},
-        {"-default-pdf", &InstallerOptions::defaultPdf},
-        {"-default-comics", &InstallerOptions::defaultComics},
-        {"-default-markdown", &InstallerOptions::defaultMarkdown},
-        {"-no-office-plugin", &InstallerOptions::noOfficePlugin},
-    };
-    for (const Switch& s : switches) {
-        if (str::Eq(arg, s.name)) {
-            o->*s.field = true;
-            return true;
-        }
-    }
-    return false;
-}
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     TempArenaScope scope;
-    InstallerOptions o;
     bool installed = argc > 1 && str::Eq(U((const WCHAR*)argv[1]), "installed");
     bool removed = argc > 1 && str::Eq(U((const WCHAR*)argv[1]), "removed");
+    // The installer's own words, read by the installer's own parser: "-d <dir>" and the
+    // switches of the eight choices.
+    Vec<StrView> words(GetTempArena());
+    words.Append("registration_check");
     for (int i = 2; i < argc; i++) {
-        StrView arg = U((const WCHAR*)argv[i]);
-        if (str::Eq(arg, "-d") && i + 1 < argc) {
-            o.installDir = U((const WCHAR*)argv[++i]);
-        } else if (!ParseOption(arg, &o)) {
-            fprintf(stderr, "registration_check: unknown option '%s'\n", arg.CStr());
-            return 2;
-        }
+        words.Append(U((const WCHAR*)argv[i]));
     }
-    if ((!installed && !removed) || o.installDir.IsEmpty()) {
+    Flags given;
+    ParseFlagsArgs(words.els, (int)words.len, &given, FlagsEnvironment{});
+    if (given.fileNames.len > 0 || given.reader.args.len > 0) {
+        fprintf(stderr, "registration_check: not an installer option: '%s'\n",
+                (given.fileNames.len > 0 ? given.fileNames.els[0] : StrView("a reader option")).CStr());
+        return 2;
+    }
+    InstallChoices chosen = ChoicesAsked(given.installer);
+    chosen.installDir = given.installer.installDir;
+    if ((!installed && !removed) || chosen.installDir.IsEmpty()) {
         fprintf(stderr, "usage: registration_check installed|removed -d <dir> [options]\n");
         return 2;
     }
     Registration reg(GetTempArena());
-    BuildRegistration(InputsFromOptions(o), &reg);
+    BuildRegistration(chosen, &reg);
     Vec<RegTrace> traces(GetTempArena());
     RegistrationTraces(reg, gPlatformMajorVersion(), &traces);
     if (SharesUserClassViews()) {

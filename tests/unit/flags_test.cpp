@@ -84,7 +84,7 @@ TEST(ParseFlags, InstallerOptionEdgeCases) {
         Parse(c.args, &p);
         std::string what = c.args.empty() ? "" : c.args[0];
         EXPECT_EQ(p.flags.silent, c.silent) << what;
-        EXPECT_EQ(p.flags.installer.allUsers, c.allUsers) << what;
+        EXPECT_EQ(p.flags.installer.asked.Has(Choice::AllUsers), c.allUsers) << what;
         EXPECT_EQ(Dir(p.flags), c.installDir) << what;
         EXPECT_EQ(Files(p.flags), c.files) << what;
     }
@@ -94,8 +94,9 @@ TEST(ParseFlags, LaterOfficeOptionWins) {
     Parsed a, b;
     Parse({"-no-office-plugin", "-with-office-plugin"}, &a);
     Parse({"-with-office-plugin", "-no-office-plugin"}, &b);
-    EXPECT_FALSE(a.flags.installer.noOfficePlugin);
-    EXPECT_TRUE(b.flags.installer.noOfficePlugin);
+    EXPECT_FALSE(a.flags.installer.refused.Has(Choice::OfficeAddin));
+    EXPECT_TRUE(b.flags.installer.refused.Has(Choice::OfficeAddin));
+    EXPECT_FALSE(a.flags.installer.asked.Has(Choice::OfficeAddin));
 }
 
 TEST(ParseFlags, PlaceholderArgumentsAreLoggedAndSkipped) {
@@ -121,10 +122,12 @@ TEST(ParseFlags, InstallerBooleans) {
           &p);
     const Flags& f = p.flags;
     const InstallerOptions& in = f.installer;
-    EXPECT_TRUE(in.fastInstall && f.showHelp && f.install && f.uninstall && in.withFilter && in.withPreview &&
-                in.runInstallNow && f.forTesting && in.noDesktopShortcut && in.defaultPdf && in.defaultComics &&
-                in.defaultMarkdown && in.noFilter && in.noPreview && in.startApp);
-    EXPECT_FALSE(f.silent || in.allUsers || in.extractFiles || in.noOfficePlugin || f.log);
+    EXPECT_TRUE(in.fastInstall && f.showHelp && f.install && f.uninstall && in.runInstallNow && f.forTesting &&
+                in.startApp);
+    EXPECT_EQ(in.asked, (ChoiceSet{Choice::SearchFilter, Choice::Previewer, Choice::DefaultPdf,
+                                   Choice::DefaultComics, Choice::DefaultMarkdown}));
+    EXPECT_EQ(in.refused, (ChoiceSet{Choice::DesktopShortcut, Choice::SearchFilter, Choice::Previewer}));
+    EXPECT_FALSE(f.silent || in.extractFiles || f.log);
 }
 
 TEST(ParseFlags, TwoValueOptionNeedsBothValues) {
@@ -253,20 +256,28 @@ TEST(ParseFlags, EveryOptionNameWithItsPositionAndValueCount) {
 // carried choice alone, and all of them.
 TEST(OptionTable, CarriedWordsParseBackToTheSameChoices) {
     bool Flags::*const top[] = {&Flags::silent, &Flags::log};
-    bool InstallerOptions::*const installer[] = {
-        &InstallerOptions::allUsers,     &InstallerOptions::withFilter,        &InstallerOptions::withPreview,
-        &InstallerOptions::noOfficePlugin, &InstallerOptions::noDesktopShortcut, &InstallerOptions::defaultPdf,
-        &InstallerOptions::defaultComics, &InstallerOptions::defaultMarkdown,   &InstallerOptions::fastInstall,
-        &InstallerOptions::startApp};
-    const int kTop = 2, kChoices = kTop + 10;
-    for (int which = -1; which <= kChoices; which++) {
+    bool InstallerOptions::*const installer[] = {&InstallerOptions::fastInstall, &InstallerOptions::startApp};
+    const Choice asked[] = {Choice::AllUsers,   Choice::SearchFilter,  Choice::Previewer,
+                            Choice::DefaultPdf, Choice::DefaultComics, Choice::DefaultMarkdown};
+    const Choice refused[] = {Choice::OfficeAddin, Choice::DesktopShortcut};
+    const int kKnobs = 2 + 2 + 6 + 2;
+    for (int which = -1; which <= kKnobs; which++) {
         TempArenaScope scope;
         Flags given;
-        given.installer.runInstallNow = true;
-        given.installer.installDir = "C:\\Apps\\vlpdf";
-        for (int k = 0; k < kChoices; k++) {
-            bool on = which == k || which == kChoices;
-            (k < kTop ? given.*top[k] : given.installer.*installer[k - kTop]) = on;
+        InstallerOptions& o = given.installer;
+        o.runInstallNow = true;
+        o.installDir = "C:\\Apps\\vlpdf";
+        for (int k = 0; k < kKnobs; k++) {
+            bool on = which == k || which == kKnobs;
+            if (k < 2) {
+                given.*top[k] = on;
+            } else if (k < 4) {
+                o.*installer[k - 2] = on;
+            } else if (k < 10) {
+                o.asked.Set(asked[k - 4], on);
+            } else {
+                o.refused.Set(refused[k - 10], on);
+            }
         }
         std::string line = CarriedArgumentsTemp(given).CStr();
         std::vector<std::string> words;
@@ -280,11 +291,12 @@ TEST(OptionTable, CarriedWordsParseBackToTheSameChoices) {
         Parsed p;
         Parse(words, &p);
         const Flags& back = p.flags;
-        for (int k = 0; k < kChoices; k++) {
-            bool want = k < kTop ? given.*top[k] : given.installer.*installer[k - kTop];
-            bool got = k < kTop ? back.*top[k] : back.installer.*installer[k - kTop];
-            EXPECT_EQ(got, want) << "choice " << k << " in " << line;
-        }
+        EXPECT_EQ(back.silent, given.silent) << line;
+        EXPECT_EQ(back.log, given.log) << line;
+        EXPECT_EQ(back.installer.fastInstall, o.fastInstall) << line;
+        EXPECT_EQ(back.installer.startApp, o.startApp) << line;
+        EXPECT_EQ(back.installer.asked, o.asked) << line;
+        EXPECT_EQ(back.installer.refused, o.refused) << line;
         EXPECT_STREQ(back.installer.installDir.CStr(), "C:\\Apps\\vlpdf") << line;
         EXPECT_TRUE(back.installer.runInstallNow) << line;
         EXPECT_EQ(back.reader.args.len + back.fileNames.len, 0) << line;

@@ -15,31 +15,30 @@ struct Choices {
     bool allUsers, filter, preview, noDesktop;
 };
 
-Choices Settle(const PreviousInstallInfo& prev, bool hasPrev, bool runInstallNow, const InstallerOptions& given) {
-    Flags st;
-    st.installer = given;
-    SettleInheritedChoices(prev, hasPrev, runInstallNow, &st);
-    const InstallerOptions& o = st.installer;
-    return {o.allUsers, o.withFilter, o.withPreview, o.noDesktopShortcut};
+Choices Of(const InstallChoices& c) {
+    return {c.AllUsers(), c.Has(Choice::SearchFilter), c.Has(Choice::Previewer), !c.Has(Choice::DesktopShortcut)};
+}
+
+Choices Settle(const PreviousInstallInfo& prev, bool hasPrev, bool runInstallNow, InstallerOptions given) {
+    given.runInstallNow = runInstallNow;
+    InstallChoices choices = ChoicesAsked(given);
+    SettleInheritedChoices(prev, hasPrev, given, &choices);
+    return Of(choices);
 }
 }  // namespace
 
 TEST(InstallOptions, EarlierChoicesFillOnlyWhatTheCommandLineLeftOff) {
     PreviousInstallInfo allUsersNoFilter;
     allUsersNoFilter.keys = PrevInstallKeys::MachineOnly;
-    allUsersNoFilter.allUsers = true;
-    allUsersNoFilter.previewInstalled = true;
-    allUsersNoFilter.desktopShortcut = false;
+    allUsersNoFilter.choices.on = {Choice::AllUsers, Choice::Previewer};
     PreviousInstallInfo perUserEverything;
     perUserEverything.keys = PrevInstallKeys::UserOnly;
-    perUserEverything.searchFilterInstalled = true;
-    perUserEverything.previewInstalled = true;
-    perUserEverything.desktopShortcut = true;
+    perUserEverything.choices.on = {Choice::SearchFilter, Choice::Previewer, Choice::DesktopShortcut};
 
     InstallerOptions none, noFilterNoPreview, withFilter;
-    noFilterNoPreview.noFilter = noFilterNoPreview.noPreview = true;
-    noFilterNoPreview.withFilter = noFilterNoPreview.withPreview = true;  // the "no" options win
-    withFilter.withFilter = true;
+    noFilterNoPreview.refused = {Choice::SearchFilter, Choice::Previewer};
+    noFilterNoPreview.asked = {Choice::SearchFilter, Choice::Previewer};  // the "no" options win
+    withFilter.asked = {Choice::SearchFilter};
 
     struct {
         const char* what;
@@ -90,17 +89,23 @@ TEST(InstallOptions, ElevationIsRequestedOnceAndOnlyWhenNoWindowCanAskLater) {
 
 TEST(InstallOptions, RelaunchCommandLineCarriesEveryChoiceInOrder) {
     TempArenaScope scope;
-    Flags st;
-    st.installer.installDir = "C:\\Apps\\vlpdf";
-    EXPECT_STREQ(RelaunchArgumentsTemp(st, false).CStr(), "-run-install-now -install-dir \"C:\\Apps\\vlpdf\"");
+    Flags cli;
+    InstallChoices chosen;
+    chosen.installDir = "C:\\Apps\\vlpdf";
+    chosen.on = {Choice::DesktopShortcut, Choice::OfficeAddin};
+    EXPECT_STREQ(RelaunchArgumentsTemp(cli, chosen, false).CStr(),
+                 "-run-install-now -install-dir \"C:\\Apps\\vlpdf\"");
 
-    InstallerOptions& o = st.installer;
-    o.withFilter = o.withPreview = o.noOfficePlugin = o.noDesktopShortcut = true;
-    o.defaultPdf = o.defaultComics = o.defaultMarkdown = o.fastInstall = o.startApp = true;
-    st.silent = st.log = true;
-    // Options that an elevated copy must not see again are never carried.
-    o.runInstallNow = o.noFilter = o.noPreview = o.extractFiles = true;
-    EXPECT_STREQ(RelaunchArgumentsTemp(st, true).CStr(),
+    chosen.on = ChoiceSet::All().Without({Choice::AllUsers, Choice::DesktopShortcut, Choice::OfficeAddin});
+    InstallerOptions& o = cli.installer;
+    o.fastInstall = o.startApp = true;
+    cli.silent = cli.log = true;
+    // What the command line said is settled into the choices; options that an elevated copy
+    // must not see again are never carried.
+    o.asked = {Choice::DesktopShortcut};
+    o.refused = {Choice::SearchFilter, Choice::DefaultPdf};
+    o.runInstallNow = o.extractFiles = true;
+    EXPECT_STREQ(RelaunchArgumentsTemp(cli, chosen, true).CStr(),
                  "-run-install-now -all-users -with-filter -with-preview -no-office-plugin -no-desktop-shortcut "
                  "-default-pdf -default-comics -default-markdown -silent -fast-install -start-app -log "
                  "-install-dir \"C:\\Apps\\vlpdf\"");
@@ -141,11 +146,11 @@ TEST(InstallOptions, TheRunsRightsDecideScopeAndPrivateFolders) {
         {TokenKind::LocalSystem, false, true, true},  {TokenKind::LocalSystem, true, true, true},
     };
     for (const auto& c : cases) {
-        Flags cli, st;
-        cli.installer.allUsers = c.allUsersGiven;
-        CopyInstallerOptions(cli, &st);
-        EXPECT_EQ(SettleScopeForToken(c.kind, &st), c.kind == TokenKind::LocalSystem);
-        EXPECT_EQ(st.installer.allUsers, c.allUsers) << (int)c.kind << " " << c.allUsersGiven;
+        InstallerOptions cli;
+        cli.asked.Set(Choice::AllUsers, c.allUsersGiven);
+        InstallChoices chosen = ChoicesAsked(cli);
+        EXPECT_EQ(SettleScopeForToken(c.kind, &chosen), c.kind == TokenKind::LocalSystem);
+        EXPECT_EQ(chosen.AllUsers(), c.allUsers) << (int)c.kind << " " << c.allUsersGiven;
         EXPECT_EQ(RulesForToken(c.kind).needsPrivateTempFolder, c.privateFolders) << (int)c.kind;
     }
 }
@@ -210,19 +215,17 @@ TEST(InstallOptions, PoliciesLockTheirOptionsAndTheMachineWins) {
         for (Choice ch : c.locked) want.Add(ch);
         EXPECT_EQ(LockedChoices(policies).bits, want.bits) << c.what;
 
-        Flags st;
-        st.installer.withFilter = st.installer.withPreview = true;
-        ApplyPolicies(policies, &st.installer);
-        const InstallerOptions& o = st.installer;
-        Choices got{o.allUsers, GetChoice(o, Choice::SearchFilter), GetChoice(o, Choice::Previewer),
-                    o.noDesktopShortcut};
+        InstallChoices chosen;
+        chosen.on = {Choice::SearchFilter, Choice::Previewer, Choice::DesktopShortcut, Choice::OfficeAddin};
+        ApplyPolicies(policies, &chosen);
+        Choices got = Of(chosen);
         EXPECT_EQ(got.allUsers, c.want.allUsers) << c.what;
         EXPECT_EQ(got.filter, c.want.filter) << c.what;
         EXPECT_EQ(got.preview, c.want.preview) << c.what;
         EXPECT_EQ(got.noDesktop, c.want.noDesktop) << c.what;
-        EXPECT_EQ(GetChoice(o, Choice::OfficeAddin), c.officeAddin) << c.what;
+        EXPECT_EQ(chosen.Has(Choice::OfficeAddin), c.officeAddin) << c.what;
         // The elevated copy starts from the carried words alone: a forced choice must reach it.
-        std::string words = RelaunchArgumentsTemp(st, o.allUsers).CStr();
+        std::string words = RelaunchArgumentsTemp(Flags{}, chosen, chosen.AllUsers()).CStr();
         EXPECT_EQ(words.find("-with-filter") != std::string::npos, c.want.filter) << c.what << ": " << words;
         EXPECT_EQ(words.find("-no-desktop-shortcut") != std::string::npos, c.want.noDesktop) << c.what;
     }

@@ -36,17 +36,16 @@ TEST(Registration, TableFollowsTheOptionsInTheOrderOfWriting) {
     TempArenaScope scope;
     struct Case {
         const char* name;
-        InstallerOptions o;
+        InstallChoices o;
         const char* expected;
     };
-    InstallerOptions plain;
+    InstallChoices plain;
     plain.installDir = "C:\\u\\vlpdf";
-    InstallerOptions every = plain;
-    every.allUsers = every.withFilter = every.withPreview = true;
-    every.defaultPdf = every.defaultComics = every.defaultMarkdown = true;
-    InstallerOptions bare = plain;
-    bare.noOfficePlugin = bare.noDesktopShortcut = true;
-    bare.defaultComics = true;
+    plain.on = {Choice::DesktopShortcut, Choice::OfficeAddin};
+    InstallChoices every = plain;
+    every.on = ChoiceSet::All();
+    InstallChoices bare = plain;
+    bare.on = {Choice::DefaultComics};
     const Case cases[] = {
         {"per user, defaults", plain,
          "OfficeAddin HKCU 64\nOfficeAddin HKCU 32\nShortcuts HKCU\nUninstallEntry HKCU\nAssociations HKCU\n"
@@ -63,7 +62,7 @@ TEST(Registration, TableFollowsTheOptionsInTheOrderOfWriting) {
     };
     for (const Case& c : cases) {
         Registration reg(GetTempArena());
-        BuildRegistration(InputsFromOptions(c.o), &reg);
+        BuildRegistration(c.o, &reg);
         EXPECT_EQ(Dump(reg), c.expected) << c.name;
         EXPECT_STREQ(reg.exePath.CStr(), "C:\\u\\vlpdf\\vlpdf.exe") << c.name;
         // Components, then the entry, then the shell's pieces: never back to an earlier stage.

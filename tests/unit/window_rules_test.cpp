@@ -8,25 +8,27 @@
 
 // And the check boxes wait for the first paint only while hidden and nothing reads them at once.
 TEST(WindowRules, OptionsOpenExpandedForAnyOptionButTheDefaultPdfReader) {
+    TempArenaScope scope;
     struct {
-        bool InstallerOptions::*option;
+        const char* option;
         bool expanded;
         bool checksWait;
     } cases[] = {
-        {&InstallerOptions::allUsers, true, false},        {&InstallerOptions::withFilter, true, false},
-        {&InstallerOptions::withPreview, true, false},     {&InstallerOptions::noDesktopShortcut, true, false},
-        {&InstallerOptions::defaultComics, true, false},   {&InstallerOptions::defaultMarkdown, true, false},
-        {&InstallerOptions::noOfficePlugin, true, false},  {&InstallerOptions::defaultPdf, false, true},
-        {&InstallerOptions::startApp, false, true},        {&InstallerOptions::fastInstall, false, false},
-        {&InstallerOptions::runInstallNow, false, false},
+        {"-all-users", true, false},        {"-with-filter", true, false},      {"-with-preview", true, false},
+        {"-no-desktop-shortcut", true, false}, {"-default-comics", true, false}, {"-default-markdown", true, false},
+        {"-no-office-plugin", true, false}, {"-default-pdf", false, true},      {"-no-filter", false, true},
+        {"-no-preview", false, true},       {"-start-app", false, true},        {"-fast-install", false, false},
+        {"-run-install-now", false, false},
     };
     EXPECT_FALSE(OptionsShownAtStart(InstallerOptions{}));
     EXPECT_TRUE(OptionChecksWaitForFirstPaint(false, InstallerOptions{}));
     for (const auto& c : cases) {
-        InstallerOptions o;
-        o.*c.option = true;
-        EXPECT_EQ(OptionsShownAtStart(o), c.expanded);
-        EXPECT_EQ(OptionChecksWaitForFirstPaint(OptionsShownAtStart(o), o), c.checksWait);
+        StrView args[] = {"installer.exe", c.option};
+        Flags f;
+        ParseFlagsArgs(args, 2, &f, FlagsEnvironment{});
+        EXPECT_EQ(OptionsShownAtStart(f.installer), c.expanded) << c.option;
+        EXPECT_EQ(OptionChecksWaitForFirstPaint(OptionsShownAtStart(f.installer), f.installer), c.checksWait)
+            << c.option;
     }
 }
 

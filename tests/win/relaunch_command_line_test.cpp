@@ -29,15 +29,17 @@ TEST(RelaunchCommandLine, DirectoryAndOptionsSurviveTheSystemSplitAndTheParser) 
     for (const char* dir : dirs) {
         for (bool everything : {false, true}) {
             TempArenaScope scope;
-            Flags st;
-            st.installer.installDir = dir;
-            st.installer.withPreview = everything;
-            st.installer.defaultMarkdown = everything;
-            st.installer.startApp = everything;
-            st.silent = everything;
-            st.log = everything;
+            Flags cli;
+            cli.installer.startApp = everything;
+            cli.silent = everything;
+            cli.log = everything;
+            InstallChoices chosen;
+            chosen.installDir = dir;
+            chosen.on = {Choice::DesktopShortcut, Choice::OfficeAddin};
+            chosen.Set(Choice::Previewer, everything);
+            chosen.Set(Choice::DefaultMarkdown, everything);
             std::wstring cmd = L"\"C:\\setup dir\\VeloraPDF-3.7-install.exe\" " +
-                               Wide(RelaunchArgumentsTemp(st, everything));
+                               Wide(RelaunchArgumentsTemp(cli, chosen, everything));
 
             int argc = 0;
             WCHAR** argv = CommandLineToArgvW(cmd.c_str(), &argc);
@@ -51,13 +53,14 @@ TEST(RelaunchCommandLine, DirectoryAndOptionsSurviveTheSystemSplitAndTheParser) 
             const InstallerOptions& o = parsed.installer;
             EXPECT_STREQ(o.installDir.CStr(), dir);
             EXPECT_TRUE(o.runInstallNow) << dir;
-            EXPECT_EQ(o.allUsers, everything) << dir;
-            EXPECT_EQ(o.withPreview, everything) << dir;
-            EXPECT_EQ(o.defaultMarkdown, everything) << dir;
+            ChoiceSet asked;
+            if (everything) asked = {Choice::AllUsers, Choice::Previewer, Choice::DefaultMarkdown};
+            EXPECT_EQ(o.asked, asked) << dir;
+            EXPECT_TRUE(o.refused.IsEmpty()) << dir;
             EXPECT_EQ(o.startApp, everything) << dir;
             EXPECT_EQ(parsed.silent, everything) << dir;
             EXPECT_EQ(parsed.log, everything) << dir;
-            EXPECT_FALSE(o.withFilter || o.noOfficePlugin || o.defaultPdf || o.fastInstall) << dir;
+            EXPECT_FALSE(o.fastInstall) << dir;
             EXPECT_EQ(parsed.fileNames.len, 0) << dir;
         }
     }

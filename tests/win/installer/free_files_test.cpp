@@ -47,14 +47,14 @@ TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirecto
     EXPECT_EQ(std::string(blocking.els[0].CStr()), "vlpdf.exe (" + std::to_string(pid) + ")");
     EXPECT_EQ(log.rfind("ProcessesUsingInstallation()\n", 0), 0u) << log;
 
-    ShellExtensionState state;
+    InstallChoices state;
     log = LoggedDuring([&] { FreeInstallationFilesInUse(targetDir.c_str(), false, &state); });
     EXPECT_EQ(WaitForSingleObject(process, 5000), WAIT_OBJECT_0) << log;
     EXPECT_NE(log.find("KillProcessesUsingInstallationDir('" + existingDir), std::string::npos) << log;
     EXPECT_NE(log.find("  attempting to kill process " + std::to_string(pid) + " 'vlpdf.exe'\n"), std::string::npos)
         << log;
     EXPECT_STREQ(state.installDir.CStr(), targetDir.c_str());
-    EXPECT_FALSE(state.allUsers);
+    EXPECT_FALSE(state.AllUsers());
 
     blocking.Reset();
     ProcessesUsingInstallation(&blocking);

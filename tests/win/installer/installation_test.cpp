@@ -43,7 +43,7 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
             Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingSearchFilterValue, REG_DWORD, &one, 4);
             Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, kPendingPreviewerValue, REG_DWORD, &one, 4);
             run.prev.keys = PrevInstallKeys::MachineOnly;
-            run.prev.allUsers = run.prev.searchFilterInstalled = run.prev.previewInstalled = true;
+            run.prev.choices.on = {Choice::AllUsers, Choice::SearchFilter, Choice::Previewer};
         } else {
             RegisterSearchFilter(true, dir);
             RegisterPreviewer(true, dir);
@@ -51,8 +51,8 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
         }
         ResetInstallOutcome();
         if (c.aborted) SetInstallOutcome(InstallOutcome::Aborted);
-        run.settled.installer.installDir = dir;
-        run.settled.installer.allUsers = true;
+        run.choices.installDir = dir;
+        run.choices.on = {Choice::AllUsers};
 
         std::string log = LoggedDuring([&] { RunInstallation(&run); });
 

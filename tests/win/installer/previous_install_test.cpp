@@ -64,7 +64,7 @@ TEST_F(PreviousInstall, UserKeyInsideProgramFilesForcesAllUsers) {
     std::string log;
     PreviousInstallInfo info = Read(&log);
     EXPECT_EQ(info.keys, PrevInstallKeys::UserOnly);
-    EXPECT_TRUE(info.allUsers);
+    EXPECT_TRUE(info.choices.AllUsers());
     EXPECT_NE(log.find("GetPreviousInstallInfo: dir under Program Files with only HKCU key; forcing allUsers\n"),
               std::string::npos)
         << log;
@@ -82,11 +82,11 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     Put(HKEY_CURRENT_USER, kUninstallRegKey, "DefaultComics", REG_DWORD, &one, 4);
     PreviousInstallInfo info = Read();
     EXPECT_EQ(info.keys, PrevInstallKeys::UserOnly);
-    EXPECT_FALSE(info.allUsers);
-    EXPECT_FALSE(info.desktopShortcut);  // no value recorded
-    EXPECT_TRUE(info.defaultComics);
-    EXPECT_FALSE(info.defaultPdf);
-    EXPECT_STREQ(info.installationDir.CStr(), d.c_str());
+    EXPECT_FALSE(info.choices.AllUsers());
+    EXPECT_FALSE(info.choices.Has(Choice::DesktopShortcut));  // no value recorded
+    EXPECT_TRUE(info.choices.Has(Choice::DefaultComics));
+    EXPECT_FALSE(info.choices.Has(Choice::DefaultPdf));
+    EXPECT_STREQ(info.choices.installDir.CStr(), d.c_str());
 
     ForgetExistingInstallationDir();
     PutSz(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation", d + "\\vlpdf.EXE");
@@ -95,12 +95,12 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     Put(HKEY_LOCAL_MACHINE, kUninstallRegKey, "DefaultMarkdown", REG_DWORD, &zero, 4);
     info = Read();
     EXPECT_EQ(info.keys, PrevInstallKeys::MachineAndUser);
-    EXPECT_TRUE(info.allUsers);
-    EXPECT_TRUE(info.desktopShortcut);
-    EXPECT_TRUE(info.defaultPdf);
-    EXPECT_FALSE(info.defaultComics);  // only the machine key's values count now
-    EXPECT_FALSE(info.defaultMarkdown);
-    EXPECT_STREQ(info.installationDir.CStr(), d.c_str());
+    EXPECT_TRUE(info.choices.AllUsers());
+    EXPECT_TRUE(info.choices.Has(Choice::DesktopShortcut));
+    EXPECT_TRUE(info.choices.Has(Choice::DefaultPdf));
+    EXPECT_FALSE(info.choices.Has(Choice::DefaultComics));  // only the machine key's values count now
+    EXPECT_FALSE(info.choices.Has(Choice::DefaultMarkdown));
+    EXPECT_STREQ(info.choices.installDir.CStr(), d.c_str());
 
     ForgetExistingInstallationDir();
     Remove(HKEY_CURRENT_USER, kUninstallRegKey);
@@ -111,9 +111,9 @@ TEST_F(PreviousInstall, MissingDesktopValueKeepsWhatTheRecordHeld) {
     TestDir dir;
     PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", dir.Path(""));
     PreviousInstallInfo info;
-    info.desktopShortcut = true;
+    info.choices.Set(Choice::DesktopShortcut, true);
     std::string log = LoggedDuring([&] { GetPreviousInstallInfo(&info); });
-    EXPECT_TRUE(info.desktopShortcut);
+    EXPECT_TRUE(info.choices.Has(Choice::DesktopShortcut));
     EXPECT_NE(log.find("GetPreviousInstallInfo: desktop shortcut: 1\n"), std::string::npos) << log;
 }
 
@@ -176,19 +176,19 @@ TEST(InstallDir, DefaultsAndTheAllUsersToggle) {
     EXPECT_EQ(log, "GetDefaultInstallationDir(forAllUsers=1, ignorePrev=0)\n  using D:\\Earlier\\vlpdf from previous install\n");
     std::string pfDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf";
     std::string userDir = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\vlpdf";
-    Flags cli;
-    cli.installer.installDir = "D:\\Earlier\\vlpdf";
-    log = LoggedDuring([&] { ForAllUsersStateChanged(&cli, true); });
-    EXPECT_TRUE(cli.installer.allUsers);
-    EXPECT_STREQ(cli.installer.installDir.CStr(), pfDir.c_str());
+    InstallChoices chosen;
+    chosen.installDir = "D:\\Earlier\\vlpdf";
+    log = LoggedDuring([&] { ForAllUsersStateChanged(&chosen, true); });
+    EXPECT_TRUE(chosen.AllUsers());
+    EXPECT_STREQ(chosen.installDir.CStr(), pfDir.c_str());
     EXPECT_EQ(log, "ForAllUsersStateChanged() to 1\n"
                    "GetDefaultInstallationDir(forAllUsers=1, ignorePrev=1)\n"
                    "  using '" + pfDir + "' from GetSpecialFolderTemp(CSIDL_PROGRAM_FILES)\n"
                    "ForAllUsersStateChanged: cli->installer.allUsers: 1, cli->installer.installDir: '" + pfDir +
                    "', forAllUsers: 1\n");
-    log = LoggedDuring([&] { ForAllUsersStateChanged(&cli, false); });
-    EXPECT_FALSE(cli.installer.allUsers);
-    EXPECT_STREQ(cli.installer.installDir.CStr(), userDir.c_str());
+    log = LoggedDuring([&] { ForAllUsersStateChanged(&chosen, false); });
+    EXPECT_FALSE(chosen.AllUsers());
+    EXPECT_STREQ(chosen.installDir.CStr(), userDir.c_str());
     EXPECT_NE(log.find("  using '" + userDir + "' from GetSpecialFolderTemp(CSIDL_LOCAL_APPDATA)\n"), std::string::npos);
 }
 
