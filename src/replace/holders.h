@@ -36,12 +36,11 @@ StrView RestartManagerHoldersTemp(StrView path);
 // loaded itself (the running program can be the very vlpdf.exe being replaced). Nor the
 // spared process: one that waits for this one's result while it runs a product file itself
 // (an all-users uninstallation's parent waiting for its elevated copy). 0 spares none.
-extern uint32_t gSparedProcessId;
-bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath);
+bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath, uint32_t spared = 0);
 // The number of processes terminated, or -1 when the process list cannot be taken.
-int KillProcessesWithModule(StrView path);
-bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB);
-bool KillProcWithId(uint32_t pid);
+int KillProcessesWithModule(StrView path, uint32_t spared = 0);
+bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB, uint32_t spared = 0);
+bool KillProcWithId(uint32_t pid, uint32_t spared = 0);
 struct ProcessRef {
     StrView name;  // the executable's file name, temporary arena
     uint32_t pid = 0;
@@ -49,10 +48,10 @@ struct ProcessRef {
 // The processes that have a file of the first pairCount product module pairs under dir
 // loaded (pairs in their fixed order: the rendering library, the shell extensions, the
 // reader, the SDK host), in snapshot order; false when the process list cannot be taken.
-bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out);
+bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out, uint32_t spared = 0);
 // True when every termination it attempted succeeded.
 // With ended set, the number of processes it ended is added there.
-bool KillProcessesUsingInstallationDir(StrView dir, int* ended = nullptr);
+bool KillProcessesUsingInstallationDir(StrView dir, int* ended = nullptr, uint32_t spared = 0);
 // Asks the watcher plug-in to quit, then terminates it from under the directory.
 // True when a watcher was asked to quit or ended.
 bool StopWatcher(StrView dir);

@@ -280,16 +280,14 @@ void RepaintShell() {
 }
 }  // namespace
 
-uint32_t gSparedProcessId = 0;
-
 namespace {
-bool IsSpared(uint32_t pid) {
-    return pid == GetCurrentProcessId() || (gSparedProcessId != 0 && pid == gSparedProcessId);
+bool IsSpared(uint32_t pid, uint32_t spared) {
+    return pid == GetCurrentProcessId() || (spared != 0 && pid == spared);
 }
 }  // namespace
 
-bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath) {
-    if (IsSpared(pid)) {
+bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath, uint32_t spared) {
+    if (IsSpared(pid, spared)) {
         return false;
     }
     bool matched = AnyModule(pid, [&](StrView module) { return path::IsSameFile(modulePath, module); });
@@ -301,7 +299,7 @@ bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath) {
     return TerminateAndWait(pid);
 }
 
-int KillProcessesWithModule(StrView path) {
+int KillProcessesWithModule(StrView path, uint32_t spared) {
     TempArenaScope scope;
     Logf("KillProcessesWithModule: '%s'\n", str::DupTemp(path).CStr());
     if (LoadedByNoProcess(path)) {
@@ -309,7 +307,7 @@ int KillProcessesWithModule(StrView path) {
     }
     int killed = 0;
     bool listed = ForEachProcess([&](const PROCESSENTRY32W& pe) {
-        if (KillProcWithIdAndModule(pe.th32ProcessID, path)) {
+        if (KillProcWithIdAndModule(pe.th32ProcessID, path, spared)) {
             Logf("  killed process with id %d\n", (int)pe.th32ProcessID);
             killed++;
         }
@@ -324,8 +322,8 @@ int KillProcessesWithModule(StrView path) {
     return killed;
 }
 
-bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB) {
-    if (pid == 0 || IsSpared(pid) || (pathA.IsEmpty() && pathB.IsEmpty())) {
+bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB, uint32_t spared) {
+    if (pid == 0 || IsSpared(pid, spared) || (pathA.IsEmpty() && pathB.IsEmpty())) {
         return false;
     }
     return AnyModule(pid, [&](StrView module) {
@@ -334,9 +332,9 @@ bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB) {
     });
 }
 
-bool KillProcWithId(uint32_t pid) {
+bool KillProcWithId(uint32_t pid, uint32_t spared) {
     Logf("KillProcWithId(processId=%d)\n", (int)pid);
-    if (IsSpared(pid)) {
+    if (IsSpared(pid, spared)) {
         return false;
     }
     return TerminateAndWait(pid);
@@ -355,7 +353,7 @@ void ProductModulePaths(StrView dir, StrView (*paths)[2]) {
 }
 }  // namespace
 
-bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
+bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out, uint32_t spared) {
     StrView paths[kPairCount][2];
     ProductModulePaths(dir, paths);
     bool anyLoaded = false;
@@ -367,7 +365,7 @@ bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
     }
     return ForEachProcess([&](const PROCESSENTRY32W& pe) {
         for (int i = 0; i < pairCount && i < kPairCount; i++) {
-            if (ProcessUsesModule(pe.th32ProcessID, paths[i][0], paths[i][1])) {
+            if (ProcessUsesModule(pe.th32ProcessID, paths[i][0], paths[i][1], spared)) {
                 out->Append(ProcessRef{U(pe.szExeFile), (uint32_t)pe.th32ProcessID});
                 break;
             }
@@ -376,7 +374,7 @@ bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out) {
     });
 }
 
-bool KillProcessesUsingInstallationDir(StrView dir, int* ended) {
+bool KillProcessesUsingInstallationDir(StrView dir, int* ended, uint32_t spared) {
     TempArenaScope scope;
     dir = str::DupTemp(dir);
     Logf("KillProcessesUsingInstallationDir('%s')\n", dir.CStr());
@@ -384,13 +382,13 @@ bool KillProcessesUsingInstallationDir(StrView dir, int* ended) {
         return true;
     }
     Vec<ProcessRef> users(GetTempArena());
-    if (!ProcessesUsingDir(dir, kPairCount, &users)) {
+    if (!ProcessesUsingDir(dir, kPairCount, &users, spared)) {
         return false;
     }
     bool allOk = true;
     for (int32_t i = 0; i < users.len; i++) {
         Logf("  attempting to kill process %d '%s'\n", (int)users.els[i].pid, users.els[i].name.CStr());
-        bool killed = KillProcWithId(users.els[i].pid);
+        bool killed = KillProcWithId(users.els[i].pid, spared);
         Logf("  KillProcWithId(%d) returned %d\n", (int)users.els[i].pid, (int)killed);
         allOk = allOk && killed;
         if (killed && ended) {
@@ -404,7 +402,7 @@ bool KillProcessesUsingInstallationDir(StrView dir, int* ended) {
             if (p.IsEmpty() || !file::Exists(p)) {
                 continue;
             }
-            int killed = KillProcessesWithModule(p);
+            int killed = KillProcessesWithModule(p, spared);
             if (killed > 0) {
                 Logf("  KillProcessesWithModule('%s') killed=%d\n", p.CStr(), killed);
                 if (ended) {

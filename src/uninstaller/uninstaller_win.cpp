@@ -267,7 +267,8 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     return Outcome(kExitOk, "'%s' was removed.", req.finishDir.CStr());
 }
 
-UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
+// spared: a process that must outlive the removal although it runs the reader (0: none).
+UninstallOutcome Uninstall(const UninstallRequest& req, StrView self, uint32_t spared) {
     StrView dir = path::GetDirTemp(self);
     HKEY root = RootFor(req.allUsers);
     UninstallOutcome refusal;
@@ -280,7 +281,7 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self) {
     BuildRegistration(AnyInstallationIn(dir, req.allUsers), &reg);
     // Users of the files first.
     StopWatcher(dir);
-    KillProcessesUsingInstallationDir(dir);
+    KillProcessesUsingInstallationDir(dir, nullptr, spared);
     RemoveRegistration(reg, Removal::Uninstall);
     Sweep sweep;
     DeleteInstalledFiles(dir, self, req.allUsers, &sweep);
@@ -350,12 +351,12 @@ UninstallOutcome RunUninstaller(const UninstallRequest& request) {
         return FinishRemoval(req, self);
     }
     LoadTranslations(req.forTesting);
-    if (req.relaunched) {
-        // The parent waits for this copy's result, running the reader that is being removed.
-        PROCESSENTRY32W entry{};
-        if (FindProcessEntry(GetCurrentProcessId(), &entry)) {
-            gSparedProcessId = entry.th32ParentProcessID;
-        }
+    // The parent of an elevated copy waits for its result, running the reader that is being
+    // removed.
+    uint32_t spared = 0;
+    PROCESSENTRY32W entry{};
+    if (req.relaunched && FindProcessEntry(GetCurrentProcessId(), &entry)) {
+        spared = entry.th32ParentProcessID;
     }
     if (req.allUsers && !isElevated) {
         switch (ChooseElevation(true, isElevated, true, req.relaunched)) {
@@ -372,7 +373,7 @@ UninstallOutcome RunUninstaller(const UninstallRequest& request) {
     if (!req.packageRemoval.IsEmpty() && IsPackageHandingOver(req.packageRemoval)) {
         return UninstallOutcome{};
     }
-    UninstallOutcome outcome = Uninstall(req, self);
+    UninstallOutcome outcome = Uninstall(req, self, spared);
     RemovePackageRegistration(req.allUsers, !req.packageRemoval.IsEmpty(), outcome.exitCode);
     return outcome;
 }
