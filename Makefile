@@ -82,7 +82,7 @@ window: build wine-prefix
 # and 200 % (about four minutes).
 screenshots: build-win64 wine-prefix
 	@cmake --build --preset win64 --target ui_gallery installer_driver
-	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe payload/translations.txt build/screenshots
+	@scripts/screenshots.sh $(WINE_ROOT) build/win64/tests/win/ui/ui_gallery.exe product/translations.txt build/screenshots
 	@scripts/installer-screenshots.sh $(WINE_ROOT) $(INSTALLER) \
 		build/win64/tests/e2e/installer_driver.exe build/screenshots
 

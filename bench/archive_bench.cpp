@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "payload/archive.h"
+#include "archive/archive.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <windows.h>
 #include <zlib.h>
 
-#include "payload/archive.h"
-#include "payload/extract_plan.h"
+#include "archive/archive.h"
+#include "archive/extract_plan.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "payload/archive.h"
+#include "archive/archive.h"
 
 namespace {
 

@@ -35,7 +35,7 @@ SEEDS
 # language and texts without translations. The first byte picks the language.
 translations_seeds() {
   local d=$1
-  { printf '\001'; cat "$src/payload/translations.txt"; } >"$d/payload"
+  { printf '\001'; cat "$src/product/translations.txt"; } >"$d/payload"
   printf '\002VorUvevizudur: VeloraPDF\n0123456789012345678901234567890123456789\n:&Close\ncn:&Guanbi\nde:&Schliessen\n:Tab\\there\\n\\\\\ncn:T\\tx\\r\\q\n' >"$d/escapes"
   printf '\003h\nf\n:Change Language\ncn:Yuyan\n:Untranslated\n:Empty\ncn:\n' >"$d/change-language"
 }

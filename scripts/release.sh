@@ -87,5 +87,5 @@ say "winget manifest: $out/manifest/"
 # the program's own tables by the host build's deploy-files (make release builds the host preset).
 deploy_files=${VLPDF_DEPLOY_FILES:-$top/build/host/tools/deploy-files/deploy-files}
 [ -x "$deploy_files" ] || fail "$deploy_files is missing: build the host preset first"
-"$deploy_files" "$top/payload/translations.txt" "$out" || fail "deploy-files could not write the policy templates"
+"$deploy_files" "$top/product/translations.txt" "$out" || fail "deploy-files could not write the policy templates"
 say "policy templates: $out/policies/; default apps: $out/DefaultAssociations.xml"

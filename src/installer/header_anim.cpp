@@ -1,21 +1,19 @@
 #include "installer/header_anim.h"
 
-HeaderAnimation gHeaderAnimation;
-
-void StartHeaderAnimationOnce(int64_t nowMs) {
-    if (gHeaderAnimation.started) {
+void StartHeaderAnimationOnce(HeaderAnimation* a, int64_t nowMs) {
+    if (a->started) {
         return;
     }
-    gHeaderAnimation.started = true;
-    gHeaderAnimation.animating = true;
-    gHeaderAnimation.startMs = nowMs;
+    a->started = true;
+    a->animating = true;
+    a->startMs = nowMs;
 }
 
-bool StopHeaderAnimationIfDone(int64_t nowMs) {
-    if (!gHeaderAnimation.animating || nowMs - gHeaderAnimation.startMs < kHeaderAnimationMs) {
+bool StopHeaderAnimationIfDone(HeaderAnimation* a, int64_t nowMs) {
+    if (!a->animating || nowMs - a->startMs < kHeaderAnimationMs) {
         return false;
     }
-    gHeaderAnimation.animating = false;
+    a->animating = false;
     return true;
 }
 

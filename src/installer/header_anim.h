@@ -11,12 +11,10 @@ struct HeaderAnimation {
     bool animating = false;
 };
 
-extern HeaderAnimation gHeaderAnimation;
-
-// At the first paint of the process.
-void StartHeaderAnimationOnce(int64_t nowMs);
+// At the window's first paint.
+void StartHeaderAnimationOnce(HeaderAnimation* a, int64_t nowMs);
 // The message loop's check: stops the animation once its time is over; true when stopped now.
-bool StopHeaderAnimationIfDone(int64_t nowMs);
+bool StopHeaderAnimationIfDone(HeaderAnimation* a, int64_t nowMs);
 
 // 1 when not animating; else 1 - (1 - t)^3 for t = elapsed / 800 ms clamped to 0..1.
 float HeaderAnimationValue(const HeaderAnimation& a, int64_t nowMs);

@@ -15,7 +15,7 @@
 #include "integration/registration.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
-#include "payload/extract.h"
+#include "archive/extract.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
 #include "stats/stats.h"

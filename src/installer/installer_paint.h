@@ -6,6 +6,7 @@
 
 #include "base/str.h"
 #include "i18n/translations.h"
+#include "installer/header_anim.h"
 #include "installer/installer_message.h"
 #include "ui/gdiplus_api.h"
 
@@ -13,12 +14,14 @@ struct VirtCtrlHost;
 
 constexpr const char* kProductTagline = TranslatableText("Light and fast PDF reading");
 
-// The WM_PAINT body; notStarted is true before the installation starts; host may be null.
-void PaintInstallerWindow(HWND hwnd, bool notStarted, const PageMessage& message, VirtCtrlHost* host);
+// The WM_PAINT body; notStarted is true before the installation starts; the first paint
+// starts the header's entrance; host may be null.
+void PaintInstallerWindow(HWND hwnd, bool notStarted, const PageMessage& message, HeaderAnimation* header,
+                          VirtCtrlHost* host);
 // The page alone (background, header, messages) into a device context, drawn through api
 // (a table with missing fonts stands in for a machine without them).
 void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const PageMessage& message,
-                       const gp::Api& api = gp::Get());
+                       HeaderAnimation* header, const gp::Api& api = gp::Get());
 // "Microsoft YaHei UI" when that family exists, else "Segoe UI"; decided once.
 StrView GetUiFaceName();
 // The GDI+ family the header's texts are drawn in: the face, else the generic sans-serif

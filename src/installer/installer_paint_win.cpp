@@ -254,7 +254,8 @@ StrView GetUiFaceName() {
     return face;
 }
 
-void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const PageMessage& message, const Api& api) {
+void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const PageMessage& message,
+                       HeaderAnimation* header, const Api& api) {
     GpGraphics* g = nullptr;
     if (!api.ok || api.GdipCreateFromHDC(dc, &g) != Ok) {
         return;
@@ -265,10 +266,10 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const Pag
     api.GdipSetTextRenderingHint(g, Gdiplus::TextRenderingHintClearTypeGridFit);
     api.GdipSetPageUnit(g, Gdiplus::UnitPixel);
 
-    StartHeaderAnimationOnce((int64_t)TickCountMs());
+    StartHeaderAnimationOnce(header, (int64_t)TickCountMs());
     int dpi = gDpiX > 0 ? gDpiX : 96;
     float k = (float)dpi / 96.0f;
-    float a = HeaderAnimationValue(gHeaderAnimation, (int64_t)TickCountMs());
+    float a = HeaderAnimationValue(*header, (int64_t)TickCountMs());
     bool rtl = IsCurrentLangRtl();
     PageColors colors = CurrentPageColors();
     REAL subtitleY = 0;
@@ -306,7 +307,8 @@ void DrawInstallerPage(HDC dc, int width, int height, bool notStarted, const Pag
     }
 }
 
-void PaintInstallerWindow(HWND hwnd, bool notStarted, const PageMessage& message, VirtCtrlHost* host) {
+void PaintInstallerWindow(HWND hwnd, bool notStarted, const PageMessage& message, HeaderAnimation* header,
+                          VirtCtrlHost* host) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT rc;
@@ -318,7 +320,7 @@ void PaintInstallerWindow(HWND hwnd, bool notStarted, const PageMessage& message
     // The back buffer is drawn left to right; a right-to-left window gets its windowless
     // controls mirrored into it and the bits copied without mirroring them again.
     SetLayout(mem, 0);
-    DrawInstallerPage(mem, w, h, notStarted, message);
+    DrawInstallerPage(mem, w, h, notStarted, message, header);
     bool rtl = GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYOUTRTL;
     if (host) {
         SetBkMode(mem, TRANSPARENT);

@@ -3,6 +3,7 @@
 // files only.
 #include <windows.h>
 
+#include "installer/header_anim.h"
 #include "installer/installer_message.h"
 #include "installer/installer_run.h"
 #include "ui/controls.h"
@@ -10,7 +11,7 @@
 #include "ui/window_slot.h"
 
 struct InstallerWnd {
-    InstallerRun* run = nullptr;  // the run the window shows; its settled options are edited here
+    InstallerRun* run = nullptr;  // the run the window shows; its choices are edited here
     HWND hwnd = nullptr;
     HBRUSH staticBrush = nullptr;
     Button* startButton = nullptr;
@@ -41,6 +42,7 @@ struct InstallerWnd {
     Color labelColor = 0x000000;  // the page's text colour (high contrast changes it)
     Color staticBrushColor = kColorUnset;
     PageMessage page;  // what the page says besides its controls
+    HeaderAnimation header;  // the header's entrance, from the first paint
     Str announced;     // the page's message as screen readers were last told it
     int announcedPercent = -1;
 };

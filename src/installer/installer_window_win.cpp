@@ -419,7 +419,7 @@ LRESULT HandleWindowMessage(InstallerWnd* wnd, HWND hwnd, UINT msg, WPARAM wp, L
             OnDestroy(wnd);
             return 0;
         case WM_PAINT:
-            PaintInstallerWindow(hwnd, !wnd->run->started, wnd->page, wnd->vcHost);
+            PaintInstallerWindow(hwnd, !wnd->run->started, wnd->page, &wnd->header, wnd->vcHost);
             if (LogFirstPaintOnce()) {
                 // The controls paint now, so that the whole first page is on screen before the
                 // work that waited for it.

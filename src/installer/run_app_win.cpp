@@ -21,12 +21,12 @@ int64_t Now() {
 }
 
 // While the header's entrance runs, every frame repaints; afterwards frames cost nothing.
-void FrameTick(HWND hwnd) {
-    if (!gHeaderAnimation.animating) {
+void FrameTick(HWND hwnd, HeaderAnimation* header) {
+    if (!header->animating) {
         return;
     }
-    StopHeaderAnimationIfDone((int64_t)TickCountMs());
-    if (hwnd && IsWindowVisible(hwnd)) {
+    StopHeaderAnimationIfDone(header, (int64_t)TickCountMs());
+    if (IsWindowVisible(hwnd)) {
         InvalidateRect(hwnd, nullptr, FALSE);
         UpdateWindow(hwnd);
     }
@@ -76,14 +76,16 @@ int RunApp(const InstallerRun& run) {
             lastHolderCheck = now;
             continue;  // the check may have shown or hidden something: messages first
         }
-        bool animating = gHeaderAnimation.animating;
+        // The window's record goes with the window, before the loop ends.
+        InstallerWnd* wnd = InstallerWndFromHwnd(run.window);
+        bool animating = wnd && wnd->header.animating;
         if (!animating || !framesRunning) {
             lastFrame = now;  // the first frame of an animation comes one period after it starts
         }
         framesRunning = animating;
         int64_t frameMs = MsUntilNextFrame(now, lastFrame, framePeriod, ticksPerMs);
         if (animating && frameMs == 0) {
-            FrameTick(run.window);
+            FrameTick(run.window, &wnd->header);
             lastFrame += framePeriod;
             continue;
         }

@@ -20,7 +20,7 @@
 #include "installer/policies.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
-#include "payload/extract.h"
+#include "archive/extract.h"
 
 namespace {
 StrView CommandLineTemp() {

@@ -6,7 +6,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "base/wide_win.h"
-#include "payload/archive.h"
+#include "archive/archive.h"
 #include "stats/stats.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "base/thread.h"
 #include "base/wide_win.h"
 #include "integration/registry.h"
-#include "payload/archive.h"
-#include "payload/extract.h"
+#include "archive/archive.h"
+#include "archive/extract.h"
 #include "stats/hardware_id.h"
 #include "stats/stats.h"
 

@@ -5,7 +5,7 @@
 
 #include "base/arena.h"
 #include "integration/registry.h"
-#include "payload/extract.h"
+#include "archive/extract.h"
 #include "stats/hardware_id.h"
 #include "stats/stats.h"
 

@@ -19,7 +19,7 @@
 #include "integration/registration.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
-#include "payload/installed_files.h"
+#include "archive/installed_files.h"
 #include "replace/holders.h"
 #include "uninstaller/package_registration.h"
 

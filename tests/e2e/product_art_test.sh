@@ -8,4 +8,4 @@ command -v python3 >/dev/null || { echo "python3 not installed: skipped"; exit 7
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 python3 "$top/scripts/make-product-art.py" "$out/icons" "$out/images" || exit 1
-diff -r "$out/icons" "$top/payload/reader/icons" && diff -r "$out/images" "$top/payload/usersdkhost/web/images"
+diff -r "$out/icons" "$top/product/reader/icons" && diff -r "$out/images" "$top/product/usersdkhost/web/images"

@@ -26,8 +26,8 @@ start=$(date +%s)
   nice -n 10 cmake --build --preset win64 --target installer_exe >>"$work/log" 2>&1) ||
   { tail -30 "$work/log"; fail "the second build"; }
 echo "second build: $(($(date +%s) - start)) s"
-diff -r "$build/payload-stage" "$work/src/build/win64/payload-stage" || fail "the product files differ"
-echo "identical product: $(find "$build/payload-stage" -type f | wc -l) files"
+diff -r "$build/product-stage" "$work/src/build/win64/product-stage" || fail "the product files differ"
+echo "identical product: $(find "$build/product-stage" -type f | wc -l) files"
 
 # The copy is no git checkout: both releases get the source date from here.
 SOURCE_DATE_EPOCH=$(git -C "$top" log -1 --format=%ct) || fail "no source date"

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 
 #include "base/log.h"
-#include "payload/archive.h"
+#include "archive/archive.h"
 
 int main() {
     bool first = EnsureEmbeddedArchiveLoaded();

@@ -38,7 +38,9 @@ LRESULT CALLBACK GalleryProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_PAINT: {
             static const PageMessage kNoMessage;
-            PaintInstallerWindow(hwnd, !(g && g->started), g ? g->page : kNoMessage, g ? g->host : nullptr);
+            static HeaderAnimation atRest;
+            PaintInstallerWindow(hwnd, !(g && g->started), g ? g->page : kNoMessage, g ? &g->header : &atRest,
+                                 g ? g->host : nullptr);
             return 0;
         }
         case WM_ERASEBKGND:

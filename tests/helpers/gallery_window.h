@@ -4,6 +4,7 @@
 // screenshots, the toolkit tests drive it.
 #include <windows.h>
 
+#include "installer/header_anim.h"
 #include "installer/installer_message.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
@@ -15,6 +16,7 @@ struct Gallery {
     bool rtl = false;
     bool started = false;  // the progress page: message, error text and progress bar
     PageMessage page;
+    HeaderAnimation header;
     VBox* layout = nullptr;
     VirtCtrlHost* host = nullptr;
     virtCtrlText* label = nullptr;

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     }
     if (shot) {
         PumpMessages((DWORD)kHeaderAnimationMs + 200);
-        gHeaderAnimation.animating = false;
+        g->header.animating = false;
         InvalidateRect(g->hwnd, nullptr, FALSE);
         UpdateWindow(g->hwnd);
         PumpMessages(300);

@@ -20,7 +20,7 @@
 #                       set_property(SOURCE <the .rc> APPEND PROPERTY OBJECT_DEPENDS <archive>)
 #                       add_dependencies(<exe> <target>)
 #   windres finds the file through the include folder; OBJECT_DEPENDS recompiles the .rc
-#   when the archive changes. tests/win/payload/CMakeLists.txt does exactly this.
+#   when the archive changes. tests/win/archive/CMakeLists.txt does exactly this.
 set(VLPDF_MKPAK "${PROJECT_SOURCE_DIR}/build/host/tools/mkpak/mkpak" CACHE FILEPATH
   "The host mkpak that packs archives for the Windows build")
 

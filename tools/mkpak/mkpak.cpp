@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "pack.h"
-#include "payload/archive.h"
-#include "payload/archive_pe.h"
+#include "archive/archive.h"
+#include "archive/archive_pe.h"
 
 namespace fs = std::filesystem;
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <thread>
 
-#include "payload/archive.h"
+#include "archive/archive.h"
 
 namespace {
 

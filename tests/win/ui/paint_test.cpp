@@ -118,6 +118,8 @@ TEST(Painting, HeaderPageAndMessagesAtThreeDpisAndOverridesThatAreIgnored) {
 namespace {
 uint64_t gNow = 0;
 PageMessage gPage;
+// The pages' header, set to the moment a test paints.
+HeaderAnimation gHeader;
 uint64_t Now() {
     return gNow;
 }
@@ -135,7 +137,7 @@ Picture PaintAt(int64_t ms, const gp::Api& api = gp::Get()) {
     HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(mem, bmp);
     gNow = ms;
-    DrawInstallerPage(mem, p.w, p.h, true, gPage, api);
+    DrawInstallerPage(mem, p.w, p.h, true, gPage, &gHeader, api);
     GdiFlush();
     p.px.assign((unsigned*)bits, (unsigned*)bits + (size_t)p.w * p.h);
     for (unsigned& v : p.px) v &= 0xFFFFFF;
@@ -167,9 +169,9 @@ int NamePixels(const Picture& p, unsigned* brightest) {
 TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
     ClockSeam saved = gClock;
     gClock.tickMs = Now;
-    gHeaderAnimation = HeaderAnimation{};
-    gHeaderAnimation.started = gHeaderAnimation.animating = true;
-    gHeaderAnimation.startMs = 0;
+    gHeader = HeaderAnimation{};
+    gHeader.started = gHeader.animating = true;
+    gHeader.startMs = 0;
     gPage.SetWelcome("Welcome");
     gPage.Set("Welcome", kMessageTextArgb);
 
@@ -197,7 +199,7 @@ TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
     EXPECT_GT(diff0, diff400);
     EXPECT_GT(diff400, 0);
 
-    gHeaderAnimation.animating = false;
+    gHeader.animating = false;
     Picture still = PaintAt(0);
     EXPECT_EQ(still.px, p800.px);
     gClock = saved;
@@ -206,7 +208,7 @@ TEST(Painting, NameFadesInAndLogoTurnsOverEightHundredMilliseconds) {
 // High contrast paints the header in the highlight pair without its decorations and the page
 // in the window pair.
 TEST(Painting, HighContrastUsesTheSystemPairs) {
-    gHeaderAnimation = HeaderAnimation{};
+    gHeader = HeaderAnimation{};
     SetEnvironmentVariableA("VLPDF_HIGH_CONTRAST", "1");
     Picture p = PaintAt(0);
     SetEnvironmentVariableA("VLPDF_HIGH_CONTRAST", nullptr);
@@ -255,8 +257,8 @@ TEST(Painting, NameDrawnWhenGdiPlusKnowsNeitherTheUiFaceNorAGenericOne) {
     gRealFamilyFromName = plain.GdipCreateFontFamilyFromName;
     plain.GdipCreateFontFamilyFromName = WithoutUiFaces;
     plain.GdipGetGenericFontFamilySansSerif = NoGenericFamily;
-    gHeaderAnimation = HeaderAnimation{};
-    gHeaderAnimation.started = true;  // at rest: the name opaque
+    gHeader = HeaderAnimation{};
+    gHeader.started = true;  // at rest: the name opaque
     int withName = NameRowInk(PaintAt(0, plain));
     gNoFamilyAtAll = true;
     int logoAlone = NameRowInk(PaintAt(0, plain));

@@ -1,0 +1,23 @@
+#include "archive/translations_source.h"
+
+#include <stdlib.h>
+
+#include "archive/archive.h"
+
+bool LoadTranslationsFromArchive(Str* out) {
+    if (!EnsureEmbeddedArchiveLoaded()) {
+        return false;
+    }
+    const InstallerArchive* archive = GetEmbeddedArchive();
+    int32_t idx = FindArchiveEntry(archive, "translations.txt");
+    if (idx < 0) {
+        return false;
+    }
+    char* data = GetFileDataByIdx(archive, idx);
+    if (!data) {
+        return false;
+    }
+    bool ok = out->Append(data, (int32_t)archive->entries[idx].uncompressedSize);
+    free(data);
+    return ok;
+}
