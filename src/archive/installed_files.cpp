@@ -22,8 +22,10 @@ Vec<StrView> InstalledFilesTemp() {
 }
 
 bool IsBesideName(StrView rest) {
-    return rest.IsEmpty() || str::EqI(rest, ".copy") || str::StartsWithI(rest, ".copy.stale") ||
-           str::EqI(rest, ".keep") || str::EqI(rest, ".tmp") || str::EqI(rest, ".failed");
+    using namespace aside;
+    StrView stale = str::FormatTemp("%s%s", kCopySuffix, kStaleSuffix);
+    return rest.IsEmpty() || str::EqI(rest, kCopySuffix) || str::StartsWithI(rest, stale) ||
+           str::EqI(rest, kKeepSuffix) || str::EqI(rest, kTmpSuffix) || str::EqI(rest, kFailedSuffix);
 }
 
 bool IsInstalledFile(StrView relPath, const Vec<StrView>& files) {

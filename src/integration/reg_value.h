@@ -7,7 +7,8 @@
 #include "base/vec.h"
 
 // DeleteValue removes the named value (a registration clears a stale default before writing).
-enum class RegType { Sz, Dword, None, DeleteValue };
+// Binary holds its bytes in `text`.
+enum class RegType { Sz, Dword, None, DeleteValue, Binary };
 
 struct RegValue {
     StrView key;
@@ -39,6 +40,15 @@ inline void AddNone(Vec<RegValue>& list, StrView key, StrView name) {
     v.key = key;
     v.name = name;
     v.type = RegType::None;
+    list.Append(v);
+}
+
+inline void AddBinary(Vec<RegValue>& list, StrView key, StrView name, StrView bytes) {
+    RegValue v;
+    v.key = key;
+    v.name = name;
+    v.type = RegType::Binary;
+    v.text = bytes;
     list.Append(v);
 }
 

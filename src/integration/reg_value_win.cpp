@@ -9,6 +9,8 @@ bool WriteRegValue(HKEY root, const RegValue& v) {
             return WriteRegNone(root, v.key, v.name);
         case RegType::DeleteValue:
             return DeleteRegValue(root, v.key, v.name);
+        case RegType::Binary:
+            return SetRegValueStatus(root, v.key, v.name, REG_BINARY, v.text.s, (uint32_t)v.text.len) == ERROR_SUCCESS;
         case RegType::Sz:
             break;
     }

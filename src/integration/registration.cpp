@@ -78,6 +78,12 @@ void AddTrace(Vec<RegTrace>* out, const RegTrace& t) {
     out->Append(t);
 }
 
+// What removing the installation leaves: the machine's MIME type of .pdf, which may have been
+// there before, and Explorer's preview pane, the user's layout by then.
+bool KeptOnRemoval(const RegItem& item) {
+    return (item.piece == Piece::MimeType && item.root == RegRoot::Machine) || item.piece == Piece::PreviewPane;
+}
+
 void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& values) {
     for (const RegValue& v : values) {
         RegTrace t;
@@ -89,7 +95,7 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
         if (str::Eq(v.name, "EstimatedSize") || str::Eq(v.name, "InstallDate")) {
             t.match = TraceMatch::Exists;
         }
-        t.keptOnRemoval = item.piece == Piece::MimeType && item.root == RegRoot::Machine;
+        t.keptOnRemoval = KeptOnRemoval(item);
         AddTrace(out, t);
     }
 }
@@ -143,8 +149,10 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
         case Piece::Watcher:
             AddSz(*values, kRunKey, kWatcherRunValue, WatcherRunValueTemp(WatcherPathTemp(reg.exePath)));
             return;
-        case Piece::PathEntry:  // an element of a value, traced by the caller
         case Piece::PreviewPane:
+            BuildPreviewPaneValues(values);
+            return;
+        case Piece::PathEntry:  // an element of a value, traced by the caller
         case Piece::Shortcuts:
         case Piece::DefaultBackups:
         case Piece::Containers:

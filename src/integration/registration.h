@@ -97,8 +97,8 @@ struct RegTrace {
     RegView view = RegView::Native;
     RegValue value;
     TraceMatch match = TraceMatch::Exact;
-    // Left in place when the installation is removed: the machine's own MIME type of .pdf
-    // may have been there before.
+    // Left in place when the installation is removed: the machine's own MIME type of .pdf,
+    // which may have been there before, and the user's preview pane.
     bool keptOnRemoval = false;
 };
 // Every registry value of the table with what it holds after the installation; a value

@@ -83,9 +83,12 @@ void WriteItem(const Registration& reg, const RegItem& item) {
             WriteExtension(root, values, "Couldn't install PDF previewer");
             return;
         }
-        case Piece::PreviewPane:
-            EnableExplorerPreviewPane();
+        case Piece::PreviewPane: {
+            Vec<RegValue> values(GetTempArena());
+            PieceValues(reg, item, gPlatformMajorVersion(), &values);
+            EnableExplorerPreviewPane(values.els[0]);
             return;
+        }
         case Piece::OfficeAddin:
             if (item.present) {
                 RegisterOfficeAddin(root, in.installDir, RegViewFlag(item.view));

@@ -28,6 +28,12 @@ const PreviewerRow kPreviewerTable[kPreviewerRowCount] = {
     {"{92C3331B-820A-CB23-53AA-7A603A1547B4}", ".fb2.zip", nullptr},
 };
 
+void BuildPreviewPaneValues(Vec<RegValue>* out) {
+    static const char kShown[8] = {2, 0, 0, 0, 1, 0, 0, 0};
+    AddBinary(*out, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Modules\\GlobalSettings\\DetailsContainer",
+              "DetailsContainer", StrView(kShown, (int32_t)sizeof(kShown)));
+}
+
 void BuildSearchFilterValues(StrView dllPath, Vec<RegValue>* out) {
     StrView sf = str::FormatTemp("Software\\Classes\\CLSID\\%s", kSearchFilterClsid);
     StrView ph = str::FormatTemp("Software\\Classes\\CLSID\\%s", kPersistentHandlerClsid);

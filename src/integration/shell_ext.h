@@ -31,6 +31,10 @@ constexpr int kPreviewerRowCount = 10;
 // Rows sharing a class are written in turn, so the last row's name is the one that stays.
 extern const PreviewerRow kPreviewerTable[kPreviewerRowCount];
 
+// Explorer's preview pane shown for the user: one binary value, two little-endian 32-bit
+// words, 2 and then 1. It stays when the product goes: by then it is the user's layout.
+void BuildPreviewPaneValues(Vec<RegValue>* out);
+
 // The seven values of the search filter, in order.
 void BuildSearchFilterValues(StrView dllPath, Vec<RegValue>* out);
 // The values of one previewer row, in order.
@@ -48,6 +52,6 @@ bool UninstallPreviewDll();
 // Both answer through HKEY_CLASSES_ROOT, which on Windows merges machine and per-user classes.
 bool IsSearchFilterInstalled();
 bool IsPreviewInstalled();
-// Turns on Explorer's preview pane for the user.
-bool EnableExplorerPreviewPane();
+// Turns on Explorer's preview pane for the user with the value BuildPreviewPaneValues gives.
+bool EnableExplorerPreviewPane(const RegValue& pane);
 #endif

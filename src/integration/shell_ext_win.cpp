@@ -20,17 +20,14 @@ bool IsPreviewInstalled() {
     return isInstalled;
 }
 
-bool EnableExplorerPreviewPane() {
-    const char* key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Modules\\GlobalSettings\\DetailsContainer";
-    uint32_t res = CreateRegKeyStatus(HKEY_CURRENT_USER, key);
+bool EnableExplorerPreviewPane(const RegValue& pane) {
+    uint32_t res = CreateRegKeyStatus(HKEY_CURRENT_USER, pane.key);
     if (res != ERROR_SUCCESS) {
         Logf("EnableExplorerPreviewPane: RegCreateKeyEx failed (%d)\n", (int)res);
         return false;
     }
-    // Two little-endian 32-bit words: 2, then 1 (the pane shown).
-    const uint8_t data[8] = {2, 0, 0, 0, 1, 0, 0, 0};
-    res = SetRegValueStatus(HKEY_CURRENT_USER, key, "DetailsContainer", REG_BINARY, data, sizeof(data), 0,
-                            RegKeyMissing::Fail);
+    res = SetRegValueStatus(HKEY_CURRENT_USER, pane.key, pane.name, REG_BINARY, pane.text.s, (uint32_t)pane.text.len,
+                            0, RegKeyMissing::Fail);
     Logf("EnableExplorerPreviewPane: res=%d\n", (int)res);
     return res == ERROR_SUCCESS;
 }

@@ -24,19 +24,19 @@ uint32_t QuickPauseMs(int attempt) {
 }
 
 StrView CopyPathTemp(StrView path) {
-    return str::FormatTemp("%.*s.copy", (int)path.len, path.s);
+    return str::FormatTemp("%.*s%s", (int)path.len, path.s, kCopySuffix);
 }
 
 StrView StalePathTemp(StrView asidePath, uint32_t tick) {
-    return str::FormatTemp("%.*s.stale%u", (int)asidePath.len, asidePath.s, (unsigned)tick);
+    return str::FormatTemp("%.*s%s%u", (int)asidePath.len, asidePath.s, kStaleSuffix, (unsigned)tick);
 }
 
 StrView FailedPathTemp(StrView path) {
-    return str::FormatTemp("%.*s.failed", (int)path.len, path.s);
+    return str::FormatTemp("%.*s%s", (int)path.len, path.s, kFailedSuffix);
 }
 
 StrView KeepPathTemp(StrView path) {
-    return str::FormatTemp("%.*s.keep", (int)path.len, path.s);
+    return str::FormatTemp("%.*s%s", (int)path.len, path.s, kKeepSuffix);
 }
 
 bool NeedsSearchServiceStop(StrView name) {

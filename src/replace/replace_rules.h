@@ -24,6 +24,14 @@ constexpr int kWriteAttempts = 4;
 // 300, 600, 900 ms: the pause after quick attempt (or write attempt) n.
 uint32_t QuickPauseMs(int attempt);
 
+// What a replacement may leave beside an installed file, each the file's path and one of
+// these; the uninstaller and the removal of another installation take them all away.
+constexpr const char* kCopySuffix = ".copy";      // the installed file moved out of the way
+constexpr const char* kStaleSuffix = ".stale";    // after ".copy": an old aside copy kept in use
+constexpr const char* kKeepSuffix = ".keep";      // the copy that takes the name right after the move
+constexpr const char* kTmpSuffix = ".tmp";        // a replacing write's new bytes
+constexpr const char* kFailedSuffix = ".failed";  // a new file a failed restore could not delete
+
 // path + ".copy": the installed file moved out of the way.
 StrView CopyPathTemp(StrView path);
 // "%s.stale%u": an old aside copy that cannot be deleted, made unique by the tick count.

@@ -41,7 +41,7 @@ bool TryDirect(StrView path, StrView data) {
 }
 
 bool TryViaTemp(StrView path, StrView data) {
-    StrView tmp = str::FormatTemp("%s.tmp", path.CStr());
+    StrView tmp = str::FormatTemp("%s%s", path.CStr(), aside::kTmpSuffix);
     Logf("  trying write via temp '%s'\n", tmp.CStr());
     ClearReadOnly(tmp);
     file::Delete(tmp);

@@ -22,6 +22,7 @@ struct Found {
     bool exists = false;
     DWORD type = 0;
     StrView text;
+    StrView bytes;
     uint32_t dword = 0;
 };
 
@@ -36,6 +37,7 @@ Found Read(const RegTrace& t) {
     if (RegQueryValueExW(h, name, nullptr, &f.type, nullptr, &size) == ERROR_SUCCESS) {
         BYTE* data = (BYTE*)ArenaAlloc(GetTempArena(), size + 2, true);
         f.exists = RegQueryValueExW(h, name, nullptr, &f.type, data, &size) == ERROR_SUCCESS;
+        f.bytes = StrView((const char*)data, (int32_t)size);
         if (f.type == REG_DWORD && size == 4) {
             memcpy(&f.dword, data, 4);
         } else if (f.type == REG_SZ || f.type == REG_EXPAND_SZ) {
@@ -78,6 +80,8 @@ bool Holds(const RegTrace& t, const Found& f) {
             return f.exists && f.type == REG_NONE;
         case RegType::DeleteValue:
             return !f.exists;
+        case RegType::Binary:
+            return f.exists && f.type == REG_BINARY && str::Eq(f.bytes, t.value.text);
         case RegType::Sz:
             break;
     }

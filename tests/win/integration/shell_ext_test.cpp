@@ -149,7 +149,10 @@ TEST(ShellExtRemoval, LeavesOtherProgramsValuesInTheSameKeys) {
 }
 
 TEST(PreviewPane, DetailsContainerIsTwoWords) {
-    std::string log = LoggedDuring([] { EXPECT_TRUE(EnableExplorerPreviewPane()); });
+    Vec<RegValue> pane(GetTempArena());
+    BuildPreviewPaneValues(&pane);
+    ASSERT_EQ(pane.len, 1);
+    std::string log = LoggedDuring([&] { EXPECT_TRUE(EnableExplorerPreviewPane(pane.els[0])); });
     EXPECT_EQ(log, "EnableExplorerPreviewPane: res=0\n");
     Value v = Get(HKEY_CURRENT_USER,
                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Modules\\GlobalSettings\\DetailsContainer",
