@@ -65,10 +65,9 @@ void CheckRelaunch(const Flags& cli) {
     if (cli.installer.installDir.IsEmpty()) {
         return;  // the installer always settles a directory before it restarts itself
     }
-    Flags settled;
-    CopyInstallerOptions(cli, &settled);
-    settled.installer.installDir = cli.installer.installDir;
-    StrView line = RelaunchArgumentsTemp(settled, settled.installer.allUsers);
+    InstallChoices chosen = ChoicesAsked(cli.installer);
+    chosen.installDir = cli.installer.installDir;
+    StrView line = RelaunchArgumentsTemp(cli, chosen, chosen.AllUsers());
     StrView tail = " -install-dir ";
     Vec<StrView> args;
     args.Append("setup.exe");
@@ -88,15 +87,14 @@ void CheckRelaunch(const Flags& cli) {
     Flags copy;
     FlagsEnvironment env;
     ParseFlagsArgs(args.els, args.len, &copy, env);
-    const InstallerOptions& a = settled.installer;
     const InstallerOptions& b = copy.installer;
     Check(b.runInstallNow && copy.fileNames.len == 0);
-    Check(str::Eq(a.installDir, b.installDir));
-    Check(a.allUsers == b.allUsers && a.withFilter == b.withFilter && a.withPreview == b.withPreview);
-    Check(a.noOfficePlugin == b.noOfficePlugin && a.noDesktopShortcut == b.noDesktopShortcut);
-    Check(a.defaultPdf == b.defaultPdf && a.defaultComics == b.defaultComics && a.defaultMarkdown == b.defaultMarkdown);
-    Check(a.fastInstall == b.fastInstall && a.startApp == b.startApp);
-    Check(settled.silent == copy.silent && settled.log == copy.log);
+    Check(str::Eq(chosen.installDir, b.installDir));
+    // The copy inherits nothing and gets no first-install defaults: its words alone give back
+    // the same choices.
+    Check(ChoicesAsked(b).on == chosen.on);
+    Check(cli.installer.fastInstall == b.fastInstall && cli.installer.startApp == b.startApp);
+    Check(cli.silent == copy.silent && cli.log == copy.log);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ bool NoteShellExtensionsPending(const PreviousInstallInfo& prev) {
 
 void ClearShellExtensionsPending(HKEY root) {
     Vec<RegDelete> steps(GetTempArena());
-    PendingShellExtensionRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    PendingShellExtensionRemoval(RegRootOf(root), &steps);
     RunRemoval(steps);
 }
 

@@ -18,46 +18,39 @@ struct RegValue {
     uint32_t dword = 0;
 };
 
-inline void AddSz(Vec<RegValue>& list, StrView key, StrView name, StrView text) {
+// A value of the type without its data.
+inline RegValue MakeValue(StrView key, StrView name, RegType type) {
     RegValue v;
     v.key = key;
     v.name = name;
+    v.type = type;
+    return v;
+}
+
+inline void AddSz(Vec<RegValue>& list, StrView key, StrView name, StrView text) {
+    RegValue v = MakeValue(key, name, RegType::Sz);
     v.text = text;
     list.Append(v);
 }
 
 inline void AddDword(Vec<RegValue>& list, StrView key, StrView name, uint32_t value) {
-    RegValue v;
-    v.key = key;
-    v.name = name;
-    v.type = RegType::Dword;
+    RegValue v = MakeValue(key, name, RegType::Dword);
     v.dword = value;
     list.Append(v);
 }
 
-inline void AddNone(Vec<RegValue>& list, StrView key, StrView name) {
-    RegValue v;
-    v.key = key;
-    v.name = name;
-    v.type = RegType::None;
-    list.Append(v);
-}
-
 inline void AddBinary(Vec<RegValue>& list, StrView key, StrView name, StrView bytes) {
-    RegValue v;
-    v.key = key;
-    v.name = name;
-    v.type = RegType::Binary;
+    RegValue v = MakeValue(key, name, RegType::Binary);
     v.text = bytes;
     list.Append(v);
 }
 
+inline void AddNone(Vec<RegValue>& list, StrView key, StrView name) {
+    list.Append(MakeValue(key, name, RegType::None));
+}
+
 inline void AddDeleteValue(Vec<RegValue>& list, StrView key, StrView name) {
-    RegValue v;
-    v.key = key;
-    v.name = name;
-    v.type = RegType::DeleteValue;
-    list.Append(v);
+    list.Append(MakeValue(key, name, RegType::DeleteValue));
 }
 
 #ifdef _WIN32

@@ -441,7 +441,7 @@ void BuildRegistration(const InstallChoices& in, Registration* out) {
     out->in = in;
     out->exePath = path::JoinTemp(in.installDir, kReaderExeName);
     out->items.Reset();
-    RegRoot root = in.AllUsers() ? RegRoot::Machine : RegRoot::User;
+    RegRoot root = RegRootFor(in.AllUsers());
     if (in.Has(Choice::SearchFilter)) {
         Add(out, Piece::SearchFilter, root);
     }

@@ -180,10 +180,16 @@ constexpr int kRegContainerCount = 13;
 extern const RegContainer kRegContainers[kRegContainerCount];
 
 const char* RegRootName(RegRoot root);
+// The root of an installation for all users or for the current user.
+inline RegRoot RegRootFor(bool allUsers) {
+    return allUsers ? RegRoot::Machine : RegRoot::User;
+}
 
 #ifdef _WIN32
 #include <windows.h>
 HKEY RegRootKey(RegRoot root);
+// HKEY_LOCAL_MACHINE is the machine's root; any other key is taken as the user's.
+RegRoot RegRootOf(HKEY root);
 // KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the native view.
 uint32_t RegViewFlag(RegView view);
 // Writes the pieces of one stage in table order, with the writers' own log lines. A failed

@@ -252,6 +252,10 @@ HKEY RegRootKey(RegRoot root) {
     return RootFor(root == RegRoot::Machine);
 }
 
+RegRoot RegRootOf(HKEY root) {
+    return RegRootFor(root == HKEY_LOCAL_MACHINE);
+}
+
 uint32_t RegViewFlag(RegView view) {
     switch (view) {
         case RegView::Bits64:
@@ -322,7 +326,7 @@ struct OneItem {
         reg.in.Set(Choice::AllUsers, root == HKEY_LOCAL_MACHINE);
         reg.exePath = path::JoinTemp(installDir, kReaderExeName);
         item.piece = piece;
-        item.root = reg.in.AllUsers() ? RegRoot::Machine : RegRoot::User;
+        item.root = RegRootFor(reg.in.AllUsers());
         reg.items.Append(item);
     }
 };
@@ -365,21 +369,21 @@ bool UninstallPreviewDll() {
 void RemoveInstallRegistryKeys(HKEY root) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    AssociationsRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    AssociationsRemoval(RegRootOf(root), &steps);
     RunRemoval(steps);
 }
 
 void UnregisterFromBeingDefaultViewer(HKEY root) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    DefaultViewerRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    DefaultViewerRemoval(RegRootOf(root), &steps);
     RunRemoval(steps);
 }
 
 void UnregisterOfficeAddin(HKEY root, uint32_t view) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    OfficeAddinRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User,
+    OfficeAddinRemoval(RegRootOf(root),
                        view == kRegView32 ? RegView::Bits32 : view == kRegView64 ? RegView::Bits64 : RegView::Native,
                        &steps);
     RunRemoval(steps);
@@ -388,21 +392,21 @@ void UnregisterOfficeAddin(HKEY root, uint32_t view) {
 bool RemoveProductRegistryKey(HKEY root) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    ProductKeyRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, &steps);
+    ProductKeyRemoval(RegRootOf(root), &steps);
     return RunRemoval(steps);
 }
 
 bool RemoveUninstallEntry(HKEY root) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    UninstallEntryRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, false, &steps);
+    UninstallEntryRemoval(RegRootOf(root), false, &steps);
     return RunRemoval(steps);
 }
 
 bool RemoveUninstallerRegistryInfo(HKEY root) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    UninstallEntryRemoval(root == HKEY_LOCAL_MACHINE ? RegRoot::Machine : RegRoot::User, true, &steps);
+    UninstallEntryRemoval(RegRootOf(root), true, &steps);
     return RunRemoval(steps);
 }
 

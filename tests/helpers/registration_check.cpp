@@ -48,6 +48,50 @@ Found Read(const RegTrace& t) {
     return f;
 }
 
+bool KeyThere(RegRoot root, RegView view, StrView key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(RegRootKey(root), W(key), 0, KEY_READ | RegViewFlag(view), &h) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(h);
+    return true;
+}
+
+// What the uninstaller's own removal lists take away is gone: every key and value a step
+// deletes unconditionally. A guarded step depends on what the value named then, and a step
+// allowed to fail (the machine's copy of a per-user class) proves nothing.
+void CheckRemovalLists(const Registration& reg, int* checked, int* wrong) {
+    for (Removal why : {Removal::Uninstall, Removal::UninstallAfterFiles}) {
+        int n = 0;
+        const Piece* order = RemovalOrder(why, &n);
+        Vec<RegDelete> steps(GetTempArena());
+        for (int i = 0; i < n; i++) {
+            for (const RegItem& item : reg.items) {
+                if (item.piece == order[i]) PieceRemoval(reg, item, why, &steps);
+            }
+        }
+        for (const RegDelete& d : steps) {
+            bool isKey = d.op == RegDeleteOp::Key || d.op == RegDeleteOp::KeyInView;
+            bool isValue = d.op == RegDeleteOp::Value || d.op == RegDeleteOp::ValueQuiet;
+            if (d.guarded || d.mayFail || (!isKey && !isValue)) {
+                continue;
+            }
+            RegTrace t;
+            t.root = d.root;
+            t.view = d.view;
+            t.value.key = d.key;
+            t.value.name = d.name;
+            bool there = isKey ? KeyThere(d.root, d.view, d.key) : Read(t).exists;
+            (*checked)++;
+            if (there) {
+                (*wrong)++;
+                fprintf(stderr, "left: %s\\%s%s%s (a step of the removal deletes it)\n", RegRootName(d.root),
+                        d.key.CStr(), isKey ? "" : " value ", isKey ? "" : d.name.CStr());
+            }
+        }
+    }
+}
+
 bool HasElement(StrView value, StrView element) {
     int32_t start = 0;
     for (int32_t i = 0; i <= value.len; i++) {
@@ -188,6 +232,9 @@ int wmain(int argc, wchar_t** argv) {
                    f.exists ? "" : "nothing ", f.text.CStr());
         }
     }
+    if (removed) {
+        CheckRemovalLists(reg, &checked, &wrong);
+    }
     Vec<int> csidls(GetTempArena());
     RegistrationShortcuts(reg, &csidls);
     for (int csidl : csidls) {
@@ -198,7 +245,7 @@ int wmain(int argc, wchar_t** argv) {
             fprintf(stderr, "%s: shortcut '%s'\n", installed ? "missing" : "left", lnk.CStr());
         }
     }
-    printf("registration_check %s: %d of %d registry values and shortcuts differ\n", installed ? "installed" : "removed",
-           wrong, checked);
+    printf("registration_check %s: %d of %d registry keys, values and shortcuts differ\n",
+           installed ? "installed" : "removed", wrong, checked);
     return wrong == 0 ? 0 : 1;
 }
