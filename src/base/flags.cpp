@@ -94,9 +94,7 @@ constexpr OptionRow Switch(const char* name, FlagField flag, bool on = true) {
 
 // A switch about one of the eight choices.
 constexpr OptionRow Choose(const char* name, Choice choice, Asks asks = Asks::On) {
-    OptionRow r;
-    r.name = name;
-    r.does = Does::Set;
+    OptionRow r = Switch(name, nullptr);
     r.choice = choice;
     r.asks = asks;
     return r;

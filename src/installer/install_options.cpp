@@ -11,7 +11,10 @@ void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, const
         for (Choice c : {Choice::AllUsers, Choice::SearchFilter, Choice::Previewer}) {
             choices->Set(c, choices->Has(c) || earlier.Has(c));
         }
-        choices->Set(Choice::DesktopShortcut, choices->Has(Choice::DesktopShortcut) && earlier.Has(Choice::DesktopShortcut));
+        // An earlier installation without the desktop shortcut keeps going without it.
+        if (!earlier.Has(Choice::DesktopShortcut)) {
+            choices->Set(Choice::DesktopShortcut, false);
+        }
     } else if (!cli.runInstallNow) {
         choices->on.Add(Choice::SearchFilter);
         choices->on.Add(Choice::Previewer);

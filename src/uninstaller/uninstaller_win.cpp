@@ -301,7 +301,9 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self, uint32_t s
                                             "uninstaller ends."),
                            dir.CStr());
         }
-        if (DeleteAtNextStart(self, dir)) {
+        // Windows deletes what is marked as the system, following any link on the way: never a
+        // folder the user can change (a per-user installation's).
+        if (req.allUsers && DeleteAtNextStart(self, dir)) {
             return Outcome(kExitOk, TranslatableText("VeloraPDF was uninstalled. Its folder '%s' goes when Windows "
                                                      "restarts."),
                            dir.CStr());
