@@ -23,9 +23,11 @@ Vec<StrView> InstalledFilesTemp() {
 
 bool IsBesideName(StrView rest) {
     using namespace aside;
-    StrView stale = str::FormatTemp("%s%s", kCopySuffix, kStaleSuffix);
-    return rest.IsEmpty() || str::EqI(rest, kCopySuffix) || str::StartsWithI(rest, stale) ||
-           str::EqI(rest, kKeepSuffix) || str::EqI(rest, kTmpSuffix) || str::EqI(rest, kFailedSuffix);
+    StrView copy = kCopySuffix;
+    bool staleCopy = str::StartsWithI(rest, copy) && str::StartsWithI(StrView(rest.s + copy.len, rest.len - copy.len),
+                                                                      kStaleSuffix);
+    return rest.IsEmpty() || str::EqI(rest, copy) || staleCopy || str::EqI(rest, kKeepSuffix) ||
+           str::EqI(rest, kTmpSuffix) || str::EqI(rest, kFailedSuffix);
 }
 
 bool IsInstalledFile(StrView relPath, const Vec<StrView>& files) {

@@ -47,6 +47,16 @@ struct ChoiceSet {
     }
     constexpr void Set(Choice c, bool on) { on ? Add(c) : Remove(c); }
     constexpr bool IsEmpty() const { return bits == 0; }
+    constexpr ChoiceSet With(ChoiceSet other) const {
+        ChoiceSet both;
+        both.bits = (uint8_t)(bits | other.bits);
+        return both;
+    }
+    constexpr ChoiceSet Only(ChoiceSet kept) const {
+        ChoiceSet rest;
+        rest.bits = (uint8_t)(bits & kept.bits);
+        return rest;
+    }
     constexpr ChoiceSet Without(ChoiceSet other) const {
         ChoiceSet rest;
         rest.bits = (uint8_t)(bits & ~other.bits);

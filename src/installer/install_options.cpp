@@ -8,9 +8,7 @@ void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, const
     const InstallChoices& earlier = prev.choices;
     if (!cli.runInstallNow && hasPrev) {
         Log("!gCli->runInstallNew so inheriting prev install state\n");
-        for (Choice c : {Choice::AllUsers, Choice::SearchFilter, Choice::Previewer}) {
-            choices->Set(c, choices->Has(c) || earlier.Has(c));
-        }
+        choices->on = choices->on.With(earlier.on.Only({Choice::AllUsers, Choice::SearchFilter, Choice::Previewer}));
         // An earlier installation without the desktop shortcut keeps going without it.
         if (!earlier.Has(Choice::DesktopShortcut)) {
             choices->Set(Choice::DesktopShortcut, false);

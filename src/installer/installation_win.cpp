@@ -122,9 +122,7 @@ void RunInstallation(InstallerRun* run) {
     FreeInstallationFilesInUse(chosen.installDir, chosen.AllUsers() || prev.choices.AllUsers(), &unregistered);
     // After a killed run they may be unregistered already: they are still the earlier
     // installation's.
-    for (Choice c : {Choice::SearchFilter, Choice::Previewer}) {
-        unregistered.Set(c, unregistered.Has(c) || prev.choices.Has(c));
-    }
+    unregistered.on = unregistered.on.With(prev.choices.on.Only({Choice::SearchFilter, Choice::Previewer}));
     StopWindowsSearchService();
     if (!ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false})) {
         Log("ExtractInstallerFiles() failed\n");
