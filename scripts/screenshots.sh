@@ -15,16 +15,32 @@ for lang in en ar cn; do
   for pct in 100 150 200; do shots+=("$lang $pct"); done
   shots+=("$lang 150 started")
 done
+# One picture: the gallery's exit code and what it and Wine printed go to $why when it fails.
+take() { # <lang> <pct> <"started" or ""> <png>
+  local png=$4
+  rm -f "$bmp"
+  TOVARIN_DPI_OVERRIDE=$2 wine "$gallery" "$translations" "$1" ${3:+$3} shot 'C:\gallery.bmp' \
+    </dev/null >"$why" 2>&1
+  local rc=$?
+  [ $rc -eq 0 ] && [ -s "$bmp" ] && convert "$bmp" "$png" 2>>"$why" && return 0
+  echo "(exit $rc)" >>"$why"
+  return 1
+}
+why=$(mktemp)
+trap 'machine_stop; rm -f "$why"' EXIT
 fail=0
 for shot in "${shots[@]}"; do
   set -- $shot
   name="gallery-$1-$2${3:+-$3}.png"
-  rm -f "$bmp"
-  if ! TOVARIN_DPI_OVERRIDE=$2 wine "$gallery" "$translations" "$1" ${3:-} shot 'C:\gallery.bmp' </dev/null >/dev/null 2>&1 ||
-     ! convert "$bmp" "$out/$name"; then
-    echo "screenshots: $name: the gallery did not make a picture"
-    fail=1
-    continue
+  # A start can fail for reasons of the shared Wine machine rather than the window; the
+  # first failure is shown and the picture is taken once more before it counts.
+  if ! take "$1" "$2" "${3:-}" "$out/$name"; then
+    echo "screenshots: $name: first attempt failed:"; sed 's/^/  /' "$why" | tail -20
+    if ! take "$1" "$2" "${3:-}" "$out/$name"; then
+      echo "screenshots: $name: the gallery did not make a picture:"; sed 's/^/  /' "$why" | tail -20
+      fail=1
+      continue
+    fi
   fi
   # Blank: a picture of one or two colours has neither header nor text.
   colours=$(identify -format '%k' "$out/$name")

@@ -132,6 +132,9 @@ scenario() {  # scenario <code>
   msaa wait-window -- tree
   check_eq "the finish message in the tree" "readonly||||1" "$(node statictext "$t_thanks")"
   check_eq "Start, focused" "focused,focusable|$t_press" "$(node pushbutton "$t_start" | cut -d'|' -f1-2)"
+  # The recorder asks the window about each event after it came; closing the window before it
+  # has caught up with the finish page would cut the progress events short.
+  check "the Start button's focus event" wait_for_line "$work/events.txt" "event|focus|pushbutton|$t_start|" 30
   drive wait-window -- key escape -- wait-gone
   installer_exit
   check_eq "Esc on the finish page ends with 0" 0 $?
@@ -143,7 +146,6 @@ scenario() {  # scenario <code>
   check "progress reaches its end" test "$(tail -1 <<<"$values")" -ge 90
   check "the progress page announced" grep -qF "event|alert|statictext|$t_progress|" "$work/events.txt"
   check "the finish announced" grep -qF "event|alert|statictext|$t_thanks|" "$work/events.txt"
-  check "the Start button's focus event" grep -qF "event|focus|pushbutton|$t_start|" "$work/events.txt"
 
   [ "$code" = en ] && messages_announced
   section "$code: the uninstaller's message"

@@ -209,26 +209,50 @@ DWORD Ms(const std::vector<std::wstring>& a, size_t i, DWORD fallback) {
 // Switches high contrast for the window the way Windows tells a running program: the setting
 // changes, then WM_SETTINGCHANGE and WM_SYSCOLORCHANGE arrive. Wine keeps the setting off, so
 // the window's stand-in, VLPDF_HIGH_CONTRAST in its own environment, is changed instead: by a
-// thread started in its process at msvcrt's _wputenv (the library lies at the same address in
-// every process of the machine).
+// thread started in its process at msvcrt's _wputenv.
+// The address of a function in another process: the library's base there plus the function's
+// offset here (the library may lie elsewhere there when something took its preferred place).
+LPTHREAD_START_ROUTINE RemoteProc(DWORD pid, const wchar_t* dll, const char* name) {
+    HMODULE here = LoadLibraryW(dll);
+    FARPROC proc = here ? GetProcAddress(here, name) : nullptr;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (!proc || snap == INVALID_HANDLE_VALUE) return nullptr;
+    BYTE* base = nullptr;
+    MODULEENTRY32W m{};
+    m.dwSize = sizeof(m);
+    for (BOOL ok = Module32FirstW(snap, &m); ok && !base; ok = Module32NextW(snap, &m)) {
+        if (_wcsicmp(m.szModule, dll) == 0) base = m.modBaseAddr;
+    }
+    CloseHandle(snap);
+    if (!base) return nullptr;
+    return (LPTHREAD_START_ROUTINE)(void*)(base + ((BYTE*)(void*)proc - (BYTE*)here));
+}
+
 bool SwitchHighContrast(bool on) {
     DWORD pid = 0;
     GetWindowThreadProcessId(gWindow, &pid);
-    auto putenv = (LPTHREAD_START_ROUTINE)(void*)GetProcAddress(LoadLibraryW(L"msvcrt.dll"), "_wputenv");
+    LPTHREAD_START_ROUTINE putenv = RemoteProc(pid, L"msvcrt.dll", "_wputenv");
+    if (!putenv) {
+        fprintf(stderr, "high-contrast: msvcrt's _wputenv not found in process %lu\n", pid);
+        return false;
+    }
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
-    if (!putenv || !process) return false;
+    if (!process) return false;
     std::wstring setting = on ? L"VLPDF_HIGH_CONTRAST=1" : L"VLPDF_HIGH_CONTRAST=";
     size_t bytes = (setting.size() + 1) * sizeof(wchar_t);
     void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
     DWORD result = 1;
     if (remote && WriteProcessMemory(process, remote, setting.c_str(), bytes, nullptr)) {
         HANDLE thread = CreateRemoteThread(process, nullptr, 0, putenv, remote, 0, nullptr);
-        if (thread && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &result);
+        if (thread && WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &result);
         if (thread) CloseHandle(thread);
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    if (result != 0) return false;
+    if (result != 0) {
+        fprintf(stderr, "high-contrast: setting the variable in process %lu failed (%lu)\n", pid, result);
+        return false;
+    }
     SendMessageTimeoutW(gWindow, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, (LPARAM)L"", SMTO_ABORTIFHUNG, 5000, nullptr);
     SendMessageTimeoutW(gWindow, WM_SYSCOLORCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     Sleep(300);

@@ -30,9 +30,11 @@ installer_exit() {
   wait "$installer_pid"
 }
 # Runs driver commands; what they print is in $work/drive.out (read it with dumped).
-drive() {
-  wine "$driver" "$@" </dev/null 2>/dev/null | tr -d '\r' >"$work/drive.out"
-  return "${PIPESTATUS[0]}"
+drive() {  # what the driver says of a failure goes to stderr, where check shows it
+  wine "$driver" "$@" </dev/null 2>"$work/drive.err" | tr -d '\r' >"$work/drive.out"
+  local rc=${PIPESTATUS[0]}
+  [ "$rc" -eq 0 ] || tr -d '\r' <"$work/drive.err" >&2
+  return "$rc"
 }
 # What the last dump said: one field of a line, or the count of matching child lines.
 dumped() { sed -n "s/^$1|//p" "$work/drive.out" | head -1; }
