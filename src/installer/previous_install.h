@@ -2,7 +2,6 @@
 // What an earlier installation left behind, and the rules for the installation directory:
 // where a new installation goes and whether writing there needs elevation.
 #include "base/str.h"
-#include "integration/install_file_path.h"
 #include "integration/uninstall.h"
 
 // Which uninstall keys name the earlier installation; the log shows the number ("typ").

@@ -37,8 +37,12 @@ StrView UserChoiceHashOfBytesTemp(const uint8_t* bytes, int32_t len);
 
 #ifdef _WIN32
 #include <windows.h>
-// True when every extension of the group ended up with the reader as default.
+// True when every extension of the group ended up with the reader as default. The
+// registration's writes of the group, carried out by its executor.
 bool SetDefaultReaderFor(ReaderKind kind);
+// One extension's record names progId, with the value the shell checks, and the earlier
+// default is kept for the uninstall (once); true when the shell now opens ext with the reader.
+bool SetDefaultReaderForExt(StrView ext, StrView progId);
 bool WriteUserChoice(StrView ext, StrView progId);
 // The value for a record the current user writes now; empty when the user's SID is unknown.
 StrView UserChoiceHash(StrView ext, StrView progId);

@@ -128,26 +128,18 @@ bool IsDefaultReaderFor(StrView ext) {
     return path::IsSameFile(U(exe), GetModulePathTemp(), path::SameFileNames::SpellingsMayDiffer);
 }
 
-bool SetDefaultReaderFor(ReaderKind kind) {
-    int n = 0;
-    const char* const* exts = ReaderKindExts(kind, &n);
-    bool all = true;
-    for (int i = 0; i < n; i++) {
-        TempArenaScope scope;
-        StrView ext = exts[i];
-        bool ok = HasOurUserChoice(ext);
-        if (!ok) {
-            if (!RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, ext)) {
-                StrView prev = ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), "ProgId");
-                WriteRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, ext, prev);
-            }
-            ok = WriteUserChoice(ext, ProgIdTemp(ext)) && IsDefaultReaderFor(ext);
+bool SetDefaultReaderForExt(StrView ext, StrView progId) {
+    TempArenaScope scope;
+    bool ok = HasOurUserChoice(ext);
+    if (!ok) {
+        if (!RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, ext)) {
+            StrView prev = ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), "ProgId");
+            WriteRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, ext, prev);
         }
-        Logf("SetDefaultReaderFor: ext '%s', on %d, ok %d\n", ext.CStr(), 1, ok ? 1 : 0);
-        all &= ok;
+        ok = WriteUserChoice(ext, progId) && IsDefaultReaderFor(ext);
     }
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-    return all;
+    Logf("SetDefaultReaderFor: ext '%s', on %d, ok %d\n", ext.CStr(), 1, ok ? 1 : 0);
+    return ok;
 }
 
 void ReadDefaultBackups(ReaderKind kind, Vec<DefaultBackup>* out) {

@@ -100,7 +100,26 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
     }
 }
 
+RegValue WatcherRunValue(StrView watcherPath) {
+    RegValue v = MakeValue(kRunKey, kWatcherRunValue, RegType::Sz);
+    v.text = WatcherRunValueTemp(watcherPath);
+    return v;
+}
+
 }  // namespace
+
+// The entry as written on the context's day; platforms before major version 6 get the
+// version in the name.
+UninstallEntryInputs EntryInputs(const InstallChoices& in, const RegWriteContext& ctx) {
+    UninstallEntryInputs entry;
+    entry.installDir = in.installDir;
+    entry.allUsers = in.AllUsers();
+    entry.year = ctx.year;
+    entry.month = ctx.month;
+    entry.day = ctx.day;
+    entry.nameWithVersion = ctx.platformMajor > 0 && ctx.platformMajor < 6;
+    return entry;
+}
 
 void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values) {
     const InstallChoices& in = reg.in;
@@ -121,14 +140,10 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
                 AddDeleteValue(*values, str::FormatTemp("Software\\Classes\\CLSID\\%s", kOfficeAddinClsid), "");
             }
             return;
-        case Piece::UninstallEntry: {
-            UninstallEntryInputs entry;
-            entry.installDir = in.installDir;
-            entry.allUsers = in.AllUsers();
-            BuildUninstallValues(entry, values);
+        case Piece::UninstallEntry:
+            BuildUninstallValues(EntryInputs(in, RegWriteContext{platformMajor}), values);
             BuildRecordedChoiceValues(in, values);
             return;
-        }
         case Piece::Associations:
             if (platformMajor >= 10) {
                 BuildAppCapabilitiesValues(reg.exePath, values);
@@ -147,7 +162,7 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
             return;
         }
         case Piece::Watcher:
-            AddSz(*values, kRunKey, kWatcherRunValue, WatcherRunValueTemp(WatcherPathTemp(reg.exePath)));
+            values->Append(WatcherRunValue(WatcherPathTemp(reg.exePath)));
             return;
         case Piece::PreviewPane:
             BuildPreviewPaneValues(values);
@@ -156,6 +171,186 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
         case Piece::Shortcuts:
         case Piece::DefaultBackups:
         case Piece::Containers:
+            return;
+    }
+}
+
+namespace {
+// The writes of one item: its root and view on every step.
+struct Writes {
+    Vec<RegWrite>* out;
+    RegRoot root = RegRoot::User;
+    RegView view = RegView::Native;
+
+    RegWrite& Add(RegWriteOp op) {
+        RegWrite w;
+        w.op = op;
+        w.root = root;
+        w.view = view;
+        out->Append(w);
+        return out->els[out->len - 1];
+    }
+    void Log(StrView text) { Add(RegWriteOp::Log).text = text; }
+    RegWrite& Value(const RegValue& v) {
+        RegWrite& w = Add(RegWriteOp::Value);
+        w.value = v;
+        return w;
+    }
+    void Values(const Vec<RegValue>& values, bool stopAfterFailure = false) {
+        for (const RegValue& v : values) {
+            Value(v).stopAfterFailure = stopAfterFailure;
+        }
+    }
+    RegWrite& Outcome(StrView okLog, StrView failLog, const char* failure) {
+        RegWrite& w = Add(RegWriteOp::Outcome);
+        w.text = okLog;
+        w.failLog = failLog;
+        w.failure = failure;
+        return w;
+    }
+    RegWrite& Effect(RegWriteOp op, StrView text = {}) {
+        RegWrite& w = Add(op);
+        w.text = text;
+        return w;
+    }
+};
+
+// A shell extension's values, all or nothing past the first failure.
+void ExtensionWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, StrView logLine,
+                     const char* failure, Vec<RegWrite>* out) {
+    Writes w{out, item.root, item.view};
+    w.Log(logLine);
+    Vec<RegValue> values(GetTempArena());
+    PieceValues(reg, item, ctx.platformMajor, &values);
+    w.Values(values, true);
+    w.Outcome("  did register\n", "  failed to register\n", failure);
+}
+}  // namespace
+
+// Quietly, and the Run key, the system's, is never made.
+void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out) {
+    RegWrite& run = Writes{out}.Value(WatcherRunValue(watcherPath));
+    run.quiet = run.keyMustExist = true;
+}
+
+void UninstallEntryWrites(RegRoot root, const UninstallEntryInputs& entry, Vec<RegWrite>* out) {
+    Writes w{out, root};
+    w.Log(str::FormatTemp("WriteUninstallerRegistryInfo(hKey: %s, allUsers: %d, installDir: '%s')\n",
+                          RegRootName(root), entry.allUsers ? 1 : 0, entry.installDir.CStr()));
+    Vec<RegValue> values(GetTempArena());
+    BuildUninstallValues(entry, &values);
+    for (const RegValue& v : values) {
+        // The directory is measured right before its size is written, as the log shows it.
+        bool size = str::Eq(v.name, "EstimatedSize");
+        RegWrite& step = size ? w.Effect(RegWriteOp::EstimatedSize, entry.installDir) : w.Value(v);
+        step.value = v;
+        step.durable = true;
+    }
+    // The earlier entry goes once this one is written: the new one must be on the disk
+    // first, or a power cut in between would leave no installation registered at all.
+    w.Effect(RegWriteOp::FlushEntry);
+    w.Outcome({}, "WriteUninstallerRegistryInfo() failed\n",
+              "Failed to write the uninstallation information to the registry");
+}
+
+// The associations together with the MIME type, which goes with them.
+void AssociationsWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx,
+                        Vec<RegWrite>* out) {
+    Writes w{out, item.root};
+    w.Log(str::FormatTemp("WriteExtendedFileExtensionInfo('%s')\n", RegRootName(item.root)));
+    Vec<RegValue> values(GetTempArena());
+    PieceValues(reg, item, ctx.platformMajor, &values);
+    RegItem mime = item;
+    mime.piece = Piece::MimeType;
+    PieceValues(reg, mime, ctx.platformMajor, &values);
+    w.Values(values);
+    w.Outcome({}, "WriteExtendedFileExtensionInfo() failed\n",
+              "Failed to write the extended file extension information to the registry");
+    w.Effect(RegWriteOp::NotifyAssociationsChanged);
+}
+
+// Written in the add-in's view, without log lines.
+void OfficeAddinWrites(RegRoot root, RegView view, StrView installDir, Vec<RegWrite>* out) {
+    Writes w{out, root, view};
+    Vec<RegValue> values(GetTempArena());
+    BuildOfficeAddinValues(installDir, view == RegView::Bits64, &values);
+    for (const RegValue& v : values) {
+        w.Value(v).quiet = true;
+    }
+    w.Outcome({}, {}, nullptr);
+}
+
+void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, Vec<RegWrite>* out) {
+    const InstallChoices& in = reg.in;
+    Writes w{out, item.root, item.view};
+    switch (item.piece) {
+        case Piece::SearchFilter: {
+            StrView dll = path::JoinTemp(in.installDir, kSearchFilterDll);
+            w.Log(str::FormatTemp("GetInstallationFilePath(%s) = > %s\n", kSearchFilterDll, dll.CStr()));
+            ExtensionWrites(reg, item, ctx, str::FormatTemp("RegisterSearchFilter() dllPath=%s\n", dll.CStr()),
+                            "Couldn't install PDF search filter", out);
+            return;
+        }
+        case Piece::Previewer:
+            ExtensionWrites(reg, item, ctx,
+                            str::FormatTemp("RegisterPreviewer() dllPath=%s\n",
+                                            path::JoinTemp(in.installDir, kPreviewerDll).CStr()),
+                            "Couldn't install PDF previewer", out);
+            return;
+        case Piece::PreviewPane: {
+            Vec<RegValue> values(GetTempArena());
+            PieceValues(reg, item, ctx.platformMajor, &values);
+            w.Effect(RegWriteOp::PreviewPane).value = values.els[0];
+            return;
+        }
+        case Piece::OfficeAddin:
+            if (item.present) {
+                OfficeAddinWrites(item.root, item.view, in.installDir, out);
+            } else {
+                w.Effect(RegWriteOp::Unregister);
+            }
+            return;
+        case Piece::Shortcuts:
+            w.Effect(RegWriteOp::Shortcuts, reg.exePath).desktop = in.Has(Choice::DesktopShortcut);
+            return;
+        case Piece::UninstallEntry: {
+            UninstallEntryWrites(item.root, EntryInputs(in, ctx), out);
+            // The choices the next installation reads back.
+            Vec<RegValue> choices(GetTempArena());
+            BuildRecordedChoiceValues(in, &choices);
+            w.Values(choices);
+            return;
+        }
+        case Piece::Associations:
+            AssociationsWrites(reg, item, ctx, out);
+            return;
+        case Piece::DefaultReader: {
+            Vec<RegValue> values(GetTempArena());
+            PieceValues(reg, item, ctx.platformMajor, &values);
+            int n = 0;
+            const char* const* exts = ReaderKindExts(item.reader, &n);
+            for (int i = 0; i < values.len; i++) {
+                RegWrite& choice = w.Effect(RegWriteOp::UserChoice, exts[i]);
+                choice.value = values.els[i];
+            }
+            w.Outcome({}, {}, nullptr);
+            w.Effect(RegWriteOp::NotifyAssociationsChanged);
+            return;
+        }
+        case Piece::PathEntry:
+            w.Effect(RegWriteOp::PathElement, in.installDir);
+            return;
+        case Piece::Watcher: {
+            // Only when the product carries it.
+            StrView watcher = WatcherPathTemp(reg.exePath);
+            w.Effect(RegWriteOp::IfFileExists, watcher);
+            WatcherAutostartWrites(watcher, out);
+            w.Effect(RegWriteOp::StartWatcher, watcher);
+            return;
+        }
+        case Piece::MimeType:        // with the associations
+        case Piece::DefaultBackups:  // with the default reader
+        case Piece::Containers:      // on the way to the values
             return;
     }
 }

@@ -108,6 +108,57 @@ void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace
 // The registry values the item writes, in order, under its root and view: what the installation
 // writes and what the traces check. platformMajor as for RegistrationTraces.
 void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values);
+
+// What writing needs besides the table: the platform's major version (as for PieceValues) and
+// the day the installation is recorded with (UTC).
+struct RegWriteContext {
+    int platformMajor = 0;
+    int year = 0, month = 0, day = 0;
+};
+
+// One step of writing a piece, as data: the pure code decides every value a piece writes and
+// every effect around them, in order, and one executor performs the list. Values form groups
+// that an Outcome step ends; the group's result is what the Outcome logs and reports.
+enum class RegWriteOp : uint8_t {
+    Log,            // `text` as a line of the log
+    Value,          // `value` under the step's root and view
+    EstimatedSize,  // `value` with the size of the directory `text`, measured right before
+    FlushEntry,     // the uninstall entry flushed to the disk before anything relies on it
+    Outcome,        // logs `text` when the group went well, else `failLog`, and reports `failure`
+    NotifyAssociationsChanged,
+    UserChoice,     // the user's default for the extension `text`: `value`, hashed; the earlier kept
+    PathElement,    // the installation directory (`text`) onto PATH, running programs told
+    PreviewPane,    // Explorer's preview pane turned on with `value`
+    Shortcuts,      // the shortcuts to `text`; the desktop one too with `desktop`
+    IfFileExists,   // the piece's remaining steps only when the file `text` is there
+    StartWatcher,   // the watcher `text` started now
+    Unregister,     // the piece's removal instead (an add-in the choices leave out)
+};
+struct RegWrite {
+    RegWriteOp op = RegWriteOp::Log;
+    RegRoot root = RegRoot::User;
+    RegView view = RegView::Native;
+    RegValue value;
+    StrView text;
+    StrView failLog;
+    const char* failure = nullptr;  // untranslated
+    bool stopAfterFailure = false;  // a Value skipped once its group failed
+    bool quiet = false;             // a Value written without a log line
+    bool keyMustExist = false;      // a quiet Value whose key is not made when missing
+    bool durable = false;           // a Value noted as written for the durability checks
+    bool desktop = false;
+};
+// The steps that write the item, in order.
+void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, Vec<RegWrite>* out);
+// The pieces' groups as the older functions named them.
+void UninstallEntryWrites(RegRoot root, const UninstallEntryInputs& entry, Vec<RegWrite>* out);
+void AssociationsWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx,
+                        Vec<RegWrite>* out);
+void OfficeAddinWrites(RegRoot root, RegView view, StrView installDir, Vec<RegWrite>* out);
+void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out);
+// The entry's inputs for the choices on the context's day.
+UninstallEntryInputs EntryInputs(const InstallChoices& in, const RegWriteContext& ctx);
+
 // The shell folders (CSIDL) that hold a shortcut of the installation.
 void RegistrationShortcuts(const Registration& reg, Vec<int>* csidls);
 
@@ -190,8 +241,9 @@ inline RegRoot RegRootFor(bool allUsers) {
 HKEY RegRootKey(RegRoot root);
 // HKEY_LOCAL_MACHINE is the machine's root; any other key is taken as the user's.
 RegRoot RegRootOf(HKEY root);
-// KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the native view.
+// KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the native view, and back.
 uint32_t RegViewFlag(RegView view);
+RegView RegViewOf(uint32_t flag);
 // Writes the pieces of one stage in table order, with the writers' own log lines. A failed
 // uninstall entry or association is reported through NotifyFailed; installing goes on.
 void WriteRegistration(const Registration& reg, RegStage stage);
@@ -204,4 +256,10 @@ void RemoveRegistration(const Registration& reg, Removal why);
 void RemovePiece(const Registration& reg, Piece piece, Removal why);
 // Performs the steps in order. True when every key deleted under HKEY_CURRENT_USER went.
 bool RunRemoval(const Vec<RegDelete>& steps);
+// What writing needs from the running system now.
+RegWriteContext CurrentWriteContext();
+// Performs the steps in order, each under its own root, or all under `root` when given (the
+// older entry points, which take the root's handle). A failed group's message is reported
+// through NotifyFailed when `report`. True when every group went well.
+bool RunWrites(const Vec<RegWrite>& steps, bool report, HKEY root = nullptr);
 #endif

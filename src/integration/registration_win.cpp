@@ -4,6 +4,7 @@
 #include "integration/registration.h"
 
 #include "base/arena.h"
+#include "base/durable.h"
 #include "base/file.h"
 #include "base/install_failure.h"
 #include "base/log.h"
@@ -12,7 +13,6 @@
 #include "integration/associations.h"
 #include "integration/default_reader.h"
 #include "integration/office_addin.h"
-#include "integration/install_file_path.h"
 #include "integration/path_env.h"
 #include "integration/platform_version.h"
 #include "integration/registry.h"
@@ -22,114 +22,112 @@
 #include "integration/watcher.h"
 
 namespace {
-bool AllUsers(const RegItem& item) {
-    return item.root == RegRoot::Machine;
-}
-
-// The choices the next installation reads back.
-void WriteRecordedChoices(HKEY root, const InstallChoices& in) {
-    Vec<RegValue> values(GetTempArena());
-    BuildRecordedChoiceValues(in, &values);
-    WriteRegValues(root, values);
-}
-
-// Writes the values in order and stops at the first that fails; the failure is reported once.
-void WriteExtension(HKEY root, const Vec<RegValue>& values, const char* failure) {
-    bool ok = true;
-    for (int32_t i = 0; i < values.len && ok; i++) {
-        ok = WriteRegValue(root, values.els[i]);
+// A value written quietly (in a view, or where the key must be there already) goes through
+// the status primitive; any other through the logged one of its type.
+bool WriteStepValue(HKEY root, const RegWrite& w, const RegValue& v) {
+    if (!w.quiet) {
+        return WriteRegValue(root, v);
     }
-    if (ok) {
-        Log("  did register\n");
+    RegKeyMissing missing = w.keyMustExist ? RegKeyMissing::Fail : RegKeyMissing::Create;
+    uint32_t view = RegViewFlag(w.view);
+    if (v.type == RegType::Dword) {
+        DWORD data = v.dword;
+        return SetRegValueStatus(root, v.key, v.name, REG_DWORD, &data, sizeof(data), view, missing) == ERROR_SUCCESS;
+    }
+    return SetRegStrStatus(root, v.key, v.name, v.text, view, missing) == ERROR_SUCCESS;
+}
+
+// The state of a run of write steps: the current group's result and every group's.
+struct WriteRun {
+    bool report = false;
+    bool group = true;
+    bool all = true;
+};
+
+void WriteValue(HKEY root, const RegWrite& w, const RegValue& v, WriteRun* run) {
+    if (w.stopAfterFailure && !run->group) {
         return;
     }
-    Log("  failed to register\n");
-    NotifyFailed(GetTranslation(failure));
+    bool ok = WriteStepValue(root, w, v);
+    if (ok && w.durable) {
+        durable::Note(durable::Step::RegWrite, str::FormatTemp("%s\\%s", RegKeyName(root), v.key.CStr()));
+    }
+    run->group &= ok;
 }
 
-// The associations together with the MIME type, which goes with them.
-bool WriteAssociations(const Registration& reg, const RegItem& item) {
-    HKEY root = RegRootKey(item.root);
-    Logf("WriteExtendedFileExtensionInfo('%s')\n", RegKeyName(root));
-    Vec<RegValue> values(GetTempArena());
-    PieceValues(reg, item, gPlatformMajorVersion(), &values);
-    RegItem mime = item;
-    mime.piece = Piece::MimeType;
-    PieceValues(reg, mime, gPlatformMajorVersion(), &values);
-    bool ok = WriteRegValues(root, values);
-    if (!ok) {
-        Log("WriteExtendedFileExtensionInfo() failed\n");
+void EndGroup(const RegWrite& w, WriteRun* run) {
+    if (run->group) {
+        if (!w.text.IsEmpty()) {
+            Log(w.text);
+        }
+    } else {
+        if (!w.failLog.IsEmpty()) {
+            Log(w.failLog);
+        }
+        if (run->report && w.failure) {
+            NotifyFailed(GetTranslation(w.failure));
+        }
     }
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
-    return ok;
+    run->all &= run->group;
+    run->group = true;
+}
+
+// One step; false when the piece's remaining steps are to be left out.
+bool RunWrite(HKEY root, const RegWrite& w, WriteRun* run) {
+    bool allUsers = w.root == RegRoot::Machine;
+    switch (w.op) {
+        case RegWriteOp::Log:
+            Log(w.text);
+            break;
+        case RegWriteOp::Value:
+            WriteValue(root, w, w.value, run);
+            break;
+        case RegWriteOp::EstimatedSize: {
+            RegValue v = w.value;
+            v.dword = EstimatedSizeKb(GetDirSize(w.text));
+            WriteValue(root, w, v, run);
+            break;
+        }
+        case RegWriteOp::FlushEntry:
+            run->group &= FlushUninstallEntry(root);
+            break;
+        case RegWriteOp::Outcome:
+            EndGroup(w, run);
+            break;
+        case RegWriteOp::NotifyAssociationsChanged:
+            SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+            break;
+        case RegWriteOp::UserChoice:
+            run->group &= SetDefaultReaderForExt(w.text, w.value.text);
+            break;
+        case RegWriteOp::PathElement:
+            AddInstallDirToPath(allUsers, w.text);
+            break;
+        case RegWriteOp::PreviewPane:
+            EnableExplorerPreviewPane(w.value);
+            break;
+        case RegWriteOp::Shortcuts:
+            CreateAppShortcuts(allUsers, w.desktop, w.text);
+            break;
+        case RegWriteOp::IfFileExists:
+            return file::Exists(w.text);
+        case RegWriteOp::StartWatcher:
+            StartWatcher(w.text);
+            break;
+        case RegWriteOp::Unregister: {
+            Vec<RegDelete> steps(GetTempArena());
+            OfficeAddinRemoval(w.root, w.view, &steps);
+            RunRemoval(steps);
+            break;
+        }
+    }
+    return true;
 }
 
 void WriteItem(const Registration& reg, const RegItem& item) {
-    const InstallChoices& in = reg.in;
-    HKEY root = RegRootKey(item.root);
-    switch (item.piece) {
-        case Piece::SearchFilter: {
-            StrView dll = GetInstallationFilePath(in.installDir, kSearchFilterDll);
-            Logf("RegisterSearchFilter() dllPath=%s\n", dll.CStr());
-            Vec<RegValue> values(GetTempArena());
-            PieceValues(reg, item, gPlatformMajorVersion(), &values);
-            WriteExtension(root, values, "Couldn't install PDF search filter");
-            return;
-        }
-        case Piece::Previewer: {
-            Logf("RegisterPreviewer() dllPath=%s\n", path::JoinTemp(in.installDir, kPreviewerDll).CStr());
-            Vec<RegValue> values(GetTempArena());
-            PieceValues(reg, item, gPlatformMajorVersion(), &values);
-            WriteExtension(root, values, "Couldn't install PDF previewer");
-            return;
-        }
-        case Piece::PreviewPane: {
-            Vec<RegValue> values(GetTempArena());
-            PieceValues(reg, item, gPlatformMajorVersion(), &values);
-            EnableExplorerPreviewPane(values.els[0]);
-            return;
-        }
-        case Piece::OfficeAddin:
-            if (item.present) {
-                RegisterOfficeAddin(root, in.installDir, RegViewFlag(item.view));
-            } else {
-                UnregisterOfficeAddin(root, RegViewFlag(item.view));
-            }
-            return;
-        case Piece::Shortcuts:
-            CreateAppShortcuts(AllUsers(item), in.Has(Choice::DesktopShortcut), reg.exePath);
-            return;
-        case Piece::UninstallEntry:
-            if (!WriteUninstallerRegistryInfo(root, in.AllUsers(), in.installDir)) {
-                NotifyFailed(GetTranslation("Failed to write the uninstallation information to the registry"));
-            }
-            WriteRecordedChoices(root, in);
-            return;
-        case Piece::Associations:
-            if (!WriteAssociations(reg, item)) {
-                NotifyFailed(GetTranslation("Failed to write the extended file extension information to the registry"));
-            }
-            return;
-        case Piece::DefaultReader:
-            SetDefaultReaderFor(item.reader);
-            return;
-        case Piece::PathEntry:
-            AddInstallDirToPath(AllUsers(item), in.installDir);
-            return;
-        case Piece::Watcher: {
-            // Only when the payload carries it.
-            StrView watcher = WatcherPathTemp(reg.exePath);
-            if (file::Exists(watcher)) {
-                SetWatcherAutostart(watcher);
-                StartWatcher(watcher);
-            }
-            return;
-        }
-        case Piece::MimeType:  // with the associations
-        case Piece::DefaultBackups:  // with the default reader
-        case Piece::Containers:  // on the way to the values
-            return;
-    }
+    Vec<RegWrite> steps(GetTempArena());
+    PieceWrites(reg, item, CurrentWriteContext(), &steps);
+    RunWrites(steps, true);
 }
 
 // Whether a guarded step may be taken; logs keptLog when the value names something else.
@@ -256,6 +254,10 @@ RegRoot RegRootOf(HKEY root) {
     return RegRootFor(root == HKEY_LOCAL_MACHINE);
 }
 
+RegView RegViewOf(uint32_t flag) {
+    return flag == kRegView32 ? RegView::Bits32 : flag == kRegView64 ? RegView::Bits64 : RegView::Native;
+}
+
 uint32_t RegViewFlag(RegView view) {
     switch (view) {
         case RegView::Bits64:
@@ -266,6 +268,28 @@ uint32_t RegViewFlag(RegView view) {
             break;
     }
     return 0;
+}
+
+RegWriteContext CurrentWriteContext() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    RegWriteContext ctx;
+    ctx.platformMajor = gPlatformMajorVersion();
+    ctx.year = now.wYear;
+    ctx.month = now.wMonth;
+    ctx.day = now.wDay;
+    return ctx;
+}
+
+bool RunWrites(const Vec<RegWrite>& steps, bool report, HKEY root) {
+    WriteRun run;
+    run.report = report;
+    for (const RegWrite& w : steps) {
+        if (!RunWrite(root ? root : RegRootKey(w.root), w, &run)) {
+            break;
+        }
+    }
+    return run.all && run.group;
 }
 
 void WriteRegistration(const Registration& reg, RegStage stage) {
@@ -348,7 +372,42 @@ bool WriteExtendedFileExtensionInfo(HKEY root, StrView exePath) {
     TempArenaScope scope;
     OneItem one(Piece::Associations, root, path::GetDirTemp(exePath));
     one.reg.exePath = exePath;
-    return WriteAssociations(one.reg, one.item);
+    Vec<RegWrite> steps(GetTempArena());
+    AssociationsWrites(one.reg, one.item, CurrentWriteContext(), &steps);
+    return RunWrites(steps, false, root);
+}
+
+bool RegisterOfficeAddin(HKEY root, StrView installDir, uint32_t view) {
+    TempArenaScope scope;
+    Vec<RegWrite> steps(GetTempArena());
+    OfficeAddinWrites(RegRootOf(root), RegViewOf(view), installDir, &steps);
+    return RunWrites(steps, false, root);
+}
+
+bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) {
+    TempArenaScope scope;
+    InstallChoices in;
+    in.installDir = installDir;
+    in.Set(Choice::AllUsers, allUsers);
+    Vec<RegWrite> steps(GetTempArena());
+    UninstallEntryWrites(RegRootOf(root), EntryInputs(in, CurrentWriteContext()), &steps);
+    return RunWrites(steps, false, root);
+}
+
+bool SetDefaultReaderFor(ReaderKind kind) {
+    TempArenaScope scope;
+    OneItem one(Piece::DefaultReader, HKEY_CURRENT_USER, {});
+    one.item.reader = kind;
+    Vec<RegWrite> steps(GetTempArena());
+    PieceWrites(one.reg, one.item, CurrentWriteContext(), &steps);
+    return RunWrites(steps, false);
+}
+
+void SetWatcherAutostart(StrView watcherPath) {
+    TempArenaScope scope;
+    Vec<RegWrite> steps(GetTempArena());
+    WatcherAutostartWrites(watcherPath, &steps);
+    RunWrites(steps, false);
 }
 
 // The older entry points, each the table's steps for one piece.
@@ -383,9 +442,7 @@ void UnregisterFromBeingDefaultViewer(HKEY root) {
 void UnregisterOfficeAddin(HKEY root, uint32_t view) {
     TempArenaScope scope;
     Vec<RegDelete> steps(GetTempArena());
-    OfficeAddinRemoval(RegRootOf(root),
-                       view == kRegView32 ? RegView::Bits32 : view == kRegView64 ? RegView::Bits64 : RegView::Native,
-                       &steps);
+    OfficeAddinRemoval(RegRootOf(root), RegViewOf(view), &steps);
     RunRemoval(steps);
 }
 

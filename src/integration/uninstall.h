@@ -54,8 +54,11 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out);
 #ifdef _WIN32
 #include <windows.h>
 // root: HKEY_LOCAL_MACHINE for all users, HKEY_CURRENT_USER otherwise; allUsers decides
-// only the uninstall string's suffix. True only if every write succeeded.
+// only the uninstall string's suffix. True only if every write succeeded. The registration's
+// UninstallEntryWrites, carried out by its executor.
 bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir);
+// The entry's key flushed to the disk; the failure logged.
+bool FlushUninstallEntry(HKEY root);
 // The removals are the registration table's steps (UninstallEntryRemoval, ProductKeyRemoval),
 // carried out by its executor.
 // Deletes the uninstall key and the product key; absent keys count as success.

@@ -7,12 +7,6 @@
 #include "integration/registry.h"
 #include "integration/watcher.h"
 
-void SetWatcherAutostart(StrView watcherPath) {
-    TempArenaScope scope;
-    SetRegStrStatus(HKEY_CURRENT_USER, kRunKey, kWatcherRunValue, WatcherRunValueTemp(watcherPath), 0,
-                    RegKeyMissing::Fail);
-}
-
 void StartWatcher(StrView watcherPath) {
     TempArenaScope scope;
     WStrView cmd = ToWStrTemp(str::FormatTemp("\"%s\" /on", watcherPath.CStr()));

@@ -137,3 +137,117 @@ TEST(Registration, TracesHoldWhatIsLeftAfterTheLastWrite) {
     RegistrationTraces(reg, 6, &old);
     EXPECT_FALSE(Find(old, "SOFTWARE\\vlpdf\\Capabilities", "ApplicationName"));
 }
+
+namespace {
+const char* kWriteOpNames[] = {"Log",         "Value",       "EstimatedSize", "FlushEntry", "Outcome",
+                               "Notify",      "UserChoice",  "PathElement",   "PreviewPane", "Shortcuts",
+                               "IfFileExists", "StartWatcher", "Unregister"};
+
+// The steps' kinds, a run of one kind (values, an extension's records) as one.
+std::string Ops(const Vec<RegWrite>& steps) {
+    std::string s;
+    for (const RegWrite& w : steps) {
+        std::string op = kWriteOpNames[(int)w.op];
+        if (s.size() >= op.size() + 1 && s.compare(s.size() - op.size() - 1, op.size() + 1, op + " ") == 0) continue;
+        s += op + " ";
+    }
+    return s;
+}
+
+std::string Describe(const RegValue& v) {
+    return std::string(v.key.CStr()) + "|" + v.name.CStr() + "|" + std::to_string((int)v.type);
+}
+}  // namespace
+
+// What a piece writes is what its traces say it left, and its effects stand where the log
+// expects them: the entry measured, flushed, then judged; the associations announced after
+// their values; the watcher only when its file is there.
+TEST(Registration, WritesAreTheTracedValuesWithTheirEffectsAround) {
+    TempArenaScope scope;
+    InstallChoices every = AnyInstallationIn("D:\\vlpdf", true);
+    every.on.Remove(Choice::DesktopShortcut);
+    Registration reg(GetTempArena());
+    BuildRegistration(every, &reg);
+    RegWriteContext ctx;
+    ctx.platformMajor = 10;
+    ctx.year = 2026, ctx.month = 12, ctx.day = 9;
+    const std::pair<Piece, const char*> expectedOps[] = {
+        {Piece::SearchFilter, "Log Value Outcome "},
+        {Piece::Previewer, "Log Value Outcome "},
+        {Piece::PreviewPane, "PreviewPane "},
+        {Piece::OfficeAddin, "Value Outcome "},
+        {Piece::Shortcuts, "Shortcuts "},
+        {Piece::UninstallEntry, "Log Value EstimatedSize Value FlushEntry Outcome Value "},
+        {Piece::Associations, "Log Value Outcome Notify "},
+        {Piece::MimeType, ""},
+        {Piece::DefaultReader, "UserChoice Outcome Notify "},
+        {Piece::PathEntry, "PathElement "},
+        {Piece::Watcher, "IfFileExists Value StartWatcher "},
+    };
+    for (const RegItem& item : reg.items) {
+        const char* name = kPieceNames[(int)item.piece];
+        Vec<RegWrite> steps(GetTempArena());
+        PieceWrites(reg, item, ctx, &steps);
+        for (const auto& [piece, ops] : expectedOps) {
+            EXPECT_TRUE(piece != item.piece || Ops(steps) == ops) << name << ": " << Ops(steps);
+        }
+        std::string written, traced;
+        for (const RegWrite& w : steps) {
+            EXPECT_EQ(w.root, item.root) << name;
+            if (w.op == RegWriteOp::Value || w.op == RegWriteOp::EstimatedSize || w.op == RegWriteOp::PreviewPane ||
+                w.op == RegWriteOp::UserChoice) {
+                written += Describe(w.value) + "\n";
+            }
+            // What each effect is given.
+            std::string given = w.text.IsEmpty() ? "" : w.text.CStr();
+            switch (w.op) {
+                case RegWriteOp::EstimatedSize:
+                case RegWriteOp::PathElement:
+                    EXPECT_EQ(given, "D:\\vlpdf") << name;
+                    break;
+                case RegWriteOp::Shortcuts:
+                    EXPECT_EQ(given + (w.desktop ? " desktop" : ""), "D:\\vlpdf\\vlpdf.exe");
+                    break;
+                case RegWriteOp::UserChoice:  // the extension's own record
+                    EXPECT_NE(std::string(w.value.key.CStr()).find("FileExts\\" + given + "\\UserChoice"),
+                              std::string::npos);
+                    break;
+                case RegWriteOp::Value:
+                    EXPECT_TRUE(!str::Eq(w.value.name, "InstallDate") || str::Eq(w.value.text, "20261209"));
+                    break;
+                default:
+                    break;
+            }
+        }
+        Vec<RegValue> values(GetTempArena());
+        PieceValues(reg, item, ctx.platformMajor, &values);
+        if (item.piece == Piece::Associations) {
+            RegItem mime = item;
+            mime.piece = Piece::MimeType;
+            PieceValues(reg, mime, ctx.platformMajor, &values);
+        }
+        if (item.piece != Piece::MimeType) {  // written with the associations
+            for (const RegValue& v : values) traced += Describe(v) + "\n";
+        }
+        EXPECT_EQ(written, traced) << name;
+    }
+    // Shell extensions stop at their first failed value; the add-in in its view, unlogged.
+    RegItem addin = reg.items.els[3];
+    ASSERT_EQ(addin.piece, Piece::OfficeAddin);
+    Vec<RegWrite> steps(GetTempArena());
+    PieceWrites(reg, addin, ctx, &steps);
+    EXPECT_TRUE(steps.els[0].quiet);
+    EXPECT_EQ(steps.els[0].view, RegView::Bits64);
+    // Without the add-in: the earlier one's taken away, in each root and view.
+    every.on.Remove(Choice::OfficeAddin);
+    BuildRegistration(every, &reg);
+    int unregistered = 0;
+    for (const RegItem& item : reg.items) {
+        if (item.piece != Piece::OfficeAddin) continue;
+        steps.Reset();
+        PieceWrites(reg, item, ctx, &steps);
+        EXPECT_EQ(Ops(steps), "Unregister ");
+        unregistered++;
+    }
+    EXPECT_EQ(unregistered, 4);
+}

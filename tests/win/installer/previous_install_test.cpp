@@ -191,10 +191,3 @@ TEST(InstallDir, DefaultsAndTheAllUsersToggle) {
     EXPECT_STREQ(chosen.installDir.CStr(), userDir.c_str());
     EXPECT_NE(log.find("  using '" + userDir + "' from GetSpecialFolderTemp(CSIDL_LOCAL_APPDATA)\n"), std::string::npos);
 }
-
-TEST(InstallDir, InstallationFilePathIsJoinedAndLogged) {
-    std::string log = LoggedDuring([] {
-        EXPECT_STREQ(GetInstallationFilePath("C:\\P\\vlpdf", "PdfFilter.dll").CStr(), "C:\\P\\vlpdf\\PdfFilter.dll");
-    });
-    EXPECT_EQ(log, "GetInstallationFilePath(PdfFilter.dll) = > C:\\P\\vlpdf\\PdfFilter.dll\n");
-}
