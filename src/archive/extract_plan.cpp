@@ -6,10 +6,6 @@
 #include "i18n/translations.h"
 #include "archive/archive.h"
 
-const char* const kLeftoverAsideCopies[5] = {
-    "libtovarinpdf.dll.copy", "libvlrender.dll.copy", "PdfFilter.dll.copy", "PdfPreview.dll.copy", "vlpdf.exe.copy",
-};
-
 namespace {
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorSharingViolation = 32;

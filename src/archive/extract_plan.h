@@ -35,5 +35,3 @@ StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes);
 StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target, int64_t need, uint64_t freeNow);
 StrView CopySelfFailedMessageTemp(uint32_t lastError);
 
-// Aside copies that a finished extraction deletes, in this order.
-extern const char* const kLeftoverAsideCopies[5];

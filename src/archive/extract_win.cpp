@@ -21,6 +21,7 @@
 #include "archive/show_error.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
+#include "replace/replace_rules.h"
 #include "replace/robust_write.h"
 
 namespace {
@@ -169,7 +170,9 @@ DecodeAhead* StartDecodingAhead(const DecodeList& list, DecodeAhead* ahead) {
 }
 
 void DeleteLeftoverAsideCopies(StrView installDir) {
-    for (const char* name : kLeftoverAsideCopies) {
+    Vec<StrView> copies(GetTempArena());
+    aside::LeftoverAsideCopiesTemp(&copies);
+    for (StrView name : copies) {
         StrView p = path::JoinTemp(installDir, name);
         if (!file::Exists(p)) {
             continue;

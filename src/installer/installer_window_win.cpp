@@ -115,46 +115,33 @@ void OnSystemColorsChanged(InstallerWnd* wnd) {
     RedrawWindow(wnd->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, bool checked) {
-    return CreateCheckbox(wnd->hwnd, GetTranslation(english), checked, wnd->isRtl, wnd->showOptions);
-}
-
-// What a policy decided is shown as decided; UpdateOptionsUi keeps those check boxes disabled.
-void ShowLockedChoices(InstallerWnd* wnd, const InstallChoices& chosen) {
-    Checkbox* checks[kChoiceCount];
-    OptionChecks(wnd, checks);
-    for (int i = 0; i < kChoiceCount; i++) {
-        if (wnd->run->locked.Has((Choice)i)) {
-            SendMessageW(checks[i]->hwnd, BM_SETCHECK, chosen.Has((Choice)i) ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
-    }
+Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, ChoiceSet shown, Choice choice) {
+    return CreateCheckbox(wnd->hwnd, GetTranslation(english), shown.Has(choice), wnd->isRtl, wnd->showOptions);
 }
 
 void CreateCheckboxes(InstallerWnd* wnd, const InstallChoices& chosen) {
-    const InstallChoices& earlier = wnd->run->prev.choices;
     bool hasPrev = HasPreviousInstall(wnd->run->prev);
     Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
-    wnd->previewCheck = MakeCheckbox(wnd, "Let Windows show &previews of PDF documents",
-                                     chosen.Has(Choice::Previewer) || IsPreviewInstalled());
-    wnd->searchCheck = MakeCheckbox(wnd, "Let Windows Desktop Search &search PDF documents",
-                                    chosen.Has(Choice::SearchFilter) || IsSearchFilterInstalled());
-    wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", chosen.Has(Choice::DesktopShortcut));
-    wnd->defaultPdfCheck = MakeCheckbox(wnd, "Set as default reader for PDF documents",
-                                        chosen.Has(Choice::DefaultPdf) || !hasPrev || earlier.Has(Choice::DefaultPdf));
-    wnd->defaultComicsCheck = MakeCheckbox(wnd, "Set as default reader for comic books",
-                                           chosen.Has(Choice::DefaultComics) || earlier.Has(Choice::DefaultComics));
+    ChoiceSet registered;
+    registered.Set(Choice::Previewer, IsPreviewInstalled());
+    registered.Set(Choice::SearchFilter, IsSearchFilterInstalled());
+    ChoiceSet shown = FirstBoxStates(chosen, registered, hasPrev ? &wnd->run->prev.choices : nullptr, wnd->run->locked);
+    wnd->previewCheck = MakeCheckbox(wnd, "Let Windows show &previews of PDF documents", shown, Choice::Previewer);
+    wnd->searchCheck =
+        MakeCheckbox(wnd, "Let Windows Desktop Search &search PDF documents", shown, Choice::SearchFilter);
+    wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", shown, Choice::DesktopShortcut);
+    wnd->defaultPdfCheck = MakeCheckbox(wnd, "Set as default reader for PDF documents", shown, Choice::DefaultPdf);
+    wnd->defaultComicsCheck =
+        MakeCheckbox(wnd, "Set as default reader for comic books", shown, Choice::DefaultComics);
     wnd->defaultMarkdownCheck =
-        MakeCheckbox(wnd, "Set as default reader for Markdown documents",
-                     chosen.Has(Choice::DefaultMarkdown) || earlier.Has(Choice::DefaultMarkdown));
+        MakeCheckbox(wnd, "Set as default reader for Markdown documents", shown, Choice::DefaultMarkdown);
     wnd->officeAddinCheck = MakeCheckbox(
         wnd, "\xE5\xAE\x89\xE8\xA3\x85 Office \xE6\x8F\x92\xE4\xBB\xB6\xEF\xBC\x88Word\xE3\x80\x81"
              "Excel\xE3\x80\x81PowerPoint\xEF\xBC\x89",
-        chosen.Has(Choice::OfficeAddin));
-    wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", chosen.AllUsers());
+        shown, Choice::OfficeAddin);
+    wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", shown, Choice::AllUsers);
     wnd->allUsersCheck->onCheckStateChanged = MkHandler(OnAllUsersChanged, wnd);
-    ShowLockedChoices(wnd, chosen);
 }
-
 
 void CreateFolderControls(InstallerWnd* wnd, StrView installDir) {
     wnd->browseButton = CreateDefaultButton(wnd->hwnd, "&...", wnd->isRtl);

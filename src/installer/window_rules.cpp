@@ -13,6 +13,15 @@ bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& cl
     return !optionsShown && !cli.fastInstall && !cli.runInstallNow;
 }
 
+ChoiceSet FirstBoxStates(const InstallChoices& chosen, ChoiceSet registeredNow, const InstallChoices* earlier,
+                         ChoiceSet locked) {
+    constexpr ChoiceSet kShellExtensions = {Choice::SearchFilter, Choice::Previewer};
+    constexpr ChoiceSet kDefaultReaders = {Choice::DefaultPdf, Choice::DefaultComics, Choice::DefaultMarkdown};
+    ChoiceSet shown = chosen.on.With(registeredNow.Only(kShellExtensions));
+    shown = shown.With(earlier ? earlier->on.Only(kDefaultReaders) : ChoiceSet{Choice::DefaultPdf});
+    return shown.Without(locked).With(chosen.on.Only(locked));
+}
+
 StrView InstallDirForChosenFolderTemp(StrView folder) {
     if (str::EqI(folder, "vlpdf") || str::EndsWithI(folder, "\\vlpdf")) {
         return str::DupTemp(folder);

@@ -3,6 +3,7 @@
 // what a folder chosen in the folder browser becomes, and how the programs that still use
 // the installation are named to the user.
 #include "base/flags.h"
+#include "base/install_choices.h"
 #include "base/str.h"
 #include "base/vec.h"
 
@@ -16,6 +17,13 @@ bool OptionsShownAtStart(const InstallerOptions& cli);
 // good part of the time before it) when they start hidden and the installation does not
 // start by itself, which reads them at once.
 bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& cli);
+
+// What the option check boxes show first. The run's choices, and besides them: the shell
+// extensions that are registered now (from any installation), the default-reader groups the
+// earlier installation had (`earlier`, when there is one) and, for a first installation, the
+// PDF reader. What a policy locks shows exactly what the policy decided.
+ChoiceSet FirstBoxStates(const InstallChoices& chosen, ChoiceSet registeredNow, const InstallChoices* earlier,
+                         ChoiceSet locked);
 
 // The product goes into its own folder inside the chosen one, unless the chosen folder is
 // already that folder ("...\vlpdf" in any letter case).

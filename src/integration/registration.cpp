@@ -81,7 +81,8 @@ void AddTrace(Vec<RegTrace>* out, const RegTrace& t) {
 // What removing the installation leaves: the machine's MIME type of .pdf, which may have been
 // there before, and Explorer's preview pane, the user's layout by then.
 bool KeptOnRemoval(const RegItem& item) {
-    return (item.piece == Piece::MimeType && item.root == RegRoot::Machine) || item.piece == Piece::PreviewPane;
+    return (item.piece == Piece::MimeType && item.root == RegRoot::Machine) || item.piece == Piece::PreviewPane ||
+           item.piece == Piece::StatsIdentity;
 }
 
 void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& values) {
@@ -92,9 +93,10 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
         t.view = item.view;
         t.value = v;
         t.match = v.type == RegType::DeleteValue ? TraceMatch::Absent : TraceMatch::Exact;
-        if (str::Eq(v.name, "EstimatedSize") || str::Eq(v.name, "InstallDate")) {
+        if (str::Eq(v.name, "EstimatedSize") || str::Eq(v.name, "InstallDate") || item.piece == Piece::StatsIdentity) {
             t.match = TraceMatch::Exists;
         }
+        t.orUser = item.orUser;
         t.keptOnRemoval = KeptOnRemoval(item);
         AddTrace(out, t);
     }
@@ -140,10 +142,13 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
                 AddDeleteValue(*values, str::FormatTemp("Software\\Classes\\CLSID\\%s", kOfficeAddinClsid), "");
             }
             return;
-        case Piece::UninstallEntry:
-            BuildUninstallValues(EntryInputs(in, RegWriteContext{platformMajor}), values);
+        case Piece::UninstallEntry: {
+            RegWriteContext undated;  // the date varies: the traces ask only that it is there
+            undated.platformMajor = platformMajor;
+            BuildUninstallValues(EntryInputs(in, undated), values);
             BuildRecordedChoiceValues(in, values);
             return;
+        }
         case Piece::Associations:
             if (platformMajor >= 10) {
                 BuildAppCapabilitiesValues(reg.exePath, values);
@@ -166,6 +171,9 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
             return;
         case Piece::PreviewPane:
             BuildPreviewPaneValues(values);
+            return;
+        case Piece::StatsIdentity:  // the data varies
+            StatsIdentityValues({}, {}, values);
             return;
         case Piece::PathEntry:  // an element of a value, traced by the caller
         case Piece::Shortcuts:
@@ -226,6 +234,11 @@ void ExtensionWrites(const Registration& reg, const RegItem& item, const RegWrit
     w.Outcome("  did register\n", "  failed to register\n", failure);
 }
 }  // namespace
+
+void StatsIdentityValues(StrView packageName, StrView hardwareId, Vec<RegValue>* out) {
+    AddSz(*out, kStatsIdentityKey, kPackageNameValue, packageName);
+    AddSz(*out, kStatsIdentityKey, kHardwareIdValue, hardwareId);
+}
 
 // Quietly, and the Run key, the system's, is never made.
 void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out) {
@@ -346,6 +359,15 @@ void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteCon
             w.Effect(RegWriteOp::IfFileExists, watcher);
             WatcherAutostartWrites(watcher, out);
             w.Effect(RegWriteOp::StartWatcher, watcher);
+            return;
+        }
+        case Piece::StatsIdentity: {
+            Vec<RegValue> values(GetTempArena());
+            StatsIdentityValues(ctx.packageName, ctx.hardwareId, &values);
+            for (const RegValue& v : values) {
+                RegWrite& value = w.Value(v);
+                value.quiet = value.orUser = true;
+            }
             return;
         }
         case Piece::MimeType:        // with the associations
@@ -619,7 +641,8 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
                 }
             }
             return;
-        case Piece::PreviewPane:  // the user's layout by now
+        case Piece::PreviewPane:    // the user's layout by now
+        case Piece::StatsIdentity:  // for the next installation's reports
             return;
     }
 }
@@ -674,6 +697,8 @@ void BuildRegistration(const InstallChoices& in, Registration* out) {
     }
     Add(out, Piece::PathEntry, root);
     Add(out, Piece::Watcher, RegRoot::User);
+    Add(out, Piece::StatsIdentity, RegRoot::Machine, RegView::Bits32);
+    out->items.els[out->items.len - 1].orUser = true;
     Add(out, Piece::Containers, root);
 }
 
@@ -694,6 +719,7 @@ RegStage StageOf(Piece piece) {
             return RegStage::Shell;
         case Piece::MimeType:
         case Piece::DefaultBackups:
+        case Piece::StatsIdentity:  // by the statistics, which compute it
         case Piece::Containers:
             break;
     }

@@ -37,14 +37,25 @@ enum class Piece : uint8_t {
     DefaultBackups,  // the backups of the user's earlier defaults, under the user's product key
     PathEntry,       // the installation directory on PATH
     Watcher,         // the Run value that starts the watcher at log-on; started once now
+    // The statistics identity: the installer's name and the machine's identifier, which later
+    // reports of any installation on this machine read back; kept on removal so that they
+    // stay the same. Written last, once the product's library gave the identifier.
+    StatsIdentity,
     Containers,      // keys made on the way to the values, which go once empty
 };
+
+// Where the statistics identity lives, in the 32-bit view.
+constexpr const char* kStatsIdentityKey = "Software\\VLPdf";
+constexpr const char* kHardwareIdValue = "hardwareid";
+constexpr const char* kPackageNameValue = "PackageName";
 
 struct RegItem {
     Piece piece = Piece::Containers;
     RegRoot root = RegRoot::User;
     RegView view = RegView::Native;
     bool present = true;
+    // Under the user's root where the machine's cannot be written (a limited user's run).
+    bool orUser = false;
     ReaderKind reader = ReaderKind::Pdf;  // DefaultReader
 };
 
@@ -97,8 +108,9 @@ struct RegTrace {
     RegView view = RegView::Native;
     RegValue value;
     TraceMatch match = TraceMatch::Exact;
+    bool orUser = false;  // as the item's
     // Left in place when the installation is removed: the machine's own MIME type of .pdf,
-    // which may have been there before, and the user's preview pane.
+    // which may have been there before, the user's preview pane, the statistics identity.
     bool keptOnRemoval = false;
 };
 // Every registry value of the table with what it holds after the installation; a value
@@ -114,6 +126,9 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
 struct RegWriteContext {
     int platformMajor = 0;
     int year = 0, month = 0, day = 0;
+    // The statistics identity's data, known only to the statistics.
+    StrView packageName;
+    StrView hardwareId;
 };
 
 // One step of writing a piece, as data: the pure code decides every value a piece writes and
@@ -146,6 +161,7 @@ struct RegWrite {
     bool quiet = false;             // a Value written without a log line
     bool keyMustExist = false;      // a quiet Value whose key is not made when missing
     bool durable = false;           // a Value noted as written for the durability checks
+    bool orUser = false;            // a Value written under the user's root when the machine's fails
     bool desktop = false;
 };
 // The steps that write the item, in order.
@@ -156,6 +172,8 @@ void AssociationsWrites(const Registration& reg, const RegItem& item, const RegW
                         Vec<RegWrite>* out);
 void OfficeAddinWrites(RegRoot root, RegView view, StrView installDir, Vec<RegWrite>* out);
 void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out);
+// The statistics identity's values.
+void StatsIdentityValues(StrView packageName, StrView hardwareId, Vec<RegValue>* out);
 // The entry's inputs for the choices on the context's day.
 UninstallEntryInputs EntryInputs(const InstallChoices& in, const RegWriteContext& ctx);
 
@@ -252,6 +270,8 @@ void WriteRegistration(const Registration& reg, RegStage stage);
 void RestoreShellExtensionsFrom(const Registration& reg);
 // Removes the pieces of the removal's order, each in table order.
 void RemoveRegistration(const Registration& reg, Removal why);
+// Writes the statistics identity (the statistics compute it).
+void WriteStatsIdentity(StrView packageName, StrView hardwareId);
 // Removes the items of one piece (the shell extensions, taken away to free their files).
 void RemovePiece(const Registration& reg, Piece piece, Removal why);
 // Performs the steps in order. True when every key deleted under HKEY_CURRENT_USER went.

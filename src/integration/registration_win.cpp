@@ -48,7 +48,7 @@ void WriteValue(HKEY root, const RegWrite& w, const RegValue& v, WriteRun* run) 
     if (w.stopAfterFailure && !run->group) {
         return;
     }
-    bool ok = WriteStepValue(root, w, v);
+    bool ok = WriteStepValue(root, w, v) || (w.orUser && WriteStepValue(HKEY_CURRENT_USER, w, v));
     if (ok && w.durable) {
         durable::Note(durable::Step::RegWrite, str::FormatTemp("%s\\%s", RegKeyName(root), v.key.CStr()));
     }
@@ -401,6 +401,22 @@ bool SetDefaultReaderFor(ReaderKind kind) {
     Vec<RegWrite> steps(GetTempArena());
     PieceWrites(one.reg, one.item, CurrentWriteContext(), &steps);
     return RunWrites(steps, false);
+}
+
+void WriteStatsIdentity(StrView packageName, StrView hardwareId) {
+    TempArenaScope scope;
+    Registration reg(GetTempArena());
+    BuildRegistration(InstallChoices{}, &reg);
+    RegWriteContext ctx = CurrentWriteContext();
+    ctx.packageName = packageName;
+    ctx.hardwareId = hardwareId;
+    for (const RegItem& item : reg.items) {
+        if (item.piece == Piece::StatsIdentity) {
+            Vec<RegWrite> steps(GetTempArena());
+            PieceWrites(reg, item, ctx, &steps);
+            RunWrites(steps, false);
+        }
+    }
 }
 
 void SetWatcherAutostart(StrView watcherPath) {

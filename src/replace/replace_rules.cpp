@@ -1,5 +1,9 @@
 #include "replace/replace_rules.h"
 
+#include <ctype.h>
+
+#include <algorithm>
+
 #include "base/arena.h"
 #include "base/product.h"
 #include "i18n/translations.h"
@@ -21,6 +25,21 @@ const ModulePair kProductModulePairs[4] = {
 
 uint32_t QuickPauseMs(int attempt) {
     return 300u * (uint32_t)attempt;
+}
+
+namespace {
+bool LessIgnoringCase(StrView a, StrView b) {
+    auto lower = [](char c) { return tolower((unsigned char)c); };
+    return std::lexicographical_compare(a.s, a.s + a.len, b.s, b.s + b.len,
+                                        [&](char x, char y) { return lower(x) < lower(y); });
+}
+}  // namespace
+
+void LeftoverAsideCopiesTemp(Vec<StrView>* out) {
+    for (const char* name : kRestoreNames) {
+        out->Append(CopyPathTemp(name));
+    }
+    std::sort(out->begin(), out->end(), LessIgnoringCase);
 }
 
 StrView CopyPathTemp(StrView path) {

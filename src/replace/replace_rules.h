@@ -5,6 +5,7 @@
 
 #include "base/product.h"
 #include "base/str.h"
+#include "base/vec.h"
 
 
 constexpr uint32_t kErrorAccessDenied = 5;
@@ -50,6 +51,9 @@ extern const char* const kMoveAsideNames[4];
 // Put back after a failed extraction, in this order.
 extern const char* const kRestoreNames[5];
 constexpr const char* kLegacyLibrary = "libvlrender.dll";
+// The aside copies a finished extraction deletes: each restored name with kCopySuffix, in
+// the order of their names (ignoring case), as the log shows them. In the temporary arena.
+void LeftoverAsideCopiesTemp(Vec<StrView>* out);
 
 // Product files whose holders are terminated, tested pairwise against a process's modules;
 // the second name of a pair may be empty.

@@ -11,8 +11,6 @@ struct HardwareIdLib;
 
 constexpr const char* kHardwareIdDll = "HardwareId.dll";
 constexpr const char* kStatsDirName = "vlpdf-stats";
-// Under HKEY_LOCAL_MACHINE (or HKEY_CURRENT_USER) in the 32-bit registry view.
-constexpr const char* kStatsIdentityKey = "Software\\VLPdf";
 constexpr int32_t kHwIdChars = 33;        // identifier buffer, NUL included
 constexpr int32_t kSystemInfoChars = 32;  // description buffer, NUL included
 

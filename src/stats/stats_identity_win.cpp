@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "base/arena.h"
+#include "integration/registration.h"
 #include "integration/registry.h"
 #include "archive/extract.h"
 #include "stats/hardware_id.h"
@@ -32,19 +33,13 @@ StrView ReadStatsIdentityTemp(StrView valueName, int32_t maxChars) {
     return FirstCharsTemp(v, maxChars);
 }
 
-bool WriteStatsIdentity(StrView valueName, StrView value) {
-    return WriteRegStrInView(HKEY_LOCAL_MACHINE, kStatsIdentityKey, valueName, value, kRegView32) ||
-           WriteRegStrInView(HKEY_CURRENT_USER, kStatsIdentityKey, valueName, value, kRegView32);
-}
-
 void RecordInstallIdentity(StrView installDir, StrView packageName) {
     TempArenaScope scope;
     StrView installed;
     bool decoded = DecodeArchivedHardwareId(GetOpenedArchive(), &installed);
     HardwareIdLib lib = LoadHardwareIdLib(installDir, installed);
     StrView id = CallHardwareIdTemp(lib.generate, kHwIdChars);
-    WriteStatsIdentity(kPackageNameValue, packageName);
-    WriteStatsIdentity(kHardwareIdValue, id.IsEmpty() ? StrView("empty") : id);
+    WriteStatsIdentity(packageName, id.IsEmpty() ? StrView("empty") : id);
     FreeHardwareIdLib(&lib);
     if (decoded) {
         free((void*)installed.s);

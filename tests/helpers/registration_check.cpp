@@ -29,7 +29,10 @@ struct Found {
 Found Read(const RegTrace& t) {
     Found f;
     HKEY h = nullptr;
-    if (RegOpenKeyExW(RegRootKey(t.root), W(t.value.key), 0, KEY_READ | RegViewFlag(t.view), &h) != ERROR_SUCCESS) {
+    // A value the machine's root could not take is under the user's.
+    if (RegOpenKeyExW(RegRootKey(t.root), W(t.value.key), 0, KEY_READ | RegViewFlag(t.view), &h) != ERROR_SUCCESS &&
+        (!t.orUser ||
+         RegOpenKeyExW(HKEY_CURRENT_USER, W(t.value.key), 0, KEY_READ | RegViewFlag(t.view), &h) != ERROR_SUCCESS)) {
         return f;
     }
     const WCHAR* name = t.value.name.IsEmpty() ? nullptr : (const WCHAR*)W(t.value.name);

@@ -32,6 +32,38 @@ TEST(WindowRules, OptionsOpenExpandedForAnyOptionButTheDefaultPdfReader) {
     }
 }
 
+// The boxes show the choices, what the machine has now and what the earlier installation had;
+// a policy's lock wins over all of them.
+TEST(WindowRules, FirstBoxStatesAddWhatTheMachineHasAndLocksWin) {
+    using C = Choice;
+    InstallChoices chosen;
+    chosen.on = {C::DesktopShortcut, C::OfficeAddin};
+    InstallChoices earlier;
+    earlier.on = {C::DefaultComics, C::SearchFilter, C::AllUsers};
+    struct {
+        const char* name;
+        ChoiceSet registered;
+        const InstallChoices* earlier;
+        ChoiceSet locked;
+        ChoiceSet expected;
+    } cases[] = {
+        {"first installation: the PDF reader too", {}, nullptr, {},
+         {C::DesktopShortcut, C::OfficeAddin, C::DefaultPdf}},
+        {"upgrade: the earlier reader groups, not its other choices", {}, &earlier, {},
+         {C::DesktopShortcut, C::OfficeAddin, C::DefaultComics}},
+        {"a registered previewer shows, a registered reader group does not", {C::Previewer, C::DefaultMarkdown},
+         &earlier, {}, {C::DesktopShortcut, C::OfficeAddin, C::DefaultComics, C::Previewer}},
+        {"locked: as the choice says, whatever else would show", {C::Previewer}, nullptr,
+         {C::Previewer, C::DefaultPdf, C::OfficeAddin}, {C::DesktopShortcut, C::OfficeAddin}},
+    };
+    for (const auto& c : cases) {
+        ChoiceSet shown = FirstBoxStates(chosen, c.registered, c.earlier, c.locked);
+        for (int i = 0; i < kChoiceCount; i++) {
+            EXPECT_EQ(shown.Has((Choice)i), c.expected.Has((Choice)i)) << c.name << ": choice " << i;
+        }
+    }
+}
+
 TEST(WindowRules, ChosenFolderGetsItsOwnProductFolderOnce) {
     TempArenaScope scope;
     const char* cases[][2] = {

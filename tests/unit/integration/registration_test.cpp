@@ -8,7 +8,7 @@
 namespace {
 const char* kPieceNames[] = {"SearchFilter", "Previewer",     "PreviewPane",    "OfficeAddin", "Shortcuts",
                              "UninstallEntry", "Associations", "MimeType",      "DefaultReader", "DefaultBackups",
-                             "PathEntry",    "Watcher",       "Containers"};
+                             "PathEntry",    "Watcher",       "StatsIdentity", "Containers"};
 
 std::string Dump(const Registration& reg) {
     std::string s;
@@ -49,16 +49,16 @@ TEST(Registration, TableFollowsTheOptionsInTheOrderOfWriting) {
     const Case cases[] = {
         {"per user, defaults", plain,
          "OfficeAddin HKCU 64\nOfficeAddin HKCU 32\nShortcuts HKCU\nUninstallEntry HKCU\nAssociations HKCU\n"
-         "MimeType HKCU\nPathEntry HKCU\nWatcher HKCU\nContainers HKCU\n"},
+         "MimeType HKCU\nPathEntry HKCU\nWatcher HKCU\nStatsIdentity HKLM 32\nContainers HKCU\n"},
         {"all users, every option", every,
          "SearchFilter HKLM\nPreviewer HKLM\nPreviewPane HKCU\nOfficeAddin HKLM 64\nOfficeAddin HKLM 32\n"
          "Shortcuts HKLM\nUninstallEntry HKLM\nAssociations HKLM\nMimeType HKLM\nDefaultReader HKCU kind 0\n"
          "DefaultReader HKCU kind 1\nDefaultReader HKCU kind 2\nDefaultReader HKCU kind 3\n"
-         "DefaultBackups HKCU\nPathEntry HKLM\nWatcher HKCU\nContainers HKLM\n"},
+         "DefaultBackups HKCU\nPathEntry HKLM\nWatcher HKCU\nStatsIdentity HKLM 32\nContainers HKLM\n"},
         {"no add-in: none in either root or view", bare,
          "OfficeAddin HKCU 64 absent\nOfficeAddin HKCU 32 absent\nOfficeAddin HKLM 64 absent\n"
          "OfficeAddin HKLM 32 absent\nShortcuts HKCU\nUninstallEntry HKCU\nAssociations HKCU\nMimeType HKCU\n"
-         "DefaultReader HKCU kind 2\nDefaultBackups HKCU\nPathEntry HKCU\nWatcher HKCU\nContainers HKCU\n"},
+         "DefaultReader HKCU kind 2\nDefaultBackups HKCU\nPathEntry HKCU\nWatcher HKCU\nStatsIdentity HKLM 32\nContainers HKCU\n"},
     };
     for (const Case& c : cases) {
         Registration reg(GetTempArena());
@@ -77,7 +77,8 @@ TEST(Registration, TableFollowsTheOptionsInTheOrderOfWriting) {
 }
 
 // Whatever an installation may leave, the uninstaller takes away: every piece of the widest
-// table is in exactly one of its two walks, the preview pane (the user's layout by now) excepted.
+// table is in exactly one of its two walks, but what it keeps: the preview pane (the user's
+// layout by now) and the statistics identity.
 TEST(Registration, UninstallTakesEveryPieceOnce) {
     TempArenaScope scope;
     Registration reg(GetTempArena());
@@ -89,7 +90,7 @@ TEST(Registration, UninstallTakesEveryPieceOnce) {
         for (int i = 0; i < n; i++) seen[(int)order[i]]++;
     }
     for (const RegItem& item : reg.items) {
-        int expected = item.piece == Piece::PreviewPane ? 0 : 1;
+        int expected = item.piece == Piece::PreviewPane || item.piece == Piece::StatsIdentity ? 0 : 1;
         EXPECT_EQ(seen[(int)item.piece], expected) << kPieceNames[(int)item.piece];
     }
     // The entry stays until the files are gone; an upgrade keeps it until the new one is written.
@@ -183,6 +184,7 @@ TEST(Registration, WritesAreTheTracedValuesWithTheirEffectsAround) {
         {Piece::DefaultReader, "UserChoice Outcome Notify "},
         {Piece::PathEntry, "PathElement "},
         {Piece::Watcher, "IfFileExists Value StartWatcher "},
+        {Piece::StatsIdentity, "Value "},
     };
     for (const RegItem& item : reg.items) {
         const char* name = kPieceNames[(int)item.piece];
@@ -214,6 +216,8 @@ TEST(Registration, WritesAreTheTracedValuesWithTheirEffectsAround) {
                     break;
                 case RegWriteOp::Value:
                     EXPECT_TRUE(!str::Eq(w.value.name, "InstallDate") || str::Eq(w.value.text, "20261209"));
+                    // Only the identity falls back to the user's root.
+                    EXPECT_EQ(w.orUser, item.piece == Piece::StatsIdentity) << name;
                     break;
                 default:
                     break;

@@ -17,6 +17,13 @@ TEST(AsideNames, CopyStaleAndFailedNames) {
               "C:\\p\\PdfPreview.dll.copy.stale4294967295");
     EXPECT_EQ(S(aside::StalePathTemp("a.copy", 0)), "a.copy.stale0");
     EXPECT_EQ(S(aside::FailedPathTemp("C:\\p\\vlpdf.exe")), "C:\\p\\vlpdf.exe.failed");
+    // What an extraction clears away afterwards: every name a failure may restore, the
+    // legacy library's included, in the order of their names whatever their case.
+    Vec<StrView> leftovers(GetTempArena());
+    aside::LeftoverAsideCopiesTemp(&leftovers);
+    std::string all;
+    for (StrView name : leftovers) all += S(name) + " ";
+    EXPECT_EQ(all, "libtovarinpdf.dll.copy libvlrender.dll.copy PdfFilter.dll.copy PdfPreview.dll.copy vlpdf.exe.copy ");
 }
 
 TEST(RetryCadence, QuickPausesGrowLinearlyAndSilentRetriesTakeAMinute) {
