@@ -32,12 +32,11 @@ pages() {  # pages <lang> <percent> <installer options...>
   start_window "$exe" "$@" -d 'C:\VeloraPDF'
   drive wait-window && sleep 1 && keep "$name-1-collapsed.png"
   drive wait-window -- click-link && keep "$name-2-expanded.png"
-  drive wait-window -- click-link -- click-install -- wait-child msctls_progress32
-  # The progress page lasts a second: the installer is held still while it is taken.
-  local pid; pid=$(installer_unix_pid)
-  [ -n "$pid" ] && kill -STOP "$pid"
+  # The progress page lasts a second: the installer is held still, as soon as the bar has
+  # come, while it is taken.
+  drive wait-window -- click-link -- click-install -- wait-child msctls_progress32 -- freeze
   keep "$name-3-progress.png"
-  [ -n "$pid" ] && kill -CONT "$pid"
+  drive wait-window -- thaw
   drive wait-window -- wait-child Button && sleep 0.3 && keep "$name-4-finish.png"
   drive wait-window -- key escape -- wait-gone
   installer_exit >/dev/null

@@ -31,6 +31,8 @@
 //   high-contrast <0|1>       switches high contrast off or on while the window is open
 //   modules                   prints each library the window's process has loaded as
 //                             "module|<full path>"
+//   freeze, thaw              suspends and resumes every thread of the window's process: a
+//                             page that lasts a moment stays on the screen to be taken
 // Exit code 0 when every command did what it says, else 1 (the failing command is named).
 #include <windows.h>
 #include <commctrl.h>
@@ -273,6 +275,25 @@ bool DumpModules() {
     return true;
 }
 
+// Suspends (or resumes) every thread of the window's process.
+bool SuspendWindowProcess(bool suspend) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(gWindow, &pid);
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return false;
+    int done = 0;
+    THREADENTRY32 t{};
+    t.dwSize = sizeof(t);
+    for (BOOL ok = Thread32First(snap, &t); ok; ok = Thread32Next(snap, &t)) {
+        if (t.th32OwnerProcessID != pid) continue;
+        HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, t.th32ThreadID);
+        if (h && (suspend ? SuspendThread(h) : ResumeThread(h)) != (DWORD)-1) done++;
+        if (h) CloseHandle(h);
+    }
+    CloseHandle(snap);
+    return done > 0;
+}
+
 bool Run(const std::vector<std::wstring>& a) {
     const std::wstring& cmd = a[0];
     if (cmd == L"wait-window") {
@@ -285,6 +306,7 @@ bool Run(const std::vector<std::wstring>& a) {
         return true;
     }
     if (cmd == L"modules") return DumpModules();
+    if (cmd == L"freeze" || cmd == L"thaw") return SuspendWindowProcess(cmd == L"freeze");
     if (cmd == L"wait-child" && a.size() > 1) {
         return WaitFor(Ms(a, 2, 30000), [&] { return FindChild(gWindow, a[1]) != nullptr; });
     }

@@ -12,18 +12,6 @@ start_window() {  # start_window <exe> args...
   env ${window_locale:+LC_ALL=$window_locale} wine "$exe" $window_lang_option "$@" </dev/null >/dev/null 2>&1 &
   installer_pid=$!
 }
-# A Linux process of this machine, by its name (the first 15 characters).
-machine_pid() {  # machine_pid <name>
-  local p
-  for p in $(pgrep -x "$1"); do
-    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && { echo "$p"; return 0; }
-  done
-  return 1
-}
-installer_unix_pid() {
-  local name; name=$(basename "$(vlpdf_installer .)")
-  machine_pid "${name:0:15}"
-}
 # The installer's exit code once it ended by itself (124 when it did not within a minute).
 installer_exit() {
   timeout 60 tail --pid="$installer_pid" -f /dev/null || { kill "$installer_pid" 2>/dev/null; return 124; }
