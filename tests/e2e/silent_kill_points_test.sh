@@ -102,8 +102,10 @@ after_kill() {  # after_kill <what> <reference> <transcript> installer-args...
     fi
     check "a reader starts ($written of $files files written)" reader_starts
   fi
+  rm -f "$log"
   install_silent "$exe" "$@"
-  check_eq "run again: exit code" 0 $?
+  check_eq "run again: exit code" 0 $? || { echo "  why, as the run's log says (with -log):"
+    { grep -a 'NotifyFailed' "$log" | head -4; tail -4 "$log"; } 2>&1 | sed 's/^/    /'; }
   check "run again: the watcher runs" win_process_started vlpdf-watch.exe
   stop_and_snapshot rerun
   same_as_reference rerun "run again" "$ref"
