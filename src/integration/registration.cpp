@@ -79,7 +79,8 @@ void AddTrace(Vec<RegTrace>* out, const RegTrace& t) {
 }
 
 // What removing the installation leaves: the machine's MIME type of .pdf, which may have been
-// there before, and Explorer's preview pane, the user's layout by then.
+// there before, Explorer's preview pane, the user's layout by then, and the statistics
+// identity, for the reports of later installations.
 bool KeptOnRemoval(const RegItem& item) {
     return (item.piece == Piece::MimeType && item.root == RegRoot::Machine) || item.piece == Piece::PreviewPane ||
            item.piece == Piece::StatsIdentity;
@@ -234,6 +235,15 @@ void ExtensionWrites(const Registration& reg, const RegItem& item, const RegWrit
     w.Outcome("  did register\n", "  failed to register\n", failure);
 }
 }  // namespace
+
+RegItem StatsIdentityItem() {
+    RegItem item;
+    item.piece = Piece::StatsIdentity;
+    item.root = RegRoot::Machine;
+    item.view = RegView::Bits32;
+    item.orUser = true;
+    return item;
+}
 
 void StatsIdentityValues(StrView packageName, StrView hardwareId, Vec<RegValue>* out) {
     AddSz(*out, kStatsIdentityKey, kPackageNameValue, packageName);
@@ -697,8 +707,7 @@ void BuildRegistration(const InstallChoices& in, Registration* out) {
     }
     Add(out, Piece::PathEntry, root);
     Add(out, Piece::Watcher, RegRoot::User);
-    Add(out, Piece::StatsIdentity, RegRoot::Machine, RegView::Bits32);
-    out->items.els[out->items.len - 1].orUser = true;
+    out->items.Append(StatsIdentityItem());
     Add(out, Piece::Containers, root);
 }
 

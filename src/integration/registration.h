@@ -172,7 +172,8 @@ void AssociationsWrites(const Registration& reg, const RegItem& item, const RegW
                         Vec<RegWrite>* out);
 void OfficeAddinWrites(RegRoot root, RegView view, StrView installDir, Vec<RegWrite>* out);
 void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out);
-// The statistics identity's values.
+// The statistics identity's item (the same in every table) and values.
+RegItem StatsIdentityItem();
 void StatsIdentityValues(StrView packageName, StrView hardwareId, Vec<RegValue>* out);
 // The entry's inputs for the choices on the context's day.
 UninstallEntryInputs EntryInputs(const InstallChoices& in, const RegWriteContext& ctx);

@@ -406,17 +406,12 @@ bool SetDefaultReaderFor(ReaderKind kind) {
 void WriteStatsIdentity(StrView packageName, StrView hardwareId) {
     TempArenaScope scope;
     Registration reg(GetTempArena());
-    BuildRegistration(InstallChoices{}, &reg);
     RegWriteContext ctx = CurrentWriteContext();
     ctx.packageName = packageName;
     ctx.hardwareId = hardwareId;
-    for (const RegItem& item : reg.items) {
-        if (item.piece == Piece::StatsIdentity) {
-            Vec<RegWrite> steps(GetTempArena());
-            PieceWrites(reg, item, ctx, &steps);
-            RunWrites(steps, false);
-        }
-    }
+    Vec<RegWrite> steps(GetTempArena());
+    PieceWrites(reg, StatsIdentityItem(), ctx, &steps);
+    RunWrites(steps, false);
 }
 
 void SetWatcherAutostart(StrView watcherPath) {

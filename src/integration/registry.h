@@ -72,7 +72,6 @@ uint32_t CreateRegKeyStatus(HKEY root, StrView key, uint32_t view = 0);
 uint32_t DeleteRegTreeStatus(HKEY root, StrView key);
 // Writes the key's values through to the disk.
 uint32_t FlushRegKeyStatus(HKEY root, StrView key);
-bool WriteRegDWORDInView(HKEY root, StrView key, StrView valueName, uint32_t value, uint32_t view);
 // In exactly that view; nothing below the key may exist. Not logged.
 void DeleteRegKeyInView(HKEY root, StrView key, uint32_t view);
 // The names of the key's direct subkeys, appended to out (in out's arena); false when the

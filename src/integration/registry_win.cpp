@@ -199,11 +199,6 @@ bool WriteRegStrInView(HKEY root, StrView key, StrView valueName, StrView value,
     return SetRegStrStatus(root, key, valueName, value, view) == ERROR_SUCCESS;
 }
 
-bool WriteRegDWORDInView(HKEY root, StrView key, StrView valueName, uint32_t value, uint32_t view) {
-    DWORD data = value;
-    return SetRegValueStatus(root, key, valueName, REG_DWORD, &data, sizeof(data), view) == ERROR_SUCCESS;
-}
-
 uint32_t SetRegValueStatus(HKEY root, StrView key, StrView valueName, uint32_t type, const void* data, uint32_t size,
                            uint32_t view, RegKeyMissing missing) {
     HKEY h = nullptr;
