@@ -10,6 +10,7 @@
 #include <shlwapi.h>
 #include <thumbcache.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -61,10 +62,18 @@ class Process {
         si.hStdError = outFile;
         si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         std::wstring cmd = L"\"" + exe + L"\" " + args;
-        PROCESS_INFORMATION pi = {};
-        if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-            CloseHandle(pi.hThread);
-            process = pi.hProcess;
+        // Wine now and then loses a new process while it starts (its loader cannot reserve the
+        // address ranges it wants), which says nothing about the program: such a start is tried
+        // again, and each failure is shown with its error code.
+        for (int attempt = 1; attempt <= 3 && !process; ++attempt) {
+            PROCESS_INFORMATION pi = {};
+            if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+                CloseHandle(pi.hThread);
+                process = pi.hProcess;
+            } else {
+                std::printf("start %d of %ls failed with error %lu\n", attempt, exe.c_str(), GetLastError());
+                Sleep(200);
+            }
         }
     }
     ~Process() {
