@@ -62,9 +62,10 @@ class Process {
         si.hStdError = outFile;
         si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         std::wstring cmd = L"\"" + exe + L"\" " + args;
-        // Wine now and then loses a new process while it starts (its loader cannot reserve the
-        // address ranges it wants), which says nothing about the program: such a start is tried
-        // again, and each failure is shown with its error code.
+        // Wine has once refused to start a program that started a moment before and after
+        // (a fresh copy of it, no output, no error shown). A start is tried again, and each
+        // failure is shown with its error code, so that a program that cannot start still
+        // fails the test and says why.
         for (int attempt = 1; attempt <= 3 && !process; ++attempt) {
             PROCESS_INFORMATION pi = {};
             if (CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {

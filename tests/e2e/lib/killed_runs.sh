@@ -105,13 +105,27 @@ reader_starts() {  # reader_starts [dir]
 # The installer as an administrator runs it, recorded through the logger pipe by step_killer:
 # "-" records a whole run (its length in ms goes to $run_ms), a step ends it right after the
 # first line that begins with it, "@<ms>" that many milliseconds after it started logging.
+# Wine has been seen to end an installer before its first line (nothing logged, nothing
+# changed): then step_killer would wait for it forever. Such a run is shown with what Wine
+# said and started once more.
 run_killed() {  # run_killed <step> <transcript> installer-args...
-  local step=$1 transcript=$2; shift 2
-  start_killer "$step" "$transcript" || { echo "FAIL: step_killer did not start"; exit 1; }
-  install_silent "$exe" "$@"
-  run_exit=$?
-  wait $killer_pid
-  killer_exit=$?
+  local step=$1 transcript=$2 attempt _; shift 2
+  for attempt in 1 2; do
+    start_killer "$step" "$transcript" || { echo "FAIL: step_killer did not start"; exit 1; }
+    wine "$exe" -s "$@" </dev/null >/dev/null 2>"$transcript.wine"
+    run_exit=$?
+    for _ in $(seq 100); do kill -0 $killer_pid 2>/dev/null || break; sleep 0.1; done
+    if kill -0 $killer_pid 2>/dev/null && [ ! -s "$transcript" ]; then
+      kill $killer_pid; wait $killer_pid
+      echo "  the installer ended (exit $run_exit) before its first line (attempt $attempt); Wine said:"
+      tail -5 "$transcript.wine" | sed 's/^/    /'
+      killer_exit=2
+      continue
+    fi
+    wait $killer_pid
+    killer_exit=$?
+    break
+  done
   run_ms=$(sed -n 's/^elapsed \([0-9]*\).*/\1/p' "$transcript.out")
 }
 # n instants spread over a run of ms milliseconds, one drawn at random in each n-th of it,
