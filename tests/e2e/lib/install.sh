@@ -44,10 +44,20 @@ scenario_end() {
 # Environment folders of the machine's user, as Windows paths.
 win_env() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
 
-# The installer, silently, with reports off unless the caller points them somewhere.
+# The installer, silently, with reports off unless the caller points them somewhere. It ends
+# with 0 or 1; any other status is Wine's, not the installer's, and what Wine said is shown.
 install_silent() {  # install_silent <exe> args...
-  local exe=$1; shift
-  wine "$exe" -s "$@" </dev/null >/dev/null 2>&1
+  # Into a file: the programs the installer starts inherit it and outlive the installer.
+  local exe=$1 status said; shift
+  said=$(mktemp)
+  wine "$exe" -s "$@" </dev/null >/dev/null 2>"$said"
+  status=$?
+  if [ $status -gt 1 ]; then
+    echo "  the installer ended with status $status, not its own; Wine said:"
+    tail -5 "$said" | sed 's/^/    /'
+  fi
+  rm -f "$said"
+  return $status
 }
 
 # reg_get <key> <name>: the value's data ("" for the default value); status 1 when absent.
