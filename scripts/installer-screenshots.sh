@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the real installer window, taken from the screen under Xvfb in a private Wine
-# machine: every page (options collapsed and expanded, progress, finish, a program to close,
-# the failure dialog) in English, Chinese and Arabic at 100, 150 and 200 %.
+# machine: every page (options collapsed and expanded, expanded with options an administrator's
+# policy locks, progress, finish, a program to close, the failure dialog) in English, Chinese
+# and Arabic at 100, 150 and 200 %.
 #   installer-screenshots.sh <wine-root> <installer.exe> <installer_driver.exe> <out-dir>
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +16,7 @@ mkdir -p "$out"
 python3 "$here/../tests/e2e/corrupt_entry.py" "$exe" "$work/damaged-install.exe" 10 >/dev/null || exit 1
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"
 fail=0
+policy_key='HKLM\Software\Policies\Quenmoor\VeloraPDF'
 
 keep() {  # keep <name> [dialog title]
   if window_shot "$out/$1" "${2:-}" && [ "$(identify -format '%k' "$out/$1")" -ge 50 ]; then
@@ -54,6 +56,15 @@ pages() {  # pages <lang> <percent> <installer options...>
   drive dialog-close VeloraPDF
   installer_exit >/dev/null
   wine_kill 'notepad|vlpdf'
+
+  # One option locked off and one on: greyed, with the line that says who set them.
+  wine reg add "$policy_key" /v DesktopShortcut /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add "$policy_key" /v SearchFilter /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  start_window "$exe" "$@" -d 'C:\VeloraPDF'
+  drive wait-window -- click-link && keep "$name-2-expanded-locked.png"
+  drive wait-window -- key escape -- wait-gone
+  installer_exit >/dev/null
+  wine reg delete "$policy_key" /f >/dev/null 2>&1
 }
 
 # High contrast (white on black, as Windows' "High Contrast Black"): the first and the finish

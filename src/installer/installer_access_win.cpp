@@ -141,6 +141,12 @@ void InstallerItems(HWND root, Vec<AccItem>* out) {
         out->Append(edit);
     }
     AddButton(out, wnd->browseButton);
+    // Read with the boxes, before them; each locked box still says why on its own.
+    if (wnd->lockedNote && VirtShown(wnd->lockedNote)) {
+        AccItem note = VirtItem(wnd, wnd->lockedNote, ROLE_SYSTEM_STATICTEXT);
+        note.state |= STATE_SYSTEM_READONLY;
+        out->Append(note);
+    }
     Checkbox* checks[kChoiceCount];
     OptionChecks(wnd, checks);
     for (int i = 0; i < kChoiceCount; i++) AddCheckbox(out, checks[i], wnd->run->locked.Has((Choice)i));

@@ -35,6 +35,7 @@ struct InstallerWnd {
     Padding* folderSection = nullptr;
     Padding* optionsSection = nullptr;
     VBox* optionsColumn = nullptr;  // the option check boxes, once made
+    virtCtrlText* lockedNote = nullptr;  // above the boxes: some are set by the organization
     virtCtrlLink* optionsLink = nullptr;
     bool showOptions = false;
     void* installerThread = nullptr;

@@ -166,6 +166,19 @@ void CreateFolderControls(InstallerWnd* wnd, StrView installDir) {
     wnd->folderLabel->SetText(wnd->folderLabel->text);
 }
 
+// Greyed boxes alone do not say why they cannot change. The line takes the page's text colour,
+// as the folder label does, so that high contrast reaches it too.
+void CreateLockedNote(InstallerWnd* wnd) {
+    virtCtrlText* note = new virtCtrlText(GetTranslation("Some options are set by your organization"));
+    note->font = GetDefaultGuiFont();
+    note->textColor = &wnd->labelColor;
+    note->isRtl = wnd->isRtl;
+    // A little more room below it than between the boxes: it is about them, not one of them.
+    note->insets = Insets{0, 0, Scale(3), 0};
+    note->SetVisibility(Collapse);
+    wnd->lockedNote = note;
+}
+
 void CreateOptionsLink(InstallerWnd* wnd) {
     virtCtrlLink* link = new virtCtrlLink();
     link->font = GetDefaultGuiFont();
@@ -214,6 +227,8 @@ void BuildLayout(InstallerWnd* wnd) {
 
     wnd->optionsColumn = new VBox;
     wnd->optionsColumn->spacing = Scale(4);
+    // First, so that it is read before the boxes it explains, on screen and by readers.
+    wnd->optionsColumn->AddChild(wnd->lockedNote);
     AddOptionSlots(wnd);
     wnd->optionsSection = Section(wnd->optionsColumn);
 
@@ -274,6 +289,7 @@ void CreateInstallerWindowControls(InstallerWnd* wnd) {
         CreateCheckboxes(wnd, chosen);
     }
     CreateFolderControls(wnd, chosen.installDir);
+    CreateLockedNote(wnd);
     BuildLayout(wnd);
     if (o.fastInstall) {
         wnd->installSlot->SetVisibility(Collapse);
@@ -330,6 +346,7 @@ void OnDestroy(InstallerWnd* wnd) {
     wnd->folderSection = nullptr;
     wnd->optionsSection = nullptr;
     wnd->folderLabel = nullptr;
+    wnd->lockedNote = nullptr;
     wnd->optionsLink = nullptr;
     // The layout owns the windowless controls and the slots; the window controls are ours.
     delete wnd->mainLayout;
@@ -529,6 +546,12 @@ void Relayout(InstallerWnd* wnd) {
     int started = wnd->run->started ? Collapse : Visible;
     if (wnd->folderSection) wnd->folderSection->SetVisibility(started);
     if (wnd->optionsLink) wnd->optionsLink->SetVisibility(started);
+    // A windowless control keeps its last place while its section is collapsed: it is
+    // collapsed itself, or it would still be painted there.
+    if (wnd->lockedNote) {
+        bool noteShown = LockedOptionsNoteShown(wnd->run->locked, wnd->showOptions, wnd->run->started);
+        wnd->lockedNote->SetVisibility(noteShown ? Visible : Collapse);
+    }
     FitWindowHeight(wnd);
     client = ClientRect(wnd->hwnd);
     LayoutToSize(wnd->mainLayout, Size{client.dx, client.dy});

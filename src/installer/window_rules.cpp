@@ -22,6 +22,10 @@ ChoiceSet FirstBoxStates(const InstallChoices& chosen, ChoiceSet registeredNow, 
     return shown.Without(locked).With(chosen.on.Only(locked));
 }
 
+bool LockedOptionsNoteShown(ChoiceSet locked, bool optionsShown, bool started) {
+    return !locked.IsEmpty() && optionsShown && !started;
+}
+
 StrView InstallDirForChosenFolderTemp(StrView folder) {
     if (str::EqI(folder, "vlpdf") || str::EndsWithI(folder, "\\vlpdf")) {
         return str::DupTemp(folder);

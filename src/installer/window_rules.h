@@ -1,7 +1,7 @@
 #pragma once
 // The installer window's decisions that need no window: whether the options open expanded,
-// what a folder chosen in the folder browser becomes, and how the programs that still use
-// the installation are named to the user.
+// whether the line about locked options shows, what a folder chosen in the folder browser
+// becomes, and how the programs that still use the installation are named to the user.
 #include "base/flags.h"
 #include "base/install_choices.h"
 #include "base/str.h"
@@ -24,6 +24,11 @@ bool OptionChecksWaitForFirstPaint(bool optionsShown, const InstallerOptions& cl
 // PDF reader. What a policy locks shows exactly what the policy decided.
 ChoiceSet FirstBoxStates(const InstallChoices& chosen, ChoiceSet registeredNow, const InstallChoices* earlier,
                          ChoiceSet locked);
+
+// The line above the options that says why some cannot be changed ("Some options are set by
+// your organization"): there only when a policy locks one of them, and only while the options
+// themselves show, on the first page. Nothing locked, no line: it would only worry people.
+bool LockedOptionsNoteShown(ChoiceSet locked, bool optionsShown, bool started);
 
 // The product goes into its own folder inside the chosen one, unless the chosen folder is
 // already that folder ("...\vlpdf" in any letter case).

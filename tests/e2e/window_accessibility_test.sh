@@ -6,7 +6,8 @@
 # bar's value, and the finish message announced; in English also a program to close and a
 # failed installation announced. Then the largest text size: the page grows
 # and every control stays inside the window. Last, high contrast switched on and off while
-# the window is open repaints it. And the options that machine and user policies lock.
+# the window is open repaints it. And the options that machine and user policies lock, in the
+# three languages: the line that says the organization set them, and why each locked box is so.
 #   window_accessibility_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <driver.exe>
 #     <msaa_client.exe> <translations.txt>
 set -u
@@ -124,6 +125,8 @@ scenario() {  # scenario <code>
   msaa wait-window -- tree
   check_eq "the link says it is expanded" "focusable,expanded,linked" "$(node link "$t_hide" | cut -d'|' -f1)"
   check_eq "the option boxes can take the focus now" 8 "$(grep -c '^node|checkbutton|[^|]*|focusable' "$work/msaa.out")"
+  check_eq "no line about the organization when nothing is locked" 0 \
+    "$(grep -cF "|$(tr_text "$code" "Some options are set by your organization")|" "$work/msaa.out")"
   # The finish page's only control is Start (driver arguments stay ASCII: the machine may
   # have no UTF-8 locale for Wine to read them with).
   drive wait-window -- tabs 1 -- key return -- progress -- wait-child Button -- dump
@@ -172,35 +175,57 @@ window_lang_option=-for-testing window_locale=en_US.UTF-8 scenario en
 window_lang_option= window_locale=en_US.UTF-8 scenario cn
 window_lang_option=-for-testing window_locale=ar_SA.UTF-8 scenario ar
 
-section "policies: the options they lock are shown set and disabled, and a reader hears why"
 machine_policy='HKLM\Software\Policies\Quenmoor\VeloraPDF'
 user_policy='HKCU\Software\Policies\Quenmoor\VeloraPDF'
+# A reader hears the line first, then each locked box's own reason; the page shows the line
+# above the boxes only while they show.
+locked_options() {  # locked_options <code>
+  local code=$1 t_note t_org t_shortcut
+  t_note=$(tr_text "$code" "Some options are set by your organization")
+  t_org=$(tr_text "$code" "Set by your organization")
+  t_shortcut=$(tr_text "$code" "Install &desktop shortcut" | no_amp)
+  section "$code: policies: the options they lock are shown set and disabled, and say why"
+  start_window "$exe" -no-filter
+  msaa wait-window -- tree
+  check_eq "collapsed: no line" 0 "$(grep -cF "|$t_note|" "$work/msaa.out")"
+  msaa wait-window -- do-default link
+  sleep 0.5
+  msaa wait-window -- tree
+  check_eq "the line about the organization, inside the window" "readonly||||1" "$(node statictext "$t_note")"
+  check_eq "read just before the option boxes" "statictext|$t_note" \
+    "$(grep -B1 -m1 '^node|checkbutton|' "$work/msaa.out" | head -1 | cut -d'|' -f2,3)"
+  check_eq "a locked box still says why" "$t_org" "$(description checkbutton "$t_shortcut")"
+  [ "$code" = en ] && locked_option_states
+  local shot=window-locked-options
+  [ "$code" = en ] || shot+="-$code"
+  window_shot "$work/locked.png" && cp "$work/locked.png" "${VLPDF_ARTIFACTS:-/tmp}/$shot.png" 2>/dev/null
+  drive wait-window -- key escape -- wait-gone
+  installer_exit
+}
+locked_option_states() {
+  local org="Set by your organization"
+  check_eq "the desktop shortcut: off and locked" "unavailable|||Alt+D|1" "$(node checkbutton "Install desktop shortcut")"
+  check_eq "the search filter: on and locked, whatever -no-filter said" "checked,unavailable|||Alt+S|1" \
+    "$(node checkbutton "Let Windows Desktop Search search PDF documents")"
+  check_eq "the previews: off by the user's policy" "unavailable|||Alt+P|1" \
+    "$(node checkbutton "Let Windows show previews of PDF documents")"
+  for name in "Install desktop shortcut" "Let Windows Desktop Search search PDF documents" \
+    "Let Windows show previews of PDF documents"; do
+    check_eq "a reader hears why: $name" "$org" "$(description checkbutton "$name")"
+  done
+  check_eq "a free option as before" "focusable|Check|||1" "$(node checkbutton "Set as default reader for comic books")"
+  check_eq "and says nothing more" "" "$(description checkbutton "Set as default reader for comic books")"
+}
 wine reg add "$machine_policy" /v DesktopShortcut /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wine reg add "$machine_policy" /v SearchFilter /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg add "$user_policy" /v PreviewHandler /t REG_DWORD /d 0 /f >/dev/null 2>&1
-window_lang_option=-for-testing window_locale=en_US.UTF-8 start_window "$exe" -no-filter
-msaa wait-window -- do-default link
-sleep 0.5
-msaa wait-window -- tree
-org="Set by your organization"
-check_eq "the desktop shortcut: off and locked" "unavailable|||Alt+D|1" "$(node checkbutton "Install desktop shortcut")"
-check_eq "the search filter: on and locked, whatever -no-filter said" "checked,unavailable|||Alt+S|1" \
-  "$(node checkbutton "Let Windows Desktop Search search PDF documents")"
-check_eq "the previews: off by the user's policy" "unavailable|||Alt+P|1" \
-  "$(node checkbutton "Let Windows show previews of PDF documents")"
-for name in "Install desktop shortcut" "Let Windows Desktop Search search PDF documents" \
-  "Let Windows show previews of PDF documents"; do
-  check_eq "a reader hears why: $name" "$org" "$(description checkbutton "$name")"
-done
-check_eq "a free option as before" "focusable|Check|||1" "$(node checkbutton "Set as default reader for comic books")"
-check_eq "and says nothing more" "" "$(description checkbutton "Set as default reader for comic books")"
-window_shot "$work/locked.png" && cp "$work/locked.png" "${VLPDF_ARTIFACTS:-/tmp}/window-locked-options.png" 2>/dev/null
-drive wait-window -- key escape -- wait-gone
-installer_exit
-wine reg delete "$machine_policy" /f >/dev/null 2>&1
+window_lang_option=-for-testing window_locale=en_US.UTF-8 locked_options en
+window_lang_option= window_locale=en_US.UTF-8 locked_options cn
+window_lang_option=-for-testing window_locale=ar_SA.UTF-8 locked_options ar
 wine reg delete "$user_policy" /f >/dev/null 2>&1
 
 section "the largest text size: the page grows and keeps every control inside"
+# The machine's policies are still set: the line about them must fit as well.
 # Windows' largest "make text bigger" setting, 225 % of its 9-point message font.
 python3 - "$work/font.hex" <<'PY'
 import struct, sys
@@ -218,9 +243,12 @@ check_eq "every control inside the window" "" "$(children_outside)"
 check_eq "the window inside the work area" 1 "$(dumped inside-work-area)"
 msaa wait-window -- tree
 check_eq "every node inside the window" "" "$(awk -F'|' '$NF != 1' "$work/msaa.out")"
+check_eq "the line about the organization among them" "readonly||||1" \
+  "$(node statictext "Some options are set by your organization")"
 window_shot "$work/large-text.png" && cp "$work/large-text.png" "${VLPDF_ARTIFACTS:-/tmp}/window-large-text.png" 2>/dev/null
 drive wait-window -- key escape -- wait-gone
 installer_exit
+wine reg delete "$machine_policy" /f >/dev/null 2>&1
 
 section "high contrast switched on and off while the window is open"
 set_high_contrast_black

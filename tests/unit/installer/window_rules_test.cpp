@@ -64,6 +64,28 @@ TEST(WindowRules, FirstBoxStatesAddWhatTheMachineHasAndLocksWin) {
     }
 }
 
+// The line about the organization's settings comes with the options, and only when it has
+// something to explain.
+TEST(WindowRules, LockedOptionsNoteShowsWithTheOptionsOnlyWhenOneIsLocked) {
+    using C = Choice;
+    struct {
+        const char* name;
+        ChoiceSet locked;
+        bool optionsShown, started, shown;
+    } cases[] = {
+        {"nothing locked", {}, true, false, false},
+        {"one option locked", {C::DesktopShortcut}, true, false, true},
+        {"all users alone", {C::AllUsers}, true, false, true},
+        {"every option a policy can lock",
+         {C::AllUsers, C::SearchFilter, C::DesktopShortcut, C::Previewer, C::OfficeAddin}, true, false, true},
+        {"options collapsed", {C::SearchFilter, C::Previewer}, false, false, false},
+        {"installing", {C::SearchFilter}, true, true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LockedOptionsNoteShown(c.locked, c.optionsShown, c.started), c.shown) << c.name;
+    }
+}
+
 TEST(WindowRules, ChosenFolderGetsItsOwnProductFolderOnce) {
     TempArenaScope scope;
     const char* cases[][2] = {
