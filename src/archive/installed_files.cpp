@@ -73,3 +73,21 @@ void SortDeepestFirst(Vec<StrView>* folders) {
         folders->els[j] = f;
     }
 }
+
+Vec<StrView> CreatedFoldersAboveTemp(StrView dir, StrView created) {
+    Vec<StrView> folders(GetTempArena());
+    if (created.IsEmpty() || created.len >= dir.len || !str::StartsWithI(dir, created) ||
+        !path::IsSep(dir.s[created.len])) {
+        return folders;
+    }
+    StrView cur = dir;
+    while (cur.len > created.len) {
+        StrView parent = path::GetDirTemp(cur);
+        if (parent.len >= cur.len || parent.len < created.len) {
+            break;
+        }
+        folders.Append(parent);
+        cur = parent;
+    }
+    return folders;
+}

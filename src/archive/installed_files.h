@@ -36,6 +36,12 @@ Vec<StrView> FoldersOfTemp(const Vec<StrView>& files);
 // Orders paths of folders so that each comes before the folder it lies in.
 void SortDeepestFirst(Vec<StrView>* folders);
 
+// The folders above dir up to `created`, the highest one the installation created on the way
+// to dir, nearest first: once dir is gone, these go too while they are empty. Nothing when
+// `created` is not above dir (it is dir itself, empty, or another folder). In the thread's
+// temporary arena.
+Vec<StrView> CreatedFoldersAboveTemp(StrView dir, StrView created);
+
 #ifdef _WIN32
 // What became of a file that was to go.
 enum class Deleted {

@@ -85,6 +85,33 @@ void RegisterInstallation(const PreviousInstallInfo& prev, const Registration& r
     WriteRegistration(reg, RegStage::Shell);
 }
 
+// The highest folder missing above dir, which the extraction is about to create with it;
+// empty when dir's parent is there. The directory itself always goes with the installation.
+StrView ParentToBeCreatedTemp(StrView dir) {
+    StrView created;
+    for (StrView cur = path::GetDirTemp(dir); !cur.IsEmpty() && cur.len < dir.len && !dir::Exists(cur);) {
+        created = cur;
+        StrView parent = path::GetDirTemp(cur);
+        if (parent.len >= cur.len) {
+            break;
+        }
+        cur = parent;
+    }
+    return created;
+}
+
+// A first installation into a folder knows what it created for it; the later ones into the
+// same folder keep what that one recorded.
+StrView CreatedFolderToRecord(StrView createdNow, const PreviousInstallInfo& prev, StrView dir) {
+    if (!createdNow.IsEmpty()) {
+        return createdNow;
+    }
+    if (path::IsSameFile(prev.choices.installDir, dir, path::SameFileNames::SpellingsMayDiffer)) {
+        return prev.createdFolder;
+    }
+    return {};
+}
+
 void HandBackOutcome(const InstallerRun& run, bool shellExtensionsPending) {
     if (shellExtensionsPending) {
         ClearShellExtensionsPending(PreviousRoot(run.prev));
@@ -124,6 +151,7 @@ void RunInstallation(InstallerRun* run) {
     // installation's.
     unregistered.on = unregistered.on.With(prev.choices.on.Only({Choice::SearchFilter, Choice::Previewer}));
     StopWindowsSearchService();
+    StrView createdNow = ParentToBeCreatedTemp(chosen.installDir);
     if (!ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false})) {
         Log("ExtractInstallerFiles() failed\n");
         RestoreShellExtensions(unregistered);
@@ -136,6 +164,7 @@ void RunInstallation(InstallerRun* run) {
     RemovePreviousRegistration(&prev);
     Registration reg(GetTempArena());
     BuildRegistration(chosen, &reg);
+    reg.createdFolder = CreatedFolderToRecord(createdNow, prev, chosen.installDir);
     WriteRegistration(reg, RegStage::Components);
     SetInstallOutcome(InstallOutcome::Installed);
     RegisterInstallation(prev, reg);

@@ -14,6 +14,8 @@ struct PreviousInstallInfo {
     // the log). Its Office add-in is not known.
     InstallChoices choices;
     PrevInstallKeys keys = PrevInstallKeys::None;
+    // The folder its first installation created its directory from, as its entry recorded it.
+    StrView createdFolder;
 };
 
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {

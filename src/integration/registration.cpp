@@ -146,7 +146,9 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
         case Piece::UninstallEntry: {
             RegWriteContext undated;  // the date varies: the traces ask only that it is there
             undated.platformMajor = platformMajor;
-            BuildUninstallValues(EntryInputs(in, undated), values);
+            UninstallEntryInputs entry = EntryInputs(in, undated);
+            entry.createdFolder = reg.createdFolder;
+            BuildUninstallValues(entry, values);
             BuildRecordedChoiceValues(in, values);
             return;
         }
@@ -337,7 +339,9 @@ void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteCon
             w.Effect(RegWriteOp::Shortcuts, reg.exePath).desktop = in.Has(Choice::DesktopShortcut);
             return;
         case Piece::UninstallEntry: {
-            UninstallEntryWrites(item.root, EntryInputs(in, ctx), out);
+            UninstallEntryInputs entry = EntryInputs(in, ctx);
+            entry.createdFolder = reg.createdFolder;
+            UninstallEntryWrites(item.root, entry, out);
             // The choices the next installation reads back.
             Vec<RegValue> choices(GetTempArena());
             BuildRecordedChoiceValues(in, &choices);

@@ -62,6 +62,9 @@ struct RegItem {
 struct Registration {
     InstallChoices in;  // the settled choices the table is built from
     StrView exePath;  // the reader in the installation directory
+    // The folder the installation created its directory from (see kCreatedFolderValue); the
+    // installation sets it, the table is the same without it.
+    StrView createdFolder;
     Vec<RegItem> items;
     explicit Registration(Arena* a) : items(a) {}
 };

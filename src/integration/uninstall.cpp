@@ -50,4 +50,7 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out) {
     AddSz(*out, key, "QuietUninstallString", QuietUninstallStringTemp(uninstall));
     AddSz(*out, key, "URLInfoAbout", kSupportUrl);
     AddSz(*out, key, "URLUpdateInfo", kSupportUrl);
+    if (!in.createdFolder.IsEmpty()) {
+        AddSz(*out, key, kCreatedFolderValue, in.createdFolder);
+    }
 }

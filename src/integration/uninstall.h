@@ -16,6 +16,10 @@ constexpr const char* kProductRegKey = "Software\\vlpdf";
 // installation ends. A run after one that was killed takes them as still registered.
 constexpr const char* kPendingSearchFilterValue = "PendingSearchFilter";
 constexpr const char* kPendingPreviewerValue = "PendingPreviewer";
+// The highest folder above its directory that the installation created on the way to it,
+// for the uninstaller to take away the empty folders there that nobody else made. Absent when
+// the directory's parent was there before.
+constexpr const char* kCreatedFolderValue = "CreatedFolder";
 
 // "\"<exe>\" -uninstall", plus " -all-users" for an all-users installation.
 StrView UninstallStringTemp(StrView exePath, bool allUsers);
@@ -46,6 +50,7 @@ struct UninstallEntryInputs {
     int year = 0, month = 0, day = 0;  // UTC
     // Platforms before major version 6 show no version column: the name carries it.
     bool nameWithVersion = false;
+    StrView createdFolder;  // written last when not empty
 };
 
 // The values of the uninstall key, in the order they are written.

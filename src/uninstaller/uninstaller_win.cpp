@@ -247,6 +247,19 @@ Deleted RemoveInstallationFolders(StrView dir, Sweep* sweep) {
     return gone;
 }
 
+// The empty folders that the first installation created above its own. One that holds
+// anything (someone put something there since) stays, and so do those above it: a folder is
+// only ever removed empty, never through what it holds.
+void RemoveCreatedFoldersAbove(StrView dir, StrView created) {
+    for (StrView folder : CreatedFoldersAboveTemp(dir, created)) {
+        if (!RemoveDirectoryW(W(folder))) {
+            Logf("RemoveCreatedFolders: '%s' stays (err=%lu)\n", folder.CStr(), GetLastError());
+            return;
+        }
+        Logf("RemoveCreatedFolders: removed '%s'\n", folder.CStr());
+    }
+}
+
 UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     Logf("FinishRemoval: '%s' waits for process %u, then removes '%s'\n", self.CStr(), (unsigned)req.finishAfterPid,
          req.finishDir.CStr());
@@ -276,6 +289,8 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self, uint32_t s
         return refusal;
     }
     Logf("RunUninstaller: uninstalling '%s' for %s\n", dir.CStr(), ScopeText(req.allUsers));
+    // Read before the entry goes.
+    StrView createdFolder = ReadRegStr(root, kUninstallRegKey, kCreatedFolderValue);
     // Whatever options it was installed with: every piece it may have registered goes.
     Registration reg(GetTempArena());
     BuildRegistration(AnyInstallationIn(dir, req.allUsers), &reg);
@@ -314,6 +329,9 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self, uint32_t s
                        self.CStr(), dir.CStr());
     }
     Deleted folder = RemoveInstallationFolders(dir, &sweep);
+    if (folder == Deleted::Now) {
+        RemoveCreatedFoldersAbove(dir, createdFolder);
+    }
     if (sweep.kept > 0) {
         return Outcome(kExitOk,
                        TranslatableText("VeloraPDF was uninstalled. The folder '%s' was kept: it holds files that "

@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "base/arena.h"
 #include "archive/installed_files.h"
@@ -74,4 +75,31 @@ TEST(InstalledFiles, FoldersDeepestFirstEachOnce) {
                                       "UserSDKHost\\js",    "UserSDKHost\\images", "plugins",
                                       "plugins\\pdfwatch", "plugins\\officeplugin"};
     EXPECT_EQ(got, expected);
+}
+
+// The folders above an installation that its uninstallation may take away: only those the
+// first installation created, never one above them (an administrator's) or beside them.
+TEST(InstalledFiles, CreatedFoldersAboveTheDirectoryOnly) {
+    TempArenaScope scope;
+    struct {
+        const char* dir;
+        const char* created;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {"C:\\Apps\\VL", "C:\\Apps", {"C:\\Apps"}},
+        {"C:\\Apps\\Tools\\VL", "C:\\Apps", {"C:\\Apps\\Tools", "C:\\Apps"}},
+        {"c:\\apps\\VL", "C:\\Apps", {"c:\\apps"}},
+        {"C:\\Apps\\VL", "C:\\Apps\\VL", {}},  // only the directory itself was new
+        {"C:\\Apps\\VL", "", {}},              // it was there before
+        {"C:\\Apps\\VL", "C:\\App", {}},       // a prefix of a name is not a folder above
+        {"C:\\Apps\\VL", "D:\\Apps", {}},
+        {"C:\\Apps", "C:\\Apps\\VL", {}},
+    };
+    for (auto& c : cases) {
+        std::vector<std::string> got;
+        for (StrView f : CreatedFoldersAboveTemp(c.dir, c.created)) {
+            got.emplace_back(f.s, f.len);
+        }
+        EXPECT_EQ(got, c.folders) << c.dir << " from " << c.created;
+    }
 }
