@@ -46,6 +46,13 @@ INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES 
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptComics', 'DEFAULT_COMICS = "1"', 1311)
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptMarkdown', 'DEFAULT_MARKDOWN = "1"', 1312)
 
+# Asked for nothing (a repair, or a newer package run without properties): the options the
+# installation was last asked for through a package, as the package's own component saved
+# them. Otherwise the installer would keep only what it inherits by itself, and a repair
+# would bring back an Office add-in that the administrator had turned off.
+INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptSaved', 51, 'VlpdfOptions', '[VLPDF_SAVED_OPTIONS]')
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptSaved', 'NOT VlpdfOptions AND VLPDF_SAVED_OPTIONS AND NOT REMOVE', 1315)
+
 # Where the installer's log is when its step fails, for the verbose log (VLPDF_INSTALL_LOG):
 # the temporary folder of LocalSystem, which the step runs as: SystemTemp where Windows has
 # it, Temp before.
@@ -61,12 +68,21 @@ INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES 
 INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfInstall', 3074, 'VlpdfSetup', '-s -all-users[VlpdfOptions]')
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfInstall', 'NOT REMOVE', 5100)
 
-# The uninstall step: the installed reader's uninstaller, for all users, silently. Not when a
-# newer package replaces this one (the installer upgraded the installation in place; Windows
-# says so with UPGRADINGPRODUCTCODE), and not
-# when nothing is installed any more (the reader's own uninstaller removed it and then this
-# package). The last words tell the reader which package is being removed: it leaves the
-# package's registration to this removal, and the installation alone when another package
-# of the upgrade code is registered (an upgrade, where Wine's msiexec runs this step too).
+# The uninstall step: the installed reader's uninstaller, for all users, silently. Only when
+# the installation is still this package's, and not when nothing is installed any more (the
+# reader's own uninstaller removed it and then this package). A newer package that replaces
+# this one has upgraded the installation in place and written its own product code as the
+# owner before this removal runs: the step must not take the installation away then. Windows
+# says so with UPGRADINGPRODUCTCODE too; Wine's msiexec removes the older package in a
+# process of its own with only REMOVE=ALL, where the owner is what tells. The last words tell
+# the reader which package is being removed: it leaves the package's registration to this
+# removal.
 INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfUninstall', 3106, 'TARGETDIR', '"[VLPDF_INSTALLED_DIR]\vlpdf.exe" -uninstall -all-users -silent -package-removal [ProductCode]')
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfUninstall', 'REMOVE ~= "ALL" AND NOT UPGRADINGPRODUCTCODE AND VLPDF_INSTALLED_DIR', 1700)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfUninstall', 'REMOVE ~= "ALL" AND NOT UPGRADINGPRODUCTCODE AND VLPDF_INSTALLED_DIR AND (NOT VLPDF_PACKAGE_OWNER OR VLPDF_PACKAGE_OWNER = ProductCode)', 1700)
+
+# An older package goes once the installer has upgraded the installation (InstallExecute runs
+# the install step) and before this one registers itself: removing the older one may not take
+# this one's registration of the upgrade code with it (Wine's msiexec deletes the code's whole
+# key when a product goes), and when the install step fails, the older package is untouched.
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('InstallExecute', '', 5150)
+INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('RemoveExistingProducts', '', 5160)

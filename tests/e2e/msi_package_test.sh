@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The Windows Installer package around the installer, under Wine's own msiexec, in a fresh
 # machine. One scenario per run:
-#   life_cycle    /i with properties gives an all-users installation with exactly those
-#                 options and one visible entry; a newer package upgrades it while the reader
-#                 runs (the older package's uninstall step does not run); the same version
-#                 installs again; the older package is refused as a downgrade and changes
-#                 nothing; /x leaves registry and files as they were before.
+#   life_cycle    three versions in a row on one machine. /i with properties gives an
+#                 all-users installation with exactly those options and one visible entry; the
+#                 next version upgrades it while the reader runs, keeping its choices (the
+#                 older package's uninstall step does not run); the same version installs
+#                 again; the first is refused as a downgrade and changes nothing; the third
+#                 upgrades again; a repair puts a deleted file back; /x leaves registry and
+#                 files as they were before. After each step exactly one package is
+#                 registered, and the upgrade code knows it.
 #   failure       a package around a damaged installer: 1603, nothing installed or
 #                 registered, the verbose log names the installer's exit code and its log,
 #                 and that log says why.
@@ -70,96 +73,113 @@ nothing_registered() {  # nothing_registered <what> <product-code>...
     check "$what: no uninstall key $code" bash -c "! wine reg query '$msi_uninstall_root\\$code'"
   done
   check_eq "$what: no product of the upgrade code" "" "$(msi_related)"
+  check "$what: no published upgrade code" bash -c \
+    "! wine reg query 'HKLM\\Software\\Classes\\Installer\\UpgradeCodes\\$(msi_packed "$msi_upgrade_code")'"
 }
 
 case "$scenario" in
 life_cycle)
-  section "the packages: $version and a newer $version.1 around the same installer"
-  msi_build "$scripts" "$exe" "$version" "$work/old/VeloraPDF-$version-x64.msi"
-  msi_build "$scripts" "$exe" "$version.1" "$work/new/VeloraPDF-$version.1-x64.msi"
-  old=$(msi_product_code "$work/old/VeloraPDF-$version-x64.msi")
-  new=$(msi_product_code "$work/new/VeloraPDF-$version.1-x64.msi")
-  check "two product codes" test -n "$old" -a -n "$new" -a "$old" != "$new"
+  # Three versions of the package around the same installer, one after the other on one
+  # machine, as a fleet sees them over the years.
+  IFS=. read -r major minor <<<"$version"
+  v1=$version; v2=$major.$((minor + 1)); v3=$major.$((minor + 2))
+  section "the packages: $v1, $v2 and $v3 around the same installer"
+  for v in "$v1" "$v2" "$v3"; do
+    msi_build "$scripts" "$exe" "$v" "$work/$v/VeloraPDF-$v-x64.msi"
+  done
+  package() { winpath "$work/$1/VeloraPDF-$1-x64.msi"; }
+  c1=$(msi_product_code "$work/$v1/VeloraPDF-$v1-x64.msi")
+  c2=$(msi_product_code "$work/$v2/VeloraPDF-$v2-x64.msi")
+  c3=$(msi_product_code "$work/$v3/VeloraPDF-$v3-x64.msi")
+  check "three product codes" test -n "$c1" -a -n "$c2" -a -n "$c3" -a "$c1" != "$c2" -a "$c2" != "$c3"
   snapshot before
 
-  section "/i with properties"
-  dir_win='C:\Program Files\Velora Deployed'
+  section "/i $v1 with properties, into a folder whose parent it makes"
+  dir_win='C:\Apps\Velora Deployed'
   # As registration_check takes them: what the table holds for these choices.
   options=(-all-users -no-desktop-shortcut -with-filter -no-office-plugin -default-pdf -default-markdown)
   properties=(DESKTOP_SHORTCUT=0 SEARCH_FILTER=1 PREVIEW=0 OFFICE_PLUGIN=0 DEFAULT_PDF=1 DEFAULT_MARKDOWN=1 INSTALL_STATISTICS=0)
-  rc=$(msi_exec "$work/i.log" /i "$(winpath "$work/old/VeloraPDF-$version-x64.msi")" "INSTALLDIR=$dir_win" "${properties[@]}")
+  rc=$(msi_exec "$work/i.log" /i "$(package "$v1")" "INSTALLDIR=$dir_win" "${properties[@]}")
   check_eq "/i exit code" 0 "$rc"
   dir=$(unixpath "$dir_win")
   check "installed into INSTALLDIR" test -f "$dir/vlpdf.exe"
   check_eq "the entry names it" "$dir_win" "$(reg_get_text "$entry" InstallLocation)"
   check "the registration of exactly those options" wine "$regcheck" installed -d "$dir_win" "${options[@]}"
-  check "the installer's switches from the properties" grep -aqxF -- "Property(S): VlpdfOptions =  -d \"$dir_win\" \
--no-desktop-shortcut -with-filter -no-preview -no-office-plugin -default-pdf -default-markdown" "$work/i.log"
+  asked=" -no-desktop-shortcut -with-filter -no-preview -no-office-plugin -default-pdf -default-markdown"
+  switches=" -d \"$dir_win\"$asked"
+  check "the installer's switches from the properties" grep -aqxF -- "Property(S): VlpdfOptions = $switches" "$work/i.log"
+  check_eq "kept for a repair" "$switches" "$(reg_get_text 'HKLM\Software\Quenmoor\VeloraPDF' InstallerOptions)"
   check "no desktop shortcut" bash -c "! ls '$WINEPREFIX/drive_c/users/Public/Desktop/'*.lnk"
   check_eq "the statistics policy" 0x0 "$(reg_get "$policy" InstallStatistics)"
-  check_eq "MsiQueryProductState: installed" 5 "$(msi_state "$old")"
-  check_eq "one entry in Programs and Features: the installer's" vlpdf "$(msi_visible_entries)"
-  check_eq "the package's own entry is hidden" 0x1 "$(reg_get "$msi_uninstall_root\\$old" SystemComponent)"
+  msi_registered "$v1" "$c1"
+  check_eq "the package's own entry is hidden" 0x1 "$(reg_get "$msi_uninstall_root\\$c1" SystemComponent)"
 
-  section "a newer package over the running reader, with the same properties"
+  section "$v2 over the running reader, with the same properties"
   wine "$dir/vlpdf.exe" </dev/null >/dev/null 2>&1 &
   check "reader running" win_process_started vlpdf.exe
-  rc=$(msi_exec "$work/up.log" /i "$(winpath "$work/new/VeloraPDF-$version.1-x64.msi")" "${properties[@]}")
+  rm -f "$temp/vlpdf-uninstall-log.txt"
+  rc=$(msi_exec "$work/up.log" /i "$(package "$v2")" "${properties[@]}")
   check_eq "upgrade exit code" 0 "$rc"
-  check_eq "the older package is gone" -1 "$(msi_state "$old")"
-  check_eq "the newer one is installed" 5 "$(msi_state "$new")"
+  check "the older package's uninstall step did not run" test ! -e "$temp/vlpdf-uninstall-log.txt"
+  msi_registered "$v2" "$c2"
+  check_eq "the $v1 package is gone" -1 "$(msi_state "$c1")"
   check "the reader was closed for the upgrade" win_process_gone vlpdf.exe
   check "the installation stayed where it was" test -f "$dir/vlpdf.exe"
-  # Windows skips the older package's uninstall step (UPGRADINGPRODUCTCODE); Wine's msiexec
-  # runs it, and the reader leaves the upgraded installation alone.
-  check "the older package's uninstall step removed nothing" bash -c "[ ! -e '$temp/vlpdf-uninstall-log.txt' ] ||
-    grep -q 'a newer package upgraded the installation, which stays' '$temp/vlpdf-uninstall-log.txt'"
   check "with the same options" wine "$regcheck" installed -d "$dir_win" "${options[@]}"
   check_eq "the policy stays, the newer package's now" 0x0 "$(reg_get "$policy" InstallStatistics)"
-  check_eq "still one visible entry" vlpdf "$(msi_visible_entries)"
 
   section "the same version again, over a damaged installation"
   rm "$dir/vlpdf-cli.exe"
-  rc=$(msi_exec "$work/same.log" /i "$(winpath "$work/new/VeloraPDF-$version.1-x64.msi")" "${properties[@]}")
+  rc=$(msi_exec "$work/same.log" /i "$(package "$v2")" "${properties[@]}")
   check_eq "same version exit code" 0 "$rc"
   check "the installer ran again and repaired it" test -f "$dir/vlpdf-cli.exe"
-  check_eq "still installed" 5 "$(msi_state "$new")"
+  msi_registered "$v2 again" "$c2"
   check "the installation complete" wine "$regcheck" installed -d "$dir_win" "${options[@]}"
 
-  section "/x"
-  rc=$(msi_exec "$work/x.log" /x "$new")
-  check_eq "/x exit code" 0 "$rc"
-  check "the uninstall step ran the reader's uninstaller" grep -q \
-    "RemovePackageRegistration: started by the package's own removal, which unregisters it" "$temp/vlpdf-uninstall-log.txt"
-  check "installation folder gone" test ! -e "$dir"
-  check "nothing of the registration table left" wine "$regcheck" removed -d "$dir_win" "${options[@]}"
-  nothing_registered "/x" "$old" "$new"
-  same_as_before "/x"
-
-  section "the older package over a newer one: a downgrade, refused"
-  # A newer package installed afresh: after an upgrade, Wine's msiexec has lost the upgrade
-  # code's registration of every version (it deletes the whole key when the older package goes),
-  # so that no later package would find the newer one.
-  rc=$(msi_exec "$work/i-new.log" /i "$(winpath "$work/new/VeloraPDF-$version.1-x64.msi")" "INSTALLDIR=$dir_win" \
-    "${properties[@]}")
-  check_eq "the newer package alone: exit code" 0 "$rc"
+  section "$v1 over $v2: a downgrade, refused"
   tree_sums "$dir" >"$work/files.before"
   reg_snapshot "$work/down-before.reg" '\\Wine\\|MuiCache|\\Volatile Environment' HKLM
-  rc=$(msi_exec "$work/down.log" /i "$(winpath "$work/old/VeloraPDF-$version-x64.msi")" "${properties[@]}")
+  rc=$(msi_exec "$work/down.log" /i "$(package "$v1")" "${properties[@]}")
   check "downgrade exit code $rc is 1603 (1627 under Wine)" msi_failed "$rc"
-  check "the log says why" grep -aqF "A newer version of VeloraPDF is already installed (package $new): this package, \
-version $version, does not replace it, and nothing was changed." "$work/down.log"
-  check_eq "the newer one still installed" 5 "$(msi_state "$new")"
-  check_eq "the older one not registered" -1 "$(msi_state "$old")"
+  check "the log says why" grep -aqF "A newer version of VeloraPDF is already installed (package $c2): this package, \
+version $v1, does not replace it, and nothing was changed." "$work/down.log"
+  msi_registered "after the downgrade" "$c2"
   tree_sums "$dir" >"$work/files.after"
   check "files unchanged" diff "$work/files.before" "$work/files.after"
   reg_snapshot "$work/down-after.reg" '\\Wine\\|MuiCache|\\Volatile Environment' HKLM
   check "machine registry unchanged" diff "$work/down-before.reg" "$work/down-after.reg"
 
-  rc=$(msi_exec "$work/x-new.log" /x "$new")
-  check_eq "the newer package removed: exit code" 0 "$rc"
-  nothing_registered "after the downgrade" "$old" "$new"
-  same_as_before "after the downgrade"
+  section "$v3 over $v2, given only the policy: the options asked for before"
+  rm -f "$temp/vlpdf-uninstall-log.txt"
+  rc=$(msi_exec "$work/up3.log" /i "$(package "$v3")" INSTALL_STATISTICS=0)
+  check_eq "upgrade exit code" 0 "$rc"
+  check "the older package's uninstall step did not run" test ! -e "$temp/vlpdf-uninstall-log.txt"
+  msi_registered "$v3" "$c3"
+  # As the same version's second run saved them, which named no folder: the installer keeps its own.
+  check "the installer's switches as saved" grep -aqxF -- "Property(S): VlpdfOptions = $asked" "$work/up3.log"
+  check_eq "the $v2 package is gone" -1 "$(msi_state "$c2")"
+  check "with the same options" wine "$regcheck" installed -d "$dir_win" "${options[@]}"
+
+  section "a repair puts a deleted file back"
+  rm "$dir/UserSDK.dll"
+  rc=$(VLPDF_MSI_LOG="$(winpath "$work/repair.log")" wine "$msi_state_exe" repair "$c3" 2>/dev/null | tr -d '\r')
+  check_eq "repair result" 0 "$rc"
+  check "the install step ran again" grep -aq "^Action ended .*: VlpdfInstall. Return value 1." "$work/repair.log"
+  check "the file is back" test -f "$dir/UserSDK.dll"
+  msi_registered "after the repair" "$c3"
+  check "the installation complete" wine "$regcheck" installed -d "$dir_win" "${options[@]}"
+
+  section "/x"
+  rc=$(msi_exec "$work/x.log" /x "$c3")
+  check_eq "/x exit code" 0 "$rc"
+  check "the uninstall step ran the reader's uninstaller" grep -q \
+    "RemovePackageRegistration: started by the package's own removal, which unregisters it" "$temp/vlpdf-uninstall-log.txt"
+  check "installation folder gone" test ! -e "$dir"
+  check "the folder made for it gone" test ! -e "$(dirname "$dir")"
+  check "nothing of the registration table left" wine "$regcheck" removed -d "$dir_win" "${options[@]}"
+  check "no policy key left" bash -c "! wine reg query '$policy'"
+  nothing_registered "/x" "$c1" "$c2" "$c3"
+  same_as_before "/x"
   ;;
 
 failure)

@@ -7,6 +7,11 @@
 //                                      that needs quotes carries them), waits and prints the
 //                                      exit code: a Linux caller of Wine sees only its low
 //                                      eight bits (1603 would be 67)
+//   msi_state repair <product-code>    repairs the product as `msiexec /famus` does
+//                                      (MsiReinstallProduct), quietly, with a verbose log
+//                                      at the Windows path VLPDF_MSI_LOG when it is set;
+//                                      prints its result. Wine's msiexec does not take /f
+//                                      with a product code
 // Exit code 0 when the question could be asked.
 #include <windows.h>
 #include <msi.h>
@@ -36,7 +41,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc != 3) {
-        fprintf(stderr, "usage: msi_state product|related <code>\n");
+        fprintf(stderr, "usage: msi_state product|related|repair <code>\n");
         return 2;
     }
     if (wcscmp(argv[1], L"product") == 0) {
@@ -48,6 +53,17 @@ int wmain(int argc, wchar_t** argv) {
         for (DWORD i = 0; MsiEnumRelatedProductsW(argv[2], 0, i, code) == ERROR_SUCCESS; i++) {
             printf("%ls\n", code);
         }
+        return 0;
+    }
+    if (wcscmp(argv[1], L"repair") == 0) {
+        MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+        if (const wchar_t* log = _wgetenv(L"VLPDF_MSI_LOG")) {
+            MsiEnableLogW(INSTALLLOGMODE_VERBOSE | INSTALLLOGMODE_INFO | INSTALLLOGMODE_ERROR |
+                              INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_PROPERTYDUMP,
+                          log, 0);
+        }
+        printf("%u\n", MsiReinstallProductW(argv[2], REINSTALLMODE_FILEREPLACE | REINSTALLMODE_MACHINEDATA |
+                                                         REINSTALLMODE_USERDATA | REINSTALLMODE_SHORTCUT));
         return 0;
     }
     fprintf(stderr, "unknown question '%ls'\n", argv[1]);

@@ -57,3 +57,30 @@ msi_visible_entries() {
     END { if (name == "VeloraPDF" && !hidden) print key }'
   rm -f "$tmp"
 }
+
+# A GUID as Windows Installer names its registry keys and values: each of the first three
+# groups reversed, then each byte's two digits swapped.
+msi_packed() {  # msi_packed <{guid}>
+  python3 -c '
+import sys
+g = sys.argv[1].strip("{}").replace("-", "").upper()
+print(g[7::-1] + g[11:7:-1] + g[15:11:-1] + "".join(g[i + 1] + g[i] for i in range(16, 32, 2)))' "$1"
+}
+
+# The value names under a registry key, one a line, sorted.
+msi_value_names() {  # msi_value_names <key>
+  wine reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    \([^ ]*\)  *REG_.*/\1/p' | LC_ALL=C sort
+}
+
+# Exactly one version of the package is registered, <product-code>: installed, the only product
+# of the upgrade code in both of Windows Installer's lists of it, and one visible entry.
+msi_registered() {  # msi_registered <what> <product-code>
+  local what=$1 code=$2 upgrade
+  upgrade=$(msi_packed "$msi_upgrade_code")
+  check_eq "$what: MsiQueryProductState" 5 "$(msi_state "$code")"
+  check_eq "$what: the only product of the upgrade code" "$code " "$(msi_related)"
+  check_eq "$what: the published upgrade code names it alone" "$(msi_packed "$code")" \
+    "$(msi_value_names "HKLM\\Software\\Classes\\Installer\\UpgradeCodes\\$upgrade")"
+  check_eq "$what: the installation belongs to it" "$code" "$(reg_get_text 'HKLM\Software\Quenmoor\VeloraPDF' Package)"
+  check_eq "$what: one entry in Programs and Features, the installer's" vlpdf "$(msi_visible_entries)"
+}
