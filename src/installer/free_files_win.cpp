@@ -42,12 +42,18 @@ void FreeInstallationFilesInUse(StrView dir, bool allUsers, InstallChoices* unre
     }
     bool letGo = found.Has(Choice::SearchFilter) || found.Has(Choice::Previewer);
     letGo = StopWatcher(dir) || letGo;
+    StrView existing = GetExistingInstallationDir();
+    bool otherExisting = dir.IsEmpty() || (!existing.IsEmpty() && !str::EqI(existing, dir));
+    // The earlier folder's watcher too: one still starting has not seen the quit event, and
+    // would keep its file from being removed with that installation.
+    if (otherExisting && !existing.IsEmpty()) {
+        letGo = StopWatcher(existing) || letGo;
+    }
     int ended = 0;
     if (!dir.IsEmpty()) {
         KillProcessesUsingInstallationDir(dir, &ended);
     }
-    StrView existing = GetExistingInstallationDir();
-    if (dir.IsEmpty() || (!existing.IsEmpty() && !str::EqI(existing, dir))) {
+    if (otherExisting) {
         KillProcessesUsingInstallationDir(existing, &ended);
     }
     // Ended programs and shell hosts whose extensions went away release their files a moment

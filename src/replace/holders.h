@@ -37,7 +37,9 @@ StrView RestartManagerHoldersTemp(StrView path);
 // spared process: one that waits for this one's result while it runs a product file itself
 // (an all-users uninstallation's parent waiting for its elevated copy). 0 spares none.
 bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath, uint32_t spared = 0);
-// The number of processes terminated, or -1 when the process list cannot be taken.
+// Ends the processes that have the file loaded, and those that run it from its folder even
+// when their module list cannot be read (a program still starting). The number of processes
+// terminated, or -1 when the process list cannot be taken.
 int KillProcessesWithModule(StrView path, uint32_t spared = 0);
 bool ProcessUsesModule(uint32_t pid, StrView pathA, StrView pathB, uint32_t spared = 0);
 bool KillProcWithId(uint32_t pid, uint32_t spared = 0);
@@ -52,6 +54,7 @@ bool ProcessesUsingDir(StrView dir, int pairCount, Vec<ProcessRef>* out, uint32_
 // True when every termination it attempted succeeded.
 // With ended set, the number of processes it ended is added there.
 bool KillProcessesUsingInstallationDir(StrView dir, int* ended = nullptr, uint32_t spared = 0);
-// Asks the watcher plug-in to quit, then terminates it from under the directory.
-// True when a watcher was asked to quit or ended.
+// Asks the watcher plug-in to quit, then terminates it from under the directory, whatever
+// state it is in (one still starting has no quit event to see yet). True when a watcher was
+// asked to quit or ended.
 bool StopWatcher(StrView dir);

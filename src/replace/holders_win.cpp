@@ -232,7 +232,8 @@ bool TerminateAndWait(DWORD pid) {
     return ok;
 }
 
-// Calls fn for each module path of the process until it returns true.
+// Calls fn for each module path of the process until it returns true. A process whose first
+// thread has not run yet has no module list: the snapshot fails (Windows 299, Wine 998).
 template <typename Fn>
 bool AnyModule(DWORD pid, Fn fn) {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid);
@@ -248,6 +249,21 @@ bool AnyModule(DWORD pid, Fn fn) {
     }
     CloseHandle(snap);
     return found;
+}
+
+// The process's executable as the system names it; empty when it cannot be asked. Known from
+// the process's creation on, before its first thread runs.
+StrView ProcessImageTemp(DWORD pid) {
+    HANDLE proc = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!proc) {
+        return {};
+    }
+    constexpr DWORD kMaxPath = 32768;
+    auto* buf = (WCHAR*)ArenaAlloc(GetTempArena(), kMaxPath * sizeof(WCHAR));
+    DWORD len = kMaxPath;
+    bool ok = buf && QueryFullProcessImageNameW(proc, 0, buf, &len);
+    CloseHandle(proc);
+    return ok ? U(buf, (size_t)len) : StrView();
 }
 
 // While a process runs a file or has it loaded, the system refuses to open it for writing.
@@ -299,15 +315,45 @@ bool KillProcWithIdAndModule(uint32_t pid, StrView modulePath, uint32_t spared) 
     return TerminateAndWait(pid);
 }
 
+namespace {
+// Ends the process when it has the file loaded or, found by its executable's path inside
+// folder, runs it (ChooseEnding). True when it was ended.
+bool EndIfHolding(DWORD pid, StrView file, StrView folder, uint32_t spared) {
+    TempArenaScope scope;
+    ProcessFacts facts;
+    facts.pid = pid;
+    facts.loadsFile = AnyModule(pid, [&](StrView module) { return path::IsSameFile(file, module); });
+    if (!facts.loadsFile) {
+        StrView image = ProcessImageTemp(pid);
+        facts.runsFile = !image.IsEmpty() && path::IsSameFile(file, image);
+        facts.image = facts.runsFile ? path::NormalizeTemp(image) : image;
+    }
+    switch (ChooseEnding(facts, folder, GetCurrentProcessId(), spared)) {
+        case Ending::Keep:
+            return false;
+        case Ending::LoadsFile:
+            Logf("KillProcWithIdAndModule() processId=%d, modulePath=%s\n", (int)pid, str::DupTemp(file).CStr());
+            break;
+        case Ending::RunsFile:
+            Logf("KillProcWithIdAndImage() processId=%d, imagePath=%s\n", (int)pid, facts.image.CStr());
+            break;
+    }
+    return TerminateAndWait(pid);
+}
+}  // namespace
+
 int KillProcessesWithModule(StrView path, uint32_t spared) {
     TempArenaScope scope;
     Logf("KillProcessesWithModule: '%s'\n", str::DupTemp(path).CStr());
     if (LoadedByNoProcess(path)) {
         return 0;
     }
+    // A program may run the file without a module list to show it (one still starting): it
+    // is found by its executable's path too, only in the file's own folder.
+    StrView folder = path::GetDirTemp(path::NormalizeTemp(path));
     int killed = 0;
     bool listed = ForEachProcess([&](const PROCESSENTRY32W& pe) {
-        if (KillProcWithIdAndModule(pe.th32ProcessID, path, spared)) {
+        if (EndIfHolding(pe.th32ProcessID, path, folder, spared)) {
             Logf("  killed process with id %d\n", (int)pe.th32ProcessID);
             killed++;
         }

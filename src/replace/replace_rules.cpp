@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/arena.h"
+#include "base/file.h"
 #include "base/product.h"
 #include "i18n/translations.h"
 
@@ -62,6 +63,56 @@ bool NeedsSearchServiceStop(StrView name) {
     return str::EqI(name, "PdfFilter.dll") || str::EqI(name, "PdfPreview.dll");
 }
 }  // namespace aside
+
+Ending ChooseEnding(const ProcessFacts& p, StrView folder, uint32_t self, uint32_t spared) {
+    if (p.pid == 0 || p.pid == self || (spared != 0 && p.pid == spared)) {
+        return Ending::Keep;
+    }
+    if (p.loadsFile) {
+        return Ending::LoadsFile;
+    }
+    if (p.runsFile && IsInsideFolder(p.image, folder)) {
+        return Ending::RunsFile;
+    }
+    return Ending::Keep;
+}
+
+namespace {
+StrView WithoutLongPrefixAndTrailingSeps(StrView p) {
+    if (str::StartsWith(p, "\\\\?\\")) {
+        p = StrView(p.s + 4, p.len - 4);
+    }
+    while (p.len > 0 && path::IsSep(p.s[p.len - 1])) {
+        p.len--;
+    }
+    return p;
+}
+}  // namespace
+
+bool IsInsideFolder(StrView pathIn, StrView folderIn) {
+    StrView p = WithoutLongPrefixAndTrailingSeps(pathIn);
+    StrView folder = WithoutLongPrefixAndTrailingSeps(folderIn);
+    if (folder.IsEmpty() || p.len <= folder.len + 1 || !path::IsSep(p.s[folder.len])) {
+        return false;
+    }
+    for (int32_t i = 0; i < folder.len; i++) {
+        char a = p.s[i], b = folder.s[i];
+        bool same = (path::IsSep(a) && path::IsSep(b)) || tolower((unsigned char)a) == tolower((unsigned char)b);
+        if (!same) {
+            return false;
+        }
+    }
+    for (int32_t start = folder.len + 1, i = start; i <= p.len; i++) {
+        if (i < p.len && !path::IsSep(p.s[i])) {
+            continue;
+        }
+        if (i - start == 2 && p.s[start] == '.' && p.s[start + 1] == '.') {
+            return false;
+        }
+        start = i + 1;
+    }
+    return true;
+}
 
 void AppendHolderLine(Str& list, StrView appName, uint32_t pid) {
     if (list.len > 0) {

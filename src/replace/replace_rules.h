@@ -64,6 +64,35 @@ struct ModulePair {
 extern const ModulePair kProductModulePairs[4];
 }  // namespace aside
 
+// What freeing a file learned of one running process.
+struct ProcessFacts {
+    uint32_t pid = 0;
+    // Its executable's full path; empty when the process could not be asked.
+    StrView image;
+    // Its executable is the file itself (the same file, not only the same name).
+    bool runsFile = false;
+    // Its module list was read and holds the file.
+    bool loadsFile = false;
+};
+
+enum class Ending {
+    Keep,
+    LoadsFile,  // its module list holds the file
+    RunsFile,   // found by its executable's path alone
+};
+
+// Whether freeing a file ends the process. One that has the file loaded is ended wherever it
+// runs from. One that runs the file is ended by its executable's path, whatever its module
+// list says: a program whose first thread has not run yet has no list to read, although it
+// holds its executable (a parent ended inside CreateProcess leaves it so for good). That path
+// must lie inside folder, so that a link to the file from elsewhere never ends another
+// program. Never this process (self) nor the spared one (0: none).
+Ending ChooseEnding(const ProcessFacts& p, StrView folder, uint32_t self, uint32_t spared);
+
+// Whether path lies below folder: names compared ignoring case, '/' taken for '\', a "\\?\"
+// in front and separators at the end left aside; a ".." below folder is taken as leaving it.
+bool IsInsideFolder(StrView path, StrView folder);
+
 // "• %s (pid %u)", separated from an earlier line by \n.
 void AppendHolderLine(Str& list, StrView appName, uint32_t pid);
 

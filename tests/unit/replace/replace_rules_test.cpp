@@ -132,3 +132,67 @@ TEST(MoveAsideFailureMessage, ByCauseAndByWhetherTheUserAborted) {
             << c.inUse << c.aborted << c.elevated;
     }
 }
+
+// Which processes freeing the watcher ends: those with it loaded wherever they run from,
+// and those running it from inside the installation even when their module list cannot be
+// read (a watcher still starting); never this process, the spared one, or a program that
+// runs the same file through a link from elsewhere.
+TEST(ChooseEnding, ByModuleListAnywhereByImageOnlyInsideTheFolder) {
+    const char* folder = "C:\\Program Files\\vlpdf\\plugins\\pdfwatch";
+    const char* watcher = "C:\\Program Files\\vlpdf\\plugins\\pdfwatch\\vlpdf-watch.exe";
+    constexpr uint32_t kSelf = 8, kSpared = 12;
+    struct Case {
+        ProcessFacts p;
+        Ending expected;
+    } cases[] = {
+        {{40, "", false, false}, Ending::Keep},                              // nothing known
+        {{40, "", false, true}, Ending::LoadsFile},                          // image unreadable
+        {{40, "C:\\Windows\\prevhost.exe", false, true}, Ending::LoadsFile},  // loaded from outside
+        {{40, watcher, true, false}, Ending::RunsFile},                      // still starting
+        {{40, watcher, true, true}, Ending::LoadsFile},                      // running: the module list says
+        {{40, watcher, false, false}, Ending::Keep},                         // another file of that name
+        {{40, "D:\\links\\vlpdf-watch.exe", true, false}, Ending::Keep},    // a link from elsewhere
+        {{40, "C:\\Program Files\\vlpdf\\plugins\\pdfwatch2\\vlpdf-watch.exe", true, false}, Ending::Keep},
+        {{40, "C:\\Program Files\\vlpdf\\plugins\\pdfwatch\\..\\..\\..\\x\\vlpdf-watch.exe", true, false},
+         Ending::Keep},
+        {{kSelf, watcher, true, true}, Ending::Keep},
+        {{kSpared, watcher, true, true}, Ending::Keep},
+        {{0, watcher, true, true}, Ending::Keep},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ChooseEnding(c.p, folder, kSelf, kSpared), c.expected) << c.p.pid << " " << c.p.image.CStr();
+    }
+    // With none spared (0) that process is like any other; without a folder none goes by its image.
+    EXPECT_EQ(ChooseEnding({kSpared, watcher, true, false}, folder, kSelf, 0), Ending::RunsFile);
+    EXPECT_EQ(ChooseEnding({40, watcher, true, false}, "", kSelf, 0), Ending::Keep);
+}
+
+TEST(IsInsideFolder, SpellingsOfOneFolderAndNamesThatOnlyLookInside) {
+    struct Case {
+        const char* path;
+        const char* folder;
+        bool inside;
+    } cases[] = {
+        {"C:\\Program Files\\vlpdf\\vlpdf.exe", "C:\\Program Files\\vlpdf", true},
+        {"C:\\Program Files\\vlpdf\\vlpdf.exe", "C:\\Program Files\\vlpdf\\", true},
+        {"c:\\program files\\VLPDF\\a\\b.exe", "C:\\Program Files\\vlpdf", true},
+        {"C:/Program Files/vlpdf/vlpdf.exe", "C:\\Program Files\\vlpdf", true},
+        {"\\\\?\\C:\\Program Files\\vlpdf\\vlpdf.exe", "C:\\Program Files\\vlpdf", true},
+        {"C:\\Program Files\\vlpdf\\vlpdf.exe", "\\\\?\\C:\\Program Files\\vlpdf\\\\", true},
+        {"C:\\x.exe", "C:\\", true},
+        {"C:\\Program Files\\vlpdf..\\x.exe", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpdf\\..x\\y.exe", "C:\\Program Files\\vlpdf", true},
+        {"C:\\Program Files\\vlpdf", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpdf\\", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpdf2\\vlpdf.exe", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpd", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpdf\\..\\other\\x.exe", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpdf\\a\\..", "C:\\Program Files\\vlpdf", false},
+        {"C:\\Program Files\\vlpdf\\x.exe", "", false},
+        {"", "C:\\Program Files\\vlpdf", false},
+        {"D:\\Program Files\\vlpdf\\x.exe", "C:\\Program Files\\vlpdf", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsInsideFolder(c.path, c.folder), c.inside) << c.path << " in " << c.folder;
+    }
+}

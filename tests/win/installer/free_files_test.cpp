@@ -1,5 +1,6 @@
 // A running reader of the existing installation is named as blocking it, and is ended when
-// an installation goes into another directory: processes using either directory go.
+// an installation goes into another directory: processes using either directory go, the
+// existing installation's watcher too, even one still starting.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include "integration/uninstall.h"
 #include "reg_test.h"
 #include "test_dir.h"
+#include "../../helpers/starting_process.h"
 
 using namespace regtest;
 
@@ -33,6 +35,12 @@ TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirecto
         process = CreateProcessHelper(str::FormatTemp("\"%s\" wait x vlpdf-free-files 30000", reader.c_str()), {});
     }
     ASSERT_NE(process, nullptr);
+    CreateDirectoryW(Wide(existingDir + "plugins").c_str(), nullptr);
+    CreateDirectoryW(Wide(existingDir + "plugins\\pdfwatch").c_str(), nullptr);
+    std::string watcher = existingDir + "plugins\\pdfwatch\\vlpdf-watch.exe";
+    ASSERT_TRUE(CopyFileW(Wide(reader).c_str(), Wide(watcher).c_str(), FALSE));
+    PROCESS_INFORMATION startingWatcher;
+    ASSERT_TRUE(StartStillStarting("\"" + watcher + "\" /on", &startingWatcher));
     HANDLE ready = nullptr;
     for (int i = 0; i < 100 && !ready; i++, Sleep(50)) {
         ready = OpenEventW(SYNCHRONIZE, FALSE, L"vlpdf-free-files-ready");
@@ -53,6 +61,10 @@ TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirecto
     EXPECT_NE(log.find("KillProcessesUsingInstallationDir('" + existingDir), std::string::npos) << log;
     EXPECT_NE(log.find("  attempting to kill process " + std::to_string(pid) + " 'vlpdf.exe'\n"), std::string::npos)
         << log;
+    EXPECT_EQ(WaitForSingleObject(startingWatcher.hProcess, 0), WAIT_OBJECT_0) << log;
+    TerminateProcess(startingWatcher.hProcess, 1);
+    CloseHandle(startingWatcher.hProcess);
+    CloseHandle(startingWatcher.hThread);
     EXPECT_STREQ(state.installDir.CStr(), targetDir.c_str());
     EXPECT_FALSE(state.AllUsers());
 
