@@ -8,6 +8,9 @@
 # - at random instants, inside a file's write as well as between steps: one drawn in each
 #   n-th of the uninterrupted run's length, for a first installation and for the upgrade,
 #   from a seed that is printed (VLPDF_KILL_SEED replays a run).
+# - as it starts its watcher (the first installation and the upgrade), and at every second
+#   random instant, with a watcher from the installation left as a run ended inside its
+#   CreateProcess leaves it: holding its file, never running (no quit event, no module list).
 # After each kill of the upgrade a reader starts, the earlier one while none of its files was
 # replaced yet; after a killed first installation an uninstall entry is only there when the
 # reader it names starts. Then the installer runs again and the machine's files, shortcuts and
@@ -20,6 +23,7 @@ set -u
 killed_runs_start "$@"
 dir_win="$(win_env ProgramFiles)\\vlpdf"
 dir=$(unixpath "$dir_win")
+watcher_win="$dir_win\\plugins\\pdfwatch\\vlpdf-watch.exe"
 log="$(unixpath "$(win_env TEMP)")/vlpdf-install-log.txt"
 shortcut_dirs=("$(unixpath "$(win_env PUBLIC)\\Desktop")" "$(unixpath "$(win_env ProgramData)\\Microsoft\\Windows\\Start Menu\\Programs")")
 
@@ -107,6 +111,7 @@ after_kill() {  # after_kill <what> <reference> <transcript> installer-args...
   check_eq "run again: exit code" 0 $? || { echo "  why, as the run's log says (with -log):"
     { grep -a 'NotifyFailed' "$log" | head -4; tail -4 "$log"; } 2>&1 | sed 's/^/    /'; }
   check "run again: the watcher runs" win_process_started vlpdf-watch.exe
+  check "run again: one watcher, none left starting" one_watcher_runs
   stop_and_snapshot rerun
   same_as_reference rerun "run again" "$ref"
   killed_tried=$((killed_tried + 1))
@@ -124,15 +129,31 @@ for point in "${points[@]}"; do
   after_kill "step" reference "$work/killed.steps" -log
 done
 
-# Random instants: the earlier machine (or the pristine one), the run killed at the instant.
+# Killed as it starts its watcher: the system creates a program's first thread suspended and
+# resumes it as CreateProcess returns, so a run ended in between leaves the watcher starting.
+for saved in earlier pristine; do
+  [[ "watcher starting" =~ ${VLPDF_KILL_POINTS:-.} ]] || break
+  restore_machine $saved
+  ref=reference args=(-log)
+  [ $saved = pristine ] && ref=first args=("${first_args[@]}")
+  [ $saved = earlier ] && start_earlier_programs
+  leave_starting=$watcher_win run_killed "AddInstallDirToPath" "$work/killed.steps" "${args[@]}"
+  section "killed as it starts its watcher ($saved machine), left $left"
+  check_eq "killed at 'AddInstallDirToPath'" 0 "$killer_exit" || continue
+  after_kill "step" $ref "$work/killed.steps" "${args[@]}"
+done
+
+# Random instants: the earlier machine (or the pristine one), the run killed at the instant;
+# at every second one a watcher is left starting.
 random_kills() {  # random_kills <name> <saved machine> <reference> <run ms> installer-args...
-  local name=$1 saved=$2 ref=$3 ms=$4 at; shift 4
+  local name=$1 saved=$2 ref=$3 ms=$4 at n=0 leave; shift 4
   for at in $(kill_instants "$seed" "$instants" "$ms"); do
     restore_machine "$saved"
     [ "$saved" = earlier ] && start_earlier_programs
-    run_killed "@$at" "$work/killed.steps" "$@"
+    n=$((n + 1)); leave=; [ $((n % 2)) = 0 ] && leave=$watcher_win
+    leave_starting=$leave run_killed "@$at" "$work/killed.steps" "$@"
     section "$name killed at $at ms of $ms, after step $(wc -l <"$work/killed.steps"):" \
-      "$(tail -1 "$work/killed.steps" | cut -c1-70)"
+      "$(tail -1 "$work/killed.steps" | cut -c1-70)${left:+ (left $left)}"
     if [ "$killer_exit" != 0 ]; then
       echo "  ended by itself before the instant (exit $run_exit): not counted"
       check_eq "ended by itself: exit code" 0 "$run_exit"

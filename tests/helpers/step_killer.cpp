@@ -14,6 +14,11 @@
 // Holds the installer at the step instead: creates <transcript>.held and reads on (the
 // installer going on) once the caller has deleted it, so that something can happen to the
 // machine exactly between that step and the next one.
+//   step_killer <step> <transcript> leave <program> <arguments>
+// Terminates the installer as above, but first leaves "<program>" <arguments> as a run ended
+// inside its CreateProcess leaves it (starting_process.h): holding its executable, never
+// running. Prints "left <pid> starting", or "left nothing err=<error>" when it cannot be
+// created (its file not written yet).
 // Every line read (the greeting left out) is appended to <transcript>, so its line count is
 // the number of steps the installer logged; the file is created once the pipe exists, so a
 // caller can wait for it before starting the installer. Exit code: 0 when the installer was
@@ -28,11 +33,30 @@
 #include <string>
 
 #include "command_groups.h"
+#include "starting_process.h"
 
 namespace {
 constexpr wchar_t kPipeName[] = L"\\\\.\\pipe\\LOCAL\\Brannoch-Logger";
 
+// The command line left starting at the end; empty for none.
+std::wstring gLeave;
+
+void LeaveStarting() {
+    if (gLeave.empty()) {
+        return;
+    }
+    PROCESS_INFORMATION pi{};
+    if (!StartStillStarting(gLeave, &pi)) {
+        printf("left nothing err=%lu\n", GetLastError());
+        return;
+    }
+    printf("left %lu starting\n", pi.dwProcessId);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
 bool TerminateClient(HANDLE pipe) {
+    LeaveStarting();
     ULONG pid = 0;
     if (!GetNamedPipeClientProcessId(pipe, &pid)) {
         return false;
@@ -77,8 +101,12 @@ bool HasStep(const char* text, DWORD len, const std::string& step) {
 
 int wmain(int argc, wchar_t** argv) {
     bool hold = argc == 4 && wcscmp(argv[3], L"hold") == 0;
-    if (argc != 3 && !hold) {
+    bool leave = argc == 6 && wcscmp(argv[3], L"leave") == 0;
+    if (argc != 3 && !hold && !leave) {
         return 2;
+    }
+    if (leave) {
+        gLeave = std::wstring(L"\"") + argv[4] + L"\" " + argv[5];
     }
     bool whole = wcscmp(argv[1], L"-") == 0;
     bool timed = argv[1][0] == L'@';

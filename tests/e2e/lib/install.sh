@@ -160,11 +160,11 @@ win_process_gone() {
 # sometimes fails to start a program while its server is still busy starting the ones before:
 # what it said is shown and the start is tried again, so that the installer never runs
 # without the killer.
-start_killer() {  # start_killer <step> <transcript> [hold]; sets killer_pid
+start_killer() {  # start_killer <step> <transcript> [hold | leave <program> <arguments>]; sets killer_pid
   local attempt _
   for attempt in 1 2 3; do
     rm -f "$2" "$2.out" "$2.err"
-    wine "$killer" "$1" "$(winpath "$2")" ${3:+"$3"} </dev/null >"$2.out" 2>"$2.err" &
+    wine "$killer" "$1" "$(winpath "$2")" "${@:3}" </dev/null >"$2.out" 2>"$2.err" &
     killer_pid=$!
     for _ in $(seq 400); do
       [ -e "$2" ] && return 0

@@ -94,6 +94,19 @@ start_earlier_programs() {  # start_earlier_programs [dir]
   exit 1
 }
 
+# Exactly one watcher runs (waiting up to 5 s for stopped ones to go): a run again ends the
+# watchers it finds, whatever their state, before it starts its own.
+one_watcher_runs() {
+  local n _
+  for _ in $(seq 50); do
+    n=$(pgrep -ifa '[\/]vlpdf-watch.exe( |$)' | grep -cvE '^[0-9]+ [^ ]*bash ')
+    [ "$n" = 1 ] && return 0
+    sleep 0.1
+  done
+  { echo "$n watchers run:"; pgrep -ifa '[\/]vlpdf-watch.exe( |$)'; } >&2
+  return 1
+}
+
 # The reader starts: it runs its own code with both libraries loaded, and says so (it
 # cannot print; asked to, it answers and ends).
 reader_starts() {  # reader_starts [dir]
@@ -107,11 +120,14 @@ reader_starts() {  # reader_starts [dir]
 # first line that begins with it, "@<ms>" that many milliseconds after it started logging.
 # Wine has been seen to end an installer before its first line (nothing logged, nothing
 # changed): then step_killer would wait for it forever. Such a run is shown with what Wine
-# said and started once more.
-run_killed() {  # run_killed <step> <transcript> installer-args...
-  local step=$1 transcript=$2 attempt _; shift 2
+# said and started once more. With leave_starting set to a program's Windows path, the kill
+# leaves it as a run ended inside its CreateProcess would: holding its file, never running
+# (step_killer's "left ..." line, in $left).
+run_killed() {  # [leave_starting=<program>] run_killed <step> <transcript> installer-args...
+  local step=$1 transcript=$2 attempt _ leave=(); shift 2
+  [ -z "${leave_starting:-}" ] || leave=(leave "$leave_starting" /on)
   for attempt in 1 2; do
-    start_killer "$step" "$transcript" || { echo "FAIL: step_killer did not start"; exit 1; }
+    start_killer "$step" "$transcript" "${leave[@]}" || { echo "FAIL: step_killer did not start"; exit 1; }
     wine "$exe" -s "$@" </dev/null >/dev/null 2>"$transcript.wine"
     run_exit=$?
     for _ in $(seq 100); do kill -0 $killer_pid 2>/dev/null || break; sleep 0.1; done
@@ -127,6 +143,7 @@ run_killed() {  # run_killed <step> <transcript> installer-args...
     break
   done
   run_ms=$(sed -n 's/^elapsed \([0-9]*\).*/\1/p' "$transcript.out")
+  left=$(sed -n 's/^left //p' "$transcript.out" | tr -d '\r')
 }
 # n instants spread over a run of ms milliseconds, one drawn at random in each n-th of it,
 # from the seed: the same seed gives the same instants. The last few per cent are left out:
