@@ -10,7 +10,7 @@ WINE_ROOT := build/win64/wine
 INSTALLER := $(shell . scripts/lib/wine.sh && vlpdf_installer build/win64)
 
 .PHONY: demo test setup build build-host build-win64 wine-prefix test-host test-win64 clean \
-	fuzz fuzz-build bench screenshots release window soak
+	fuzz fuzz-build bench bench-patch screenshots release window soak
 
 demo: build wine-prefix
 	@scripts/demo.sh $(WINE_ROOT)
@@ -61,6 +61,13 @@ bench: setup build-win64 wine-prefix
 	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build/bench --target archive_bench mkpak
 	@bench/run.sh build/bench build/win64
+
+# The candidates for patches between versions, on real programs' releases from the npm
+# registry (fetched into build/bench, never committed).
+bench-patch: setup
+	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build/bench --target patch_candidates
+	@bench/patch_bench.sh build/bench
 
 # The installer killed at SOAK_KILLS random instants of a first installation and as many of an
 # upgrade over a running installation, each run again and compared with an uninterrupted run
