@@ -345,25 +345,7 @@ namespace {
 // beside them) go, and the folders once empty; anything else keeps its folder.
 void RemoveFailedFirstInstallation(StrView installDir) {
     Logf("ExtractInstallerFiles: removing what the failed installation wrote into '%s'\n", installDir.CStr());
-    Vec<StrView> installed = InstalledFilesTemp();
-    Vec<StrView> written(GetTempArena());
-    dir::WalkEntry e;
-    for (dir::Walk walk(installDir, true, false, true); walk.Next(&e);) {
-        StrView rel(e.path.s + installDir.len + 1, e.path.len - installDir.len - 1);
-        if (IsInstalledFile(rel, installed)) {
-            written.Append(e.path);
-        }
-    }
-    for (StrView file : written) {
-        if (!file::Delete(file)) {
-            Logf("  could not delete '%s' err=%u\n", file.CStr(), (unsigned)GetLastError());
-        }
-    }
-    Vec<StrView> folders(GetTempArena());
-    for (StrView rel : FoldersOfTemp(installed)) {
-        folders.Append(path::JoinTemp(installDir, rel));
-    }
-    if (RemoveEmptyFolders(installDir, folders, nullptr) != Deleted::Now) {
+    if (RemoveInstallation(installDir, InstallerRemoval(false)) != Deleted::Now) {
         Logf("  kept '%s' err=%u\n", installDir.CStr(), (unsigned)GetLastError());
     }
 }

@@ -5,6 +5,7 @@
 // killed one) put into its folder is recognised and taken away, and nothing else is.
 #include <stdint.h>
 
+#include "base/arena.h"
 #include "base/str.h"
 #include "base/vec.h"
 
@@ -71,4 +72,59 @@ bool DeleteAtRestart(StrView path);
 // at restart after them and added to atRestart. Each folder that stays is logged; what became
 // of dir is returned (with the system error when it stays), for the caller to tell.
 Deleted RemoveEmptyFolders(StrView dir, const Vec<StrView>& folders, Vec<StrView>* atRestart);
+
+// Which folders below an installation's directory a removal may take away once they are empty.
+enum class FoldersThatGo {
+    Installations,  // those that hold the installation's files: an empty folder of the user's stays
+    EveryEmpty,     // every one: what the user made there goes with the product, unless it holds something
+};
+
+// How one removal of an installation's files goes. Whatever route it takes, it deletes only
+// the installation's files and the names left beside them (IsInstalledFile); the user's own
+// files stay, and their folders with them. It never follows a link or junction below the
+// directory, nor removes one: a less privileged user may have put it there, pointing at files
+// an elevated run must not touch.
+struct RemovalPolicy {
+    int attempts = 1;  // per file, with the replacement's short pauses between
+    AtRestart atRestart = AtRestart::Never;
+    // Whether a directory that is itself a link or junction is left alone. The uninstaller
+    // runs from that directory: whoever could put a link there chose the program that runs.
+    // The installer would follow it into a folder someone else chose.
+    bool refuseLinkedDir = true;
+    FoldersThatGo folders = FoldersThatGo::Installations;
+};
+
+// The uninstaller's: a held file is tried a few times, then left to the next start of Windows
+// where the folder is an all-users installation's; what the user made in the folder goes
+// with it when empty. It takes its directory as it was started from it.
+RemovalPolicy UninstallerRemoval(bool allUsers);
+// The installer's, for an installation it did not start from: an earlier one of the other
+// scope or in another folder, or what its own failed first installation wrote. One attempt (a
+// file still held goes at restart where allowed, or stays); the folder may be the user's, so a
+// link at it is refused and only the folders the installation made go.
+RemovalPolicy InstallerRemoval(bool allUsers);
+
+// What a removal found and did, between its two steps.
+struct InstalledFilesSweep {
+    RemovalPolicy policy;
+    int deleted = 0;
+    int kept = 0;            // the user's files, and the links not followed
+    StrView firstFailed;     // the first file that could go neither now nor at restart (process arena)
+    bool refused = false;    // the directory is a link that the policy refuses: nothing was touched
+    Vec<StrView> atRestart;  // held files marked to go at the next start, then such folders
+    Vec<StrView> folders;    // the folders below the directory that the policy lets go
+    explicit InstalledFilesSweep(const RemovalPolicy& p)
+        : policy(p), atRestart(GetTempArena()), folders(GetTempArena()) {}
+};
+
+// The first step: every installed file below dir (and every name beside one) goes, spared
+// excepted (the running program's own file; empty for none). Each file that stays as the user's
+// and each link not followed is logged. The lists are in the thread's temporary arena: the
+// sweep must not outlive the scope it was made in.
+void DeleteInstalledFiles(StrView dir, StrView spared, InstalledFilesSweep* sweep);
+// The second step: the folders that the first found and the policy lets go, each once empty,
+// then dir (RemoveEmptyFolders). What became of dir.
+Deleted RemoveInstalledFolders(StrView dir, InstalledFilesSweep* sweep);
+// Both steps at once, for a removal with nothing to do between them.
+Deleted RemoveInstallation(StrView dir, const RemovalPolicy& policy);
 #endif

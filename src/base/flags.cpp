@@ -477,7 +477,20 @@ bool IsCarried(const OptionRow& row, const Flags& f) {
         return row.asks == Asks::On ? o.asked.Has(row.choice) : row.asks == Asks::Off && o.refused.Has(row.choice);
     }
     // The members are only read; the rows name them through a parser's non-const Flags.
-    return *row.flag(const_cast<Flags*>(&f)) == row.on;
+    return row.flag && *row.flag(const_cast<Flags*>(&f)) == row.on;
+}
+
+// The row's word, and its value quoted when it keeps one.
+void AppendWord(Str& out, const OptionRow& row, const Flags& f) {
+    if (out.len > 0) {
+        str::Append(out, " ");
+    }
+    str::Append(out, "-");
+    str::Append(out, row.name);
+    if (row.text) {
+        str::Append(out, " ");
+        str::Append(out, QuoteCommandLineArgTemp(*row.text(const_cast<Flags*>(&f))));  // only read
+    }
 }
 
 // The row carried at `place`, or null when none is.
@@ -525,21 +538,22 @@ InstallChoices ChoicesAsked(const InstallerOptions& cli) {
 }
 
 StrView CarriedArgumentsTemp(const Flags& options) {
-    Flags* f = const_cast<Flags*>(&options);  // only read, as in IsCarried
     Str out(GetTempArena());
     for (int place = 1; place <= kOptionCount; place++) {
         const OptionRow* row = CarriedAt(place);
-        if (!row || !IsCarried(*row, options)) {
-            continue;
+        if (row && IsCarried(*row, options)) {
+            AppendWord(out, *row, options);
         }
-        if (out.len > 0) {
-            str::Append(out, " ");
-        }
-        str::Append(out, "-");
-        str::Append(out, row->name);
-        if (row->text) {
-            str::Append(out, " ");
-            str::Append(out, QuoteCommandLineArgTemp(*row->text(f)));
+    }
+    return str::View(out);
+}
+
+StrView OptionWordsTemp(const Flags& options, const char* const* names, int32_t count) {
+    Str out(GetTempArena());
+    for (int32_t i = 0; i < count; i++) {
+        int option = FindOption(names[i]);
+        if (option >= 0 && IsCarried(kOptions[option], options)) {
+            AppendWord(out, kOptions[option], options);
         }
     }
     return str::View(out);

@@ -89,6 +89,10 @@ OptionHelp HelpOfOption(int option);
 // their fixed order: "-run-install-now" when it is set, each carried switch that is set, and
 // "-install-dir" with the directory, always, quoted as by QuoteCommandLineArgTemp.
 StrView CarriedArgumentsTemp(const Flags& options);
+// The words for the named options as options holds them, in the order named, spelled as
+// CarriedArgumentsTemp spells them: each switch whose member holds what it sets, each value.
+// For a copy started to do something other than install (the uninstaller's elevated one).
+StrView OptionWordsTemp(const Flags& options, const char* const* names, int32_t count);
 
 // arg in double quotes, with backslashes before a quote (the closing one included) and
 // quotes inside escaped, so that the system's split returns arg unchanged.

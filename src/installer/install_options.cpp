@@ -41,6 +41,13 @@ ElevationChoice ChooseElevation(bool requiresSilentElevation, bool isElevated, b
     return ElevationChoice::RestartElevated;
 }
 
+bool RestartsElevated(ElevationChoice choice, const char* caller, const char* doing) {
+    if (choice == ElevationChoice::InstallWithoutRights) {
+        Logf("%s: started elevated already and still not elevated; %s without restarting again\n", caller, doing);
+    }
+    return choice == ElevationChoice::RestartElevated;
+}
+
 StrView RelaunchArgumentsTemp(const Flags& cli, const InstallChoices& choices, bool allUsers) {
     Flags carried;
     carried.silent = cli.silent;

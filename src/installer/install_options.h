@@ -29,6 +29,10 @@ enum class ElevationChoice {
 // that cannot ask later (silent, fast or already decided).
 ElevationChoice ChooseElevation(bool requiresSilentElevation, bool isElevated, bool needsElevation,
                                 bool isRelaunchedCopy);
+// What the installer and the uninstaller both do with that choice: true when the run is to
+// restart itself elevated. A copy that still has no rights goes on without them, and its log
+// says so in the caller's name ("RunInstaller") and with what it goes on doing ("installing").
+bool RestartsElevated(ElevationChoice choice, const char* caller, const char* doing);
 
 // The elevated copy's arguments: "-run-install-now", the choices and the command line's other
 // carried switches in a fixed order, then " -install-dir " and the directory quoted so that

@@ -180,15 +180,9 @@ int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& ho
         Logf("RunInstaller: needsElevation: %d (allUsers=%d prevAllUsers=%d underPF=%d)\n", (int)needsElevation,
              (int)chosen.AllUsers(), (int)run.prev.choices.AllUsers(), (int)IsUnderProgramFiles(chosen.installDir));
     }
-    switch (ChooseElevation(requiresSilentElevation, isElevated, needsElevation, given.runInstallNow)) {
-        case ElevationChoice::RestartElevated:
-            return RestartElevated(run, isElevated);
-        case ElevationChoice::InstallWithoutRights:
-            Log("RunInstaller: started elevated already and still not elevated; installing without restarting "
-                "again\n");
-            break;
-        case ElevationChoice::Install:
-            break;
+    if (RestartsElevated(ChooseElevation(requiresSilentElevation, isElevated, needsElevation, given.runInstallNow),
+                         "RunInstaller", "installing")) {
+        return RestartElevated(run, isElevated);
     }
     LogSettledOptions(run);
 

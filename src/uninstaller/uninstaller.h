@@ -37,6 +37,10 @@ struct UninstallOutcome {
 // appends to its parent's).
 constexpr const char* kUninstallLogName = "vlpdf-uninstall-log.txt";
 
+// The arguments an all-users uninstallation started without rights restarts itself elevated
+// with: the request's own, and the marker that the copy was started so.
+StrView ElevatedUninstallArgumentsTemp(const UninstallRequest& req);
+
 #ifdef _WIN32
 UninstallOutcome RunUninstaller(const UninstallRequest& request);
 #endif

@@ -24,7 +24,6 @@
 #include "uninstaller/package_registration.h"
 
 namespace {
-constexpr int kDeleteAttempts = 3;
 // How long a finishing copy waits for the uninstaller it finishes for.
 constexpr DWORD kFinishWaitMs = 60000;
 
@@ -69,10 +68,8 @@ const char* ScopeText(bool allUsers) {
     return allUsers ? "all users" : "the current user";
 }
 
-// The elevated copy gets the marker that keeps it from restarting again, as the installer's does.
 UninstallOutcome RestartElevated(const UninstallRequest& req, StrView self) {
-    StrView args = str::FormatTemp("-uninstall -all-users -run-install-now%s%s", req.silent ? " -silent" : "",
-                                   req.forTesting ? " -for-testing" : "");
+    StrView args = ElevatedUninstallArgumentsTemp(req);
     Logf("RunUninstaller: restarting elevated: '%s' %s\n", self.CStr(), args.CStr());
     HANDLE process = nullptr;
     if (!LaunchElevatedProcess(self, args, &process)) {
@@ -111,53 +108,6 @@ bool IsRegisteredInstallation(HKEY root, StrView dir, bool allUsers, UninstallOu
         return false;
     }
     return true;
-}
-
-struct Sweep {
-    int deleted = 0;
-    int kept = 0;
-    StrView firstFailed;  // process arena
-    // Held files marked to go at the next start of Windows, and then the folders that hold
-    // nothing else (temporary arena).
-    Vec<StrView> atRestart{GetTempArena()};
-};
-
-// The installation's files, the running reader's own excepted; anything else stays. A file
-// still held after the attempts goes when Windows restarts, if it lies in an all-users
-// installation's folder and this process may mark it.
-void DeleteInstalledFiles(StrView dir, StrView self, bool allUsers, Sweep* sweep) {
-    Logf("DeleteInstalledFiles('%s')\n", dir.CStr());
-    Vec<StrView> installed = InstalledFilesTemp();
-    Vec<StrView> files(GetTempArena());
-    dir::WalkEntry e;
-    for (dir::Walk walk(dir, true, false, true); walk.Next(&e);) {
-        files.Append(e.path);
-    }
-    for (StrView file : files) {
-        StrView rel(file.s + dir.len + 1, file.len - dir.len - 1);
-        if (path::IsSameFile(file, self, path::SameFileNames::SpellingsMayDiffer)) {
-            continue;
-        }
-        if (!IsInstalledFile(rel, installed)) {
-            Logf("  kept '%s': not installed by VeloraPDF\n", file.CStr());
-            sweep->kept++;
-            continue;
-        }
-        switch (DeleteNowOrAtRestart(file, kDeleteAttempts, allUsers ? AtRestart::Allowed : AtRestart::Never)) {
-            case Deleted::Now:
-                sweep->deleted++;
-                break;
-            case Deleted::AtRestart:
-                sweep->atRestart.Append(file);
-                break;
-            case Deleted::No:
-                if (sweep->firstFailed.IsEmpty()) {
-                    sweep->firstFailed = str::Dup(GetProcessArena(), file);
-                }
-                break;
-        }
-    }
-    Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep->deleted, sweep->kept);
 }
 
 // A folder made new for this process in the temporary folder, which only administrators and
@@ -227,16 +177,10 @@ bool StartFinisher(StrView self, StrView dir) {
     return true;
 }
 
-// Every folder below dir that is empty by its turn, then dir; folders holding kept files stay,
-// and folders holding only what goes at restart go then.
-Deleted RemoveInstallationFolders(StrView dir, Sweep* sweep) {
-    Vec<StrView> folders(GetTempArena());
-    dir::WalkEntry e;
-    for (dir::Walk walk(dir, false, true, true); walk.Next(&e);) {
-        folders.Append(e.path);
-    }
-    SortDeepestFirst(&folders);
-    Deleted gone = RemoveEmptyFolders(dir, folders, &sweep->atRestart);
+// The folders the sweep found, each once empty, then dir; folders holding kept files stay, and
+// folders holding only what goes at restart go then.
+Deleted RemoveInstallationFolders(StrView dir, InstalledFilesSweep* sweep) {
+    Deleted gone = RemoveInstalledFolders(dir, sweep);
     if (gone == Deleted::Now) {
         Logf("RemoveEmptyFolders: removed '%s'\n", dir.CStr());
     } else if (gone == Deleted::AtRestart) {
@@ -271,7 +215,7 @@ UninstallOutcome FinishRemoval(const UninstallRequest& req, StrView self) {
     // The uninstaller left only its own file there: nothing else is touched, whatever folder
     // this command line names.
     StrView reader = path::JoinTemp(req.finishDir, path::GetBaseName(self));
-    if (DeleteNowOrAtRestart(reader, kDeleteAttempts, AtRestart::Never) != Deleted::Now) {
+    if (DeleteNowOrAtRestart(reader, UninstallerRemoval(false).attempts, AtRestart::Never) != Deleted::Now) {
         return Outcome(kExitFailed, "'%s' could not be deleted.", reader.CStr());
     }
     if (!RemoveDirectoryW(W(req.finishDir))) {
@@ -298,8 +242,11 @@ UninstallOutcome Uninstall(const UninstallRequest& req, StrView self, uint32_t s
     StopWatcher(dir);
     KillProcessesUsingInstallationDir(dir, nullptr, spared);
     RemoveRegistration(reg, Removal::Uninstall);
-    Sweep sweep;
-    DeleteInstalledFiles(dir, self, req.allUsers, &sweep);
+    // The running reader's own file stays until it moves out.
+    InstalledFilesSweep sweep(UninstallerRemoval(req.allUsers));
+    Logf("DeleteInstalledFiles('%s')\n", dir.CStr());
+    DeleteInstalledFiles(dir, self, &sweep);
+    Logf("DeleteInstalledFiles: deleted %d, kept %d\n", sweep.deleted, sweep.kept);
     if (!sweep.firstFailed.IsEmpty()) {
         // The uninstall entry and the reader stay, so that the user can simply run it again.
         return Outcome(kExitFailed,
@@ -378,17 +325,10 @@ UninstallOutcome RunUninstaller(const UninstallRequest& request) {
     if (req.relaunched && FindProcessEntry(GetCurrentProcessId(), &entry)) {
         spared = entry.th32ParentProcessID;
     }
-    if (req.allUsers && !isElevated) {
-        switch (ChooseElevation(true, isElevated, true, req.relaunched)) {
-            case ElevationChoice::RestartElevated:
-                return RestartElevated(req, self);
-            case ElevationChoice::InstallWithoutRights:
-                Log("RunUninstaller: started elevated already and still not elevated; uninstalling without "
-                    "restarting again\n");
-                break;
-            case ElevationChoice::Install:
-                break;
-        }
+    // Only an all-users installation needs rights; an uninstallation never has a window to ask later.
+    if (RestartsElevated(ChooseElevation(true, isElevated, req.allUsers, req.relaunched), "RunUninstaller",
+                         "uninstalling")) {
+        return RestartElevated(req, self);
     }
     if (!req.packageRemoval.IsEmpty() && IsPackageHandingOver(req.packageRemoval)) {
         return UninstallOutcome{};

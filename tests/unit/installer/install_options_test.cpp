@@ -9,6 +9,7 @@
 #include "installer/install_options.h"
 #include "installer/policies.h"
 #include "installer/previous_install.h"
+#include "uninstaller/uninstaller.h"
 
 namespace {
 struct Choices {
@@ -82,8 +83,24 @@ TEST(InstallOptions, ElevationIsRequestedOnceAndOnlyWhenNoWindowCanAskLater) {
         {0, 0, 1, 0, E::Install},  // the window asks when Install is pressed
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ChooseElevation(c.requiresSilent, c.elevated, c.needs, c.relaunched), c.want)
-            << c.requiresSilent << c.elevated << c.needs << c.relaunched;
+        ElevationChoice choice = ChooseElevation(c.requiresSilent, c.elevated, c.needs, c.relaunched);
+        EXPECT_EQ(choice, c.want) << c.requiresSilent << c.elevated << c.needs << c.relaunched;
+        // The installer and the uninstaller act on it alike; the copy that goes on without
+        // rights says so in the words the scenarios look for.
+        for (const char* who : {"RunInstaller", "RunUninstaller"}) {
+            const char* doing = who[3] == 'I' ? "installing" : "uninstalling";
+            TempArenaScope scope;
+            int64_t before = GetInstallLog().ContentsTemp().len;
+            bool restarts = RestartsElevated(choice, who, doing);
+            StrView log = GetInstallLog().ContentsTemp();
+            std::string said(log.s + before, (size_t)(log.len - before));
+            EXPECT_EQ(restarts, c.want == E::RestartElevated) << who;
+            EXPECT_EQ(said, c.want == E::InstallWithoutRights
+                                ? std::string(who) + ": started elevated already and still not elevated; " + doing +
+                                      " without restarting again\n"
+                                : "")
+                << who;
+        }
     }
 }
 
@@ -109,6 +126,14 @@ TEST(InstallOptions, RelaunchCommandLineCarriesEveryChoiceInOrder) {
                  "-run-install-now -all-users -with-filter -with-preview -no-office-plugin -no-desktop-shortcut "
                  "-default-pdf -default-comics -default-markdown -silent -fast-install -start-app -log "
                  "-install-dir \"C:\\Apps\\vlpdf\"");
+
+    // The uninstaller's copy takes its words from the same table: a name the table does not
+    // know would go missing, and a copy without the marker would restart forever.
+    UninstallRequest uninstall;
+    EXPECT_STREQ(ElevatedUninstallArgumentsTemp(uninstall).CStr(), "-uninstall -all-users -run-install-now");
+    uninstall.silent = uninstall.forTesting = true;
+    EXPECT_STREQ(ElevatedUninstallArgumentsTemp(uninstall).CStr(),
+                 "-uninstall -all-users -run-install-now -silent -for-testing");
 }
 
 TEST(InstallOptions, QuotingKeepsBackslashesAndQuotesForTheSystemSplit) {
