@@ -89,11 +89,11 @@ StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes) {
     return str::FormatTemp(fmt, requiredMiB, availableMiB);
 }
 
-StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target, int64_t need, uint64_t freeNow) {
-    if (IsDiskFull(lastWriteError) && need > 0) {
+StrView WriteFailedMessageTemp(uint32_t writeError, StrView target, int64_t need, uint64_t freeNow) {
+    if (IsDiskFull(writeError) && need > 0) {
         return NotEnoughDiskSpaceMessageTemp(need, freeNow);
     }
-    const char* fmt = IsDiskFull(lastWriteError)
+    const char* fmt = IsDiskFull(writeError)
                           ? GetTranslation("Not enough free disk space to write %s.\n\nFree up space on this drive and try again.")
                           : GetTranslation("Couldn't write %s to disk");
     return str::FormatTemp(fmt, target.CStr());

@@ -32,6 +32,6 @@ bool CheckFreeSpace(int64_t need, uint64_t freeBytes);
 StrView NotEnoughDiskSpaceMessageTemp(int64_t need, uint64_t freeBytes);
 // A full disk (another program may have filled it meanwhile) is told with the requirement
 // and what is free now, like the check before extraction.
-StrView WriteFailedMessageTemp(uint32_t lastWriteError, StrView target, int64_t need, uint64_t freeNow);
+StrView WriteFailedMessageTemp(uint32_t writeError, StrView target, int64_t need, uint64_t freeNow);
 StrView CopySelfFailedMessageTemp(uint32_t lastError);
 

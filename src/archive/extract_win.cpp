@@ -93,13 +93,13 @@ bool WriteEntry(const Extraction& x, int32_t idx, int32_t i, int32_t k) {
     }
     StrView target = path::JoinTemp(x.installDir, name);
     dir::CreateAll(path::GetDirTemp(target));
-    bool ok = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
+    RobustWriteResult written = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
     free(data);
     if (x.ahead) {
         x.ahead->Written(k);
     }
-    if (!ok) {
-        NotifyFailed(WriteFailedMessageTemp(lastWriteError, target, x.spaceNeeded, FreeBytesNow(x.installDir)));
+    if (!written.ok) {
+        NotifyFailed(WriteFailedMessageTemp(written.error, target, x.spaceNeeded, FreeBytesNow(x.installDir)));
         return false;
     }
     Logf("  extracted '%s'\n", target.CStr());

@@ -22,6 +22,7 @@ struct BlockedDialogState {
     StrView asidePath;
     StrView keepPath;
     StrView name;
+    uint32_t renameError = 0;  // of the latest rename, which the body explains
     bool succeeded = false;
     bool aborted = false;
     DWORD lastRetryTick = 0;
@@ -46,9 +47,11 @@ void RetryRename(HWND hwnd, BlockedDialogState* st) {
     if (aside::NeedsSearchServiceStop(st->name)) {
         StopWindowsSearchService();
     }
-    StrView body = BuildBlockedFileMessageTemp(st->name, st->path);
+    StrView body = BuildBlockedFileMessageTemp(st->name, st->path, st->renameError);
     SendMessageW(hwnd, TDM_SET_ELEMENT_TEXT, TDE_CONTENT, (LPARAM)W(body));
-    if (TryRenameAsideOnce(st->path, st->asidePath, st->keepPath)) {
+    RenameResult rename = TryRenameAsideOnce(st->path, st->asidePath, st->keepPath);
+    st->renameError = rename.error;
+    if (rename.ok) {
         st->succeeded = true;
         SendMessageW(hwnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
     }
@@ -88,13 +91,15 @@ HRESULT CALLBACK BlockedDialogCallback(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 }  // namespace
 
-bool ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nameIn, StrView keepPathIn) {
+RenameResult ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nameIn, uint32_t renameError,
+                                        StrView keepPathIn) {
     TempArenaScope scope;
     BlockedDialogState st;
     st.path = str::DupTemp(pathIn);
     st.asidePath = str::DupTemp(asidePathIn);
     st.keepPath = str::DupTemp(keepPathIn);
     st.name = str::DupTemp(nameIn);
+    st.renameError = renameError;
     Logf("ShowMoveAsideBlockedDialog: '%s'\n", st.path.CStr());
 
     TaskDialogIndirectFunc taskDialog = GetTaskDialogIndirect();
@@ -103,7 +108,7 @@ bool ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nam
         st.aborted = true;
     } else {
         StrView instruction = str::FormatTemp(GetTranslation("Cannot update %s"), st.name.CStr());
-        StrView body = BuildBlockedFileMessageTemp(st.name, st.path);
+        StrView body = BuildBlockedFileMessageTemp(st.name, st.path, st.renameError);
         TASKDIALOG_BUTTON abort = {IDCANCEL, W(GetTranslation("Abort installation"))};
         TASKDIALOGCONFIG cfg{};
         cfg.cbSize = sizeof(cfg);
@@ -130,5 +135,5 @@ bool ShowMoveAsideBlockedDialog(StrView pathIn, StrView asidePathIn, StrView nam
         }
     }
     Logf("ShowMoveAsideBlockedDialog: done success=%d aborted=%d\n", (int)st.succeeded, (int)st.aborted);
-    return st.succeeded;
+    return {st.succeeded, st.renameError};
 }

@@ -6,20 +6,26 @@
 
 #include "base/str.h"
 
-// The system error of the latest TryRenameAsideOnce: 0 after a success.
-extern uint32_t lastRenameError;
+// How a rename aside ended: ok, or the system error that refused it, which decides what the
+// person is told (access denied reads differently from a file in use). 0 after a success.
+struct RenameResult {
+    bool ok = false;
+    uint32_t error = 0;
+};
 
 void ClearStaleCopy(StrView asidePath);
 // True also when path does not exist. With keepPath (a copy of path made beforehand), the
 // copy takes path's name right after the rename, so that the installation stays whole until
 // its files are written over.
-bool TryRenameAsideOnce(StrView path, StrView asidePath, StrView keepPath = {});
+RenameResult TryRenameAsideOnce(StrView path, StrView asidePath, StrView keepPath = {});
 bool MoveAsideInstallFile(StrView installDir, StrView name, bool silent);
-// The blocked-file dialog of an interactive run; true when the rename succeeded while it
-// was open.
-bool ShowMoveAsideBlockedDialog(StrView path, StrView asidePath, StrView name, StrView keepPath = {});
-StrView BuildBlockedFileMessageTemp(StrView name, StrView path);
-void ReportMoveAsideFailure(StrView name, StrView path, bool aborted);
+// The blocked-file dialog of an interactive run, opened after a rename that failed with
+// renameError; ok when a rename succeeded while it was open, else the error of its latest.
+RenameResult ShowMoveAsideBlockedDialog(StrView path, StrView asidePath, StrView name, uint32_t renameError,
+                                        StrView keepPath = {});
+// Explains a rename that failed with renameError.
+StrView BuildBlockedFileMessageTemp(StrView name, StrView path, uint32_t renameError);
+void ReportMoveAsideFailure(StrView name, StrView path, uint32_t renameError, bool aborted);
 void LogFileDiagnostics(StrView path);
 bool PrepareInstallDirByRenaming(StrView installDir, bool silent, bool skipExe);
 // The room the copies kept under the moved-aside names take while the new files are written:

@@ -17,8 +17,6 @@
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 
-uint32_t lastRenameError = 0;
-
 // replace sits below the installer's process helpers, so it reads the token itself.
 void ClearStaleCopy(StrView asidePathIn) {
     TempArenaScope scope;
@@ -42,13 +40,13 @@ void ClearStaleCopy(StrView asidePathIn) {
     }
 }
 
-bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn, StrView keepPathIn) {
+RenameResult TryRenameAsideOnce(StrView pathIn, StrView asidePathIn, StrView keepPathIn) {
     TempArenaScope scope;
     StrView path = str::DupTemp(pathIn);
     StrView asidePath = str::DupTemp(asidePathIn);
     StrView keepPath = str::DupTemp(keepPathIn);
     if (!file::Exists(path)) {
-        return true;
+        return {true, 0};
     }
     ClearReadOnly(path);
     ClearStaleCopy(asidePath);
@@ -61,17 +59,16 @@ bool TryRenameAsideOnce(StrView pathIn, StrView asidePathIn, StrView keepPathIn)
         if (kept) {
             Logf("  a copy stays in place until the new file is written: '%s'\n", path.CStr());
         }
-        lastRenameError = 0;
-        return true;
+        return {true, 0};
     }
-    lastRenameError = GetLastError();
-    Logf("TryRenameAsideOnce: MoveFileEx failed for '%s' lastError=%u\n", path.CStr(), (unsigned)lastRenameError);
-    LogLastError(lastRenameError);
-    if (lastRenameError == kErrorAccessDenied) {
+    uint32_t err = GetLastError();
+    Logf("TryRenameAsideOnce: MoveFileEx failed for '%s' lastError=%u\n", path.CStr(), (unsigned)err);
+    LogLastError(err);
+    if (err == kErrorAccessDenied) {
         LogFileDiagnostics(path);
         Logf("  target '%s' exists=%d\n", asidePath.CStr(), (int)file::Exists(asidePath));
     }
-    return false;
+    return {false, err};
 }
 
 void LogFileDiagnostics(StrView pathIn) {
@@ -128,15 +125,15 @@ void LogFileDiagnostics(StrView pathIn) {
     LocalFree(sd);
 }
 
-StrView BuildBlockedFileMessageTemp(StrView name, StrView path) {
+StrView BuildBlockedFileMessageTemp(StrView name, StrView path, uint32_t renameError) {
     StrView holders = ProcessesHoldingFileTemp(path);
-    bool elevated = holders.IsEmpty() && lastRenameError == kErrorAccessDenied && IsProcessElevated();
-    return BlockedFileMessageTemp(name, holders, lastRenameError, elevated);
+    bool elevated = holders.IsEmpty() && renameError == kErrorAccessDenied && IsProcessElevated();
+    return BlockedFileMessageTemp(name, holders, renameError, elevated);
 }
 
-void ReportMoveAsideFailure(StrView name, StrView path, bool aborted) {
+void ReportMoveAsideFailure(StrView name, StrView path, uint32_t renameError, bool aborted) {
     TempArenaScope scope;
-    bool inUse = lastRenameError != kErrorAccessDenied || !ProcessesHoldingFileTemp(path).IsEmpty();
+    bool inUse = renameError != kErrorAccessDenied || !ProcessesHoldingFileTemp(path).IsEmpty();
     bool elevated = !inUse && IsProcessElevated();
     NotifyFailed(MoveAsideFailureMessageTemp(name, inUse, aborted, elevated));
 }
@@ -161,12 +158,15 @@ StrView MakeKeepCopyTemp(StrView path) {
 
 bool RenameAsideWithRetries(StrView path, StrView asidePath, StrView name, StrView keepPath, bool silent) {
     bool stopSearch = aside::NeedsSearchServiceStop(name);
+    // The person is told why the latest attempt failed.
+    RenameResult rename;
     for (int attempt = 1; attempt <= aside::kQuickAttempts; attempt++) {
         Logf("  quick rename attempt %d/%d\n", attempt, aside::kQuickAttempts);
         if (stopSearch) {
             StopWindowsSearchService();
         }
-        if (TryRenameAsideOnce(path, asidePath, keepPath)) {
+        rename = TryRenameAsideOnce(path, asidePath, keepPath);
+        if (rename.ok) {
             return true;
         }
         KillProcessesWithModule(path);
@@ -180,20 +180,22 @@ bool RenameAsideWithRetries(StrView path, StrView asidePath, StrView name, StrVi
             if (stopSearch) {
                 StopWindowsSearchService();
             }
-            if (TryRenameAsideOnce(path, asidePath, keepPath)) {
+            rename = TryRenameAsideOnce(path, asidePath, keepPath);
+            if (rename.ok) {
                 return true;
             }
         }
         Logf("MoveAsideInstallFile: silent FAILED for '%s'\n", path.CStr());
     } else {
-        if (ShowMoveAsideBlockedDialog(path, asidePath, name, keepPath)) {
+        rename = ShowMoveAsideBlockedDialog(path, asidePath, name, rename.error, keepPath);
+        if (rename.ok) {
             return true;
         }
         Logf("MoveAsideInstallFile: user aborted for '%s'\n", path.CStr());
         SetInstallOutcome(InstallOutcome::Aborted);
         aborted = true;
     }
-    ReportMoveAsideFailure(name, path, aborted);
+    ReportMoveAsideFailure(name, path, rename.error, aborted);
     return false;
 }
 }  // namespace
@@ -294,7 +296,7 @@ void MoveAsideOrDeleteLegacyLibrary(StrView installDir) {
     Logf("MoveAsideOrDeleteLegacyLibrary: found legacy '%s' size=%lld\n", path.CStr(), (long long)file::GetSize(path));
     KillProcessesWithModule(path);
     StrView asidePath = aside::CopyPathTemp(path);
-    if (TryRenameAsideOnce(path, asidePath)) {
+    if (TryRenameAsideOnce(path, asidePath).ok) {
         Logf("MoveAsideOrDeleteLegacyLibrary: renamed to '%s'\n", asidePath.CStr());
         return;
     }

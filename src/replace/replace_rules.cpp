@@ -197,11 +197,11 @@ StrView FillTemp(const char* translated, StrView first, StrView second = {}) {
 
 }  // namespace
 
-StrView BlockedFileMessageTemp(StrView name, StrView holders, uint32_t lastRenameError, bool elevated) {
+StrView BlockedFileMessageTemp(StrView name, StrView holders, uint32_t renameError, bool elevated) {
     if (!holders.IsEmpty()) {
         return FillTemp(GetTranslation(kBlockedHolders), name, holders);
     }
-    if (lastRenameError != kErrorAccessDenied) {
+    if (renameError != kErrorAccessDenied) {
         return FillTemp(GetTranslation(kBlockedInUse), name);
     }
     return FillTemp(GetTranslation(elevated ? kBlockedDeniedElevated : kBlockedDeniedNotElevated), name);

@@ -97,7 +97,7 @@ bool IsInsideFolder(StrView path, StrView folder);
 void AppendHolderLine(Str& list, StrView appName, uint32_t pid);
 
 // The body of the blocked-file dialog, translated and filled in.
-StrView BlockedFileMessageTemp(StrView name, StrView holders, uint32_t lastRenameError, bool elevated);
+StrView BlockedFileMessageTemp(StrView name, StrView holders, uint32_t renameError, bool elevated);
 // The final message when a file could not be moved aside, translated and filled in.
 StrView MoveAsideFailureMessageTemp(StrView name, bool inUse, bool aborted, bool elevated);
 

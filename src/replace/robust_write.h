@@ -6,8 +6,12 @@
 
 #include "base/str.h"
 
-// The system error of the latest failed write step of the latest WriteInstallerFileRobust
-// (0 when none failed); tells a full disk (112, 39) from other failures.
-extern uint32_t lastWriteError;
+// How a robust write ended. After a failure, error is the system error of its latest
+// failed step (0 when only size checks failed): the caller tells a full disk (112, 39) from
+// other failures by it and words the person's message accordingly. 0 after a success.
+struct RobustWriteResult {
+    bool ok = false;
+    uint32_t error = 0;
+};
 
-bool WriteInstallerFileRobust(StrView path, const char* data, int32_t size);
+RobustWriteResult WriteInstallerFileRobust(StrView path, const char* data, int32_t size);

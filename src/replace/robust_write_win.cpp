@@ -12,8 +12,6 @@
 #include "replace/holders.h"
 #include "replace/replace_rules.h"
 
-uint32_t lastWriteError = 0;
-
 namespace {
 // Attributes a user or an earlier installation gave a file (hidden, system, not indexed, ...),
 // beyond read-only, which is cleared to replace it, and archive, which every new file has.
@@ -24,7 +22,9 @@ void LogSizeMismatch(StrView path, int32_t size) {
          (int)size);
 }
 
-bool TryDirect(StrView path, StrView data) {
+// Each step leaves the system error of a failed write in *error; a size check that fails
+// leaves it as it was.
+bool TryDirect(StrView path, StrView data, uint32_t* error) {
     ClearReadOnly(path);
     if (file::WriteFile(path, data, true)) {
         if (file::GetSize(path) == data.len) {
@@ -34,21 +34,21 @@ bool TryDirect(StrView path, StrView data) {
         LogSizeMismatch(path, data.len);
         return false;
     }
-    lastWriteError = GetLastError();
-    Logf("  direct WriteFile failed lastError=%u\n", (unsigned)lastWriteError);
-    LogLastError(lastWriteError);
+    *error = GetLastError();
+    Logf("  direct WriteFile failed lastError=%u\n", (unsigned)*error);
+    LogLastError(*error);
     return false;
 }
 
-bool TryViaTemp(StrView path, StrView data) {
+bool TryViaTemp(StrView path, StrView data, uint32_t* error) {
     StrView tmp = str::FormatTemp("%s%s", path.CStr(), aside::kTmpSuffix);
     Logf("  trying write via temp '%s'\n", tmp.CStr());
     ClearReadOnly(tmp);
     file::Delete(tmp);
     if (!file::WriteFile(tmp, data, true)) {
-        lastWriteError = GetLastError();
-        Logf("  temp WriteFile failed lastError=%u\n", (unsigned)lastWriteError);
-        LogLastError(lastWriteError);
+        *error = GetLastError();
+        Logf("  temp WriteFile failed lastError=%u\n", (unsigned)*error);
+        LogLastError(*error);
         file::Delete(tmp);
         return false;
     }
@@ -60,9 +60,9 @@ bool TryViaTemp(StrView path, StrView data) {
     ClearReadOnly(path);
     uint32_t keptAttrs = file::GetAttributes(path);
     if (!durable::Replace(tmp, path)) {
-        lastWriteError = GetLastError();
-        Logf("  MoveFileExW(REPLACE) failed lastError=%u\n", (unsigned)lastWriteError);
-        LogLastError(lastWriteError);
+        *error = GetLastError();
+        Logf("  MoveFileExW(REPLACE) failed lastError=%u\n", (unsigned)*error);
+        LogLastError(*error);
         file::Delete(tmp);
         return false;
     }
@@ -79,11 +79,10 @@ bool TryViaTemp(StrView path, StrView data) {
 }
 }  // namespace
 
-bool WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
-    lastWriteError = 0;
+RobustWriteResult WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
     if (pathIn.IsEmpty() || !bytes || size < 0) {
         Log("WriteInstallerFileRobust: null path or data\n");
-        return false;
+        return {};
     }
     TempArenaScope scope;
     StrView path = str::DupTemp(pathIn);
@@ -95,6 +94,7 @@ bool WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
     } else {
         Logf("  existing size=%lld attrs=0x%x\n", (long long)existing, (unsigned)file::GetAttributes(path));
     }
+    uint32_t error = 0;
     for (int attempt = 1; attempt <= aside::kWriteAttempts; attempt++) {
         Logf("  attempt %d/%d\n", attempt, aside::kWriteAttempts);
         // An existing file is the earlier installation's: written over in place, it would be
@@ -102,18 +102,18 @@ bool WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
         // new bytes go to the temporary file first and take the name in one rename; writing
         // in place is only the way out when the name cannot be replaced.
         bool replacing = file::Exists(path);
-        bool (*const first)(StrView, StrView) = replacing ? TryViaTemp : TryDirect;
-        bool (*const second)(StrView, StrView) = replacing ? TryDirect : TryViaTemp;
-        if (first(path, data)) {
-            return true;
+        bool (*const first)(StrView, StrView, uint32_t*) = replacing ? TryViaTemp : TryDirect;
+        bool (*const second)(StrView, StrView, uint32_t*) = replacing ? TryDirect : TryViaTemp;
+        if (first(path, data, &error)) {
+            return {true, 0};
         }
-        if (IsDiskFullError(lastWriteError)) {
+        if (IsDiskFullError(error)) {
             break;
         }
-        if (second(path, data)) {
-            return true;
+        if (second(path, data, &error)) {
+            return {true, 0};
         }
-        if (IsDiskFullError(lastWriteError)) {
+        if (IsDiskFullError(error)) {
             break;
         }
         int killed = KillProcessesWithModule(path);
@@ -135,6 +135,6 @@ bool WriteInstallerFileRobust(StrView pathIn, const char* bytes, int32_t size) {
         }
     }
     Logf("WriteInstallerFileRobust: FAILED path='%s' finalSize=%lld expected=%d lastErr=%u\n", path.CStr(),
-         (long long)file::GetSize(path), (int)size, (unsigned)lastWriteError);
-    return false;
+         (long long)file::GetSize(path), (int)size, (unsigned)error);
+    return {false, error};
 }

@@ -30,6 +30,7 @@ StrView HolderFromSnapshotTemp(StrView) {
 
 struct ScenarioResult {
     bool renamed = false;
+    uint32_t error = 0;  // of the dialog's latest rename
     std::string driverOutput;  // line ends as \n
     std::string log;
 };
@@ -59,8 +60,10 @@ ScenarioResult RunScenario(TestDir& dir, int holdMs, const std::string& action) 
 
     LogCapture log;
     // The rename fails (the file is open without sharing), which is what the dialog explains.
-    TryRenameAsideOnce(path.c_str(), (path + ".copy").c_str());
-    r.renamed = ShowMoveAsideBlockedDialog(path.c_str(), (path + ".copy").c_str(), "PdfFilter.dll");
+    RenameResult first = TryRenameAsideOnce(path.c_str(), (path + ".copy").c_str());
+    RenameResult shown = ShowMoveAsideBlockedDialog(path.c_str(), (path + ".copy").c_str(), "PdfFilter.dll", first.error);
+    r.renamed = shown.ok;
+    r.error = shown.error;
     r.log = log.Text();
 
     WaitForSingleObject(pi.hProcess, 30000);
@@ -80,6 +83,8 @@ TEST(BlockedFileDialog, ListsTheHoldersAndEscapeAborts) {
     ScenarioResult r = RunScenario(dir, -1, "escape");
     gHolderListFunc = RestartManagerHoldersTemp;
     EXPECT_FALSE(r.renamed) << r.log;
+    // What the final message explains: the rename that failed before the dialog opened.
+    EXPECT_EQ(r.error, (uint32_t)ERROR_SHARING_VIOLATION) << r.log;
     const std::string& d = r.driverOutput;
     EXPECT_EQ(d.rfind("found\n", 0), 0u) << d;
     EXPECT_NE(d.find("Cannot update PdfFilter.dll"), std::string::npos) << d;
@@ -100,6 +105,7 @@ TEST(BlockedFileDialog, ExplainsCommonCausesAndClosesOnceTheFileIsFree) {
     TestDir dir;
     ScenarioResult r = RunScenario(dir, 4000, "wait");
     EXPECT_TRUE(r.renamed) << r.log;
+    EXPECT_EQ(r.error, 0u);
     const std::string& d = r.driverOutput;
     EXPECT_NE(d.find("Could not update PdfFilter.dll because another program still has the file open.\\n\\n"
                      "Common causes:\\n"),

@@ -10,7 +10,7 @@ TEST(DiskFull, EndsTheRobustWriteAtOnce) {
     DWORD root = GetFileAttributesA("T:\\");
     ASSERT_TRUE(root != INVALID_FILE_ATTRIBUTES && (root & FILE_ATTRIBUTE_DIRECTORY)) << "drive T: missing";
     std::string small = "T:\\small.bin";
-    ASSERT_TRUE(WriteInstallerFileRobust(small.c_str(), "fits", 4));
+    ASSERT_TRUE(WriteInstallerFileRobust(small.c_str(), "fits", 4).ok);
     DeleteFileA(small.c_str());
 
     std::string big(2 * 1024 * 1024, 'z');
@@ -18,9 +18,10 @@ TEST(DiskFull, EndsTheRobustWriteAtOnce) {
     SleepRecorder sleeps;
     LogCapture log;
 
-    EXPECT_FALSE(WriteInstallerFileRobust(target.c_str(), big.data(), (int32_t)big.size()));
+    RobustWriteResult written = WriteInstallerFileRobust(target.c_str(), big.data(), (int32_t)big.size());
 
-    EXPECT_TRUE(IsDiskFullError(lastWriteError)) << lastWriteError;
+    EXPECT_FALSE(written.ok);
+    EXPECT_TRUE(IsDiskFullError(written.error)) << written.error;
     EXPECT_EQ(log.Count("  attempt "), 1) << log.Text();
     EXPECT_FALSE(log.Has("trying write via temp")) << log.Text();
     EXPECT_FALSE(log.Has("KillProcessesWithModule")) << log.Text();

@@ -139,7 +139,7 @@ TEST(DurableOrder, UpgradeAndFailedUpgradeKeepWhatAPowerCutNeeds) {
         ASSERT_TRUE(PrepareInstallDirByRenaming(installDir.c_str(), true, false)) << log.Text();
         for (const std::string& path : keyFiles) {
             std::string data = "new " + path;
-            ASSERT_TRUE(WriteInstallerFileRobust(path.c_str(), data.data(), (int32_t)data.size())) << log.Text();
+            ASSERT_TRUE(WriteInstallerFileRobust(path.c_str(), data.data(), (int32_t)data.size()).ok) << log.Text();
         }
         ASSERT_TRUE(WriteUninstallerRegistryInfo(HKEY_CURRENT_USER, false, installDir.c_str())) << log.Text();
 
@@ -161,7 +161,7 @@ TEST(DurableOrder, UpgradeAndFailedUpgradeKeepWhatAPowerCutNeeds) {
         LogCapture log;
         ASSERT_TRUE(PrepareInstallDirByRenaming(installDir.c_str(), true, false)) << log.Text();
         std::string exe = keyFiles[0];
-        ASSERT_TRUE(WriteInstallerFileRobust(exe.c_str(), "partial", 7));
+        ASSERT_TRUE(WriteInstallerFileRobust(exe.c_str(), "partial", 7).ok);
         RestoreInstallCopyFiles(installDir.c_str());
 
         EXPECT_EQ(OrderFaults(rec.events, {}, ""), "");

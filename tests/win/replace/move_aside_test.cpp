@@ -56,7 +56,7 @@ TEST(MoveAside, LoadedLibraryIsRenamedAsideAndReplaced) {
     SleepRecorder sleeps;
 
     ASSERT_TRUE(MoveAsideInstallFile(DirOf(dir).c_str(), "PdfPreview.dll", true)) << log.Text();
-    ASSERT_TRUE(WriteInstallerFileRobust(path.c_str(), "new", 3));
+    ASSERT_TRUE(WriteInstallerFileRobust(path.c_str(), "new", 3).ok);
 
     EXPECT_FALSE(previewHost.Running());
     EXPECT_EQ(ReadWholeFile(path + ".copy"), old);
@@ -76,7 +76,8 @@ TEST(MoveAside, LoadedOldCopyGetsAStaleNameAndTheRenameSucceeds) {
     ASSERT_NE(lib, nullptr);
     LogCapture log;
 
-    EXPECT_TRUE(TryRenameAsideOnce(path.c_str(), copy.c_str())) << log.Text();
+    RenameResult renamed = TryRenameAsideOnce(path.c_str(), copy.c_str());
+    EXPECT_TRUE(renamed.ok) << log.Text();
 
     EXPECT_EQ(ReadWholeFile(copy), "installed");
     EXPECT_FALSE(FileExists(path));
@@ -87,38 +88,57 @@ TEST(MoveAside, LoadedOldCopyGetsAStaleNameAndTheRenameSucceeds) {
     EXPECT_EQ(digits.find_first_not_of("0123456789"), std::string::npos) << stale[0];
     EXPECT_TRUE(log.Has("ClearStaleCopy: can't delete '" + copy + "', lastError=")) << log.Text();
     EXPECT_TRUE(log.Has("ClearStaleCopy: moved to '" + dir.Path(stale[0]) + "'\n"));
-    EXPECT_EQ(lastRenameError, 0u);
+    EXPECT_EQ(renamed.error, 0u);
     FreeLibrary(lib);
 }
 
-// Locked for good: three quick attempts (300, 600, 900 ms), then twenty silent retries three
-// seconds apart, about 62 seconds, then the in-use message.
+// Refused for good: three quick attempts (300, 600, 900 ms), then twenty silent retries three
+// seconds apart, about 62 seconds, then the message for why the last attempt failed: another
+// program has the file open, or access is denied (a folder has taken the aside name).
 TEST(MoveAside, SilentRunGivesUpAfterTwentyRetries) {
-    TestDir dir;
-    std::string path = dir.Path("PdfFilter.dll");
-    WriteBytes(path, "locked");
-    Holder indexer;
-    ASSERT_TRUE(indexer.Start("open", path));
-    LogCapture log;
-    SleepRecorder sleeps;
-    DWORD started = GetTickCount();
+    std::string denied = IsProcessElevated()
+                             ? "Could not update PdfFilter.dll: access denied (antivirus, Controlled Folder Access, or "
+                               "file ACL). Exclude the install folder, reboot and retry, or choose a different folder. "
+                               "See https://"
+                             : "Could not update PdfFilter.dll: access denied. Run the installer as administrator, or "
+                               "choose a folder you can write to. See https://";
+    struct Case {
+        bool held;  // else the aside name is a folder
+        std::string message;
+    } cases[] = {
+        {true, "Could not update PdfFilter.dll because it is in use by another program. Stop Windows Search / close "
+               "Explorer previews and try again. See https://"},
+        {false, denied},
+    };
+    for (const Case& c : cases) {
+        TestDir dir;
+        std::string path = dir.Path("PdfFilter.dll");
+        WriteBytes(path, "locked");
+        Holder indexer;
+        if (c.held) {
+            ASSERT_TRUE(indexer.Start("open", path));
+        } else {
+            ASSERT_TRUE(CreateDirectoryA((path + ".copy").c_str(), nullptr));
+        }
+        LogCapture log;
+        SleepRecorder sleeps;
+        DWORD started = GetTickCount();
 
-    EXPECT_FALSE(MoveAsideInstallFile(DirOf(dir).c_str(), "PdfFilter.dll", true));
+        EXPECT_FALSE(MoveAsideInstallFile(DirOf(dir).c_str(), "PdfFilter.dll", true));
 
-    std::vector<uint32_t> expected = {300, 600, 900};
-    expected.insert(expected.end(), 20, 3000);
-    EXPECT_EQ(sleeps.pauses, expected);
-    EXPECT_EQ(sleeps.elapsedMs, 61800u);
-    EXPECT_LT(GetTickCount() - started, 15000u);
-    EXPECT_EQ(log.Count("  quick rename attempt "), 3);
-    EXPECT_TRUE(log.Has("  silent rename retry 20/20 after 3s\n"));
-    EXPECT_EQ(log.Count("StopServiceAndDependents('WSearch')"), 23) << "the search service is stopped before each try";
-    EXPECT_TRUE(log.Has("MoveAsideInstallFile: silent FAILED for '" + path + "'\n"));
-    indexer.Kill();
-    EXPECT_TRUE(log.Has("NotifyFailed: Could not update PdfFilter.dll because it is in use by another program. Stop "
-                        "Windows Search / close Explorer previews and try again. See https://"))
-        << log.Text();
-    EXPECT_EQ(ReadWholeFile(path), "locked");
+        std::vector<uint32_t> expected = {300, 600, 900};
+        expected.insert(expected.end(), 20, 3000);
+        EXPECT_EQ(sleeps.pauses, expected);
+        EXPECT_EQ(sleeps.elapsedMs, 61800u);
+        EXPECT_LT(GetTickCount() - started, 15000u);
+        EXPECT_EQ(log.Count("  quick rename attempt "), 3);
+        EXPECT_TRUE(log.Has("  silent rename retry 20/20 after 3s\n"));
+        EXPECT_EQ(log.Count("StopServiceAndDependents('WSearch')"), 23) << "the search service is stopped before each try";
+        EXPECT_TRUE(log.Has("MoveAsideInstallFile: silent FAILED for '" + path + "'\n"));
+        indexer.Kill();
+        EXPECT_TRUE(log.Has("NotifyFailed: " + c.message)) << log.Text();
+        EXPECT_EQ(ReadWholeFile(path), "locked");
+    }
 }
 
 // Locked for ten seconds: the silent retries get it once the holder lets go.

@@ -12,7 +12,7 @@ std::string Bytes(size_t n, char seed) {
     return s;
 }
 
-bool Write(const std::string& path, const std::string& data) {
+RobustWriteResult Write(const std::string& path, const std::string& data) {
     return WriteInstallerFileRobust(path.c_str(), data.data(), (int32_t)data.size());
 }
 }  // namespace
@@ -30,7 +30,10 @@ TEST(RobustWrite, ReplacesFileOfARunningProgramByTerminatingIt) {
     LogCapture log;
     std::string data = Bytes(70000, 'a');
 
-    ASSERT_TRUE(Write(target, data)) << log.Text();
+    RobustWriteResult written = Write(target, data);
+    ASSERT_TRUE(written.ok) << log.Text();
+    // The failed first attempt does not colour the success.
+    EXPECT_EQ(written.error, 0u);
 
     EXPECT_FALSE(holder.Running());
     EXPECT_EQ(ReadWholeFile(target), data);
@@ -54,16 +57,17 @@ TEST(RobustWrite, FileHeldOpenWithoutSharingFailsAfterFourAttempts) {
     SleepRecorder sleeps;
     LogCapture log;
 
-    EXPECT_FALSE(Write(target, Bytes(1000, 'b')));
+    RobustWriteResult written = Write(target, Bytes(1000, 'b'));
+    EXPECT_FALSE(written.ok);
 
     EXPECT_TRUE(holder.Running());
     EXPECT_EQ(sleeps.pauses, std::vector<uint32_t>({300, 600, 900}));
     EXPECT_EQ(log.Count("  attempt "), 4) << log.Text();
     EXPECT_EQ(log.Count("  trying write via temp '" + target + ".tmp'\n"), 4);
     EXPECT_EQ(log.Count("  KillProcessesWithModule('" + target + "') killed=0\n"), 4);
-    EXPECT_NE(lastWriteError, 0u);
+    EXPECT_EQ(written.error, (uint32_t)ERROR_SHARING_VIOLATION);
     EXPECT_TRUE(log.Has("WriteInstallerFileRobust: FAILED path='" + target + "' finalSize=12 expected=1000 lastErr=" +
-                        std::to_string(lastWriteError) + "\n"))
+                        std::to_string(written.error) + "\n"))
         << log.Text();
     EXPECT_FALSE(FileExists(target + ".tmp"));
     holder.Kill();
@@ -77,7 +81,7 @@ TEST(RobustWrite, ReadOnlyTargetIsMadeWritableAndReplaced) {
     ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     LogCapture log;
 
-    ASSERT_TRUE(Write(target, "new contents"));
+    ASSERT_TRUE(Write(target, "new contents").ok);
 
     EXPECT_EQ(ReadWholeFile(target), "new contents");
     EXPECT_EQ(GetFileAttributesA(target.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
@@ -93,7 +97,7 @@ TEST(RobustWrite, EmptyFileAndRefusedArguments) {
     std::string target = dir.Path("empty.txt");
     {
         LogCapture log;
-        EXPECT_TRUE(WriteInstallerFileRobust(target.c_str(), "", 0));
+        EXPECT_TRUE(WriteInstallerFileRobust(target.c_str(), "", 0).ok);
         EXPECT_TRUE(FileExists(target));
         EXPECT_EQ(ReadWholeFile(target), "");
         EXPECT_TRUE(log.Has("  no existing file (GetSize failed)\n"));
@@ -104,9 +108,9 @@ TEST(RobustWrite, EmptyFileAndRefusedArguments) {
     } cases[] = {{"", "x"}, {"C:\\x.txt", nullptr}};
     for (const Case& c : cases) {
         LogCapture log;
-        lastWriteError = 77;
-        EXPECT_FALSE(WriteInstallerFileRobust(c.path, c.data, 1));
-        EXPECT_EQ(lastWriteError, 0u);
+        RobustWriteResult written = WriteInstallerFileRobust(c.path, c.data, 1);
+        EXPECT_FALSE(written.ok);
+        EXPECT_EQ(written.error, 0u);
         EXPECT_EQ(log.Text(), "WriteInstallerFileRobust: null path or data\n");
     }
 }
