@@ -159,6 +159,14 @@ void SetLogFilePath(StrView path, bool keepEarlierLines) {
     GetInstallLog().SetFilePath(path, keepEarlierLines);
 }
 
+void SetLogRegistryCalls(bool on) {
+    GetInstallLog().SetRegistryCallsLogged(on);
+}
+
+bool LogsRegistryCalls() {
+    return GetInstallLog().RegistryCallsLogged();
+}
+
 StrView GetLogFilePathTemp() {
     StrView dir = logsink::TempDirTemp();
     if (dir.IsEmpty()) {

@@ -4,6 +4,7 @@
 // to the logger pipe and to the debugger output. Logging never fails for its caller.
 #include <stdint.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "base/str.h"
@@ -43,6 +44,11 @@ class InstallLog {
     bool WriteToFile(StrView path);
     // A copy of the buffer in the calling thread's temporary arena.
     StrView ContentsTemp();
+    // Whether the registry layer logs what it changes, call by call with the outcome. An
+    // installation and an uninstallation choose it when they start, for their whole run;
+    // off, a program that only looks at the registry keeps its log to its own lines.
+    void SetRegistryCallsLogged(bool on) { registryCalls_.store(on, std::memory_order_relaxed); }
+    bool RegistryCallsLogged() const { return registryCalls_.load(std::memory_order_relaxed); }
 
   private:
     std::mutex lock_;  // lock A: buffer, file and the order of pipe writes
@@ -51,6 +57,7 @@ class InstallLog {
     StrView filePath_;
     void* file_ = nullptr;
     LogPipeSink pipe_;
+    std::atomic<bool> registryCalls_{false};
 };
 
 InstallLog& GetInstallLog();
@@ -58,6 +65,8 @@ InstallLog& GetInstallLog();
 void Log(StrView text);
 void Logf(const char* fmt, ...) VL_PRINTF(1, 2);
 void SetLogFilePath(StrView path, bool keepEarlierLines);
+void SetLogRegistryCalls(bool on);
+bool LogsRegistryCalls();
 // "vlpdf-install-log.txt" in the user's temporary directory.
 StrView GetLogFilePathTemp();
 bool WriteCurrentLogToFile(StrView path);

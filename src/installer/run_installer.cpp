@@ -220,7 +220,7 @@ bool RestartElevatedForAllUsers(const InstallerRun& run, bool allUsersChecked, H
 
 int RunInstaller(const Flags& cli, const WindowHooks& hooks) {
     TempArenaScope scope;
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     SetCurrentLangByCode(DetectUserLang(cli.forTesting));
     InstallerRun run;
     run.cli = &cli;

@@ -2,7 +2,8 @@
 // Registry primitives that every shell registration is written on. Each takes UTF-8 names,
 // converts them at the call and returns a success flag. Writes and deletes leave one line
 // each in the installation log, "<call> => ok|failed", so a log shows every registry change
-// with its outcome; after "failed" the system error follows.
+// with its outcome; after "failed" the system error follows. They log only when the run
+// asked its log for registry calls (SetLogRegistryCalls); otherwise no primitive logs.
 #include <stdint.h>
 
 #include "base/str.h"
@@ -13,9 +14,6 @@
 
 constexpr uint32_t kRegView64 = KEY_WOW64_64KEY;
 constexpr uint32_t kRegView32 = KEY_WOW64_32KEY;
-
-// Off until the installer run switches it on; with it off no primitive logs.
-extern bool gLogRegistry;
 
 // "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT" or "RegKeyName: unknown key".
 const char* RegKeyName(HKEY root);

@@ -8,8 +8,6 @@
 #include "base/wide_win.h"
 #include "integration/registry.h"
 
-bool gLogRegistry = false;
-
 namespace {
 // A view that need not end in a NUL, for "%.*s".
 #define VIEW(v) (int)(v).len, (v).CStr()
@@ -21,7 +19,7 @@ const WCHAR* ValueW(StrView name) {
 
 // "<call> => ok|failed", then the system error of a failure.
 bool LogResult(StrView call, LSTATUS res, bool ok) {
-    if (gLogRegistry) {
+    if (LogsRegistryCalls()) {
         Logf("%.*s => %s\n", VIEW(call), ok ? "ok" : "failed");
         if (!ok) {
             LogLastError((uint32_t)res);
@@ -116,7 +114,7 @@ StrView ReadRegStrInView(HKEY root, StrView key, StrView valueName, uint32_t vie
 
 StrView ReadRegStrTemp(HKEY root, StrView key, StrView valueName) {
     StrView s = ReadRegStr(root, key, valueName);
-    if (gLogRegistry) {
+    if (LogsRegistryCalls()) {
         Logf("ReadRegStrTemp(%s, %.*s, %.*s) => '%s'\n", RegKeyName(root), VIEW(key), VIEW(valueName), s.CStr());
     }
     return s;
@@ -176,7 +174,7 @@ bool WriteRegExpandSz(HKEY root, StrView key, StrView valueName, StrView value) 
     HKEY h = nullptr;
     LSTATUS res = RegOpenKeyExW(root, W(key), 0, KEY_SET_VALUE, &h);
     if (res != ERROR_SUCCESS) {
-        if (gLogRegistry) {
+        if (LogsRegistryCalls()) {
             Logf("WriteRegExpandSz: RegOpenKeyExW('%.*s') failed with %d\n", VIEW(key), (int)res);
         }
         return false;
@@ -187,7 +185,7 @@ bool WriteRegExpandSz(HKEY root, StrView key, StrView valueName, StrView value) 
     res = RegSetValueExW(h, ValueW(valueName), 0, REG_EXPAND_SZ, (const BYTE*)data, (DWORD)(w.len + 1) * 2);
     RegCloseKey(h);
     if (res != ERROR_SUCCESS) {
-        if (gLogRegistry) {
+        if (LogsRegistryCalls()) {
             Logf("WriteRegExpandSz: RegSetValueExW failed with %d\n", (int)res);
         }
         return false;

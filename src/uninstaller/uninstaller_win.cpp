@@ -298,7 +298,7 @@ UninstallOutcome RunUninstaller(const UninstallRequest& request) {
     // Nothing may be loaded from beside the program once it runs from the temporary folder.
     RestrictLibrarySearchToSystem();
     TempArenaScope scope;
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     // A current directory inside the installation would keep its folder from going.
     SetCurrentDirectoryW(W(TempDirTemp()));
     bool continuesLog = request.relaunched || !request.finishDir.IsEmpty();

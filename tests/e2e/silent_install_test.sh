@@ -90,6 +90,7 @@ steps=(
 )
 lines_in_order "$log" "${steps[@]}" || check "log has the steps in order" false
 check "every choice record written and accepted" bash -c "! grep '^WriteUserChoice: ' '$log'"
+check "registry changes logged with their outcome" grep -qE '^(Write|Delete)Reg[A-Za-z]*\(.*\) => ok$' "$log"
 # -log opens the log for the user at the end, through Explorer (unelevated).
 check_eq "the log opened last" "RunNonElevated: '$(win_env TEMP)\\vlpdf-install-log.txt'" "$(tail -1 "$log")"
 explorer_has_log() { pgrep -fa 'explorer\.exe .*vlpdf-install-log\.txt' >/dev/null; }

@@ -162,6 +162,7 @@ uninstall_scenario() {  # uninstall_scenario <scope> <root> [-all-users]
     "RunUninstaller: exit code 0: VeloraPDF was uninstalled."
   )
   lines_in_order "$log" "${steps[@]}" || check "$scope: the log has the steps in order" false
+  check "$scope: registry changes logged with their outcome" grep -qE '^DeleteReg[A-Za-z]*\(.*\) => ok$' "$log"
   snapshot after
   check "$scope: registry as before" diff "$work/before.reg" "$work/after.reg" ||
     diff "$work/before.reg" "$work/after.reg" | cut -c1-200 | head -20

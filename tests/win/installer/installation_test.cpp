@@ -33,7 +33,7 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
     for (const Case& c : {Case{"not aborted", false, false}, Case{"user aborted", true, false},
                           Case{"after a killed run", false, true}}) {
         SCOPED_TRACE(c.name);
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         Flags cli;
         InstallerRun run;
         run.cli = &cli;

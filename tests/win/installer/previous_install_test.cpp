@@ -19,7 +19,7 @@ namespace {
 class PreviousInstall : public testing::Test {
   protected:
     void SetUp() override {
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         Clean();
     }
     void TearDown() override {

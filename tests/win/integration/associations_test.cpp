@@ -45,7 +45,7 @@ class Associations : public testing::TestWithParam<bool> {
   protected:
     HKEY root() const { return GetParam() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
     void SetUp() override {
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         for (const char* ext : kExts) {
             Remove(root(), std::string("Software\\Classes\\") + ext);
             Remove(root(), std::string("Software\\Classes\\vlpdf") + ext);
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(Scope, Associations, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "AllUsers" : "PerUser"; });
 
 TEST(AssociationsRemoval, OpenWithListEntriesAndTheirEmptyParentsGo) {
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     const std::string png = "Software\\Classes\\.png";
     const std::string jpg = "Software\\Classes\\.jpg";
     Remove(HKEY_CURRENT_USER, png);
@@ -155,7 +155,7 @@ TEST(AssociationsRemoval, OpenWithListEntriesAndTheirEmptyParentsGo) {
 }
 
 TEST(AssociationsBefore10, NoCapabilitiesAndStillSuccess) {
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     gPlatformMajorVersion = Major6;
     Remove(HKEY_CURRENT_USER, "SOFTWARE\\vlpdf");
     EXPECT_TRUE(WriteExtendedFileExtensionInfo(HKEY_CURRENT_USER, "C:\\P\\vlpdf.exe"));

@@ -49,7 +49,7 @@ std::string ExpectedHash(const std::string& ext, const std::string& progId) {
 class DefaultReader : public testing::Test {
   protected:
     void SetUp() override {
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         gClockCalls = 0;
         gFixedTime = 0;
         gClock.wallFileTime = CountingClock;

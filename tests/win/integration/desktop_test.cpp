@@ -92,7 +92,7 @@ TEST_F(Shortcuts, ALinkToAMissingFolderFails) {
 }
 
 TEST(Path, AppendsTheDirectoryToTheUsersPathOnce) {
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     const std::string D = "C:\\Users\\Test\\vlpdf";
     struct {
         const char* old;  // nullptr: no value
@@ -127,7 +127,7 @@ TEST(Path, AppendsTheDirectoryToTheUsersPathOnce) {
 }
 
 TEST(Path, AMissingEnvironmentKeyIsNotCreated) {
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     Remove(HKEY_CURRENT_USER, "Environment");
     std::string log = LoggedDuring([] { AddInstallDirToPath(false, "C:\\D"); });
     EXPECT_EQ(log, "WriteRegExpandSz: RegOpenKeyExW('Environment') failed with 2\n");

@@ -19,7 +19,7 @@ const HKEY kBogusRoot = (HKEY)(ULONG_PTR)0x1234;
 class Registry : public testing::Test {
   protected:
     void SetUp() override {
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         Remove(HKEY_CURRENT_USER, kKey);
     }
     void TearDown() override { Remove(HKEY_CURRENT_USER, kKey); }
@@ -87,7 +87,7 @@ TEST_F(Registry, FailedPrimitivesLogFailedThenTheSystemError) {
 }
 
 TEST_F(Registry, NothingIsLoggedWhenTheSwitchIsOff) {
-    gLogRegistry = false;
+    SetLogRegistryCalls(false);
     std::string log = LoggedDuring([] {
         WriteRegStr(HKEY_CURRENT_USER, kKey.c_str(), "s", "x");
         WriteRegStr(kBogusRoot, "K", "v", "t");

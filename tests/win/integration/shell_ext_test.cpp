@@ -41,7 +41,7 @@ class ShellExt : public testing::TestWithParam<bool> {
     HKEY root() const { return GetParam() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
     HKEY other() const { return GetParam() ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
     void SetUp() override {
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         // Other suites' tests may leave a .pdf key of the platform's (its MIME type).
         Remove(HKEY_LOCAL_MACHINE, "Software\\Classes\\.pdf");
         Remove(HKEY_CURRENT_USER, "Software\\Classes\\.pdf");
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Scope, ShellExt, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "AllUsers" : "PerUser"; });
 
 TEST(ShellExtRemoval, LeavesOtherProgramsValuesInTheSameKeys) {
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     PutSz(HKEY_CURRENT_USER, "Software\\Classes\\.tga", "", "tgafile");
     PutSz(HKEY_CURRENT_USER, kHandlers, "{00000000-1111-2222-3333-444444444444}", "Other previewer");
     RegisterPreviewer(false, "C:\\P");

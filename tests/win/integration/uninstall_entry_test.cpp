@@ -20,7 +20,7 @@ const std::string kKey = kUninstallRegKey;
 class UninstallEntry : public testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
-        gLogRegistry = true;
+        SetLogRegistryCalls(true);
         Remove(root(), kKey);
         Remove(root(), kProductRegKey);
     }
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Scope, UninstallEntry, testing::Values(false, true),
                          [](const testing::TestParamInfo<bool>& p) { return p.param ? "AllUsers" : "PerUser"; });
 
 TEST(UninstallEntryFailure, EveryWriteIsTriedAndTheSummaryLogged) {
-    gLogRegistry = true;
+    SetLogRegistryCalls(true);
     TestDir dir;
     HKEY bogus = (HKEY)(ULONG_PTR)0x1234;
     bool ok = true;
