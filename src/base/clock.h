@@ -14,6 +14,7 @@ struct ClockSeam {
 
 // The system's clocks and pause.
 ClockSeam SystemClock();
+// A test seam: every clock and pause goes through it; SystemClock() outside tests.
 extern ClockSeam gClock;
 
 inline int64_t PerfCounterNow() {

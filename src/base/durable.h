@@ -16,7 +16,7 @@ enum class Step {
     RegFlush,  // a registry key on the disk (path: the key)
 };
 
-// Sees every step that succeeded, in the order they happened; null outside tests.
+// A test seam: sees every step that succeeded, in the order they happened; null outside tests.
 using Observer = void (*)(Step step, StrView path, StrView to);
 extern Observer gObserver;
 void Note(Step step, StrView path, StrView to = {});

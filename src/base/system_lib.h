@@ -59,7 +59,9 @@ struct OptionalPlatformFunctions {
     HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
 };
 
-extern OptionalPlatformFunctions gPlatform;
+// The entry points this system has: filled once by LoadOptionalPlatformFunctions, read-only
+// to everything else.
+extern const OptionalPlatformFunctions& gPlatform;
 
 // Called at start-up, right after RestrictLibrarySearchToSystem.
 void LoadOptionalPlatformFunctions();

@@ -2,7 +2,10 @@
 
 #include <wchar.h>
 
-OptionalPlatformFunctions gPlatform;
+namespace {
+OptionalPlatformFunctions loaded;
+}  // namespace
+const OptionalPlatformFunctions& gPlatform = loaded;
 
 HMODULE LoadSystemLibrary(const WCHAR* name) {
     WCHAR dir[MAX_PATH];
@@ -38,10 +41,10 @@ void LoadOptionalPlatformFunctions() {
     HMODULE kernel = LoadSystemLibrary(L"kernel32.dll");
     HMODULE user = LoadSystemLibrary(L"user32.dll");
     HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
-    Resolve(kernel, "SetThreadDescription", &gPlatform.setThreadDescription);
-    Resolve(user, "GetDpiForWindow", &gPlatform.getDpiForWindow);
-    Resolve(user, "SystemParametersInfoForDpi", &gPlatform.systemParametersInfoForDpi);
-    Resolve(shcore, "GetDpiForMonitor", &gPlatform.getDpiForMonitor);
+    Resolve(kernel, "SetThreadDescription", &loaded.setThreadDescription);
+    Resolve(user, "GetDpiForWindow", &loaded.getDpiForWindow);
+    Resolve(user, "SystemParametersInfoForDpi", &loaded.systemParametersInfoForDpi);
+    Resolve(shcore, "GetDpiForMonitor", &loaded.getDpiForMonitor);
 }
 
 HMODULE LoadCommonControls() {

@@ -40,7 +40,7 @@ const char* LangCodeForUiLanguage(uint16_t uiLangId);
 // code for the user's default UI language.
 const char* DetectUserLang(bool forTesting);
 
-// Returns the user's default UI language identifier. A seam because a machine has only one
-// UI language, and the detection rules are only visible across many of them.
+// Returns the user's default UI language identifier. A test seam: a machine has only one UI
+// language, and the detection rules are only visible across many of them.
 extern uint16_t (*gGetUserDefaultUiLanguage)();
 uint16_t GetPlatformUserDefaultUiLanguage();

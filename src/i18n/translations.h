@@ -35,10 +35,10 @@ void ParseTranslationsTxt(const char* code, StrView text);
 // dropped; a trailing backslash stays.
 bool AppendUnescapedTranslationText(Str& out, StrView text);
 
-// Fills *out with the bytes of "translations.txt" from the payload archive; false when the
-// archive or the entry is not available. The installer run points this at the archive
-// reader before it sets the language; until then every language falls back to English.
-// Tests point it at their own file contents.
+// Fills *out with the bytes of "translations.txt"; false when they are not available. A seam,
+// as the file lies above this layer: start-up points it at the payload archive and the
+// uninstaller at its own resource, before either sets the language (until then every
+// language falls back to English); tests point it at their own file contents.
 using LoadTranslationsFileFunc = bool (*)(Str* out);
 extern LoadTranslationsFileFunc gLoadTranslationsFile;
 bool TranslationsFileNotAvailable(Str* out);

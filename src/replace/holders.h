@@ -15,8 +15,8 @@ struct ServiceName {
     StrView displayName;
 };
 // The active dependents of a service (names in the temporary arena); false when they
-// cannot be listed, with the system error left as the last error. Wine never reports a
-// dependent, so tests put their own list here to see the order and the depth limit.
+// cannot be listed, with the system error left as the last error. A test seam: Wine never
+// reports a dependent, so tests put their own list here to see the order and the depth limit.
 using DependentServicesFunc = bool (*)(void* service, Vec<ServiceName>* out);
 extern DependentServicesFunc gDependentServicesFunc;
 bool SystemDependentServices(void* service, Vec<ServiceName>* out);
@@ -26,8 +26,8 @@ void StartWindowsSearchService();
 // joined with \n; empty when there is none or the query failed.
 StrView ProcessesHoldingFileTemp(StrView path);
 
-// Where ProcessesHoldingFileTemp gets its list. Wine's Restart Manager never names a
-// holder, so tests that must see a list put their own query (over module snapshots) here.
+// Where ProcessesHoldingFileTemp gets its list; a test seam. Wine's Restart Manager never
+// names a holder, so tests that must see a list put their own query (over module snapshots) here.
 using HolderListFunc = StrView (*)(StrView path);
 extern HolderListFunc gHolderListFunc;
 StrView RestartManagerHoldersTemp(StrView path);

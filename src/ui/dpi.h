@@ -13,7 +13,10 @@ DpiOverride ParseDpiOverride(const char* value);
 int RoundDpiForStore(int dpi);
 int DpiForPercent(int percent);  // MulDiv(96, percent, 100)
 
-// The stored DPI, initially 96 x 96.
+// The stored DPI, initially 96 x 96. Process-wide on purpose, as the system's DPI awareness
+// is: every length of the toolkit scales by it, and each window procedure stores its own
+// window's DPI here for the length of one message (DpiScope), so that no layout or paint
+// call needs a DPI handed down to it. Read and written on the windows' thread only.
 extern int gDpiX;
 extern int gDpiY;
 
