@@ -1,6 +1,7 @@
 #include "base/flags.h"
 
 #include "base/arena.h"
+#include "base/choice_table.h"
 #include "base/log.h"
 
 namespace {
@@ -47,13 +48,6 @@ auto* Field(Flags* f) {
 using FlagField = bool* (*)(Flags*);
 using TextField = StrView* (*)(Flags*);
 
-// What a switch about one of the eight choices says.
-enum class Asks : uint8_t {
-    On,      // "-with-filter": asked for
-    Off,     // "-no-filter": refused
-    NotOff,  // "-with-office-plugin": takes back an earlier refusal, asks for nothing
-};
-
 // One option: its name, what it takes and what it does. Parsing, the words an elevated copy
 // is started with and the -h summary are all read from these rows.
 struct OptionRow {
@@ -64,7 +58,7 @@ struct OptionRow {
     bool on = true;
     TextField text = nullptr;  // keeps the option's value
     Choice choice = Choice::None;
-    Asks asks = Asks::On;
+    ChoiceWord word = ChoiceWord::Ask;  // which of the choice's words the row is
     // Place among the words an elevated copy is started with (1-based; 0: not carried). A
     // switch is carried when its member holds what the option sets; a value, always.
     int8_t carried = 0;
@@ -92,13 +86,17 @@ constexpr OptionRow Switch(const char* name, FlagField flag, bool on = true) {
     return r;
 }
 
-// A switch about one of the eight choices.
-constexpr OptionRow Choose(const char* name, Choice choice, Asks asks = Asks::On) {
-    OptionRow r = Switch(name, nullptr);
+// A switch about one of the eight choices. Its name is the choice table's word, which the
+// package's properties and the elevated copy's command line also stand on.
+constexpr OptionRow Choose(Choice choice, ChoiceWord word) {
+    OptionRow r = Switch(ChoiceDefOf(choice).words[(int)word], nullptr);
     r.choice = choice;
-    r.asks = asks;
+    r.word = word;
     return r;
 }
+constexpr ChoiceWord kAsk = ChoiceWord::Ask;
+constexpr ChoiceWord kAskToo = ChoiceWord::AskToo;
+constexpr ChoiceWord kRefuse = ChoiceWord::Refuse;
 
 // An option the installer acts on that keeps its value (and sets `flag` too, when given).
 constexpr OptionRow Value(const char* name, TextField text, FlagField flag = nullptr) {
@@ -149,12 +147,12 @@ constexpr OptionRow kOptions[] = {
     Reader("console"),
     Switch("install", Field<&Flags::install>),
     Switch("uninstall", Field<&Flags::uninstall>),
-    Choose("with-filter", Choice::SearchFilter)
+    Choose(Choice::SearchFilter, kAsk)
         .Carried(3)
         .Help(4, "install search filter (on by default for a first install)", ""),
     // 20
-    Choose("with-search", Choice::SearchFilter),
-    Choose("with-preview", Choice::Previewer)
+    Choose(Choice::SearchFilter, kAskToo),
+    Choose(Choice::Previewer, kAsk)
         .Carried(4)
         .Help(5, "install shell preview (on by default for a first install)", ""),
     Reader("rand"),
@@ -213,8 +211,8 @@ constexpr OptionRow kOptions[] = {
     // 70
     Reader("manga-mode", kOne, kSetting),
     Reader("search", kOne),
-    Choose("all-users", Choice::AllUsers).Carried(2),
-    Choose("allusers", Choice::AllUsers),
+    Choose(Choice::AllUsers, kAsk).Carried(2),
+    Choose(Choice::AllUsers, kAskToo),
     Switch("run-install-now", Field<&InstallerOptions::runInstallNow>).Carried(1),
     Reader("a", kOne),
     Reader("dde", kOne),
@@ -237,34 +235,47 @@ constexpr OptionRow kOptions[] = {
     Reader("html-backend", kOne),
     Reader("start-perf-log"),
     Reader("log-perf-file", kOne),
-    Choose("no-desktop-shortcut", Choice::DesktopShortcut, Asks::Off)
+    Choose(Choice::DesktopShortcut, kRefuse)
         .Carried(6)
         .Help(8, "don't create a desktop shortcut", ""),
-    Choose("default-pdf", Choice::DefaultPdf)
+    Choose(Choice::DefaultPdf, kAsk)
         .Carried(7)
         .Help(9, "set as default reader for PDF documents"),
-    Choose("default-comics", Choice::DefaultComics)
+    Choose(Choice::DefaultComics, kAsk)
         .Carried(8)
         .Help(10, "set as default reader for comic books"),
-    Choose("default-markdown", Choice::DefaultMarkdown)
+    Choose(Choice::DefaultMarkdown, kAsk)
         .Carried(9)
         .Help(11, "set as default reader for Markdown documents"),
-    Choose("no-filter", Choice::SearchFilter, Asks::Off).Help(6, "don't install the search filter"),
-    Choose("no-preview", Choice::Previewer, Asks::Off).Help(7, "don't install the shell preview"),
+    Choose(Choice::SearchFilter, kRefuse).Help(6, "don't install the search filter"),
+    Choose(Choice::Previewer, kRefuse).Help(7, "don't install the shell preview"),
     // 100
-    Choose("no-office-plugin", Choice::OfficeAddin, Asks::Off).Carried(5),
-    Choose("with-office-plugin", Choice::OfficeAddin, Asks::NotOff),
+    Choose(Choice::OfficeAddin, kRefuse).Carried(5),
+    Choose(Choice::OfficeAddin, ChoiceWord::TakeBack),
     Switch("start-app", Field<&InstallerOptions::startApp>)
         .Carried(12)
         .Help(3, "with -s: start the app when the installation is done", ""),
 };
 static_assert(sizeof(kOptions) / sizeof(kOptions[0]) == kOptionCount);
 
-// What parsing and the elevated copy's words rely on: a row that keeps a value takes one, a
-// row the installer acts on or carries has a member to set, and no two rows share a place.
+// What parsing and the elevated copy's words rely on: every row has a name, a row that keeps
+// a value takes one, a row the installer acts on or carries has a member to set, no two rows
+// share a place, and every word of the choice table is exactly one row.
 constexpr bool RowsHoldTogether() {
+    for (const ChoiceDef& def : kChoiceDefs) {
+        for (int w = 0; w < kChoiceWordCount; w++) {
+            int rows = 0;
+            for (const OptionRow& r : kOptions) rows += r.choice == def.choice && (int)r.word == w;
+            if (rows != (def.words[w] ? 1 : 0)) {
+                return false;
+            }
+        }
+    }
     for (const OptionRow& r : kOptions) {
         bool hasMember = r.flag || r.text || r.choice != Choice::None;
+        if (!r.name) {
+            return false;
+        }
         if ((r.text || r.does == Does::RecordFile) && r.takes == Takes::Nothing) {
             return false;
         }
@@ -412,19 +423,20 @@ class Parser {
             *row.flag(f_) = row.on;
         }
         if (row.choice != Choice::None) {
-            ActOnChoice(row.choice, row.asks);
+            ActOnChoice(row.choice, row.word);
         }
         if (row.does != Does::Set) {
             RecordReaderOption(opt, values, n);
         }
     }
 
-    void ActOnChoice(Choice c, Asks asks) {
+    void ActOnChoice(Choice c, ChoiceWord word) {
         InstallerOptions& o = f_->installer;
-        switch (asks) {
-            case Asks::On: o.asked.Add(c); return;
-            case Asks::Off: o.refused.Add(c); return;
-            case Asks::NotOff: o.refused.Remove(c); return;
+        switch (word) {
+            case ChoiceWord::Ask:
+            case ChoiceWord::AskToo: o.asked.Add(c); return;
+            case ChoiceWord::Refuse: o.refused.Add(c); return;
+            case ChoiceWord::TakeBack: o.refused.Remove(c); return;
         }
     }
 
@@ -474,7 +486,8 @@ bool IsCarried(const OptionRow& row, const Flags& f) {
     }
     if (row.choice != Choice::None) {
         const InstallerOptions& o = f.installer;
-        return row.asks == Asks::On ? o.asked.Has(row.choice) : row.asks == Asks::Off && o.refused.Has(row.choice);
+        return row.word == ChoiceWord::Refuse ? o.refused.Has(row.choice)
+                                              : row.word != ChoiceWord::TakeBack && o.asked.Has(row.choice);
     }
     // The members are only read; the rows name them through a parser's non-const Flags.
     return row.flag && *row.flag(const_cast<Flags*>(&f)) == row.on;
@@ -530,10 +543,7 @@ OptionHelp HelpOfOption(int option) {
 
 InstallChoices ChoicesAsked(const InstallerOptions& cli) {
     InstallChoices choices;
-    choices.on = cli.asked;
-    choices.on.Add(Choice::DesktopShortcut);
-    choices.on.Add(Choice::OfficeAddin);
-    choices.on = choices.on.Without(cli.refused);
+    choices.on = cli.asked.With(ChoicesByDefault(ByDefault::On)).Without(cli.refused);
     return choices;
 }
 

@@ -24,8 +24,9 @@ struct InstallerOptions {
 };
 
 // The choices the command line gives before an earlier installation or a policy has a say:
-// what it asks for, and the desktop shortcut and the Office add-in unless refused. The folder
-// is left empty: it is settled separately (it may be relative or missing).
+// what it asks for, and what is on unless refused (ByDefault::On in the choice table: the
+// desktop shortcut and the Office add-in). The folder is left empty: it is settled
+// separately (it may be relative or missing).
 InstallChoices ChoicesAsked(const InstallerOptions& cli);
 
 // A reader option as it was given: its position in the option list and its values

@@ -24,9 +24,10 @@ enum class Choice : uint8_t {
     None,
 };
 constexpr int kChoiceCount = 8;
+static_assert((int)Choice::None == kChoiceCount, "every choice but None is counted");
 
 struct ChoiceSet {
-    uint8_t bits = 0;
+    uint32_t bits = 0;
 
     constexpr ChoiceSet() = default;
     constexpr ChoiceSet(std::initializer_list<Choice> choices) {
@@ -34,36 +35,38 @@ struct ChoiceSet {
     }
     static constexpr ChoiceSet All() {
         ChoiceSet all;
-        all.bits = (uint8_t)((1u << kChoiceCount) - 1);
+        all.bits = (uint32_t)((1ull << kChoiceCount) - 1);
         return all;
     }
 
     constexpr bool Has(Choice c) const { return c != Choice::None && (bits >> (int)c) & 1; }
     constexpr void Add(Choice c) {
-        if (c != Choice::None) bits |= (uint8_t)(1u << (int)c);
+        if (c != Choice::None) bits |= 1u << (int)c;
     }
     constexpr void Remove(Choice c) {
-        if (c != Choice::None) bits &= (uint8_t)~(1u << (int)c);
+        if (c != Choice::None) bits &= ~(1u << (int)c);
     }
     constexpr void Set(Choice c, bool on) { on ? Add(c) : Remove(c); }
     constexpr bool IsEmpty() const { return bits == 0; }
     constexpr ChoiceSet With(ChoiceSet other) const {
         ChoiceSet both;
-        both.bits = (uint8_t)(bits | other.bits);
+        both.bits = bits | other.bits;
         return both;
     }
     constexpr ChoiceSet Only(ChoiceSet kept) const {
         ChoiceSet rest;
-        rest.bits = (uint8_t)(bits & kept.bits);
+        rest.bits = bits & kept.bits;
         return rest;
     }
     constexpr ChoiceSet Without(ChoiceSet other) const {
         ChoiceSet rest;
-        rest.bits = (uint8_t)(bits & ~other.bits);
+        rest.bits = bits & ~other.bits;
         return rest;
     }
     constexpr bool operator==(const ChoiceSet& other) const { return bits == other.bits; }
 };
+// A choice added past what the bits hold would silently share a bit with another.
+static_assert(kChoiceCount <= (int)sizeof(ChoiceSet::bits) * 8, "ChoiceSet holds every choice");
 
 struct InstallChoices {
     ChoiceSet on;        // the options that are on; Choice::AllUsers is the scope

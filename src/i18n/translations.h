@@ -12,16 +12,12 @@
 // a table and is translated later, wrapped in TranslatableText where it is written. The
 // translations test finds texts by these two names and fails for any without a "cn" entry.
 #include "base/str.h"
+#include "base/translatable.h"
 
 // The translation of the English text in the current language, or the text itself when
 // there is none. Translate before filling placeholders. The result stays valid until the
 // next language is loaded (once, at start-up, before other threads run).
 const char* GetTranslation(const char* english);
-
-// Marks an English text that is translated later; returns it unchanged.
-constexpr const char* TranslatableText(const char* english) {
-    return english;
-}
 
 // Makes code the UI language and loads its translations. Any problem falls back to
 // English with one log line; nothing is shown to the user.

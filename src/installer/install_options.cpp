@@ -1,5 +1,6 @@
 #include "installer/install_options.h"
 
+#include "base/choice_table.h"
 #include "base/log.h"
 #include "installer/previous_install.h"
 
@@ -8,14 +9,10 @@ void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, const
     const InstallChoices& earlier = prev.choices;
     if (!cli.runInstallNow && hasPrev) {
         Log("!gCli->runInstallNew so inheriting prev install state\n");
-        choices->on = choices->on.With(earlier.on.Only({Choice::AllUsers, Choice::SearchFilter, Choice::Previewer}));
-        // An earlier installation without the desktop shortcut keeps going without it.
-        if (!earlier.Has(Choice::DesktopShortcut)) {
-            choices->Set(Choice::DesktopShortcut, false);
-        }
+        choices->on = choices->on.With(earlier.on.Only(ChoicesInheriting(Inherits::On)));
+        choices->on = choices->on.Without(ChoicesInheriting(Inherits::Off).Without(earlier.on));
     } else if (!cli.runInstallNow) {
-        choices->on.Add(Choice::SearchFilter);
-        choices->on.Add(Choice::Previewer);
+        choices->on = choices->on.With(ChoicesByDefault(ByDefault::OnFirst));
     }
     choices->on = choices->on.Without(cli.refused);
 }

@@ -8,10 +8,12 @@
 
 struct PreviousInstallInfo;
 
-// An earlier installation's choices fill in what the command line left off; a first
-// installation gets the search filter and the previewer. Nothing is inherited by an
-// elevated copy (-run-install-now): its command line already carries every choice.
-// -no-filter and -no-preview win over both.
+// An earlier installation's choices fill in what the command line left off, as each choice's
+// row of the choice table says (Inherits: all users, the search filter and the previewer when
+// it had them, no desktop shortcut when it had none); a first installation gets the search
+// filter and the previewer (ByDefault::OnFirst). Nothing is inherited by an elevated copy
+// (-run-install-now): its command line already carries every choice. -no-filter and
+// -no-preview win over both.
 void SettleInheritedChoices(const PreviousInstallInfo& prev, bool hasPrev, const InstallerOptions& cli,
                             InstallChoices* choices);
 

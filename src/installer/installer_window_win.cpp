@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "base/choice_table.h"
 #include "base/log.h"
 #include "base/log_system.h"
 #include "base/process_win.h"
@@ -115,8 +116,10 @@ void OnSystemColorsChanged(InstallerWnd* wnd) {
     RedrawWindow(wnd->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
-Checkbox* MakeCheckbox(InstallerWnd* wnd, const char* english, ChoiceSet shown, Choice choice) {
-    return CreateCheckbox(wnd->hwnd, GetTranslation(english), shown.Has(choice), wnd->isRtl, wnd->showOptions);
+// The box's text is the choice table's.
+Checkbox* MakeCheckbox(InstallerWnd* wnd, ChoiceSet shown, Choice choice) {
+    const char* text = GetTranslation(ChoiceDefOf(choice).boxText);
+    return CreateCheckbox(wnd->hwnd, text, shown.Has(choice), wnd->isRtl, wnd->showOptions);
 }
 
 void CreateCheckboxes(InstallerWnd* wnd, const InstallChoices& chosen) {
@@ -126,20 +129,14 @@ void CreateCheckboxes(InstallerWnd* wnd, const InstallChoices& chosen) {
     registered.Set(Choice::Previewer, IsPreviewInstalled());
     registered.Set(Choice::SearchFilter, IsSearchFilterInstalled());
     ChoiceSet shown = FirstBoxStates(chosen, registered, hasPrev ? &wnd->run->prev.choices : nullptr, wnd->run->locked);
-    wnd->previewCheck = MakeCheckbox(wnd, "Let Windows show &previews of PDF documents", shown, Choice::Previewer);
-    wnd->searchCheck =
-        MakeCheckbox(wnd, "Let Windows Desktop Search &search PDF documents", shown, Choice::SearchFilter);
-    wnd->shortcutCheck = MakeCheckbox(wnd, "Install &desktop shortcut", shown, Choice::DesktopShortcut);
-    wnd->defaultPdfCheck = MakeCheckbox(wnd, "Set as default reader for PDF documents", shown, Choice::DefaultPdf);
-    wnd->defaultComicsCheck =
-        MakeCheckbox(wnd, "Set as default reader for comic books", shown, Choice::DefaultComics);
-    wnd->defaultMarkdownCheck =
-        MakeCheckbox(wnd, "Set as default reader for Markdown documents", shown, Choice::DefaultMarkdown);
-    wnd->officeAddinCheck = MakeCheckbox(
-        wnd, "\xE5\xAE\x89\xE8\xA3\x85 Office \xE6\x8F\x92\xE4\xBB\xB6\xEF\xBC\x88Word\xE3\x80\x81"
-             "Excel\xE3\x80\x81PowerPoint\xEF\xBC\x89",
-        shown, Choice::OfficeAddin);
-    wnd->allUsersCheck = MakeCheckbox(wnd, "Install for all users", shown, Choice::AllUsers);
+    wnd->previewCheck = MakeCheckbox(wnd, shown, Choice::Previewer);
+    wnd->searchCheck = MakeCheckbox(wnd, shown, Choice::SearchFilter);
+    wnd->shortcutCheck = MakeCheckbox(wnd, shown, Choice::DesktopShortcut);
+    wnd->defaultPdfCheck = MakeCheckbox(wnd, shown, Choice::DefaultPdf);
+    wnd->defaultComicsCheck = MakeCheckbox(wnd, shown, Choice::DefaultComics);
+    wnd->defaultMarkdownCheck = MakeCheckbox(wnd, shown, Choice::DefaultMarkdown);
+    wnd->officeAddinCheck = MakeCheckbox(wnd, shown, Choice::OfficeAddin);
+    wnd->allUsersCheck = MakeCheckbox(wnd, shown, Choice::AllUsers);
     wnd->allUsersCheck->onCheckStateChanged = MkHandler(OnAllUsersChanged, wnd);
 }
 

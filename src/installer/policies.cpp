@@ -1,45 +1,72 @@
 #include "installer/policies.h"
 
+#include "base/choice_table.h"
 #include "base/log.h"
 #include "i18n/translations.h"
 
+namespace {
+// A policy that locks one of the choices, under the name the choice table gives it.
+constexpr PolicyDef Locks(Policy policy, Choice choice, PolicyClass cls, bool disabledForces, const char* displayName,
+                          const char* explainText, const char* since) {
+    return {policy, ChoiceDefOf(choice).policy, cls, choice, disabledForces, displayName, explainText, since};
+}
+}  // namespace
+
 // The texts are those of the administrative templates; the window shows none of them.
-const PolicyDef kPolicies[kPolicyCount] = {
+constexpr PolicyDef kPolicies[kPolicyCount] = {
     {Policy::InstallStatistics, "InstallStatistics", PolicyClass::Machine, Choice::None, false,
      TranslatableText("Send installation statistics"),
      TranslatableText("Enabled or not configured: each installation sends one report with the installer's "
                       "name, the Windows version and an identifier of the machine.\n\nDisabled: no report "
                       "is sent, and the library that computes the identifier is not even unpacked."),
      "3.7"},
-    {Policy::DesktopShortcut, "DesktopShortcut", PolicyClass::Both, Choice::DesktopShortcut, true,
-     TranslatableText("Create a desktop shortcut"),
-     TranslatableText("Enabled: every installation creates the VeloraPDF shortcut on the desktop. Disabled: "
-                      "none does.\n\nNot configured: the person installing chooses. The option is shown "
-                      "locked in the installer window while this policy is set."),
-     "3.7"},
-    {Policy::SearchFilter, "SearchFilter", PolicyClass::Both, Choice::SearchFilter, true,
-     TranslatableText("Let Windows Search index PDF documents"),
-     TranslatableText("Enabled: every installation registers the search filter, so that Windows Search "
-                      "finds the text of PDF documents. Disabled: none does.\n\nNot configured: the "
-                      "person installing chooses."),
-     "3.7"},
-    {Policy::PreviewHandler, "PreviewHandler", PolicyClass::Both, Choice::Previewer, true,
-     TranslatableText("Show previews of PDF documents in Explorer"),
-     TranslatableText("Enabled: every installation registers the preview handler and thumbnails for PDF "
-                      "documents. Disabled: none does.\n\nNot configured: the person installing chooses."),
-     "3.7"},
-    {Policy::OfficePlugin, "OfficePlugin", PolicyClass::Both, Choice::OfficeAddin, true,
-     TranslatableText("Install the Office add-in"),
-     TranslatableText("Enabled: every installation installs the add-in for Word, Excel and PowerPoint. "
-                      "Disabled: none does.\n\nNot configured: the person installing chooses."),
-     "3.7"},
-    {Policy::AllUsers, "AllUsers", PolicyClass::Machine, Choice::AllUsers, false,
-     TranslatableText("Install for all users"),
-     TranslatableText("Enabled: every installation is for all users of the computer, in Program Files, "
-                      "and needs administrator rights.\n\nDisabled or not configured: the person "
-                      "installing chooses."),
-     "3.7"},
+    Locks(Policy::DesktopShortcut, Choice::DesktopShortcut, PolicyClass::Both, true,
+          TranslatableText("Create a desktop shortcut"),
+          TranslatableText("Enabled: every installation creates the VeloraPDF shortcut on the desktop. Disabled: "
+                           "none does.\n\nNot configured: the person installing chooses. The option is shown "
+                           "locked in the installer window while this policy is set."),
+          "3.7"),
+    Locks(Policy::SearchFilter, Choice::SearchFilter, PolicyClass::Both, true,
+          TranslatableText("Let Windows Search index PDF documents"),
+          TranslatableText("Enabled: every installation registers the search filter, so that Windows Search "
+                           "finds the text of PDF documents. Disabled: none does.\n\nNot configured: the "
+                           "person installing chooses."),
+          "3.7"),
+    Locks(Policy::PreviewHandler, Choice::Previewer, PolicyClass::Both, true,
+          TranslatableText("Show previews of PDF documents in Explorer"),
+          TranslatableText("Enabled: every installation registers the preview handler and thumbnails for PDF "
+                           "documents. Disabled: none does.\n\nNot configured: the person installing chooses."),
+          "3.7"),
+    Locks(Policy::OfficePlugin, Choice::OfficeAddin, PolicyClass::Both, true,
+          TranslatableText("Install the Office add-in"),
+          TranslatableText("Enabled: every installation installs the add-in for Word, Excel and PowerPoint. "
+                           "Disabled: none does.\n\nNot configured: the person installing chooses."),
+          "3.7"),
+    Locks(Policy::AllUsers, Choice::AllUsers, PolicyClass::Machine, false, TranslatableText("Install for all users"),
+          TranslatableText("Enabled: every installation is for all users of the computer, in Program Files, "
+                           "and needs administrator rights.\n\nDisabled or not configured: the person "
+                           "installing chooses."),
+          "3.7"),
 };
+
+// PolicyDefOf and the settled Policies index the table by Policy; every choice the choice
+// table gives a policy is locked by exactly one row, and every row has its name.
+constexpr bool PoliciesHoldTogether() {
+    for (int i = 0; i < kPolicyCount; i++) {
+        if ((int)kPolicies[i].policy != i || !kPolicies[i].valueName) {
+            return false;
+        }
+    }
+    for (const ChoiceDef& def : kChoiceDefs) {
+        int rows = 0;
+        for (const PolicyDef& p : kPolicies) rows += p.forces == def.choice;
+        if (rows != (def.policy ? 1 : 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(PoliciesHoldTogether());
 
 const char* const kPolicyTemplatesDescription = TranslatableText("Policies for installing VeloraPDF");
 const char* const kPolicySupportedOnText = TranslatableText("VeloraPDF %s and later");

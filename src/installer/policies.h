@@ -26,7 +26,9 @@ enum class PolicyClass : uint8_t { Machine, Both };
 
 struct PolicyDef {
     Policy policy;
-    const char* valueName;  // a REG_DWORD under kPolicyKey: 1 enabled, 0 disabled
+    // A REG_DWORD under kPolicyKey: 1 enabled, 0 disabled. A choice's policy has the name the
+    // choice table (base/choice_table.h) gives it.
+    const char* valueName;
     PolicyClass cls;
     // The option the policy forces to its value; Choice::None for the statistics.
     Choice forces;

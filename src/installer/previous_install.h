@@ -9,9 +9,9 @@ enum class PrevInstallKeys { None = 0, UserOnly = 1, MachineOnly = 2, MachineAnd
 
 struct PreviousInstallInfo {
     // What the earlier installation chose: its folder (empty when none), the choices its
-    // entry recorded, the shell extensions found registered, and all users for its own
-    // all-users key or a folder under Program Files ("needsElevation" and "prevAllUsers" in
-    // the log). Its Office add-in is not known.
+    // entry recorded (an older entry lacks some: it has the shell extensions found
+    // registered, and no Office add-in), and all users for its own all-users key or a
+    // folder under Program Files ("needsElevation" and "prevAllUsers" in the log).
     InstallChoices choices;
     PrevInstallKeys keys = PrevInstallKeys::None;
     // The folder its first installation created its directory from, as its entry recorded it.

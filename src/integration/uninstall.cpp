@@ -1,19 +1,13 @@
 #include "integration/uninstall.h"
 
 #include "base/arena.h"
+#include "base/choice_table.h"
 #include "base/file.h"
 #include "base/product.h"
 
-const RecordedChoice kRecordedChoices[kRecordedChoiceCount] = {
-    {"DesktopShortcut", Choice::DesktopShortcut, true},
-    {"DefaultPdf", Choice::DefaultPdf, false},
-    {"DefaultComics", Choice::DefaultComics, false},
-    {"DefaultMarkdown", Choice::DefaultMarkdown, false},
-};
-
 void BuildRecordedChoiceValues(const InstallChoices& choices, Vec<RegValue>* out) {
-    for (const RecordedChoice& c : kRecordedChoices) {
-        AddDword(*out, kUninstallRegKey, c.valueName, choices.Has(c.choice) ? 1 : 0);
+    for (const ChoiceDef& def : kChoiceDefs) {
+        AddDword(*out, kUninstallRegKey, def.recorded, choices.Has(def.choice) ? 1 : 0);
     }
 }
 

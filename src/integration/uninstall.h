@@ -29,18 +29,9 @@ StrView QuietUninstallStringTemp(StrView uninstallString);
 // rather than wrapping to a small number.
 uint32_t EstimatedSizeKb(uint64_t bytes);
 
-// The choices the uninstall entry records, each a DWORD value 1 or 0, for the next
-// installation to inherit.
-struct RecordedChoice {
-    const char* valueName;
-    Choice choice;
-    // An entry without the value leaves the choice as it was (older entries lack it);
-    // otherwise a missing value reads as off.
-    bool keptWhenAbsent;
-};
-constexpr int kRecordedChoiceCount = 4;
-extern const RecordedChoice kRecordedChoices[kRecordedChoiceCount];
-// The values recording the choices, in the order they are written.
+// The uninstall entry records every choice, each a DWORD value 1 or 0 named by the choice
+// table's `recorded` column, for the next installation to read back: the values, in the
+// order they are written.
 void BuildRecordedChoiceValues(const InstallChoices& choices, Vec<RegValue>* out);
 
 struct UninstallEntryInputs {
@@ -72,7 +63,8 @@ bool RemoveUninstallerRegistryInfo(HKEY root);
 // uninstall entry until the new one is written.
 bool RemoveProductRegistryKey(HKEY root);
 bool RemoveUninstallEntry(HKEY root);
-// Reads the recorded choices of the entry under root into out, as kRecordedChoices says.
+// Reads the recorded choices of the entry under root into out, as the choice table's
+// `read` column says (an older entry lacks some values).
 void ReadRecordedChoices(HKEY root, InstallChoices* out);
 // Bytes of the files directly in dir (subdirectories are not entered).
 uint64_t GetDirSize(StrView dir);

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/arena.h"
+#include "base/choice_table.h"
 #include "base/durable.h"
 #include "base/file.h"
 #include "base/log.h"
@@ -21,12 +22,15 @@ bool FlushUninstallEntry(HKEY root) {
 }
 
 void ReadRecordedChoices(HKEY root, InstallChoices* out) {
-    for (const RecordedChoice& c : kRecordedChoices) {
+    for (const ChoiceDef& def : kChoiceDefs) {
         uint32_t v = 0;
-        if (ReadRegDWORD(root, kUninstallRegKey, c.valueName, &v)) {
-            out->Set(c.choice, v != 0);
-        } else if (!c.keptWhenAbsent) {
-            out->Set(c.choice, false);
+        if (def.read == RecordedRead::FromRoot) {
+            continue;
+        }
+        if (ReadRegDWORD(root, kUninstallRegKey, def.recorded, &v)) {
+            out->Set(def.choice, v != 0);
+        } else if (def.read == RecordedRead::ElseOff) {
+            out->Set(def.choice, false);
         }
     }
 }

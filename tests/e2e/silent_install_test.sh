@@ -42,7 +42,10 @@ check_eq "UninstallString" "\"$dir_win\\vlpdf.exe\" -uninstall" "$(reg_get "$uni
 check_eq "QuietUninstallString" "\"$dir_win\\vlpdf.exe\" -uninstall -silent" \
   "$(reg_get "$uninstall" QuietUninstallString)"
 check_eq "DesktopShortcut" 0x1 "$(reg_get "$uninstall" DesktopShortcut)"
-for v in DefaultPdf DefaultComics DefaultMarkdown; do check_eq "$v recorded" 0x1 "$(reg_get "$uninstall" $v)"; done
+for v in DefaultPdf DefaultComics DefaultMarkdown SearchFilter Previewer OfficeAddin; do
+  check_eq "$v recorded" 0x1 "$(reg_get "$uninstall" $v)"
+done
+check_eq "AllUsers recorded" 0x0 "$(reg_get "$uninstall" AllUsers)"
 # The per-user choice records, with the verification value the shell checks.
 for ext in .pdf .p7m .ofd .cbz .cbr .cb7 .cbt .md .markdown; do
   choice='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\'"$ext"'\UserChoice'
@@ -96,9 +99,17 @@ check_eq "the log opened last" "RunNonElevated: '$(win_env TEMP)\\vlpdf-install-
 explorer_has_log() { pgrep -fa 'explorer\.exe .*vlpdf-install-log\.txt' >/dev/null; }
 check "Explorer asked to open the log" explorer_has_log
 
+section "the same version again for the user: it keeps the shell extensions its entry recorded"
+# Wine's HKEY_CLASSES_ROOT does not show per-user classes: only the entry tells the next
+# installation that this one has them.
+install_silent "$exe" -log
+check_eq "exit code" 0 $?
+check "the read-back of the first installation" grep -qF \
+  "GetPreviousInstallInfo: dir '$dir_win', search filter: 1, preview: 1, typ: 1, needsElevation: 0" "$log"
+check "search filter still registered" reg_has_key "$classes\\CLSID\\{28ABC70E-91EF-a4c9-C665-284CB0F07586}\\InprocServer32"
+check "previewer still registered" reg_has_key "$classes\\CLSID\\{340EE74D-7CAF-35F7-B606-ECDD74316C01}\\InprocServer32"
+
 section "the same version twice, for all users: the same files and the same registry"
-# Wine's HKEY_CLASSES_ROOT does not show per-user classes, so a per-user installation looks
-# to the next one as if it had no shell extensions; all users show what Windows shows.
 wine_kill 'vlpdf(-watch)?\.exe'
 wine reg delete "$uninstall" /f >/dev/null 2>&1
 dir_win="$(win_env ProgramFiles)\\vlpdf"

@@ -193,6 +193,19 @@ bool ReadLiteral(const std::string& s, size_t& i, std::string& out) {
             case '\\': out += '\\'; break;
             case '"': out += '"'; break;
             case '\'': out += '\''; break;
+            case 'x': {
+                // As the compiler reads it: every hex digit that follows, one byte.
+                unsigned value = 0;
+                size_t digits = 0;
+                for (; i + 1 < s.size() && isxdigit((unsigned char)s[i + 1]); i++, digits++) {
+                    value = value * 16 + (unsigned)(isdigit((unsigned char)s[i + 1]) ? s[i + 1] - '0'
+                                                                                     : (s[i + 1] | 0x20) - 'a' + 10);
+                    if (value > 0xFF) return false;
+                }
+                if (digits == 0) return false;
+                out += (char)value;
+                break;
+            }
             default: return false;
         }
     }
@@ -320,6 +333,10 @@ TEST(TranslationsFile, ScannerReadsTheTextsThatReachGetTranslation) {
          {"", ""}},
         {R"(GetTranslation("See " kSupportUrl))", {"See "}, {"text is not made of string literals only"}},
         {R"(GetTranslation("bell\a"))", {"bell"}, {"a string literal the test cannot read"}},
+        {R"(TranslatableText("\xE5\xAE\x89\xE8\xA3\x85 Office\xEF\xBC\x88" "Excel"))", {"\u5B89\u88C5 Office\uFF08Excel"},
+         {""}},
+        {R"(GetTranslation("\x"))", {""}, {"a string literal the test cannot read"}},
+        {R"(GetTranslation("\x100"))", {""}, {"a string literal the test cannot read"}},
         {R"(return GetTranslation(english); MyGetTranslation("x"); GetTranslations("y"); Log("GetTranslation: x");)",
          {}, {}},
     };

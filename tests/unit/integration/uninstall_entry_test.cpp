@@ -57,6 +57,30 @@ TEST(UninstallValues, PerUserAndAllUsersDifferOnlyInTheSuffix) {
         << dump;
 }
 
+// Every choice is recorded, under names that the next installation, older versions and
+// administrators' scripts read.
+TEST(UninstallValues, EveryChoiceIsRecorded) {
+    TempArenaScope scope;
+    struct {
+        ChoiceSet on;
+        const char* values;
+    } cases[] = {
+        {{},
+         "AllUsers=dword:0\nSearchFilter=dword:0\nDesktopShortcut=dword:0\nPreviewer=dword:0\nDefaultPdf=dword:0\n"
+         "DefaultComics=dword:0\nDefaultMarkdown=dword:0\nOfficeAddin=dword:0\n"},
+        {{Choice::AllUsers, Choice::Previewer, Choice::DefaultComics, Choice::OfficeAddin},
+         "AllUsers=dword:1\nSearchFilter=dword:0\nDesktopShortcut=dword:0\nPreviewer=dword:1\nDefaultPdf=dword:0\n"
+         "DefaultComics=dword:1\nDefaultMarkdown=dword:0\nOfficeAddin=dword:1\n"},
+    };
+    for (const auto& c : cases) {
+        InstallChoices choices;
+        choices.on = c.on;
+        Vec<RegValue> values(GetTempArena());
+        BuildRecordedChoiceValues(choices, &values);
+        EXPECT_EQ(Dump(values), c.values);
+    }
+}
+
 TEST(UninstallValues, EstimatedSizeIsKilobytesCappedAt32Bits) {
     struct {
         uint64_t bytes;

@@ -8,6 +8,7 @@
 #include "base/arena.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
+#include "integration/shell_ext.h"
 #include "integration/shell_folder.h"
 #include "base/flags.h"
 #include "reg_test.h"
@@ -30,8 +31,12 @@ class PreviousInstall : public testing::Test {
     void Clean() {
         Remove(HKEY_LOCAL_MACHINE, kUninstallRegKey);
         Remove(HKEY_CURRENT_USER, kUninstallRegKey);
+        Remove(HKEY_LOCAL_MACHINE, kFilterKey);
         ForgetExistingInstallationDir();
     }
+    // Where HKEY_CLASSES_ROOT shows the search filter registered (Wine shows the machine's
+    // classes only).
+    static constexpr const char* kFilterKey = "Software\\Classes\\.pdf\\PersistentHandler";
     std::string MakePfDir() {
         pfDir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\vlpdf-prev-test";
         std::filesystem::create_directories(Wide(pfDir));
@@ -105,6 +110,48 @@ TEST_F(PreviousInstall, KindFollowsTheKeysAndOptionsComeFromTheMachineKeyFirst) 
     ForgetExistingInstallationDir();
     Remove(HKEY_CURRENT_USER, kUninstallRegKey);
     EXPECT_EQ(Read().keys, PrevInstallKeys::MachineOnly);
+}
+
+// What the entry recorded is what the earlier installation chose, whatever the registry shows
+// (Wine's and a merged HKEY_CLASSES_ROOT show another installation's shell extensions too, or
+// hide the user's). An older entry without the values has the registered shell extensions and
+// no Office add-in; the scope is the entry's root, whatever its value says.
+TEST_F(PreviousInstall, RecordedChoicesWinOverWhatTheRegistryShows) {
+    TestDir dir;
+    std::string d = dir.Path("inst");
+    std::filesystem::create_directories(Wide(d));
+    struct Recorded {
+        const char* name;
+        DWORD value;
+    };
+    struct {
+        const char* what;
+        bool filterRegistered;
+        std::vector<Recorded> recorded;
+        ChoiceSet want;
+    } cases[] = {
+        {"an older entry: the filter registered, no add-in", true, {}, {Choice::SearchFilter}},
+        {"an older entry, nothing registered", false, {}, {}},
+        {"recorded off, though registered", true, {{"SearchFilter", 0}, {"Previewer", 0}, {"OfficeAddin", 0}}, {}},
+        {"recorded on, though not registered",
+         false,
+         {{"SearchFilter", 1}, {"Previewer", 1}, {"OfficeAddin", 1}},
+         {Choice::SearchFilter, Choice::Previewer, Choice::OfficeAddin}},
+        {"a per-user entry recording all users is still per user", false, {{"AllUsers", 1}}, {}},
+    };
+    for (const auto& c : cases) {
+        Clean();
+        PutSz(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation", d);
+        if (c.filterRegistered) PutSz(HKEY_LOCAL_MACHINE, kFilterKey, "", kPersistentHandlerClsid);
+        for (const Recorded& r : c.recorded) Put(HKEY_CURRENT_USER, kUninstallRegKey, r.name, REG_DWORD, &r.value, 4);
+        std::string log;
+        PreviousInstallInfo info = Read(&log);
+        ChoiceSet got = info.choices.on.Only({Choice::AllUsers, Choice::SearchFilter, Choice::Previewer, Choice::OfficeAddin});
+        EXPECT_EQ(got.bits, c.want.bits) << c.what;
+        std::string line = std::string("search filter: ") + (c.want.Has(Choice::SearchFilter) ? "1" : "0") +
+                           ", preview: " + (c.want.Has(Choice::Previewer) ? "1" : "0") + ", typ: 1, needsElevation: 0\n";
+        EXPECT_NE(log.find(line), std::string::npos) << c.what << "\n" << log;
+    }
 }
 
 TEST_F(PreviousInstall, MissingDesktopValueKeepsWhatTheRecordHeld) {
