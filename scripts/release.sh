@@ -17,6 +17,11 @@ fail() { say "$*" >&2; exit 1; }
 [ -f "$build/release.env" ] || fail "$build/release.env is missing: configure and build the win64 preset first"
 . "$build/release.env"
 [ -f "$VLPDF_INSTALLER" ] || fail "$VLPDF_INSTALLER is missing: build the installer_exe target first"
+# What administrators deploy with (the policy templates, the default-apps file) and the
+# package's rows for the installer's options are written from the program's own tables by the
+# host build's deploy-files (make release builds the host preset).
+deploy_files=${VLPDF_DEPLOY_FILES:-$top/build/host/tools/deploy-files/deploy-files}
+[ -x "$deploy_files" ] || fail "$deploy_files is missing: build the host preset first"
 name=$(basename "$VLPDF_INSTALLER")
 url=${RELEASE_URL:-https://www.velorapdf.com/download/$name}
 msi_name=VeloraPDF-$VLPDF_VERSION-x64.msi
@@ -68,7 +73,8 @@ fi
 "$VLPDF_MKPAK" verify "$out/$name" >/dev/null || fail "the embedded archive of $out/$name does not verify"
 
 # The package carries the installer as released (signed), and is signed the same way.
-"$top/scripts/msi/build-msi.sh" "$out/$name" "$VLPDF_VERSION" "$out/unsigned-$msi_name" || fail "building the package failed"
+VLPDF_DEPLOY_FILES=$deploy_files "$top/scripts/msi/build-msi.sh" "$out/$name" "$VLPDF_VERSION" "$out/unsigned-$msi_name" ||
+  fail "building the package failed"
 if [ -n "$signing" ]; then
   sign "$out/unsigned-$msi_name" "$out/$msi_name"
   rm "$out/unsigned-$msi_name"
@@ -83,9 +89,5 @@ python3 "$top/scripts/winget-manifest.py" "$out/$name" "$VLPDF_VERSION" "$url" "
 say "$(cut -d' ' -f1 "$out/$name.sha256")  $name"
 say "$(cut -d' ' -f1 "$out/$msi_name.sha256")  $msi_name"
 say "winget manifest: $out/manifest/"
-# What administrators deploy with: the policy templates and the default-apps file, written from
-# the program's own tables by the host build's deploy-files (make release builds the host preset).
-deploy_files=${VLPDF_DEPLOY_FILES:-$top/build/host/tools/deploy-files/deploy-files}
-[ -x "$deploy_files" ] || fail "$deploy_files is missing: build the host preset first"
 "$deploy_files" "$top/product/translations.txt" "$out" || fail "deploy-files could not write the policy templates"
 say "policy templates: $out/policies/; default apps: $out/DefaultAssociations.xml"

@@ -1,8 +1,10 @@
 # The rows of the package that wixl cannot write, one SQL statement a line (build-msi.sh runs
-# each with msibuild -q). Custom action types: 51 sets a property; 19 fails the installation
-# with a message; 3074 = 2 (an executable from the Binary table) + 1024 (deferred: it runs in
-# the installation script, inside the transaction) + 2048 (not impersonated: as LocalSystem
-# under a deployment tool); 3106 = 34 (an executable by its path) + 1024 + 2048.
+# each with msibuild -q, then those of the installer's options that `deploy-files --msi-rows`
+# prints from the program's choice table). Custom action types: 51 sets a property; 19 fails
+# the installation with a message; 3074 = 2 (an executable from the Binary table) + 1024
+# (deferred: it runs in the installation script, inside the transaction) + 2048 (not
+# impersonated: as LocalSystem under a deployment tool); 3106 = 34 (an executable by its path)
+# + 1024 + 2048.
 
 # INSTALL_STATISTICS=0 writes the policy value; any other value writes nothing. A component
 # whose condition is false is left as it is, removal included: the removal makes it true.
@@ -18,33 +20,15 @@ INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES 
 
 # The installer's options from the public properties, in a private property that the command
 # line cannot set (emptied first). A folder that ends in a backslash gets a second one, so
-# that the closing quote stays a quote when the installer splits its command line.
+# that the closing quote stays a quote when the installer splits its command line. Each
+# option's own actions come from the choice table (VlpdfOptNo<name> for its property = "0",
+# VlpdfOpt<name> for "1", at 1303 to 1312).
 INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptReset', 51, 'VlpdfOptions', '')
 INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptDir', 51, 'VlpdfOptions', '[VlpdfOptions] -d "[INSTALLDIR]"')
 INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptDirRoot', 51, 'VlpdfOptions', '[VlpdfOptions] -d "[INSTALLDIR]\"')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoDesktop', 51, 'VlpdfOptions', '[VlpdfOptions] -no-desktop-shortcut')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoFilter', 51, 'VlpdfOptions', '[VlpdfOptions] -no-filter')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptFilter', 51, 'VlpdfOptions', '[VlpdfOptions] -with-filter')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoPreview', 51, 'VlpdfOptions', '[VlpdfOptions] -no-preview')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptPreview', 51, 'VlpdfOptions', '[VlpdfOptions] -with-preview')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptNoOffice', 51, 'VlpdfOptions', '[VlpdfOptions] -no-office-plugin')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptOffice', 51, 'VlpdfOptions', '[VlpdfOptions] -with-office-plugin')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptPdf', 51, 'VlpdfOptions', '[VlpdfOptions] -default-pdf')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptComics', 51, 'VlpdfOptions', '[VlpdfOptions] -default-comics')
-INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('VlpdfOptMarkdown', 51, 'VlpdfOptions', '[VlpdfOptions] -default-markdown')
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptReset', '', 1300)
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptDir', 'INSTALLDIR AND NOT (INSTALLDIR >> "\")', 1301)
 INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptDirRoot', 'INSTALLDIR >> "\"', 1302)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoDesktop', 'DESKTOP_SHORTCUT = "0"', 1303)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoFilter', 'SEARCH_FILTER = "0"', 1304)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptFilter', 'SEARCH_FILTER = "1"', 1305)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoPreview', 'PREVIEW = "0"', 1306)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptPreview', 'PREVIEW = "1"', 1307)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptNoOffice', 'OFFICE_PLUGIN = "0"', 1308)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptOffice', 'OFFICE_PLUGIN = "1"', 1309)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptPdf', 'DEFAULT_PDF = "1"', 1310)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptComics', 'DEFAULT_COMICS = "1"', 1311)
-INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('VlpdfOptMarkdown', 'DEFAULT_MARKDOWN = "1"', 1312)
 
 # Asked for nothing (a repair, or a newer package run without properties): the options the
 # installation was last asked for through a package, as the package's own component saved

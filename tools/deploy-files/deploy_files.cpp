@@ -5,7 +5,10 @@
 //     languages of kTemplateLangs, translated through the installer's own translation store;
 //   DefaultAssociations.xml, the default-apps file that Dism and the "default associations
 //     configuration file" policy read, for the document types the installer can make the
-//     reader the default of.
+//     reader the default of;
+//   with --msi-rows, on its output: the Windows Installer package's rows that turn its public
+//     properties into the installer's switches (the choice table, kChoiceDefs), which
+//     scripts/msi/build-msi.sh adds to the package beside those of rows.sql.
 // The same inputs always give the same bytes: no dates, fixed order.
 #include <errno.h>
 #include <stdio.h>
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "base/choice_table.h"
 #include "base/product.h"
 #include "base/str.h"
 #include "i18n/lang.h"
@@ -32,10 +36,12 @@ namespace {
 const char kUsage[] =
     "usage: deploy-files <translations.txt> <out-dir>\n"
     "       deploy-files --list\n"
+    "       deploy-files --msi-rows\n"
     "\n"
     "Writes <out-dir>/policies/VeloraPDF.admx, <out-dir>/policies/<language>/VeloraPDF.adml\n"
     "(en-US, zh-CN, ar-SA) and <out-dir>/DefaultAssociations.xml. --list prints the tables they\n"
-    "come from, one tab-separated row a line (texts with \\n, \\t and \\\\ escapes).\n";
+    "come from, one tab-separated row a line (texts with \\n, \\t and \\\\ escapes).\n"
+    "--msi-rows prints the package's rows for the installer's options, one SQL statement a line.\n";
 
 constexpr const char* kPolicyNamespace = "http://www.microsoft.com/GroupPolicy/PolicyDefinitions";
 
@@ -401,6 +407,66 @@ void PrintList() {
     printf("application\t%s\n", kProductName);
 }
 
+// The package's options: for each property of the choice table, in the table's package order,
+// an action that adds the refusing word to VlpdfOptions when the property is "0" and one
+// that adds the asking word when it is "1". scripts/msi/rows.sql writes the rows around them:
+// VlpdfOptReset and the folder's up to 1302, the log paths from 1313.
+constexpr int kFirstOptionSequence = 1303;
+constexpr int kLastOptionSequence = 1312;
+
+struct OptionAction {
+    std::string name;
+    std::string target;
+    std::string condition;
+};
+
+std::vector<OptionAction> OptionActions() {
+    std::vector<OptionAction> out;
+    for (int place = 1; const ChoiceDef* def = ChoiceAtPackagePlace(place); place++) {
+        const char* const* words = def->words;
+        const char* refuse = words[(int)ChoiceWord::Refuse];
+        const char* ask = words[(int)ChoiceWord::Ask] ? words[(int)ChoiceWord::Ask] : words[(int)ChoiceWord::TakeBack];
+        std::string property = def->property;
+        if (refuse) {
+            out.push_back({std::string("VlpdfOptNo") + def->actionStem, std::string("[VlpdfOptions] -") + refuse,
+                           property + " = \"0\""});
+        }
+        if (ask) {
+            out.push_back({std::string("VlpdfOpt") + def->actionStem, std::string("[VlpdfOptions] -") + ask,
+                           property + " = \"1\""});
+        }
+    }
+    if (kFirstOptionSequence + (int)out.size() - 1 > kLastOptionSequence) {
+        Fail("the options' " + std::to_string(out.size()) + " actions do not fit between " +
+             std::to_string(kFirstOptionSequence) + " and " + std::to_string(kLastOptionSequence));
+    }
+    return out;
+}
+
+// A string value of msibuild's SQL; nothing of the table needs a quote inside.
+std::string SqlText(const std::string& s) {
+    if (s.find('\'') != std::string::npos) {
+        Fail("a quote in '" + s + "'");
+    }
+    return "'" + s + "'";
+}
+
+// In the order rows.sql writes such rows: the actions, then their places.
+std::string MsiRows() {
+    std::vector<OptionAction> actions = OptionActions();
+    std::ostringstream o;
+    for (const OptionAction& a : actions) {
+        o << "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES (" << SqlText(a.name)
+          << ", 51, 'VlpdfOptions', " << SqlText(a.target) << ")\n";
+    }
+    int sequence = kFirstOptionSequence;
+    for (const OptionAction& a : actions) {
+        o << "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES (" << SqlText(a.name)
+          << ", " << SqlText(a.condition) << ", " << sequence++ << ")\n";
+    }
+    return o.str();
+}
+
 void WriteAll(const fs::path& translationsPath, const fs::path& out) {
     std::string translations = ReadWholeFile(translationsPath);
     // Every file is made before any is written: a missing translation leaves no half set.
@@ -423,6 +489,10 @@ int main(int argc, char** argv) {
         if (argc == 2 && strcmp(argv[1], "--list") == 0) {
             PrintList();
             return 0;
+        }
+        if (argc == 2 && strcmp(argv[1], "--msi-rows") == 0) {
+            fputs(MsiRows().c_str(), stdout);
+            return fflush(stdout) == 0 ? 0 : 1;
         }
         if (argc != 3 || argv[1][0] == '-') {
             fputs(kUsage, stderr);

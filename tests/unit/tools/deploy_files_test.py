@@ -2,8 +2,10 @@
 """deploy-files from the outside: every file it writes parsed back with a real XML parser and
 compared with the tables it prints (--list) and with the translations file, read here on its
 own; two runs give the same bytes; a missing translation fails the run and writes nothing.
+The package's rows for the installer's options (--msi-rows) fit beside those of rows.sql, and
+a package run with properties collects the switches they ask for.
 
-  deploy_files_test.py <deploy-files> <translations.txt>
+  deploy_files_test.py <deploy-files> <translations.txt> <rows.sql>
 """
 import os
 import re
@@ -70,7 +72,82 @@ def q(tag):
     return f"{{{NS}}}{tag}"
 
 
-def main(tool, translations_path):
+INSERT_ACTION = re.compile(r"INSERT INTO `CustomAction` \(`Action`, `Type`, `Source`, `Target`\) "
+                           r"VALUES \('(\w+)', (\d+), '(\w*)', '([^']*)'\)$")
+INSERT_STEP = re.compile(r"INSERT INTO `InstallExecuteSequence` \(`Action`, `Condition`, `Sequence`\) "
+                         r"VALUES \('(\w+)', '([^']*)', (\d+)\)$")
+PROPERTY_IS = re.compile(r'(\w+) = "([01])"$')
+
+
+def read_rows(lines):
+    """The custom actions {name: (type, source, target)} and the sequence {name: (condition,
+    number)} of SQL lines; any other statement is returned as it is."""
+    actions, steps, other = {}, {}, []
+    for line in lines:
+        a, s = INSERT_ACTION.match(line), INSERT_STEP.match(line)
+        if a:
+            actions[a[1]] = (int(a[2]), a[3], a[4])
+        elif s:
+            steps[s[1]] = (s[2], int(s[3]))
+        elif line and not line.startswith("#"):
+            other.append(line)
+    return actions, steps, other
+
+
+def run_package(actions, steps, properties):
+    """VlpdfOptions after the options' actions, as Windows Installer runs them: in the
+    sequence's order, each whose condition (PROP = "0" or "1") holds, on VlpdfOptions as the
+    earlier ones left it."""
+    options = ""
+    for name, (condition, _) in sorted(steps.items(), key=lambda kv: kv[1][1]):
+        m = PROPERTY_IS.match(condition)
+        if m and properties.get(m[1]) == m[2]:
+            options = actions[name][2].replace("[VlpdfOptions]", options)
+    return options
+
+
+def check_msi_rows(tool, rows_sql):
+    r = run_tool(tool, "--msi-rows")
+    check("--msi-rows", r.returncode == 0, r.stderr)
+    lines = r.stdout.splitlines()
+    actions, steps, other = read_rows(lines)
+    check("--msi-rows: custom actions and their steps only", not other and len(lines) == 2 * len(actions), other)
+    check("--msi-rows: each action has its step", set(actions) == set(steps), sorted(set(actions) ^ set(steps)))
+    check("--msi-rows: each sets VlpdfOptions from itself",
+          all(a[:2] == (51, "VlpdfOptions") and a[2].startswith("[VlpdfOptions] -") for a in actions.values()), actions)
+    conditions = [c for c, _ in steps.values()]
+    check("--msi-rows: each asks one value of one property", all(PROPERTY_IS.match(c) for c in conditions)
+          and len(set(conditions)) == len(conditions), conditions)
+
+    with open(rows_sql, encoding="utf-8") as f:
+        fixed_actions, fixed_steps, _ = read_rows(f.read().split("\n"))
+    numbers = sorted(n for _, n in steps.values())
+    taken = {n for _, n in fixed_steps.values()}
+    check("--msi-rows: new names beside rows.sql's", not set(actions) & set(fixed_actions), set(actions) & set(fixed_actions))
+    check("--msi-rows: free places, one after the other", numbers == list(range(numbers[0], numbers[0] + len(numbers)))
+          and not taken & set(numbers), numbers)
+    check("--msi-rows: after the options are emptied and the folder added, before the saved ones",
+          max(fixed_steps[a][1] for a in ("VlpdfOptReset", "VlpdfOptDir", "VlpdfOptDirRoot")) < numbers[0]
+          and numbers[-1] < fixed_steps["VlpdfOptSaved"][1], numbers)
+
+    # What an administrator's command line gives the installer: the e2e package scenario's
+    # properties, and nothing for none or for values that mean nothing.
+    runs = [
+        ({"DESKTOP_SHORTCUT": "0", "SEARCH_FILTER": "1", "PREVIEW": "0", "OFFICE_PLUGIN": "0", "DEFAULT_PDF": "1",
+          "DEFAULT_MARKDOWN": "1"},
+         " -no-desktop-shortcut -with-filter -no-preview -no-office-plugin -default-pdf -default-markdown"),
+        ({"DESKTOP_SHORTCUT": "1", "SEARCH_FILTER": "0", "PREVIEW": "1", "OFFICE_PLUGIN": "1", "DEFAULT_COMICS": "1"},
+         " -no-filter -with-preview -with-office-plugin -default-comics"),
+        ({}, ""),
+        ({p: "yes" for p in ("DESKTOP_SHORTCUT", "SEARCH_FILTER", "PREVIEW", "DEFAULT_PDF")}, ""),
+    ]
+    for properties, want in runs:
+        got = run_package(actions, steps, properties)
+        check(f"--msi-rows: {properties or 'no properties'} give '{want}'", got == want, got)
+
+
+def main(tool, translations_path, rows_sql):
+    check_msi_rows(tool, rows_sql)
     table = read_list(tool)
     translations = read_translations(translations_path)
     check("the table names one key, and it is the policy key", table["key"] == [[KEY]], table["key"])
@@ -216,6 +293,6 @@ def expected_translation(en, code, translations, is_name):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         sys.exit(__doc__)
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(sys.argv[1], sys.argv[2], sys.argv[3]))
