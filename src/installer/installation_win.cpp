@@ -39,21 +39,25 @@ bool NoteShellExtensionsPending(const PreviousInstallInfo& prev) {
     if (!HasPreviousInstall(prev) || (!filter && !previewer)) {
         return false;
     }
-    Vec<RegValue> values(GetTempArena());
-    PendingShellExtensionValues(filter, previewer, &values);
-    WriteRegValues(PreviousRoot(prev), values);
+    Registration taken(GetTempArena());
+    BuildTakenShellExtensions(prev.choices, RegRootOf(PreviousRoot(prev)), &taken);
+    WriteRegistration(taken, RegStage::Components);
     return true;
 }
 
+// Both marks, whichever this run wrote: the earlier installation's choices no longer say.
 void ClearShellExtensionsPending(HKEY root) {
-    Vec<RegDelete> steps(GetTempArena());
-    PendingShellExtensionRemoval(RegRootOf(root), &steps);
-    RunRemoval(steps);
+    InstallChoices both;
+    both.on = {Choice::SearchFilter, Choice::Previewer};
+    Registration taken(GetTempArena());
+    BuildTakenShellExtensions(both, RegRootOf(root), &taken);
+    RemovePiece(taken, Piece::SearchFilter, Removal::Upgrade);
+    RemovePiece(taken, Piece::Previewer, Removal::Upgrade);
 }
 
 // What the earlier installation registered goes, whatever this one registers again; its
 // uninstall entries go once the new one is written (RemoveEarlierUninstallEntries), and the
-// backups of the user's earlier defaults stay (RemoveProductRegistryKey keeps them), so that
+// backups of the user's earlier defaults stay (the product key's removal keeps them), so that
 // uninstalling gives back what was there before the first installation.
 void RemovePreviousRegistration(PreviousInstallInfo* prev) {
     Registration earlier(GetTempArena());

@@ -1,6 +1,7 @@
 #include "integration/associations.h"
 
 #include "base/arena.h"
+#include "base/file.h"
 #include "base/product.h"
 #include "integration/uninstall.h"
 
@@ -51,34 +52,46 @@ const char* IconSuffix(StrView ext) {
     return ",-10";
 }
 
-void BuildProgIdValues(StrView exePath, Vec<RegValue>* out) {
+StrView ProgIdKeyTemp(StrView progId) {
+    return path::JoinTemp("Software\\Classes", progId);
+}
+
+StrView OpenWithProgidsKeyTemp(StrView ext) {
+    return str::FormatTemp("Software\\Classes\\%s\\OpenWithProgids", str::DupTemp(ext).CStr());
+}
+
+void BuildExtProgIdValues(StrView exePath, StrView ext, Vec<RegValue>* out) {
     StrView quoted = str::FormatTemp("\"%s\"", exePath.CStr());
-    StrView openCmd = str::FormatTemp("%s \"%%1\"", quoted.CStr());
-    StrView printCmd = str::FormatTemp("%s -print-to-default \"%%1\"", quoted.CStr());
-    StrView printToCmd = str::FormatTemp("%s -print-to \"%%2\" \"%%1\"", quoted.CStr());
+    StrView progId = ProgIdTemp(ext);
+    StrView p = ProgIdKeyTemp(progId);
+    StrView icon = str::FormatTemp("%s%s", quoted.CStr(), IconSuffix(ext));
+    StrView open = str::FormatTemp("%s\\shell\\open", p.CStr());
+    AddDeleteValue(*out, p, "");
+    AddSz(*out, str::FormatTemp("%s\\Application", p.CStr()), "ApplicationCompany", kPublisher);
+    AddSz(*out, str::FormatTemp("%s\\Application", p.CStr()), "ApplicationName", kProductName);
+    AddSz(*out, str::FormatTemp("%s\\DefaultIcon", p.CStr()), "", icon);
+    AddSz(*out, open, "Icon", icon);
+    AddSz(*out, open, "MultiSelectModel", "Player");
+    AddSz(*out, str::FormatTemp("%s\\command", open.CStr()), "", str::FormatTemp("%s \"%%1\"", quoted.CStr()));
+    if (str::Eq(ext, ".pdf")) {
+        AddSz(*out, str::FormatTemp("%s\\shell\\Print\\command", p.CStr()), "",
+              str::FormatTemp("%s -print-to-default \"%%1\"", quoted.CStr()));
+        AddSz(*out, str::FormatTemp("%s\\shell\\PrintTo\\command", p.CStr()), "",
+              str::FormatTemp("%s -print-to \"%%2\" \"%%1\"", quoted.CStr()));
+    }
+    // Other programs' ProgIDs share the list.
+    AddNone(*out, OpenWithProgidsKeyTemp(ext), progId).inSharedKey = true;
+}
+
+void BuildProgIdValues(StrView exePath, Vec<RegValue>* out) {
     for (const char* ext : kSupportedExts) {
-        StrView progId = ProgIdTemp(ext);
-        StrView p = str::FormatTemp("Software\\Classes\\%s", progId.CStr());
-        StrView icon = str::FormatTemp("%s%s", quoted.CStr(), IconSuffix(ext));
-        StrView open = str::FormatTemp("%s\\shell\\open", p.CStr());
-        AddDeleteValue(*out, p, "");
-        AddSz(*out, str::FormatTemp("%s\\Application", p.CStr()), "ApplicationCompany", kPublisher);
-        AddSz(*out, str::FormatTemp("%s\\Application", p.CStr()), "ApplicationName", kProductName);
-        AddSz(*out, str::FormatTemp("%s\\DefaultIcon", p.CStr()), "", icon);
-        AddSz(*out, open, "Icon", icon);
-        AddSz(*out, open, "MultiSelectModel", "Player");
-        AddSz(*out, str::FormatTemp("%s\\command", open.CStr()), "", openCmd);
-        if (str::Eq(ext, ".pdf")) {
-            AddSz(*out, str::FormatTemp("%s\\shell\\Print\\command", p.CStr()), "", printCmd);
-            AddSz(*out, str::FormatTemp("%s\\shell\\PrintTo\\command", p.CStr()), "", printToCmd);
-        }
-        AddNone(*out, str::FormatTemp("Software\\Classes\\%s\\OpenWithProgids", ext), progId);
+        BuildExtProgIdValues(exePath, ext, out);
     }
 }
 
 void BuildMimeValues(Vec<RegValue>* out) {
-    AddSz(*out, "Software\\Classes\\.pdf", "Content Type", "application/pdf");
-    AddSz(*out, "Software\\Classes\\MIME\\Database\\Content Type\\application/pdf", "Extension", ".pdf");
+    AddSz(*out, kPdfTypeKey, "Content Type", "application/pdf").inSharedKey = true;
+    AddSz(*out, kPdfMimeKey, "Extension", ".pdf").inSharedKey = true;
 }
 
 void BuildAppCapabilitiesValues(StrView exePath, Vec<RegValue>* out) {
@@ -92,5 +105,5 @@ void BuildAppCapabilitiesValues(StrView exePath, Vec<RegValue>* out) {
     for (const char* ext : kSupportedExts) {
         AddSz(*out, assoc, ext, ProgIdTemp(ext));
     }
-    AddSz(*out, "SOFTWARE\\RegisteredApplications", kProductId, c);
+    AddSz(*out, kRegisteredAppsKey, kProductId, c).inSharedKey = true;
 }

@@ -9,24 +9,27 @@
 constexpr int kSupportedExtCount = 45;
 extern const char* const kSupportedExts[kSupportedExtCount];
 constexpr const char* kCapabilitiesKey = "SOFTWARE\\vlpdf\\Capabilities";
+// The system's list of programs with default-programs capabilities.
+constexpr const char* kRegisteredAppsKey = "SOFTWARE\\RegisteredApplications";
+// PDF's file type and MIME type, whose keys the system has too.
+constexpr const char* kPdfTypeKey = "Software\\Classes\\.pdf";
+constexpr const char* kPdfMimeKey = "Software\\Classes\\MIME\\Database\\Content Type\\application/pdf";
 
 // "vlpdf" followed by the extension.
 StrView ProgIdTemp(StrView ext);
+// "Software\Classes\<progId>".
+StrView ProgIdKeyTemp(StrView progId);
+// "Software\Classes\<ext>\OpenWithProgids": the ProgIDs the shell offers for a file type.
+StrView OpenWithProgidsKeyTemp(StrView ext);
 // The reader's icon resource for the extension, as ",-<id>".
 const char* IconSuffix(StrView ext);
 
 // What the registration does, in order: for every extension its ProgID rows (a stale
 // default value of the ProgID key is deleted first), then the two MIME values.
 void BuildProgIdValues(StrView exePath, Vec<RegValue>* out);
+// One extension's ProgID rows.
+void BuildExtProgIdValues(StrView exePath, StrView ext, Vec<RegValue>* out);
 void BuildMimeValues(Vec<RegValue>* out);
 // The default-programs capabilities (platforms of major version 10 and later).
 void BuildAppCapabilitiesValues(StrView exePath, Vec<RegValue>* out);
-
-#ifdef _WIN32
-#include <windows.h>
-// The table's Associations and MimeType values, written by its executor.
-bool WriteExtendedFileExtensionInfo(HKEY root, StrView exePath);
-// Clears what earlier installations registered under root; results are only logged. The
-// registration table's steps (AssociationsRemoval), carried out by its executor.
-void RemoveInstallRegistryKeys(HKEY root);
-#endif
+// Writing and taking away are the registration table's (the Associations and MimeType pieces).

@@ -2,6 +2,7 @@
 
 #include "base/arena.h"
 #include "base/bytes.h"
+#include "base/file.h"
 #include "base/md5.h"
 #include "base/product.h"
 #include "base/utf.h"
@@ -46,9 +47,26 @@ DefaultRestore DecideDefaultRestore(StrView ext, StrView currentProgId, bool has
     return DefaultRestore::Remove;
 }
 
+StrView FileExtKeyTemp(StrView ext) {
+    return path::JoinTemp("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts", ext);
+}
+
 StrView UserChoiceKeyTemp(StrView ext) {
-    return str::FormatTemp("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\%s\\UserChoice",
-                           ext.CStr());
+    return path::JoinTemp(FileExtKeyTemp(ext), "UserChoice");
+}
+
+void BuildUserChoiceValues(StrView ext, Vec<RegValue>* out) {
+    StrView key = UserChoiceKeyTemp(ext);
+    AddSz(*out, key, kUserChoiceProgIdValue, ProgIdTemp(ext));
+    AddSz(*out, key, kUserChoiceHashValue, {}).varies = true;
+}
+
+void BuildDefaultBackupValues(ReaderKind kind, Vec<RegValue>* out) {
+    int n = 0;
+    const char* const* exts = ReaderKindExts(kind, &n);
+    for (int i = 0; i < n; i++) {
+        AddSz(*out, kPrevDefaultKey, exts[i], {}).varies = true;
+    }
 }
 
 namespace {

@@ -3,13 +3,25 @@
 // per-user choice record the shell honours, after keeping a backup of the previous choice.
 #include "base/str.h"
 #include "base/vec.h"
+#include "integration/reg_value.h"
 
 enum class ReaderKind { Pdf = 0, Ofd = 1, Comics = 2, Markdown = 3 };
 
 // The extensions of a group, in order; count in *n.
 const char* const* ReaderKindExts(ReaderKind kind, int* n);
+// The user's Explorer settings for a file type, and the choice record among them.
+StrView FileExtKeyTemp(StrView ext);
 StrView UserChoiceKeyTemp(StrView ext);
+constexpr const char* kUserChoiceProgIdValue = "ProgId";
+constexpr const char* kUserChoiceHashValue = "Hash";
 constexpr const char* kPrevDefaultKey = "Software\\vlpdf\\PrevDefault";
+
+// The record that makes the reader the default for ext: its ProgID and the verification
+// value, computed as it is written.
+void BuildUserChoiceValues(StrView ext, Vec<RegValue>* out);
+// The backups of the group's earlier defaults, one for each extension: what the user had chosen
+// (empty for no choice) when the reader first took the extension over.
+void BuildDefaultBackupValues(ReaderKind kind, Vec<RegValue>* out);
 
 // Whether a choice record's ProgID is the reader's: the extension's own ProgID or the bare
 // product identifier, in any letter case.
@@ -37,9 +49,7 @@ StrView UserChoiceHashOfBytesTemp(const uint8_t* bytes, int32_t len);
 
 #ifdef _WIN32
 #include <windows.h>
-// True when every extension of the group ended up with the reader as default. The
-// registration's writes of the group, carried out by its executor.
-bool SetDefaultReaderFor(ReaderKind kind);
+// Writing a group is the registration table's (the DefaultReader piece, whose steps call this).
 // One extension's record names progId, with the value the shell checks, and the earlier
 // default is kept for the uninstall (once); true when the shell now opens ext with the reader.
 bool SetDefaultReaderForExt(StrView ext, StrView progId);
@@ -52,8 +62,6 @@ bool HasOurUserChoice(StrView ext);
 // COM must be initialised on the calling thread for the association object; without it
 // the executable the shell associates with ext decides.
 bool IsDefaultReaderFor(StrView ext);
-// Drops .pdf defaults under root that point at the reader (the table's DefaultViewerRemoval).
-void UnregisterFromBeingDefaultViewer(HKEY root);
 // The backups of every extension of the group, read before the product key (which holds them) goes.
 void ReadDefaultBackups(ReaderKind kind, Vec<DefaultBackup>* out);
 // Gives each extension back what DecideDefaultRestore says; true when every rewrite held.

@@ -25,12 +25,11 @@ int WriteUserChoiceOnce(StrView ext, StrView progId) {
     if (hash.IsEmpty()) {
         return -1;
     }
-    StrView extKey = str::FormatTemp("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\%s", ext.CStr());
-    if (CreateRegKeyStatus(HKEY_CURRENT_USER, extKey) != ERROR_SUCCESS) {
+    StrView choiceKey = UserChoiceKeyTemp(ext);
+    if (CreateRegKeyStatus(HKEY_CURRENT_USER, ParentRegPath(choiceKey)) != ERROR_SUCCESS) {
         return -1;
     }
     // The record is always made anew: the shell distrusts a choice edited in place.
-    StrView choiceKey = path::JoinTemp(extKey, "UserChoice");
     uint32_t res = DeleteRegTreeStatus(HKEY_CURRENT_USER, choiceKey);
     if (res != ERROR_SUCCESS && res != ERROR_FILE_NOT_FOUND) {
         Logf("WriteUserChoice: delete UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
@@ -41,9 +40,9 @@ int WriteUserChoiceOnce(StrView ext, StrView progId) {
         Logf("WriteUserChoice: create UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
         return -1;
     }
-    res = SetRegStrStatus(HKEY_CURRENT_USER, choiceKey, "ProgId", progId, 0, RegKeyMissing::Fail);
+    res = SetRegStrStatus(HKEY_CURRENT_USER, choiceKey, kUserChoiceProgIdValue, progId, 0, RegKeyMissing::Fail);
     if (res == ERROR_SUCCESS) {
-        res = SetRegStrStatus(HKEY_CURRENT_USER, choiceKey, "Hash", hash, 0, RegKeyMissing::Fail);
+        res = SetRegStrStatus(HKEY_CURRENT_USER, choiceKey, kUserChoiceHashValue, hash, 0, RegKeyMissing::Fail);
     }
     if (res != ERROR_SUCCESS) {
         Logf("WriteUserChoice: write UserChoice of '%s' failed, err %d\n", ext.CStr(), (int)res);
@@ -75,8 +74,8 @@ bool UserChoiceMatches(StrView ext, StrView progId) {
         return false;
     }
     StrView expected = UserChoiceHashOfTemp(ext, sid, progId, written);
-    return str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "ProgId"), progId) &&
-           str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, "Hash"), expected);
+    return str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, kUserChoiceProgIdValue), progId) &&
+           str::Eq(ReadRegStr(HKEY_CURRENT_USER, key, kUserChoiceHashValue), expected);
 }
 
 bool WriteUserChoice(StrView ext, StrView progId) {
@@ -91,7 +90,7 @@ bool WriteUserChoice(StrView ext, StrView progId) {
 }
 
 bool HasOurUserChoice(StrView ext) {
-    return IsOurProgId(ext, ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), "ProgId"));
+    return IsOurProgId(ext, ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), kUserChoiceProgIdValue));
 }
 
 bool IsDefaultReaderFor(StrView ext) {
@@ -133,7 +132,7 @@ bool SetDefaultReaderForExt(StrView ext, StrView progId) {
     bool ok = HasOurUserChoice(ext);
     if (!ok) {
         if (!RegValueExists(HKEY_CURRENT_USER, kPrevDefaultKey, ext)) {
-            StrView prev = ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), "ProgId");
+            StrView prev = ReadRegStrTemp(HKEY_CURRENT_USER, UserChoiceKeyTemp(ext), kUserChoiceProgIdValue);
             WriteRegStr(HKEY_CURRENT_USER, kPrevDefaultKey, ext, prev);
         }
         ok = WriteUserChoice(ext, progId) && IsDefaultReaderFor(ext);
@@ -160,7 +159,7 @@ bool GiveDefaultsBack(const Vec<DefaultBackup>& backups) {
     for (const DefaultBackup& b : backups) {
         TempArenaScope scope;
         StrView choice = UserChoiceKeyTemp(b.ext);
-        StrView current = ReadRegStrTemp(HKEY_CURRENT_USER, choice, "ProgId");
+        StrView current = ReadRegStrTemp(HKEY_CURRENT_USER, choice, kUserChoiceProgIdValue);
         switch (DecideDefaultRestore(b.ext, current, b.recorded, b.progId)) {
             case DefaultRestore::Keep:
                 Logf("GiveDefaultsBack: ext '%s' chosen as '%s', kept\n", b.ext.CStr(), current.CStr());

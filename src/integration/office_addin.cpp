@@ -1,17 +1,19 @@
 #include "integration/office_addin.h"
 
 #include "base/arena.h"
+#include "base/file.h"
 #include "base/product.h"
+#include "integration/registry.h"
 
 namespace {
 const char* const kOfficeApps[] = {"Word", "Excel", "PowerPoint"};
 
-StrView ClsidKeyTemp() {
-    return str::FormatTemp("Software\\Classes\\CLSID\\%s", kOfficeAddinClsid);
+StrView AddinsKeyTemp(const char* app) {
+    return str::FormatTemp("Software\\Microsoft\\Office\\%s\\Addins", app);
 }
 
 StrView AppKeyTemp(const char* app) {
-    return str::FormatTemp("Software\\Microsoft\\Office\\%s\\Addins\\%s", app, kOfficeAddinProgId);
+    return path::JoinTemp(AddinsKeyTemp(app), kOfficeAddinProgId);
 }
 }  // namespace
 
@@ -21,7 +23,7 @@ StrView OfficeAddinDllPathTemp(StrView installDir, bool view64) {
 }
 
 void BuildOfficeAddinValues(StrView installDir, bool view64, Vec<RegValue>* out) {
-    StrView clsidKey = ClsidKeyTemp();
+    StrView clsidKey = ClsidKeyTemp(kOfficeAddinClsid);
     StrView server = str::FormatTemp("%s\\InprocServer32", clsidKey.CStr());
     StrView progIdKey = str::FormatTemp("Software\\Classes\\%s", kOfficeAddinProgId);
     AddSz(*out, clsidKey, "", kProductName);
@@ -38,15 +40,17 @@ void BuildOfficeAddinValues(StrView installDir, bool view64, Vec<RegValue>* out)
     }
 }
 
-void OfficeAddinKeysToDelete(Vec<StrView>* out) {
+void BuildNoOfficeAddinValues(Vec<RegValue>* out) {
+    AddDeleteValue(*out, ClsidKeyTemp(kOfficeAddinClsid), "");
+}
+
+void OfficeAddinListKeys(Vec<StrView>* out) {
     for (const char* app : kOfficeApps) {
-        out->Append(AppKeyTemp(app));
+        out->Append(AddinsKeyTemp(app));
     }
-    StrView progIdKey = str::FormatTemp("Software\\Classes\\%s", kOfficeAddinProgId);
-    out->Append(str::FormatTemp("%s\\CLSID", progIdKey.CStr()));
-    out->Append(progIdKey);
-    StrView clsidKey = ClsidKeyTemp();
-    out->Append(str::FormatTemp("%s\\InprocServer32", clsidKey.CStr()));
-    out->Append(str::FormatTemp("%s\\ProgID", clsidKey.CStr()));
-    out->Append(clsidKey);
+    for (const char* app : kOfficeApps) {
+        StrView key = AddinsKeyTemp(app);
+        StrView software = "Software\\";
+        out->Append(str::FormatTemp("%sWow6432Node\\%s", software.s, key.s + software.len));
+    }
 }

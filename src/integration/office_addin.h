@@ -10,15 +10,11 @@ constexpr const char* kOfficeAddinClsid = "{FBB2943F-E861-67E6-E76F-770D5F969DD8
 
 // "<dir>\plugins\officeplugin\vloffice64.dll", or vloffice32.dll for the 32-bit view.
 StrView OfficeAddinDllPathTemp(StrView installDir, bool view64);
-// Every value of the registration, in the order written.
+// Every value of the registration, in the order written: each key's values before its
+// subkeys'. Writing and taking away are the registration table's (the OfficeAddin piece).
 void BuildOfficeAddinValues(StrView installDir, bool view64, Vec<RegValue>* out);
-// The keys removed, children before parents (the delete is not recursive).
-void OfficeAddinKeysToDelete(Vec<StrView>* out);
-
-#ifdef _WIN32
-#include <windows.h>
-// view: KEY_WOW64_64KEY or KEY_WOW64_32KEY. Not logged. True when every write succeeded.
-bool RegisterOfficeAddin(HKEY root, StrView installDir, uint32_t view);
-// Not logged; results ignored. The table's OfficeAddinRemoval, carried out by its executor.
-void UnregisterOfficeAddin(HKEY root, uint32_t view);
-#endif
+// What an installation without the add-in makes sure of: its class has no registration.
+void BuildNoOfficeAddinValues(Vec<RegValue>* out);
+// The applications' lists of add-ins, which the registration makes on the way: as the native
+// view names them, then as the machine keeps the 32-bit view's.
+void OfficeAddinListKeys(Vec<StrView>* out);

@@ -16,6 +16,12 @@ struct RegValue {
     RegType type = RegType::Sz;
     StrView text;
     uint32_t dword = 0;
+    // The key is not the registration's own (a list of the system's, a file type's Open-with
+    // list): taking the registration away deletes this value and leaves the key.
+    bool inSharedKey = false;
+    // The data is known only once it is written (a date, a size, a verification value, what
+    // the user had chosen before): a look at the machine can only ask that the value is there.
+    bool varies = false;
 };
 
 // A value of the type without its data.
@@ -27,36 +33,40 @@ inline RegValue MakeValue(StrView key, StrView name, RegType type) {
     return v;
 }
 
-inline void AddSz(Vec<RegValue>& list, StrView key, StrView name, StrView text) {
+// Each adds the value and returns it, for the flags above.
+inline RegValue& AddValue(Vec<RegValue>& list, const RegValue& v) {
+    list.Append(v);
+    return list.els[list.len - 1];
+}
+
+inline RegValue& AddSz(Vec<RegValue>& list, StrView key, StrView name, StrView text) {
     RegValue v = MakeValue(key, name, RegType::Sz);
     v.text = text;
-    list.Append(v);
+    return AddValue(list, v);
 }
 
-inline void AddDword(Vec<RegValue>& list, StrView key, StrView name, uint32_t value) {
+inline RegValue& AddDword(Vec<RegValue>& list, StrView key, StrView name, uint32_t value) {
     RegValue v = MakeValue(key, name, RegType::Dword);
     v.dword = value;
-    list.Append(v);
+    return AddValue(list, v);
 }
 
-inline void AddBinary(Vec<RegValue>& list, StrView key, StrView name, StrView bytes) {
+inline RegValue& AddBinary(Vec<RegValue>& list, StrView key, StrView name, StrView bytes) {
     RegValue v = MakeValue(key, name, RegType::Binary);
     v.text = bytes;
-    list.Append(v);
+    return AddValue(list, v);
 }
 
-inline void AddNone(Vec<RegValue>& list, StrView key, StrView name) {
-    list.Append(MakeValue(key, name, RegType::None));
+inline RegValue& AddNone(Vec<RegValue>& list, StrView key, StrView name) {
+    return AddValue(list, MakeValue(key, name, RegType::None));
 }
 
-inline void AddDeleteValue(Vec<RegValue>& list, StrView key, StrView name) {
-    list.Append(MakeValue(key, name, RegType::DeleteValue));
+inline RegValue& AddDeleteValue(Vec<RegValue>& list, StrView key, StrView name) {
+    return AddValue(list, MakeValue(key, name, RegType::DeleteValue));
 }
 
 #ifdef _WIN32
 #include <windows.h>
 // Writes one value with the logged primitive of its type.
 bool WriteRegValue(HKEY root, const RegValue& v);
-// Attempts every value even after a failure; true when all succeeded.
-bool WriteRegValues(HKEY root, const Vec<RegValue>& list);
 #endif

@@ -16,11 +16,3 @@ bool WriteRegValue(HKEY root, const RegValue& v) {
     }
     return WriteRegStr(root, v.key, v.name, v.text);
 }
-
-bool WriteRegValues(HKEY root, const Vec<RegValue>& list) {
-    bool ok = true;
-    for (int32_t i = 0; i < list.len; i++) {
-        ok &= WriteRegValue(root, list.els[i]);
-    }
-    return ok;
-}

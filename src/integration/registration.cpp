@@ -7,26 +7,11 @@
 #include "integration/default_reader.h"
 #include "integration/office_addin.h"
 #include "integration/path_env.h"
+#include "integration/registry.h"
 #include "integration/shell_ext.h"
 #include "integration/shortcut.h"
 #include "integration/uninstall.h"
 #include "integration/watcher.h"
-
-const RegContainer kRegContainers[kRegContainerCount] = {
-    {"Software\\Classes\\.pdf", false},
-    {"Software\\Classes\\MIME\\Database\\Content Type\\application/pdf", false},
-    {"Software\\Classes\\CLSID", false},
-    {"Software\\Classes\\Wow6432Node\\CLSID", false},
-    {"Software\\Microsoft\\Windows\\CurrentVersion\\PreviewHandlers", false},
-    {"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", false},
-    {"Software\\Microsoft\\Office\\Word\\Addins", true},
-    {"Software\\Microsoft\\Office\\Excel\\Addins", true},
-    {"Software\\Microsoft\\Office\\PowerPoint\\Addins", true},
-    {"Software\\Wow6432Node\\Microsoft\\Office\\Word\\Addins", true},
-    {"Software\\Wow6432Node\\Microsoft\\Office\\Excel\\Addins", true},
-    {"Software\\Wow6432Node\\Microsoft\\Office\\PowerPoint\\Addins", true},
-    {"Software\\RegisteredApplications", true},
-};
 
 namespace {
 void Add(Registration* out, Piece piece, RegRoot root, RegView view = RegView::Native, bool present = true) {
@@ -94,8 +79,9 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
         t.view = item.view;
         t.value = v;
         t.match = v.type == RegType::DeleteValue ? TraceMatch::Absent : TraceMatch::Exact;
-        if (str::Eq(v.name, "EstimatedSize") || str::Eq(v.name, "InstallDate") || item.piece == Piece::StatsIdentity) {
-            t.match = TraceMatch::Exists;
+        if (v.varies) {
+            // A choice record given back to another program has a verification value too.
+            t.match = item.piece == Piece::DefaultReader ? TraceMatch::ExistsWhileInstalled : TraceMatch::Exists;
         }
         t.orUser = item.orUser;
         t.keptOnRemoval = KeptOnRemoval(item);
@@ -103,57 +89,64 @@ void AddTraces(Vec<RegTrace>* out, const RegItem& item, const Vec<RegValue>& val
     }
 }
 
-RegValue WatcherRunValue(StrView watcherPath) {
-    RegValue v = MakeValue(kRunKey, kWatcherRunValue, RegType::Sz);
-    v.text = WatcherRunValueTemp(watcherPath);
-    return v;
-}
-
-}  // namespace
-
-// The entry as written on the context's day; platforms before major version 6 get the
-// version in the name.
-UninstallEntryInputs EntryInputs(const InstallChoices& in, const RegWriteContext& ctx) {
+// The entry's values on the context's day, then the choices recorded in it, which start at
+// the index returned.
+int32_t EntryValues(const Registration& reg, const RegWriteContext& ctx, Vec<RegValue>* out) {
     UninstallEntryInputs entry;
-    entry.installDir = in.installDir;
-    entry.allUsers = in.AllUsers();
+    entry.installDir = reg.in.installDir;
+    entry.allUsers = reg.in.AllUsers();
     entry.year = ctx.year;
     entry.month = ctx.month;
     entry.day = ctx.day;
+    // Platforms before major version 6 show no version column: the name carries it.
     entry.nameWithVersion = ctx.platformMajor > 0 && ctx.platformMajor < 6;
-    return entry;
+    entry.createdFolder = reg.createdFolder;
+    BuildUninstallValues(entry, out);
+    int32_t choicesAt = out->len;
+    BuildRecordedChoiceValues(reg.in, out);
+    return choicesAt;
 }
 
-void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values) {
+// A shell extension taken away from the earlier installation: its mark in that entry.
+void PendingMarkValues(const RegItem& item, Vec<RegValue>* out) {
+    const char* name = item.piece == Piece::SearchFilter ? kPendingSearchFilterValue : kPendingPreviewerValue;
+    // The key is the uninstall entry's: taking the mark away leaves it.
+    AddDword(*out, kUninstallRegKey, name, 1).inSharedKey = true;
+}
+}  // namespace
+
+void PieceValues(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, Vec<RegValue>* values) {
     const InstallChoices& in = reg.in;
     switch (item.piece) {
         case Piece::SearchFilter:
+            if (!item.present) {
+                PendingMarkValues(item, values);
+                return;
+            }
             BuildSearchFilterValues(path::JoinTemp(in.installDir, kSearchFilterDll), values);
             return;
         case Piece::Previewer:
+            if (!item.present) {
+                PendingMarkValues(item, values);
+                return;
+            }
             for (const PreviewerRow& row : kPreviewerTable) {
                 BuildPreviewerRowValues(row, path::JoinTemp(in.installDir, kPreviewerDll), values);
             }
-            AddDword(*values, kInternetZoneKey, kInternetZonePreviewValue, 0);
+            BuildInternetZoneValues(values);
             return;
         case Piece::OfficeAddin:
             if (item.present) {
                 BuildOfficeAddinValues(in.installDir, item.view == RegView::Bits64, values);
             } else {
-                AddDeleteValue(*values, str::FormatTemp("Software\\Classes\\CLSID\\%s", kOfficeAddinClsid), "");
+                BuildNoOfficeAddinValues(values);
             }
             return;
-        case Piece::UninstallEntry: {
-            RegWriteContext undated;  // the date varies: the traces ask only that it is there
-            undated.platformMajor = platformMajor;
-            UninstallEntryInputs entry = EntryInputs(in, undated);
-            entry.createdFolder = reg.createdFolder;
-            BuildUninstallValues(entry, values);
-            BuildRecordedChoiceValues(in, values);
+        case Piece::UninstallEntry:
+            EntryValues(reg, ctx, values);
             return;
-        }
         case Piece::Associations:
-            if (platformMajor >= 10) {
+            if (ctx.platformMajor >= 10) {
                 BuildAppCapabilitiesValues(reg.exePath, values);
             }
             BuildProgIdValues(reg.exePath, values);
@@ -165,22 +158,29 @@ void PieceValues(const Registration& reg, const RegItem& item, int platformMajor
             int n = 0;
             const char* const* exts = ReaderKindExts(item.reader, &n);
             for (int i = 0; i < n; i++) {
-                AddSz(*values, str::DupTemp(UserChoiceKeyTemp(exts[i])), "ProgId", ProgIdTemp(exts[i]));
+                BuildUserChoiceValues(exts[i], values);
             }
             return;
         }
+        case Piece::DefaultBackups:
+            for (const RegItem& other : reg.items) {
+                if (other.piece == Piece::DefaultReader) {
+                    BuildDefaultBackupValues(other.reader, values);
+                }
+            }
+            return;
         case Piece::Watcher:
-            values->Append(WatcherRunValue(WatcherPathTemp(reg.exePath)));
+            BuildWatcherValues(WatcherPathTemp(reg.exePath), values);
             return;
         case Piece::PreviewPane:
             BuildPreviewPaneValues(values);
             return;
-        case Piece::StatsIdentity:  // the data varies
-            StatsIdentityValues({}, {}, values);
+        case Piece::StatsIdentity:
+            AddSz(*values, kStatsIdentityKey, kPackageNameValue, ctx.packageName).varies = true;
+            AddSz(*values, kStatsIdentityKey, kHardwareIdValue, ctx.hardwareId).varies = true;
             return;
         case Piece::PathEntry:  // an element of a value, traced by the caller
         case Piece::Shortcuts:
-        case Piece::DefaultBackups:
         case Piece::Containers:
             return;
     }
@@ -227,14 +227,35 @@ struct Writes {
 };
 
 // A shell extension's values, all or nothing past the first failure.
-void ExtensionWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, StrView logLine,
-                     const char* failure, Vec<RegWrite>* out) {
-    Writes w{out, item.root, item.view};
-    w.Log(logLine);
-    Vec<RegValue> values(GetTempArena());
-    PieceValues(reg, item, ctx.platformMajor, &values);
-    w.Values(values, true);
-    w.Outcome("  did register\n", "  failed to register\n", failure);
+void ExtensionWrites(const Vec<RegValue>& values, StrView logLine, const char* failure, Writes* w) {
+    w->Log(logLine);
+    w->Values(values, true);
+    w->Outcome("  did register\n", "  failed to register\n", failure);
+}
+
+// The entry is measured, written and flushed as one group, judged before the recorded
+// choices, which start at choicesAt, are written.
+void EntryWrites(const Registration& reg, const Vec<RegValue>& values, int32_t choicesAt, Writes* w) {
+    const InstallChoices& in = reg.in;
+    w->Log(str::FormatTemp("WriteUninstallerRegistryInfo(hKey: %s, allUsers: %d, installDir: '%s')\n",
+                           RegRootName(w->root), in.AllUsers() ? 1 : 0, in.installDir.CStr()));
+    for (int32_t i = 0; i < choicesAt; i++) {
+        const RegValue& v = values.els[i];
+        // The directory is measured right before its size is written, as the log shows it.
+        bool size = str::Eq(v.name, "EstimatedSize");
+        RegWrite& step = size ? w->Effect(RegWriteOp::EstimatedSize, in.installDir) : w->Value(v);
+        step.value = v;
+        step.durable = true;
+    }
+    // The earlier entry goes once this one is written: the new one must be on the disk
+    // first, or a power cut in between would leave no installation registered at all.
+    w->Effect(RegWriteOp::FlushEntry);
+    w->Outcome({}, "WriteUninstallerRegistryInfo() failed\n",
+               "Failed to write the uninstallation information to the registry");
+    // The choices the next installation reads back.
+    for (int32_t i = choicesAt; i < values.len; i++) {
+        w->Value(values.els[i]);
+    }
 }
 }  // namespace
 
@@ -247,118 +268,80 @@ RegItem StatsIdentityItem() {
     return item;
 }
 
-void StatsIdentityValues(StrView packageName, StrView hardwareId, Vec<RegValue>* out) {
-    AddSz(*out, kStatsIdentityKey, kPackageNameValue, packageName);
-    AddSz(*out, kStatsIdentityKey, kHardwareIdValue, hardwareId);
-}
-
-// Quietly, and the Run key, the system's, is never made.
-void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out) {
-    RegWrite& run = Writes{out}.Value(WatcherRunValue(watcherPath));
-    run.quiet = run.keyMustExist = true;
-}
-
-void UninstallEntryWrites(RegRoot root, const UninstallEntryInputs& entry, Vec<RegWrite>* out) {
-    Writes w{out, root};
-    w.Log(str::FormatTemp("WriteUninstallerRegistryInfo(hKey: %s, allUsers: %d, installDir: '%s')\n",
-                          RegRootName(root), entry.allUsers ? 1 : 0, entry.installDir.CStr()));
-    Vec<RegValue> values(GetTempArena());
-    BuildUninstallValues(entry, &values);
-    for (const RegValue& v : values) {
-        // The directory is measured right before its size is written, as the log shows it.
-        bool size = str::Eq(v.name, "EstimatedSize");
-        RegWrite& step = size ? w.Effect(RegWriteOp::EstimatedSize, entry.installDir) : w.Value(v);
-        step.value = v;
-        step.durable = true;
-    }
-    // The earlier entry goes once this one is written: the new one must be on the disk
-    // first, or a power cut in between would leave no installation registered at all.
-    w.Effect(RegWriteOp::FlushEntry);
-    w.Outcome({}, "WriteUninstallerRegistryInfo() failed\n",
-              "Failed to write the uninstallation information to the registry");
-}
-
-// The associations together with the MIME type, which goes with them.
-void AssociationsWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx,
-                        Vec<RegWrite>* out) {
-    Writes w{out, item.root};
-    w.Log(str::FormatTemp("WriteExtendedFileExtensionInfo('%s')\n", RegRootName(item.root)));
-    Vec<RegValue> values(GetTempArena());
-    PieceValues(reg, item, ctx.platformMajor, &values);
-    RegItem mime = item;
-    mime.piece = Piece::MimeType;
-    PieceValues(reg, mime, ctx.platformMajor, &values);
-    w.Values(values);
-    w.Outcome({}, "WriteExtendedFileExtensionInfo() failed\n",
-              "Failed to write the extended file extension information to the registry");
-    w.Effect(RegWriteOp::NotifyAssociationsChanged);
-}
-
-// Written in the add-in's view, without log lines.
-void OfficeAddinWrites(RegRoot root, RegView view, StrView installDir, Vec<RegWrite>* out) {
-    Writes w{out, root, view};
-    Vec<RegValue> values(GetTempArena());
-    BuildOfficeAddinValues(installDir, view == RegView::Bits64, &values);
-    for (const RegValue& v : values) {
-        w.Value(v).quiet = true;
-    }
-    w.Outcome({}, {}, nullptr);
-}
-
 void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, Vec<RegWrite>* out) {
     const InstallChoices& in = reg.in;
     Writes w{out, item.root, item.view};
+    Vec<RegValue> values(GetTempArena());
+    int32_t choicesAt = 0;
+    if (item.piece == Piece::UninstallEntry) {
+        choicesAt = EntryValues(reg, ctx, &values);  // the entry's PieceValues, with where the choices start
+    } else {
+        PieceValues(reg, item, ctx, &values);
+    }
     switch (item.piece) {
         case Piece::SearchFilter: {
+            if (!item.present) {
+                w.Values(values);
+                return;
+            }
             StrView dll = path::JoinTemp(in.installDir, kSearchFilterDll);
             w.Log(str::FormatTemp("GetInstallationFilePath(%s) = > %s\n", kSearchFilterDll, dll.CStr()));
-            ExtensionWrites(reg, item, ctx, str::FormatTemp("RegisterSearchFilter() dllPath=%s\n", dll.CStr()),
-                            "Couldn't install PDF search filter", out);
+            ExtensionWrites(values, str::FormatTemp("RegisterSearchFilter() dllPath=%s\n", dll.CStr()),
+                            "Couldn't install PDF search filter", &w);
             return;
         }
         case Piece::Previewer:
-            ExtensionWrites(reg, item, ctx,
+            if (!item.present) {
+                w.Values(values);
+                return;
+            }
+            ExtensionWrites(values,
                             str::FormatTemp("RegisterPreviewer() dllPath=%s\n",
                                             path::JoinTemp(in.installDir, kPreviewerDll).CStr()),
-                            "Couldn't install PDF previewer", out);
+                            "Couldn't install PDF previewer", &w);
             return;
-        case Piece::PreviewPane: {
-            Vec<RegValue> values(GetTempArena());
-            PieceValues(reg, item, ctx.platformMajor, &values);
+        case Piece::PreviewPane:
             w.Effect(RegWriteOp::PreviewPane).value = values.els[0];
             return;
-        }
         case Piece::OfficeAddin:
-            if (item.present) {
-                OfficeAddinWrites(item.root, item.view, in.installDir, out);
-            } else {
+            if (!item.present) {
                 w.Effect(RegWriteOp::Unregister);
+                return;
             }
+            // In the add-in's view, without log lines.
+            for (const RegValue& v : values) {
+                w.Value(v).quiet = true;
+            }
+            w.Outcome({}, {}, nullptr);
             return;
         case Piece::Shortcuts:
             w.Effect(RegWriteOp::Shortcuts, reg.exePath).desktop = in.Has(Choice::DesktopShortcut);
             return;
-        case Piece::UninstallEntry: {
-            UninstallEntryInputs entry = EntryInputs(in, ctx);
-            entry.createdFolder = reg.createdFolder;
-            UninstallEntryWrites(item.root, entry, out);
-            // The choices the next installation reads back.
-            Vec<RegValue> choices(GetTempArena());
-            BuildRecordedChoiceValues(in, &choices);
-            w.Values(choices);
+        case Piece::UninstallEntry:
+            EntryWrites(reg, values, choicesAt, &w);
+            return;
+        case Piece::Associations: {
+            // The MIME type goes with them.
+            RegItem mime = item;
+            mime.piece = Piece::MimeType;
+            PieceValues(reg, mime, ctx, &values);
+            w.Log(str::FormatTemp("WriteExtendedFileExtensionInfo('%s')\n", RegRootName(item.root)));
+            w.Values(values);
+            w.Outcome({}, "WriteExtendedFileExtensionInfo() failed\n",
+                      "Failed to write the extended file extension information to the registry");
+            w.Effect(RegWriteOp::NotifyAssociationsChanged);
             return;
         }
-        case Piece::Associations:
-            AssociationsWrites(reg, item, ctx, out);
-            return;
         case Piece::DefaultReader: {
-            Vec<RegValue> values(GetTempArena());
-            PieceValues(reg, item, ctx.platformMajor, &values);
+            // Each extension's record: the step writes its ProgID with the verification value
+            // computed then, after keeping what the record held (the DefaultBackups piece).
             int n = 0;
             const char* const* exts = ReaderKindExts(item.reader, &n);
-            for (int i = 0; i < values.len; i++) {
-                RegWrite& choice = w.Effect(RegWriteOp::UserChoice, exts[i]);
-                choice.value = values.els[i];
+            int ext = 0;
+            for (const RegValue& v : values) {
+                if (str::Eq(v.name, kUserChoiceProgIdValue) && ext < n) {
+                    w.Effect(RegWriteOp::UserChoice, exts[ext++]).value = v;
+                }
             }
             w.Outcome({}, {}, nullptr);
             w.Effect(RegWriteOp::NotifyAssociationsChanged);
@@ -368,24 +351,24 @@ void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteCon
             w.Effect(RegWriteOp::PathElement, in.installDir);
             return;
         case Piece::Watcher: {
-            // Only when the product carries it.
+            // Only when the product carries it; quietly, and the Run key, the system's, is never made.
             StrView watcher = WatcherPathTemp(reg.exePath);
             w.Effect(RegWriteOp::IfFileExists, watcher);
-            WatcherAutostartWrites(watcher, out);
+            for (const RegValue& v : values) {
+                RegWrite& run = w.Value(v);
+                run.quiet = run.keyMustExist = true;
+            }
             w.Effect(RegWriteOp::StartWatcher, watcher);
             return;
         }
-        case Piece::StatsIdentity: {
-            Vec<RegValue> values(GetTempArena());
-            StatsIdentityValues(ctx.packageName, ctx.hardwareId, &values);
+        case Piece::StatsIdentity:
             for (const RegValue& v : values) {
                 RegWrite& value = w.Value(v);
                 value.quiet = value.orUser = true;
             }
             return;
-        }
         case Piece::MimeType:        // with the associations
-        case Piece::DefaultBackups:  // with the default reader
+        case Piece::DefaultBackups:  // by the default reader's steps
         case Piece::Containers:      // on the way to the values
             return;
     }
@@ -424,165 +407,254 @@ struct Steps {
 
 // The machine's classes first, then the user's: older installations wrote either.
 constexpr RegRoot kBothRoots[] = {RegRoot::Machine, RegRoot::User};
-constexpr const char* kFileExtsPdf = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.pdf";
-}  // namespace
 
-void SearchFilterRemoval(Vec<RegDelete>* out) {
+// Whether key is base or lies below it (registry names ignore case).
+bool IsAtOrBelow(StrView key, StrView base) {
+    return str::StartsWithI(key, base) && (key.len == base.len || key.s[base.len] == '\\');
+}
+
+int Depth(StrView key) {
+    int n = 0;
+    for (int32_t i = 0; i < key.len; i++) {
+        n += key.s[i] == '\\';
+    }
+    return n;
+}
+
+// The file type's key ("Software\Classes\.<ext>") that key is or lies below; empty for
+// any other key.
+StrView TypeKeyOf(StrView key) {
+    StrView types = "Software\\Classes\\.";
+    if (!str::StartsWithI(key, types)) {
+        return {};
+    }
+    int32_t end = types.len;
+    while (end < key.len && key.s[end] != '\\') {
+        end++;
+    }
+    return str::DupTemp(StrView(key.s, end));
+}
+
+// How a removal takes away what values wrote, under which roots. With both roots the
+// machine's key deletes may fail: a per-user installation never wrote them.
+struct TakeAway {
+    RegRoot roots[2] = {};
+    int rootCount = 1;
+    RegDeleteOp sharedOp = RegDeleteOp::Value;  // ValueQuiet: a long list of the system's
+};
+
+TakeAway InRoot(RegRoot root) {
+    return TakeAway{{root}, 1};
+}
+
+TakeAway InBothRoots(RegDeleteOp sharedOp) {
+    return TakeAway{{kBothRoots[0], kBothRoots[1]}, 2, sharedOp};
+}
+
+// Takes away what the values wrote, in the order written: each key that is the piece's own,
+// whole (only the outermost: every builder writes a key's values before its subkeys'), each
+// value in a key others share; then, under a file type's key, what that left empty up to the
+// type's key, which is the system's list of the type more than ours.
+void TakeAwayValues(const Vec<RegValue>& values, const TakeAway& how, Vec<RegDelete>* out) {
     Steps s{out};
-    StrView keys[] = {str::FormatTemp("Software\\Classes\\CLSID\\%s", kSearchFilterClsid),
-                      str::FormatTemp("Software\\Classes\\CLSID\\%s", kPersistentHandlerClsid),
-                      "Software\\Classes\\.pdf\\PersistentHandler"};
-    for (StrView key : keys) {
-        for (RegRoot r : kBothRoots) {
-            s.Key(r, key).mayFail = r == RegRoot::Machine;
+    Vec<StrView> own(GetTempArena());
+    Vec<StrView> emptied(GetTempArena());
+    auto noteEmptied = [&](StrView start) {
+        for (StrView e : emptied) {
+            if (str::EqI(e, start)) {
+                return;
+            }
+        }
+        emptied.Append(start);
+    };
+    for (int32_t i = 0; i < values.len; i++) {
+        const RegValue& v = values.els[i];
+        StrView type = TypeKeyOf(v.key);
+        if (v.inSharedKey) {
+            bool again = false;
+            for (int32_t j = 0; j < i; j++) {
+                const RegValue& u = values.els[j];
+                again |= u.inSharedKey && str::EqI(u.key, v.key) && str::EqI(u.name, v.name);
+            }
+            if (!again) {
+                for (int r = 0; r < how.rootCount; r++) {
+                    s.Add(how.sharedOp, how.roots[r], v.key, v.name);
+                }
+            }
+            if (!type.IsEmpty()) {
+                noteEmptied(v.key);
+            }
+            continue;
+        }
+        bool covered = false;
+        for (StrView k : own) {
+            covered |= IsAtOrBelow(v.key, k);
+        }
+        if (covered) {
+            continue;
+        }
+        own.Append(v.key);
+        for (int r = 0; r < how.rootCount; r++) {
+            s.Key(how.roots[r], v.key).mayFail = how.rootCount > 1 && how.roots[r] == RegRoot::Machine;
+        }
+        if (!type.IsEmpty() && !str::EqI(type, v.key)) {
+            noteEmptied(ParentRegPath(v.key));
         }
     }
-    for (RegRoot r : kBothRoots) {
-        s.KeyIfEmpty(r, "Software\\Classes\\.pdf", 1);
+    for (StrView start : emptied) {
+        for (int r = 0; r < how.rootCount; r++) {
+            s.KeyIfEmpty(how.roots[r], start, Depth(start) - Depth(TypeKeyOf(start)) + 1);
+        }
     }
+}
+
+void SearchFilterRemoval(const Registration& reg, const RegItem& item, Vec<RegDelete>* out) {
+    Vec<RegValue> values(GetTempArena());
+    PieceValues(reg, item, RegWriteContext{}, &values);
+    TakeAwayValues(values, InBothRoots(RegDeleteOp::Value), out);
 }
 
 void PreviewerRemoval(Vec<RegDelete>* out) {
     Steps s{out};
-    const char* slots[] = {kThumbnailSlot, kImageExtractorSlot, kPreviewSlot};
     for (const PreviewerRow& row : kPreviewerTable) {
-        for (RegRoot r : kBothRoots) {
-            s.Add(RegDeleteOp::ValueQuiet, r, kPreviewHandlersKey, row.clsid);
-        }
-        for (RegRoot r : kBothRoots) {
-            s.Key(r, str::FormatTemp("Software\\Classes\\CLSID\\%s", row.clsid)).mayFail = r == RegRoot::Machine;
-        }
-        for (const char* slot : slots) {
-            for (const char* ext : {row.ext, row.ext2}) {
-                for (RegRoot r : kBothRoots) {
-                    if (ext) {
-                        s.Key(r, str::FormatTemp("Software\\Classes\\%s\\shellex\\%s", ext, slot)).mayFail =
-                            r == RegRoot::Machine;
-                    }
-                }
-            }
-        }
-        // "<ext>\shellex" and "<ext>" go too once a slot of ours was the last thing in them.
+        // Legacy: older versions registered an image extractor too.
         for (const char* ext : {row.ext, row.ext2}) {
             for (RegRoot r : kBothRoots) {
                 if (ext) {
-                    s.KeyIfEmpty(r, str::FormatTemp("Software\\Classes\\%s\\shellex", ext), 2);
+                    s.Key(r, ShellexSlotKeyTemp(ext, kImageExtractorSlot)).mayFail = r == RegRoot::Machine;
                 }
             }
         }
+        // A row at a time: rows sharing a class take it away each.
+        Vec<RegValue> values(GetTempArena());
+        BuildPreviewerRowValues(row, {}, &values);
+        TakeAwayValues(values, InBothRoots(RegDeleteOp::ValueQuiet), out);
         s.Log(str::FormatTemp("UninstallPreviewDll: removed '%s'\n", row.ext));
     }
-    for (RegRoot r : kBothRoots) {
-        s.Value(r, kInternetZoneKey, kInternetZonePreviewValue);
-    }
+    Vec<RegValue> zone(GetTempArena());
+    BuildInternetZoneValues(&zone);
+    TakeAwayValues(zone, InBothRoots(RegDeleteOp::Value), out);
 }
 
+// Guarded and legacy: older versions made the reader the default of .pdf by the bare product
+// identifier; what still names it goes, what names another program stays.
 void DefaultViewerRemoval(RegRoot root, Vec<RegDelete>* out) {
     Steps s{out};
     s.Log("UnregisterFromBeingDefaultViewer()\n");
-    Steps::If(s.Value(root, "Software\\Classes\\.pdf", ""), "", kProductId, false, true);
+    Steps::If(s.Value(root, kPdfTypeKey, ""), "", kProductId, false, true);
     // The Explorer association of .pdf: the value that names us goes, the key stays.
-    Steps::If(s.Value(root, kFileExtsPdf, "ProgId"), "ProgId", kProductId, false, true);
-    Steps::If(s.Value(root, kFileExtsPdf, "Application"), "Application", kReaderExeName, true, true);
-    RegDelete& choice = s.Key(root, str::FormatTemp("%s\\UserChoice", kFileExtsPdf));
+    StrView fileExt = FileExtKeyTemp(".pdf");
+    Steps::If(s.Value(root, fileExt, "ProgId"), "ProgId", kProductId, false, true);
+    Steps::If(s.Value(root, fileExt, "Application"), "Application", kReaderExeName, true, true);
+    RegDelete& choice = s.Key(root, UserChoiceKeyTemp(".pdf"));
     choice.resetAcl = true;
-    Steps::If(choice, "ProgId", kProductId, false, true);
+    Steps::If(choice, kUserChoiceProgIdValue, kProductId, false, true);
 }
 
 void AssociationsRemoval(RegRoot root, Vec<RegDelete>* out) {
     Steps s{out};
     s.Log(str::FormatTemp("RemoveInstallRegistryKeys(%s)\n", RegRootName(root)));
     DefaultViewerRemoval(root, out);
-    s.Key(root, str::FormatTemp("Software\\Classes\\%s", kProductId));
-    s.Key(root, str::FormatTemp("Software\\Classes\\Applications\\%s", kReaderExeName));
-    s.Value(root, "Software\\Classes\\.pdf\\OpenWithProgids", kProductId);
+    // Legacy: what older versions registered under the bare product identifier and the
+    // reader's file name.
+    s.Key(root, ProgIdKeyTemp(kProductId));
+    s.Key(root, ProgIdKeyTemp(str::FormatTemp("Applications\\%s", kReaderExeName)));
+    s.Value(root, OpenWithProgidsKeyTemp(".pdf"), kProductId);
     if (root == RegRoot::Machine) {
         s.Key(root, str::FormatTemp("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s", kReaderExeName));
     }
     for (const char* ext : kSupportedExts) {
-        StrView openWith = str::FormatTemp("Software\\Classes\\%s\\OpenWithProgids", ext);
+        StrView openWith = OpenWithProgidsKeyTemp(ext);
         s.Value(root, openWith, kProductId);
         s.KeyIfEmpty(root, openWith, 1);
         // Once the list entry went, its two parents while empty.
         s.Key(root, str::FormatTemp("Software\\Classes\\%s\\OpenWithList\\%s", ext, kReaderExeName), 2);
     }
+    // What this version writes, a file type at a time.
     for (const char* ext : kSupportedExts) {
-        s.Key(root, str::FormatTemp("Software\\Classes\\%s", ProgIdTemp(ext).CStr()));
-        StrView openWith = str::FormatTemp("Software\\Classes\\%s\\OpenWithProgids", ext);
-        s.Value(root, openWith, ProgIdTemp(ext));
-        // Our ProgID value was the last thing in these keys: without this the first removal
-        // after an installation would leave them behind, empty.
-        s.KeyIfEmpty(root, openWith, 2);
+        Vec<RegValue> values(GetTempArena());
+        BuildExtProgIdValues({}, ext, &values);
+        TakeAwayValues(values, InRoot(root), out);
     }
-    s.Value(root, "SOFTWARE\\RegisteredApplications", kProductId);
-    s.Key(root, kCapabilitiesKey);
+    Vec<RegValue> capabilities(GetTempArena());
+    BuildAppCapabilitiesValues({}, &capabilities);
+    TakeAwayValues(capabilities, InRoot(root), out);
     s.Add(RegDeleteOp::NotifyAssociationsChanged, root);
 }
 
-void OfficeAddinRemoval(RegRoot root, RegView view, Vec<RegDelete>* out) {
-    Steps s{out};
-    Vec<StrView> keys(GetTempArena());
-    OfficeAddinKeysToDelete(&keys);
-    for (StrView key : keys) {
-        s.Add(RegDeleteOp::KeyInView, root, key).view = view;
-    }
-}
-
-// Everything under the product key goes but the backups of the user's earlier defaults:
-// they are the only record of what the uninstall gives back, and an installation killed
-// between deleting them and writing them again would lose them for good.
+// Legacy: everything under the product key goes but the backups of the user's earlier
+// defaults: they are the only record of what the uninstall gives back, and an installation
+// killed between deleting them and writing them again would lose them for good.
 void ProductKeyRemoval(RegRoot root, Vec<RegDelete>* out) {
     Steps s{out};
     s.Log(str::FormatTemp("RemoveProductRegistryKey(%s)\n", RegRootName(root)));
     s.Add(RegDeleteOp::KeyBut, root, kProductRegKey, path::GetBaseName(kPrevDefaultKey));
 }
 
-void UninstallEntryRemoval(RegRoot root, bool withProductKey, Vec<RegDelete>* out) {
+void UninstallEntryRemoval(const Registration& reg, const RegItem& item, bool withProductKey, Vec<RegDelete>* out) {
     Steps s{out};
-    if (!withProductKey) {
-        s.Log(str::FormatTemp("RemoveUninstallEntry(%s)\n", RegRootName(root)));
-        s.Key(root, kUninstallRegKey);
-        return;
-    }
-    s.Log(str::FormatTemp("RemoveUninstallerRegistryInfo(%s)\n", RegRootName(root)));
-    s.Key(root, kUninstallRegKey);
-    s.Key(root, kProductRegKey);
-}
-
-// Another installation's Run value stays.
-void WatcherRemoval(StrView watcherPath, Vec<RegDelete>* out) {
-    Steps s{out};
-    RegDelete& d = s.Value(RegRoot::User, kRunKey, kWatcherRunValue);
-    Steps::If(d, kWatcherRunValue, WatcherRunValueTemp(watcherPath), true, false);
-    d.keptLog = str::FormatTemp("RemoveWatcherAutostart: the Run value does not start '%s', kept\n", watcherPath.CStr());
-}
-
-void PendingShellExtensionValues(bool searchFilter, bool previewer, Vec<RegValue>* out) {
-    if (searchFilter) {
-        AddDword(*out, kUninstallRegKey, kPendingSearchFilterValue, 1);
-    }
-    if (previewer) {
-        AddDword(*out, kUninstallRegKey, kPendingPreviewerValue, 1);
+    s.Log(str::FormatTemp(withProductKey ? "RemoveUninstallerRegistryInfo(%s)\n" : "RemoveUninstallEntry(%s)\n",
+                          RegRootName(item.root)));
+    Vec<RegValue> values(GetTempArena());
+    PieceValues(reg, item, RegWriteContext{}, &values);
+    TakeAwayValues(values, InRoot(item.root), out);
+    if (withProductKey) {
+        // Legacy: the product key with whatever older versions kept in it.
+        s.Key(item.root, kProductRegKey);
     }
 }
 
-void PendingShellExtensionRemoval(RegRoot root, Vec<RegDelete>* out) {
+// Guarded: another installation's Run value stays.
+void WatcherRemoval(const Registration& reg, const RegItem& item, Vec<RegDelete>* out) {
     Steps s{out};
-    for (const char* name : {kPendingSearchFilterValue, kPendingPreviewerValue}) {
-        RegDelete& d = s.Value(root, kUninstallRegKey, name);
-        d.guarded = d.ifExists = true;
-        d.ifName = name;
+    Vec<RegValue> values(GetTempArena());
+    PieceValues(reg, item, RegWriteContext{}, &values);
+    StrView watcher = WatcherPathTemp(reg.exePath);
+    for (const RegValue& v : values) {
+        RegDelete& d = s.Value(item.root, v.key, v.name);
+        Steps::If(d, v.name, v.text, true, false);
+        d.keptLog =
+            str::FormatTemp("RemoveWatcherAutostart: the Run value does not start '%s', kept\n", watcher.CStr());
+    }
+}
+}  // namespace
+
+void OfficeAddinRemoval(RegRoot root, RegView view, Vec<RegDelete>* out) {
+    Steps s{out};
+    Vec<RegValue> values(GetTempArena());
+    BuildOfficeAddinValues({}, view == RegView::Bits64, &values);
+    // Every key of the add-in, backwards: a key's subkeys go before it, as the delete in a
+    // view is not recursive.
+    for (int32_t i = values.len - 1; i >= 0; i--) {
+        bool later = false;
+        for (int32_t j = i + 1; j < values.len; j++) {
+            later |= str::EqI(values.els[j].key, values.els[i].key);
+        }
+        if (!later) {
+            s.Add(RegDeleteOp::KeyInView, root, values.els[i].key).view = view;
+        }
     }
 }
 
 void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec<RegDelete>* out) {
     Steps s{out};
     switch (item.piece) {
-        case Piece::Previewer:
-            PreviewerRemoval(out);
-            return;
         case Piece::SearchFilter:
-            SearchFilterRemoval(out);
+        case Piece::Previewer:
+            if (!item.present) {
+                // Guarded: a mark goes only where there is one.
+                Vec<RegValue> marks(GetTempArena());
+                PieceValues(reg, item, RegWriteContext{}, &marks);
+                for (const RegValue& v : marks) {
+                    RegDelete& d = s.Value(item.root, v.key, v.name);
+                    d.guarded = d.ifExists = true;
+                    d.ifName = v.name;
+                }
+            } else if (item.piece == Piece::SearchFilter) {
+                SearchFilterRemoval(reg, item, out);
+            } else {
+                PreviewerRemoval(out);
+            }
             return;
         case Piece::Associations:
             AssociationsRemoval(item.root, out);
@@ -604,11 +676,11 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
             }
             return;
         case Piece::MimeType:
-            // Per user they repeat what the machine's classes say; the machine's own may have
-            // been there before and stay.
+            // Guarded: per user they repeat what the machine's classes say, and go while they
+            // still do; the machine's own may have been there before and stay.
             if (item.root == RegRoot::User) {
                 Vec<RegValue> values(GetTempArena());
-                BuildMimeValues(&values);
+                PieceValues(reg, item, RegWriteContext{}, &values);
                 for (const RegValue& v : values) {
                     Steps::If(s.Value(item.root, v.key, v.name), v.name, v.text, false, false);
                 }
@@ -618,7 +690,7 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
             s.Add(RegDeleteOp::PathElement, item.root).text = reg.in.installDir;
             return;
         case Piece::Watcher:
-            WatcherRemoval(WatcherPathTemp(reg.exePath), out);
+            WatcherRemoval(reg, item, out);
             return;
         case Piece::Shortcuts: {
             if (why == Removal::Upgrade) {
@@ -634,27 +706,42 @@ void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec
         }
         case Piece::UninstallEntry:
             // The other installation's product key went with the upgrade's removal.
-            UninstallEntryRemoval(item.root, why != Removal::OtherInstallationEntry, out);
+            UninstallEntryRemoval(reg, item, why != Removal::OtherInstallationEntry, out);
             return;
-        case Piece::DefaultBackups:
-            // Per user they went with the product key that holds them.
-            if (reg.in.AllUsers()) {
-                s.Key(RegRoot::User, kPrevDefaultKey);
-                s.KeyIfEmpty(RegRoot::User, kProductRegKey, 1);
+        case Piece::DefaultBackups: {
+            // Per user they went with the product key that holds them; for all users, the
+            // user's product key was made for them alone and goes with them when empty.
+            if (!reg.in.AllUsers()) {
+                return;
             }
+            Vec<RegValue> values(GetTempArena());
+            PieceValues(reg, item, RegWriteContext{}, &values);
+            TakeAwayValues(values, InRoot(item.root), out);
+            s.KeyIfEmpty(item.root, kProductRegKey, 1);
             return;
+        }
         case Piece::DefaultReader:
             // Each group's backup is read right before it is given back: they live under the
             // product key, which goes only after the files.
             s.Add(RegDeleteOp::DefaultBackups, RegRoot::User).reader = item.reader;
             return;
-        case Piece::Containers:
-            for (const RegContainer& c : kRegContainers) {
-                if (item.root == RegRoot::User || c.machineToo) {
-                    s.Add(RegDeleteOp::EmptyKeys, item.root, c.key);
+        case Piece::Containers: {
+            Vec<StrView> keys(GetTempArena());
+            // The system's own lists under the machine's root (the classes of .pdf, the CLSID
+            // and uninstall lists) may have been there before, empty: those go only per user.
+            for (const char* key : {kPdfTypeKey, kPdfMimeKey, kClsidListKey, "Software\\Classes\\Wow6432Node\\CLSID",
+                                    kPreviewHandlersKey, kUninstallListKey}) {
+                if (item.root == RegRoot::User) {
+                    s.Add(RegDeleteOp::EmptyKeys, item.root, key);
                 }
             }
+            OfficeAddinListKeys(&keys);
+            keys.Append(kRegisteredAppsKey);
+            for (StrView key : keys) {
+                s.Add(RegDeleteOp::EmptyKeys, item.root, key);
+            }
             return;
+        }
         case Piece::PreviewPane:    // the user's layout by now
         case Piece::StatsIdentity:  // for the next installation's reports
             return;
@@ -715,6 +802,18 @@ void BuildRegistration(const InstallChoices& in, Registration* out) {
     Add(out, Piece::Containers, root);
 }
 
+void BuildTakenShellExtensions(const InstallChoices& earlier, RegRoot entryRoot, Registration* out) {
+    out->in = earlier;
+    out->exePath = path::JoinTemp(earlier.installDir, kReaderExeName);
+    out->items.Reset();
+    if (earlier.Has(Choice::SearchFilter)) {
+        Add(out, Piece::SearchFilter, entryRoot, RegView::Native, false);
+    }
+    if (earlier.Has(Choice::Previewer)) {
+        Add(out, Piece::Previewer, entryRoot, RegView::Native, false);
+    }
+}
+
 RegStage StageOf(Piece piece) {
     switch (piece) {
         case Piece::SearchFilter:
@@ -768,8 +867,10 @@ void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace
             AddTrace(out, t);
             continue;
         }
+        RegWriteContext ctx;
+        ctx.platformMajor = platformMajor;
         Vec<RegValue> values(GetTempArena());
-        PieceValues(reg, item, platformMajor, &values);
+        PieceValues(reg, item, ctx, &values);
         AddTraces(out, item, values);
     }
 }

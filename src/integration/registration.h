@@ -25,6 +25,8 @@ enum class RegRoot : uint8_t { User, Machine };
 enum class RegView : uint8_t { Native, Bits64, Bits32 };
 
 enum class Piece : uint8_t {
+    // The two shell extensions. Absent: taken away from the earlier installation while their
+    // files are replaced; the mark in its uninstall entry says so until the installation ends.
     SearchFilter,    // the filter's COM class and .pdf's persistent handler
     Previewer,       // the preview handlers and their thumbnail slots, the Internet-zone value
     PreviewPane,     // Explorer's preview pane turned on for the user (never taken back)
@@ -33,8 +35,10 @@ enum class Piece : uint8_t {
     UninstallEntry,  // the entry in the list of programs, with the choices recorded in it
     Associations,    // ProgIDs, Open-with entries, capabilities (under the product key)
     MimeType,        // .pdf's content type, written with the associations
-    DefaultReader,   // the user's choice record for one group of extensions, and its backup
-    DefaultBackups,  // the backups of the user's earlier defaults, under the user's product key
+    DefaultReader,   // the user's choice record for one group of extensions
+    // The backups of the user's earlier defaults, under the user's product key; the default
+    // reader's steps write each one right before its record, with what the record held.
+    DefaultBackups,
     PathEntry,       // the installation directory on PATH
     Watcher,         // the Run value that starts the watcher at log-on; started once now
     // The statistics identity: the installer's name and the machine's identifier, which later
@@ -53,7 +57,7 @@ struct RegItem {
     Piece piece = Piece::Containers;
     RegRoot root = RegRoot::User;
     RegView view = RegView::Native;
-    bool present = true;
+    bool present = true;  // see the OfficeAddin and shell extension pieces
     // Under the user's root where the machine's cannot be written (a limited user's run).
     bool orUser = false;
     ReaderKind reader = ReaderKind::Pdf;  // DefaultReader
@@ -74,6 +78,10 @@ struct Registration {
 InstallChoices AnyInstallationIn(StrView dir, bool allUsers);
 // Strings live in the temporary arena.
 void BuildRegistration(const InstallChoices& in, Registration* out);
+// The earlier installation's shell extensions that an installation takes away to replace
+// their files, as absent items: their values are the marks in the earlier uninstall entry,
+// under entryRoot. Writing them marks, removing them clears the marks.
+void BuildTakenShellExtensions(const InstallChoices& earlier, RegRoot entryRoot, Registration* out);
 
 // When the installation writes each piece: the components whose files were just replaced
 // and the shortcuts, then the uninstall entry (from here on the installation counts as done),
@@ -104,6 +112,9 @@ enum class TraceMatch : uint8_t {
     Exists,   // the data varies (the date, the size): only that it is there
     Absent,   // the installation removed it (a stale default of a ProgID)
     Element,  // one of the value's ';'-separated elements equals the text, ignoring case
+    // There while installed, its data varying; once removed the value may be another
+    // program's (a choice record given back has a verification value of its own).
+    ExistsWhileInstalled,
 };
 struct RegTrace {
     Piece piece = Piece::Containers;
@@ -120,12 +131,9 @@ struct RegTrace {
 // written twice appears once, with the data written last. platformMajor decides the
 // application capabilities (10 and later).
 void RegistrationTraces(const Registration& reg, int platformMajor, Vec<RegTrace>* out);
-// The registry values the item writes, in order, under its root and view: what the installation
-// writes and what the traces check. platformMajor as for RegistrationTraces.
-void PieceValues(const Registration& reg, const RegItem& item, int platformMajor, Vec<RegValue>* values);
 
-// What writing needs besides the table: the platform's major version (as for PieceValues) and
-// the day the installation is recorded with (UTC).
+// What writing needs besides the table: the platform's major version (10 and later get the
+// application capabilities) and the day the installation is recorded with (UTC).
 struct RegWriteContext {
     int platformMajor = 0;
     int year = 0, month = 0, day = 0;
@@ -133,6 +141,10 @@ struct RegWriteContext {
     StrView packageName;
     StrView hardwareId;
 };
+// The registry values the item writes, in order, under its root and view: what the installation
+// writes (PieceWrites reads them), what the traces check and what removing the item deletes.
+// A value whose data varies (RegValue::varies) has the context's, or none.
+void PieceValues(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, Vec<RegValue>* values);
 
 // One step of writing a piece, as data: the pure code decides every value a piece writes and
 // every effect around them, in order, and one executor performs the list. Values form groups
@@ -167,25 +179,20 @@ struct RegWrite {
     bool orUser = false;            // a Value written under the user's root when the machine's fails
     bool desktop = false;
 };
-// The steps that write the item, in order.
+// The steps that write the item, in order: its values (PieceValues) with the effects around them.
 void PieceWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx, Vec<RegWrite>* out);
-// The pieces' groups as the older functions named them.
-void UninstallEntryWrites(RegRoot root, const UninstallEntryInputs& entry, Vec<RegWrite>* out);
-void AssociationsWrites(const Registration& reg, const RegItem& item, const RegWriteContext& ctx,
-                        Vec<RegWrite>* out);
-void OfficeAddinWrites(RegRoot root, RegView view, StrView installDir, Vec<RegWrite>* out);
-void WatcherAutostartWrites(StrView watcherPath, Vec<RegWrite>* out);
-// The statistics identity's item (the same in every table) and values.
+// The statistics identity's item, the same in every table.
 RegItem StatsIdentityItem();
-void StatsIdentityValues(StrView packageName, StrView hardwareId, Vec<RegValue>* out);
-// The entry's inputs for the choices on the context's day.
-UninstallEntryInputs EntryInputs(const InstallChoices& in, const RegWriteContext& ctx);
 
 // The shell folders (CSIDL) that hold a shortcut of the installation.
 void RegistrationShortcuts(const Registration& reg, Vec<int>* csidls);
 
 // One step of taking a piece away, as data: the pure code decides every key and value a
-// removal touches and in which order, and one executor performs the list.
+// removal touches and in which order, and one executor performs the list. What a piece wrote
+// is taken away as its values say: the keys that are its own whole, its values in keys
+// others share one by one, then what that left empty under a file type's key. The other
+// steps are guarded (taken only while the machine still holds what the piece wrote) or undo
+// what older versions wrote.
 enum class RegDeleteOp : uint8_t {
     Key,           // the key and everything below it; once gone, `levels` parents while empty
     KeyIfEmpty,    // the key when empty, then its parents while empty: `levels` keys in all
@@ -227,30 +234,8 @@ struct RegDelete {
 // The steps that take the item away for this removal, in order. Both shell extensions are
 // taken from both roots whatever the item's root: older installations wrote either.
 void PieceRemoval(const Registration& reg, const RegItem& item, Removal why, Vec<RegDelete>* out);
-// The uninstall entry's marks of the shell extensions an installation has taken away from the
-// earlier one to replace their files (kPendingSearchFilterValue and kPendingPreviewerValue),
-// and their removal once that installation ends.
-void PendingShellExtensionValues(bool searchFilter, bool previewer, Vec<RegValue>* out);
-void PendingShellExtensionRemoval(RegRoot root, Vec<RegDelete>* out);
-// The steps of the pieces as the older functions named them, for one root.
-void AssociationsRemoval(RegRoot root, Vec<RegDelete>* out);
-void DefaultViewerRemoval(RegRoot root, Vec<RegDelete>* out);
+// The add-in's removal in one root and view, as an absent add-in's writing carries it out.
 void OfficeAddinRemoval(RegRoot root, RegView view, Vec<RegDelete>* out);
-void SearchFilterRemoval(Vec<RegDelete>* out);
-void PreviewerRemoval(Vec<RegDelete>* out);
-void ProductKeyRemoval(RegRoot root, Vec<RegDelete>* out);
-void UninstallEntryRemoval(RegRoot root, bool withProductKey, Vec<RegDelete>* out);
-void WatcherRemoval(StrView watcherPath, Vec<RegDelete>* out);
-
-// A key the registration created on the way to its values. Under HKEY_LOCAL_MACHINE the
-// system's own (the classes of .pdf, the CLSID and uninstall lists) may have been there
-// before, empty: those go only per user.
-struct RegContainer {
-    const char* key;
-    bool machineToo;
-};
-constexpr int kRegContainerCount = 13;
-extern const RegContainer kRegContainers[kRegContainerCount];
 
 const char* RegRootName(RegRoot root);
 // The root of an installation for all users or for the current user.
@@ -263,9 +248,8 @@ inline RegRoot RegRootFor(bool allUsers) {
 HKEY RegRootKey(RegRoot root);
 // HKEY_LOCAL_MACHINE is the machine's root; any other key is taken as the user's.
 RegRoot RegRootOf(HKEY root);
-// KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the native view, and back.
+// KEY_WOW64_64KEY, KEY_WOW64_32KEY, or 0 for the native view.
 uint32_t RegViewFlag(RegView view);
-RegView RegViewOf(uint32_t flag);
 // Writes the pieces of one stage in table order, with the writers' own log lines. A failed
 // uninstall entry or association is reported through NotifyFailed; installing goes on.
 void WriteRegistration(const Registration& reg, RegStage stage);
@@ -282,8 +266,7 @@ void RemovePiece(const Registration& reg, Piece piece, Removal why);
 bool RunRemoval(const Vec<RegDelete>& steps);
 // What writing needs from the running system now.
 RegWriteContext CurrentWriteContext();
-// Performs the steps in order, each under its own root, or all under `root` when given (the
-// older entry points, which take the root's handle). A failed group's message is reported
+// Performs the steps in order, each under its own root. A failed group's message is reported
 // through NotifyFailed when `report`. True when every group went well.
-bool RunWrites(const Vec<RegWrite>& steps, bool report, HKEY root = nullptr);
+bool RunWrites(const Vec<RegWrite>& steps, bool report);
 #endif

@@ -254,10 +254,6 @@ RegRoot RegRootOf(HKEY root) {
     return RegRootFor(root == HKEY_LOCAL_MACHINE);
 }
 
-RegView RegViewOf(uint32_t flag) {
-    return flag == kRegView32 ? RegView::Bits32 : flag == kRegView64 ? RegView::Bits64 : RegView::Native;
-}
-
 uint32_t RegViewFlag(RegView view) {
     switch (view) {
         case RegView::Bits64:
@@ -281,11 +277,11 @@ RegWriteContext CurrentWriteContext() {
     return ctx;
 }
 
-bool RunWrites(const Vec<RegWrite>& steps, bool report, HKEY root) {
+bool RunWrites(const Vec<RegWrite>& steps, bool report) {
     WriteRun run;
     run.report = report;
     for (const RegWrite& w : steps) {
-        if (!RunWrite(root ? root : RegRootKey(w.root), w, &run)) {
+        if (!RunWrite(RegRootKey(w.root), w, &run)) {
             break;
         }
     }
@@ -340,69 +336,6 @@ void RemoveRegistration(const Registration& reg, Removal why) {
     }
 }
 
-namespace {
-// A table of one item, for the older entry points below.
-struct OneItem {
-    Registration reg{GetTempArena()};
-    RegItem item;
-    OneItem(Piece piece, HKEY root, StrView installDir) {
-        reg.in.installDir = installDir;
-        reg.in.Set(Choice::AllUsers, root == HKEY_LOCAL_MACHINE);
-        reg.exePath = path::JoinTemp(installDir, kReaderExeName);
-        item.piece = piece;
-        item.root = RegRootFor(reg.in.AllUsers());
-        reg.items.Append(item);
-    }
-};
-}  // namespace
-
-void RegisterSearchFilter(bool allUsers, StrView installDir) {
-    TempArenaScope scope;
-    OneItem one(Piece::SearchFilter, RootFor(allUsers), installDir);
-    WriteItem(one.reg, one.item);
-}
-
-void RegisterPreviewer(bool allUsers, StrView installDir) {
-    TempArenaScope scope;
-    OneItem one(Piece::Previewer, RootFor(allUsers), installDir);
-    WriteItem(one.reg, one.item);
-}
-
-bool WriteExtendedFileExtensionInfo(HKEY root, StrView exePath) {
-    TempArenaScope scope;
-    OneItem one(Piece::Associations, root, path::GetDirTemp(exePath));
-    one.reg.exePath = exePath;
-    Vec<RegWrite> steps(GetTempArena());
-    AssociationsWrites(one.reg, one.item, CurrentWriteContext(), &steps);
-    return RunWrites(steps, false, root);
-}
-
-bool RegisterOfficeAddin(HKEY root, StrView installDir, uint32_t view) {
-    TempArenaScope scope;
-    Vec<RegWrite> steps(GetTempArena());
-    OfficeAddinWrites(RegRootOf(root), RegViewOf(view), installDir, &steps);
-    return RunWrites(steps, false, root);
-}
-
-bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir) {
-    TempArenaScope scope;
-    InstallChoices in;
-    in.installDir = installDir;
-    in.Set(Choice::AllUsers, allUsers);
-    Vec<RegWrite> steps(GetTempArena());
-    UninstallEntryWrites(RegRootOf(root), EntryInputs(in, CurrentWriteContext()), &steps);
-    return RunWrites(steps, false, root);
-}
-
-bool SetDefaultReaderFor(ReaderKind kind) {
-    TempArenaScope scope;
-    OneItem one(Piece::DefaultReader, HKEY_CURRENT_USER, {});
-    one.item.reader = kind;
-    Vec<RegWrite> steps(GetTempArena());
-    PieceWrites(one.reg, one.item, CurrentWriteContext(), &steps);
-    return RunWrites(steps, false);
-}
-
 void WriteStatsIdentity(StrView packageName, StrView hardwareId) {
     TempArenaScope scope;
     Registration reg(GetTempArena());
@@ -414,73 +347,13 @@ void WriteStatsIdentity(StrView packageName, StrView hardwareId) {
     RunWrites(steps, false);
 }
 
-void SetWatcherAutostart(StrView watcherPath) {
-    TempArenaScope scope;
-    Vec<RegWrite> steps(GetTempArena());
-    WatcherAutostartWrites(watcherPath, &steps);
-    RunWrites(steps, false);
-}
-
-// The older entry points, each the table's steps for one piece.
-bool UninstallSearchFilter() {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    SearchFilterRemoval(&steps);
-    return RunRemoval(steps);
-}
-
-bool UninstallPreviewDll() {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    PreviewerRemoval(&steps);
-    return RunRemoval(steps);
-}
-
-void RemoveInstallRegistryKeys(HKEY root) {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    AssociationsRemoval(RegRootOf(root), &steps);
-    RunRemoval(steps);
-}
-
-void UnregisterFromBeingDefaultViewer(HKEY root) {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    DefaultViewerRemoval(RegRootOf(root), &steps);
-    RunRemoval(steps);
-}
-
-void UnregisterOfficeAddin(HKEY root, uint32_t view) {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    OfficeAddinRemoval(RegRootOf(root), RegViewOf(view), &steps);
-    RunRemoval(steps);
-}
-
-bool RemoveProductRegistryKey(HKEY root) {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    ProductKeyRemoval(RegRootOf(root), &steps);
-    return RunRemoval(steps);
-}
-
 bool RemoveUninstallEntry(HKEY root) {
     TempArenaScope scope;
+    Registration reg(GetTempArena());
+    RegItem entry;
+    entry.piece = Piece::UninstallEntry;
+    entry.root = RegRootOf(root);
     Vec<RegDelete> steps(GetTempArena());
-    UninstallEntryRemoval(RegRootOf(root), false, &steps);
+    PieceRemoval(reg, entry, Removal::OtherInstallationEntry, &steps);
     return RunRemoval(steps);
-}
-
-bool RemoveUninstallerRegistryInfo(HKEY root) {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    UninstallEntryRemoval(RegRootOf(root), true, &steps);
-    return RunRemoval(steps);
-}
-
-void RemoveWatcherAutostart(StrView watcherPath) {
-    TempArenaScope scope;
-    Vec<RegDelete> steps(GetTempArena());
-    WatcherRemoval(watcherPath, &steps);
-    RunRemoval(steps);
 }

@@ -84,3 +84,11 @@ StrView GetModulePathTemp();
 
 // The part before the last backslash; empty without one.
 StrView ParentRegPath(StrView path);
+
+// The list of COM classes, under either root.
+constexpr const char* kClsidListKey = "Software\\Classes\\CLSID";
+// A class's key in that list.
+StrView ClsidKeyTemp(StrView clsid);
+// A key under "Software\Classes" as HKEY_CLASSES_ROOT names it: the shell reads the classes
+// of both roots there, merged.
+StrView ClassesRootPathTemp(StrView classesKey);

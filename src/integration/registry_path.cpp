@@ -1,5 +1,7 @@
 #include "integration/registry.h"
 
+#include "base/file.h"
+
 StrView ParentRegPath(StrView path) {
     for (int32_t i = path.len - 1; i >= 0; i--) {
         if (path.s[i] == '\\') {
@@ -7,4 +9,16 @@ StrView ParentRegPath(StrView path) {
         }
     }
     return {};
+}
+
+StrView ClsidKeyTemp(StrView clsid) {
+    return path::JoinTemp(kClsidListKey, clsid);
+}
+
+StrView ClassesRootPathTemp(StrView classesKey) {
+    StrView classes = "Software\\Classes\\";
+    if (!str::StartsWithI(classesKey, classes)) {
+        return str::DupTemp(classesKey);
+    }
+    return str::DupTemp(StrView(classesKey.s + classes.len, classesKey.len - classes.len));
 }

@@ -2,18 +2,23 @@
 
 #include "base/arena.h"
 #include "base/product.h"
+#include "integration/registry.h"
 
 namespace {
 constexpr const char* kPreviewHostAppId = "{6d2b5079-2f0b-48dd-ab7f-97cec514d30b}";
 constexpr const char* kIFilterIid = "{89BCB740-6119-101A-BCB7-00DD010655AF}";
 
 void AddSlot(Vec<RegValue>* out, const PreviewerRow& row, const char* slot) {
-    AddSz(*out, str::FormatTemp("Software\\Classes\\%s\\shellex\\%s", row.ext, slot), "", row.clsid);
+    AddSz(*out, ShellexSlotKeyTemp(row.ext, slot), "", row.clsid);
     if (row.ext2) {
-        AddSz(*out, str::FormatTemp("Software\\Classes\\%s\\shellex\\%s", row.ext2, slot), "", row.clsid);
+        AddSz(*out, ShellexSlotKeyTemp(row.ext2, slot), "", row.clsid);
     }
 }
 }  // namespace
+
+StrView ShellexSlotKeyTemp(StrView ext, StrView slot) {
+    return str::FormatTemp("Software\\Classes\\%s\\shellex\\%s", str::DupTemp(ext).CStr(), str::DupTemp(slot).CStr());
+}
 
 const PreviewerRow kPreviewerTable[kPreviewerRowCount] = {
     {"{340EE74D-7CAF-35F7-B606-ECDD74316C01}", ".pdf", nullptr},
@@ -35,8 +40,8 @@ void BuildPreviewPaneValues(Vec<RegValue>* out) {
 }
 
 void BuildSearchFilterValues(StrView dllPath, Vec<RegValue>* out) {
-    StrView sf = str::FormatTemp("Software\\Classes\\CLSID\\%s", kSearchFilterClsid);
-    StrView ph = str::FormatTemp("Software\\Classes\\CLSID\\%s", kPersistentHandlerClsid);
+    StrView sf = ClsidKeyTemp(kSearchFilterClsid);
+    StrView ph = ClsidKeyTemp(kPersistentHandlerClsid);
     StrView server = str::FormatTemp("%s\\InProcServer32", sf.CStr());
     StrView addins = str::FormatTemp("%s\\PersistentAddinsRegistered", ph.CStr());
     AddSz(*out, sf, "", str::FormatTemp("%s IFilter", kProductName));
@@ -45,11 +50,11 @@ void BuildSearchFilterValues(StrView dllPath, Vec<RegValue>* out) {
     AddSz(*out, ph, "", str::FormatTemp("%s IFilter Persistent Handler", kProductName));
     AddSz(*out, addins, "", "");
     AddSz(*out, str::FormatTemp("%s\\%s", addins.CStr(), kIFilterIid), "", kSearchFilterClsid);
-    AddSz(*out, "Software\\Classes\\.pdf\\PersistentHandler", "", kPersistentHandlerClsid);
+    AddSz(*out, kPdfPersistentHandlerKey, "", kPersistentHandlerClsid);
 }
 
 void BuildPreviewerRowValues(const PreviewerRow& row, StrView dllPath, Vec<RegValue>* out) {
-    StrView c = str::FormatTemp("Software\\Classes\\CLSID\\%s", row.clsid);
+    StrView c = ClsidKeyTemp(row.clsid);
     StrView name = str::FormatTemp("%s Preview (*%s)", kProductName, row.ext);
     StrView server = str::FormatTemp("%s\\InProcServer32", c.CStr());
     AddSz(*out, c, "", name);
@@ -60,5 +65,10 @@ void BuildPreviewerRowValues(const PreviewerRow& row, StrView dllPath, Vec<RegVa
     AddSz(*out, server, "ThreadingModel", "Apartment");
     AddSlot(out, row, kThumbnailSlot);
     AddSlot(out, row, kPreviewSlot);
-    AddSz(*out, kPreviewHandlersKey, row.clsid, name);
+    // The system's list of preview handlers: our entry goes, the list stays.
+    AddSz(*out, kPreviewHandlersKey, row.clsid, name).inSharedKey = true;
+}
+
+void BuildInternetZoneValues(Vec<RegValue>* out) {
+    AddDword(*out, kInternetZoneKey, kInternetZonePreviewValue, 0).inSharedKey = true;
 }

@@ -15,6 +15,10 @@ constexpr const char* kThumbnailSlot = "{e357fccd-a995-4576-b01f-234630154e96}";
 constexpr const char* kImageExtractorSlot = "{bb2e617c-0920-11d1-9a0b-00c04fc2d6c1}";
 constexpr const char* kPreviewSlot = "{8895b1c6-b41f-4c1c-a562-0d564250836f}";
 constexpr const char* kInternetZoneKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3";
+// Where the indexer finds the filter of PDF documents.
+constexpr const char* kPdfPersistentHandlerKey = "Software\\Classes\\.pdf\\PersistentHandler";
+// "Software\Classes\<ext>\shellex\<slot>": a file type's handler in one of the slots above.
+StrView ShellexSlotKeyTemp(StrView ext, StrView slot);
 
 // The extensions' libraries in the installation directory.
 constexpr const char* kSearchFilterDll = "PdfFilter.dll";
@@ -39,17 +43,13 @@ void BuildPreviewPaneValues(Vec<RegValue>* out);
 void BuildSearchFilterValues(StrView dllPath, Vec<RegValue>* out);
 // The values of one previewer row, in order.
 void BuildPreviewerRowValues(const PreviewerRow& row, StrView dllPath, Vec<RegValue>* out);
+// The Internet zone's value, written after every row.
+void BuildInternetZoneValues(Vec<RegValue>* out);
 
 #ifdef _WIN32
-// Failures are reported once to the user through NotifyFailed; installing goes on. The
-// registration table's values (PieceValues), written by its executor.
-void RegisterSearchFilter(bool allUsers, StrView installDir);
-void RegisterPreviewer(bool allUsers, StrView installDir);
-// Both roots; true when every per-user delete succeeded. The registration table's steps
-// (SearchFilterRemoval, PreviewerRemoval), carried out by its executor.
-bool UninstallSearchFilter();
-bool UninstallPreviewDll();
-// Both answer through HKEY_CLASSES_ROOT, which on Windows merges machine and per-user classes.
+// Registering and taking away are the registration table's (the SearchFilter and Previewer
+// pieces). Both checks answer through HKEY_CLASSES_ROOT, which on Windows merges machine and
+// per-user classes.
 bool IsSearchFilterInstalled();
 bool IsPreviewInstalled();
 // Turns on Explorer's preview pane for the user with the value BuildPreviewPaneValues gives.

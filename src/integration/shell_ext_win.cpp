@@ -7,14 +7,14 @@
 #include "integration/shell_ext.h"
 
 bool IsSearchFilterInstalled() {
-    StrView v = ReadRegStrTemp(HKEY_CLASSES_ROOT, ".pdf\\PersistentHandler", "");
+    StrView v = ReadRegStrTemp(HKEY_CLASSES_ROOT, ClassesRootPathTemp(kPdfPersistentHandlerKey), "");
     bool isInstalled = str::EqI(v, kPersistentHandlerClsid);
     Logf("IsSearchFilterInstalled() isInstalled=%d\n", isInstalled ? 1 : 0);
     return isInstalled;
 }
 
 bool IsPreviewInstalled() {
-    StrView v = ReadRegStrTemp(HKEY_CLASSES_ROOT, str::FormatTemp(".pdf\\shellex\\%s", kPreviewSlot), "");
+    StrView v = ReadRegStrTemp(HKEY_CLASSES_ROOT, ClassesRootPathTemp(ShellexSlotKeyTemp(".pdf", kPreviewSlot)), "");
     bool isInstalled = str::EqI(v, kPdfPreviewClsid);
     Logf("IsPreviewInstalled() isInstalled=%d\n", isInstalled ? 1 : 0);
     return isInstalled;

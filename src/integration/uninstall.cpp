@@ -34,8 +34,8 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out) {
     if (in.nameWithVersion) {
         AddSz(*out, key, "DisplayName", str::FormatTemp("%s %s", kProductName, kProductVersion));
     }
-    AddDword(*out, key, "EstimatedSize", EstimatedSizeKb(in.dirSizeBytes));
-    AddSz(*out, key, "InstallDate", str::FormatTemp("%04d%02d%02d", in.year, in.month, in.day));
+    AddDword(*out, key, "EstimatedSize", EstimatedSizeKb(in.dirSizeBytes)).varies = true;
+    AddSz(*out, key, "InstallDate", str::FormatTemp("%04d%02d%02d", in.year, in.month, in.day)).varies = true;
     AddSz(*out, key, "InstallLocation", in.installDir);
     AddDword(*out, key, "NoModify", 1);
     AddDword(*out, key, "NoRepair", 1);

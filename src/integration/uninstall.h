@@ -9,6 +9,8 @@
 #include "integration/reg_value.h"
 
 constexpr const char* kPublisher = "Quenmoor Network Technology Co., Ltd.";
+// The platform's list of installed programs, and the product's entry in it.
+constexpr const char* kUninstallListKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const char* kUninstallRegKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf";
 constexpr const char* kProductRegKey = "Software\\vlpdf";
 // DWORD values 1 in the uninstall key while an installation has the earlier installation's
@@ -49,19 +51,11 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out);
 
 #ifdef _WIN32
 #include <windows.h>
-// root: HKEY_LOCAL_MACHINE for all users, HKEY_CURRENT_USER otherwise; allUsers decides
-// only the uninstall string's suffix. True only if every write succeeded. The registration's
-// UninstallEntryWrites, carried out by its executor.
-bool WriteUninstallerRegistryInfo(HKEY root, bool allUsers, StrView installDir);
+// Writing the entry and taking it away are the registration table's (the UninstallEntry piece).
 // The entry's key flushed to the disk; the failure logged.
 bool FlushUninstallEntry(HKEY root);
-// The removals are the registration table's steps (UninstallEntryRemoval, ProductKeyRemoval),
-// carried out by its executor.
-// Deletes the uninstall key and the product key; absent keys count as success.
-bool RemoveUninstallerRegistryInfo(HKEY root);
-// The two halves of RemoveUninstallerRegistryInfo, for an installation that keeps its
-// uninstall entry until the new one is written.
-bool RemoveProductRegistryKey(HKEY root);
+// The entry alone, without the product key (which an upgrade took already): an earlier
+// installation's, once the new entry is written. Absent is success.
 bool RemoveUninstallEntry(HKEY root);
 // Reads the recorded choices of the entry under root into out, as the choice table's
 // `read` column says (an older entry lacks some values).

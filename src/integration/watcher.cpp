@@ -10,3 +10,8 @@ StrView WatcherPathTemp(StrView readerExePath) {
 StrView WatcherRunValueTemp(StrView watcherPath) {
     return str::FormatTemp("\"%s\"", watcherPath.CStr());
 }
+
+void BuildWatcherValues(StrView watcherPath, Vec<RegValue>* out) {
+    // The Run key is the system's.
+    AddSz(*out, kRunKey, kWatcherRunValue, WatcherRunValueTemp(watcherPath)).inSharedKey = true;
+}

@@ -2,6 +2,8 @@
 // The folder watcher shipped as a plug-in: started at log-on through the user's Run key and
 // once right after installing. It ends when the event "Local\vlpdf-watch-quit" is set.
 #include "base/str.h"
+#include "base/vec.h"
+#include "integration/reg_value.h"
 
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kWatcherRunValue = "vlpdf-watch";
@@ -11,13 +13,11 @@ constexpr const char* kWatcherQuitEvent = "Local\\vlpdf-watch-quit";
 StrView WatcherPathTemp(StrView readerExePath);
 // The Run value's data: the watcher's path in double quotes.
 StrView WatcherRunValueTemp(StrView watcherPath);
+// The Run value that starts the watcher at log-on. Writing it (never making the Run key) and
+// taking it away are the registration table's (the Watcher piece).
+void BuildWatcherValues(StrView watcherPath, Vec<RegValue>* out);
 
 #ifdef _WIN32
-// Sets the Run value to the quoted path; the Run key is never created.
-void SetWatcherAutostart(StrView watcherPath);
-// Deletes the Run value when it starts this watcher (another installation's stays); the
-// table's WatcherRemoval, carried out by its executor.
-void RemoveWatcherAutostart(StrView watcherPath);
 // Starts "\"<path>\" /on" detached, in the watcher's directory; no wait, no report.
 void StartWatcher(StrView watcherPath);
 #endif

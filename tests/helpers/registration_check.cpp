@@ -112,6 +112,7 @@ bool HasElement(StrView value, StrView element) {
 bool Holds(const RegTrace& t, const Found& f) {
     switch (t.match) {
         case TraceMatch::Exists:
+        case TraceMatch::ExistsWhileInstalled:
             return f.exists;
         case TraceMatch::Absent:
             return !f.exists;
@@ -219,7 +220,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     int checked = 0, wrong = 0;
     for (const RegTrace& t : traces) {
-        if (removed && t.keptOnRemoval) {
+        if (removed && (t.keptOnRemoval || t.match == TraceMatch::ExistsWhileInstalled)) {
             continue;
         }
         Found f = Read(t);

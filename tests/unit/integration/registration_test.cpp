@@ -129,6 +129,16 @@ TEST(Registration, TracesHoldWhatIsLeftAfterTheLastWrite) {
     ASSERT_TRUE(choice);
     EXPECT_STREQ(choice->value.text.CStr(), "vlpdf.markdown");
     EXPECT_EQ(choice->root, RegRoot::User);
+    // The record's verification value, and the backup of what the user had chosen: known only
+    // as they are written. A record given back to another program has a value of its own.
+    const RegTrace* hash =
+        Find(traces, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.markdown\\UserChoice", "Hash");
+    ASSERT_TRUE(hash);
+    EXPECT_EQ(hash->match, TraceMatch::ExistsWhileInstalled);
+    const RegTrace* backup = Find(traces, "Software\\vlpdf\\PrevDefault", ".cbz");
+    ASSERT_TRUE(backup);
+    EXPECT_EQ(backup->match, TraceMatch::Exists);
+    EXPECT_EQ(backup->root, RegRoot::User);
     // The add-in once per view; the capabilities only from Windows 10 on.
     int addin = 0;
     for (const RegTrace& t : traces) addin += str::Eq(t.value.name, "LoadBehavior");
@@ -137,6 +147,92 @@ TEST(Registration, TracesHoldWhatIsLeftAfterTheLastWrite) {
     Vec<RegTrace> old(GetTempArena());
     RegistrationTraces(reg, 6, &old);
     EXPECT_FALSE(Find(old, "SOFTWARE\\vlpdf\\Capabilities", "ApplicationName"));
+}
+
+namespace {
+bool IsAtOrBelow(StrView key, StrView base) {
+    return str::StartsWithI(key, base) && (key.len == base.len || key.s[base.len] == '\\');
+}
+
+// How the steps take the value away under root: "key" (its own key goes whole), "value" (the
+// value alone), "guarded" (the value while it still holds ours, or while it is there at all),
+// or "" (not at all).
+std::string TakenAway(const Vec<RegDelete>& steps, RegRoot root, RegView view, const RegValue& v) {
+    for (const RegDelete& d : steps) {
+        if (d.root != root) continue;
+        // A key goes whole; in a view only the key itself.
+        bool key = (d.op == RegDeleteOp::Key && IsAtOrBelow(v.key, d.key)) ||
+                   (d.op == RegDeleteOp::KeyInView && d.view == view && str::EqI(d.key, v.key));
+        if (key && !d.guarded) return "key";
+        if ((d.op == RegDeleteOp::Value || d.op == RegDeleteOp::ValueQuiet) && str::EqI(d.key, v.key) &&
+            str::EqI(d.name, v.name)) {
+            if (!d.guarded) return "value";
+            return d.ifExists || str::EqI(d.ifText, v.text) ? "guarded" : "guarded on another's data";
+        }
+    }
+    return "";
+}
+}  // namespace
+
+// Whatever a piece writes, taking it away takes away: a key of its own whole (in each root
+// older installations used, for the shell extensions), a value in a key others share by
+// itself, and where the value may be another program's by now (the Run value, the user's
+// MIME type, a mark) only while it still holds ours. The add-in's keys go one by one in its
+// view, each after the keys below it. What removal keeps and the choice records, which are
+// given back from their backups, are not taken.
+TEST(Registration, RemovalTakesAwayEveryValueWritten) {
+    TempArenaScope scope;
+    RegWriteContext ctx;
+    ctx.platformMajor = 10;
+    for (bool allUsers : {false, true}) {
+        Registration reg(GetTempArena()), taken(GetTempArena());
+        BuildRegistration(AnyInstallationIn("D:\\vlpdf", allUsers), &reg);
+        BuildTakenShellExtensions(reg.in, RegRoot::User, &taken);
+        ASSERT_EQ(taken.items.len, 2);
+        for (const Registration* table : {&reg, &taken}) {
+            for (const RegItem& item : table->items) {
+                std::string name = std::string(kPieceNames[(int)item.piece]) + (allUsers ? " all users" : " per user") +
+                                   (item.present ? "" : " absent");
+                // Per user, the backups go with the product key that holds them, with the entry.
+                RegItem by = item;
+                if (item.piece == Piece::DefaultBackups && !allUsers) {
+                    by.piece = Piece::UninstallEntry;
+                }
+                Vec<RegDelete> steps(GetTempArena());
+                PieceRemoval(*table, by, Removal::Uninstall, &steps);
+                Vec<RegValue> values(GetTempArena());
+                PieceValues(*table, item, ctx, &values);
+                if (item.piece == Piece::DefaultReader) {
+                    ASSERT_EQ(steps.len, 1) << name;
+                    EXPECT_EQ(steps.els[0].op, RegDeleteOp::DefaultBackups) << name;
+                    EXPECT_EQ(steps.els[0].reader, item.reader) << name;
+                    continue;
+                }
+                bool kept = item.piece == Piece::PreviewPane || item.piece == Piece::StatsIdentity ||
+                            (item.piece == Piece::MimeType && item.root == RegRoot::Machine);
+                bool bothRoots = item.present && (item.piece == Piece::SearchFilter || item.piece == Piece::Previewer);
+                bool mayBeAnothers = item.piece == Piece::Watcher || item.piece == Piece::MimeType || !item.present;
+                for (const RegValue& v : values) {
+                    if (v.type == RegType::DeleteValue && !item.present) continue;  // nothing there to take
+                    for (RegRoot root : {RegRoot::Machine, RegRoot::User}) {
+                        if (root != item.root && !bothRoots) continue;
+                        std::string expected = kept ? "" : mayBeAnothers ? "guarded" : v.inSharedKey ? "value" : "key";
+                        EXPECT_EQ(TakenAway(steps, root, item.view, v), expected)
+                            << name << ": " << RegRootName(root) << "\\" << v.key.CStr() << " [" << v.name.CStr()
+                            << "]";
+                    }
+                }
+                for (int32_t i = 0; i < steps.len; i++) {
+                    if (steps.els[i].op != RegDeleteOp::KeyInView) continue;
+                    for (int32_t j = i + 1; j < steps.len; j++) {
+                        EXPECT_FALSE(IsAtOrBelow(steps.els[j].key, steps.els[i].key) &&
+                                     !str::EqI(steps.els[j].key, steps.els[i].key))
+                            << name << ": " << steps.els[j].key.CStr() << " after its parent";
+                    }
+                }
+            }
+        }
+    }
 }
 
 namespace {
@@ -224,14 +320,18 @@ TEST(Registration, WritesAreTheTracedValuesWithTheirEffectsAround) {
             }
         }
         Vec<RegValue> values(GetTempArena());
-        PieceValues(reg, item, ctx.platformMajor, &values);
+        PieceValues(reg, item, ctx, &values);
         if (item.piece == Piece::Associations) {
             RegItem mime = item;
             mime.piece = Piece::MimeType;
-            PieceValues(reg, mime, ctx.platformMajor, &values);
+            PieceValues(reg, mime, ctx, &values);
         }
-        if (item.piece != Piece::MimeType) {  // written with the associations
-            for (const RegValue& v : values) traced += Describe(v) + "\n";
+        // The MIME type is written with the associations; a choice record's step writes the
+        // verification value it computes then, and the backup before it.
+        if (item.piece != Piece::MimeType && item.piece != Piece::DefaultBackups) {
+            for (const RegValue& v : values) {
+                if (item.piece != Piece::DefaultReader || !str::Eq(v.name, "Hash")) traced += Describe(v) + "\n";
+            }
         }
         EXPECT_EQ(written, traced) << name;
     }
@@ -254,4 +354,19 @@ TEST(Registration, WritesAreTheTracedValuesWithTheirEffectsAround) {
         unregistered++;
     }
     EXPECT_EQ(unregistered, 4);
+    // The shell extensions of an earlier installation for all users whose entry is the user's,
+    // taken away: each marked in that entry, as the log shows.
+    Registration taken(GetTempArena());
+    BuildTakenShellExtensions(every, RegRoot::User, &taken);
+    std::string marks;
+    for (const RegItem& item : taken.items) {
+        steps.Reset();
+        PieceWrites(taken, item, ctx, &steps);
+        EXPECT_EQ(Ops(steps), "Value ");
+        for (const RegWrite& w : steps) {
+            marks += std::string(RegRootName(w.root)) + "\\" + Describe(w.value) + (w.quiet ? " quiet" : "") + "\n";
+        }
+    }
+    const std::string entry = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vlpdf";
+    EXPECT_EQ(marks, entry + "|PendingSearchFilter|1\n" + entry + "|PendingPreviewer|1\n");
 }

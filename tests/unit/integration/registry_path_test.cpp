@@ -20,3 +20,21 @@ TEST(ParentRegPath, IsEverythingBeforeTheLastBackslash) {
         EXPECT_STREQ(ParentRegPath(c.path).CStr(), c.parent) << c.path;
     }
 }
+
+// The presence checks read through HKEY_CLASSES_ROOT what the registration wrote under
+// either root's "Software\Classes".
+TEST(ClassesRootPath, DropsTheClassesPrefixInAnyCase) {
+    struct {
+        const char* key;
+        const char* path;
+    } cases[] = {
+        {"Software\\Classes\\.pdf\\PersistentHandler", ".pdf\\PersistentHandler"},
+        {"SOFTWARE\\CLASSES\\.pdf\\shellex\\{x}", ".pdf\\shellex\\{x}"},
+        {"Software\\Classesx\\.pdf", "Software\\Classesx\\.pdf"},
+        {"Software\\vlpdf", "Software\\vlpdf"},
+    };
+    for (auto& c : cases) {
+        TempArenaScope scope;
+        EXPECT_STREQ(ClassesRootPathTemp(c.key).CStr(), c.path) << c.key;
+    }
+}

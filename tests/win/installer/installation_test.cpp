@@ -45,8 +45,8 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
             run.prev.keys = PrevInstallKeys::MachineOnly;
             run.prev.choices.on = {Choice::AllUsers, Choice::SearchFilter, Choice::Previewer};
         } else {
-            RegisterSearchFilter(true, dir);
-            RegisterPreviewer(true, dir);
+            OnePiece(Piece::SearchFilter, true, dir).Write();
+            OnePiece(Piece::Previewer, true, dir).Write();
             ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
         }
         ResetInstallOutcome();
@@ -80,7 +80,7 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
         }
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallRegKey));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallRegKey));
-        UninstallSearchFilter();
-        UninstallPreviewDll();
+        OnePiece(Piece::SearchFilter, true, dir).Remove();
+        OnePiece(Piece::Previewer, true, dir).Remove();
     }
 }

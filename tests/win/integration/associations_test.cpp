@@ -57,6 +57,7 @@ class Associations : public testing::TestWithParam<bool> {
 }  // namespace
 
 TEST_P(Associations, RoundTripOfAllExtensionsLeavesOtherProgramsKeys) {
+    OnePiece associations(Piece::Associations, GetParam(), "C:\\Program Files\\vlpdf");
     const std::string exe = "C:\\Program Files\\vlpdf\\vlpdf.exe";
     const std::string q = "\"" + exe + "\"";
     // Another program's registration of .png, and a value of its own in our ProgID list.
@@ -65,7 +66,7 @@ TEST_P(Associations, RoundTripOfAllExtensionsLeavesOtherProgramsKeys) {
     Put(root(), "Software\\Classes\\.png\\OpenWithProgids", "Other.png", REG_NONE, nullptr, 0);
 
     gPlatformMajorVersion = Major10;
-    std::string log = LoggedDuring([&] { EXPECT_TRUE(WriteExtendedFileExtensionInfo(root(), exe.c_str())); });
+    std::string log = LoggedDuring([&] { EXPECT_TRUE(associations.Write()); });
     gPlatformMajorVersion = GetPlatformMajorVersion;
     std::string rootName = RegKeyName(root());
     EXPECT_EQ(log.rfind("WriteExtendedFileExtensionInfo('" + rootName + "')\n", 0), 0u);
@@ -104,7 +105,7 @@ TEST_P(Associations, RoundTripOfAllExtensionsLeavesOtherProgramsKeys) {
     }
     ExpectSz(root(), "SOFTWARE\\RegisteredApplications", "vlpdf", caps);
 
-    log = LoggedDuring([&] { RemoveInstallRegistryKeys(root()); });
+    log = LoggedDuring([&] { associations.Remove(); });
     EXPECT_EQ(log.rfind("RemoveInstallRegistryKeys(" + rootName + ")\nUnregisterFromBeingDefaultViewer()\n", 0), 0u);
     EXPECT_EQ(log.find("failed"), std::string::npos) << log;
     for (const char* e : kExts) {
@@ -124,7 +125,7 @@ TEST_P(Associations, RoundTripOfAllExtensionsLeavesOtherProgramsKeys) {
     EXPECT_FALSE(Get(root(), "SOFTWARE\\RegisteredApplications", "vlpdf").exists);
 
     // Twice in a row is harmless.
-    log = LoggedDuring([&] { RemoveInstallRegistryKeys(root()); });
+    log = LoggedDuring([&] { associations.Remove(); });
     EXPECT_EQ(log.find("failed"), std::string::npos) << log;
     EXPECT_TRUE(KeyExists(root(), "Software\\Classes\\.png\\OpenWithProgids"));
 }
@@ -144,7 +145,7 @@ TEST(AssociationsRemoval, OpenWithListEntriesAndTheirEmptyParentsGo) {
     PutSz(HKEY_CURRENT_USER, "Software\\Classes\\Applications\\vlpdf.exe\\shell\\open\\command", "", "x");
     PutSz(HKEY_CURRENT_USER, "Software\\Classes\\vlpdf\\shell\\open\\command", "", "x");
     PutSz(HKEY_CURRENT_USER, "Software\\Classes\\.pdf\\OpenWithProgids", "vlpdf", "");
-    RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
+    OnePiece(Piece::Associations, false, "C:\\P").Remove();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, png));
     EXPECT_EQ(Children(HKEY_CURRENT_USER, jpg + "\\OpenWithList"), std::vector<std::string>{"key:other.exe"});
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\Applications\\vlpdf.exe"));
@@ -158,12 +159,13 @@ TEST(AssociationsBefore10, NoCapabilitiesAndStillSuccess) {
     SetLogRegistryCalls(true);
     gPlatformMajorVersion = Major6;
     Remove(HKEY_CURRENT_USER, "SOFTWARE\\vlpdf");
-    EXPECT_TRUE(WriteExtendedFileExtensionInfo(HKEY_CURRENT_USER, "C:\\P\\vlpdf.exe"));
+    OnePiece associations(Piece::Associations, false, "C:\\P");
+    EXPECT_TRUE(associations.Write());
     gPlatformMajorVersion = GetPlatformMajorVersion;
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "SOFTWARE\\vlpdf\\Capabilities"));
     EXPECT_FALSE(Get(HKEY_CURRENT_USER, "SOFTWARE\\RegisteredApplications", "vlpdf").exists);
     ExpectSz(HKEY_CURRENT_USER, "Software\\Classes\\vlpdf.pdf\\shell\\open\\command", "", "\"C:\\P\\vlpdf.exe\" \"%1\"");
-    RemoveInstallRegistryKeys(HKEY_CURRENT_USER);
+    associations.Remove();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\vlpdf.pdf"));
     Remove(HKEY_CURRENT_USER, "Software\\Classes\\.pdf");
 }

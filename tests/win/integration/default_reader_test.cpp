@@ -18,7 +18,7 @@ const std::string kFileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Exp
 const std::string kPrev = "Software\\vlpdf\\PrevDefault";
 const char* const kAllExts[] = {".pdf", ".p7m", ".ofd", ".cbz", ".cbr", ".cb7", ".cbt", ".md", ".markdown"};
 
-std::string Choice(const std::string& ext) {
+std::string RecordKey(const std::string& ext) {
     return kFileExts + ext + "\\UserChoice";
 }
 
@@ -37,7 +37,7 @@ uint64_t CountingClock() {
 std::string ExpectedHash(const std::string& ext, const std::string& progId) {
     HKEY key;
     FILETIME written{};
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(Choice(ext)).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(RecordKey(ext)).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                      &written);
     RegCloseKey(key);
@@ -77,6 +77,13 @@ class DefaultReader : public testing::Test {
     }
 };
 
+// The group's records, written as the installation writes them.
+bool MakeDefault(ReaderKind kind) {
+    OnePiece group(Piece::DefaultReader, false, "C:\\P");
+    group.item.reader = kind;
+    return group.Write();
+}
+
 std::string ModulePath() {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -91,15 +98,15 @@ TEST_F(DefaultReader, OurChoiceIsTheExtensionsProgIdOrTheBareIdentifierInAnyCase
     } cases[] = {{"vlpdf.pdf", true}, {"VLPDF.PDF", true}, {"vlpdf", true}, {"VlPdf", true},
                  {"vlpdf.p7m", false}, {"Other.pdf", false}, {"", false}};
     for (auto& c : cases) {
-        PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId", c.progId);
+        PutSz(HKEY_CURRENT_USER, RecordKey(".pdf"), "ProgId", c.progId);
         EXPECT_EQ(HasOurUserChoice(".pdf"), c.ours) << c.progId;
     }
 }
 
 TEST_F(DefaultReader, TheEarlierChoiceIsBackedUpOnce) {
-    PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId", "Other.pdf");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".pdf"), "ProgId", "Other.pdf");
     bool ok = true;
-    std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(ReaderKind::Pdf); });
+    std::string log = LoggedDuring([&] { ok = MakeDefault(ReaderKind::Pdf); });
     // The records are written, but without our classes the shell does not name us default.
     EXPECT_FALSE(ok);
     EXPECT_NE(log.find("WriteRegStr(HKEY_CURRENT_USER, " + kPrev + ", .pdf, Other.pdf) => ok\n"
@@ -115,17 +122,17 @@ TEST_F(DefaultReader, TheEarlierChoiceIsBackedUpOnce) {
     EXPECT_TRUE(UserChoiceMatches(".pdf", "vlpdf.pdf"));
     EXPECT_TRUE(UserChoiceMatches(".p7m", "vlpdf.p7m"));
     // A backup is made once: a later run keeps the first one.
-    PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "ProgId", "Third.pdf");
-    SetDefaultReaderFor(ReaderKind::Pdf);
+    PutSz(HKEY_CURRENT_USER, RecordKey(".pdf"), "ProgId", "Third.pdf");
+    MakeDefault(ReaderKind::Pdf);
     ExpectSz(HKEY_CURRENT_USER, kPrev, ".pdf", "Other.pdf");
 }
 
 TEST_F(DefaultReader, AChoiceThatIsOursAlreadyNeedsNoWriteAndNoBackup) {
     const char* progIds[] = {"vlpdf.cbz", "VLPDF", "Vlpdf.CB7", "vlpdf"};
     const char* exts[] = {".cbz", ".cbr", ".cb7", ".cbt"};
-    for (int i = 0; i < 4; i++) PutSz(HKEY_CURRENT_USER, Choice(exts[i]), "ProgId", progIds[i]);
+    for (int i = 0; i < 4; i++) PutSz(HKEY_CURRENT_USER, RecordKey(exts[i]), "ProgId", progIds[i]);
     bool ok = false;
-    std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(ReaderKind::Comics); });
+    std::string log = LoggedDuring([&] { ok = MakeDefault(ReaderKind::Comics); });
     EXPECT_TRUE(ok);
     EXPECT_EQ(gClockCalls, 0);
     EXPECT_EQ(log.find("WriteRegStr"), std::string::npos) << log;
@@ -136,18 +143,18 @@ TEST_F(DefaultReader, AChoiceThatIsOursAlreadyNeedsNoWriteAndNoBackup) {
 }
 
 TEST_F(DefaultReader, TheRecordIsMadeAnewWithProgIdAndHash) {
-    PutSz(HKEY_CURRENT_USER, Choice(".md"), "Stale", "x");
-    PutSz(HKEY_CURRENT_USER, Choice(".md") + "\\Sub", "", "x");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".md"), "Stale", "x");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".md") + "\\Sub", "", "x");
     EXPECT_TRUE(WriteUserChoice(".md", "vlpdf.md"));
-    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "ProgId", "vlpdf.md");
+    ExpectSz(HKEY_CURRENT_USER, RecordKey(".md"), "ProgId", "vlpdf.md");
     // The value is that of the key's real last-write time and the user this process runs as.
     std::string hash = ExpectedHash(".md", "vlpdf.md");
     EXPECT_EQ(hash.size(), 12u);
-    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "Hash", hash);
-    EXPECT_EQ(Children(HKEY_CURRENT_USER, Choice(".md")).size(), 2u);
+    ExpectSz(HKEY_CURRENT_USER, RecordKey(".md"), "Hash", hash);
+    EXPECT_EQ(Children(HKEY_CURRENT_USER, RecordKey(".md")).size(), 2u);
     // The user's own hive is named by the SID the value was made with.
     TempArenaScope scope;
-    EXPECT_TRUE(KeyExists(HKEY_USERS, std::string(ProcessUserSidTemp().CStr()) + "\\" + Choice(".md")));
+    EXPECT_TRUE(KeyExists(HKEY_USERS, std::string(ProcessUserSidTemp().CStr()) + "\\" + RecordKey(".md")));
 }
 
 TEST_F(DefaultReader, ARecordThatNeverMatchesIsWrittenThreeTimes) {
@@ -155,7 +162,7 @@ TEST_F(DefaultReader, ARecordThatNeverMatchesIsWrittenThreeTimes) {
     EXPECT_FALSE(WriteUserChoice(".md", "vlpdf.md"));
     EXPECT_EQ(gClockCalls, 3);
     TempArenaScope scope;
-    ExpectSz(HKEY_CURRENT_USER, Choice(".md"), "Hash",
+    ExpectSz(HKEY_CURRENT_USER, RecordKey(".md"), "Hash",
              UserChoiceHashOfTemp(".md", ProcessUserSidTemp(), "vlpdf.md", gFixedTime).CStr());
 }
 
@@ -165,22 +172,22 @@ TEST_F(DefaultReader, WithTheMachineClassesPointingAtUsTheGroupsSucceedWithAccep
     for (const std::string ext : kAllExts) {
         PutSz(HKEY_LOCAL_MACHINE, "Software\\Classes\\" + ext, "", ext == ".p7m" ? "vlpdf" : "vlpdf" + ext);
     }
-    PutSz(HKEY_CURRENT_USER, Choice(".cbz"), "ProgId", "Other.cbz");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".cbz"), "ProgId", "Other.cbz");
     for (ReaderKind kind : {ReaderKind::Pdf, ReaderKind::Comics, ReaderKind::Markdown}) {
         bool ok = false;
-        std::string log = LoggedDuring([&] { ok = SetDefaultReaderFor(kind); });
+        std::string log = LoggedDuring([&] { ok = MakeDefault(kind); });
         EXPECT_TRUE(ok) << log;
     }
     for (const std::string ext : kAllExts) {
         if (ext == ".ofd") continue;
-        ExpectSz(HKEY_CURRENT_USER, Choice(ext), "ProgId", "vlpdf" + ext);
+        ExpectSz(HKEY_CURRENT_USER, RecordKey(ext), "ProgId", "vlpdf" + ext);
         EXPECT_TRUE(HasOurUserChoice(ext.c_str())) << ext;
         EXPECT_TRUE(UserChoiceMatches(ext.c_str(), ("vlpdf" + ext).c_str())) << ext;
     }
     ExpectSz(HKEY_CURRENT_USER, kPrev, ".cbz", "Other.cbz");
     ExpectSz(HKEY_CURRENT_USER, kPrev, ".md", "");
     // A changed value is not accepted, nor a record of another ProgID.
-    PutSz(HKEY_CURRENT_USER, Choice(".pdf"), "Hash", "uzpIsMVyZ1g=");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".pdf"), "Hash", "uzpIsMVyZ1g=");
     EXPECT_FALSE(UserChoiceMatches(".pdf", "vlpdf.pdf"));
     EXPECT_FALSE(UserChoiceMatches(".p7m", "vlpdf.pdf"));
 }
@@ -195,19 +202,24 @@ TEST_F(DefaultReader, TheAssociatedExecutableDecidesLast) {
     EXPECT_FALSE(IsDefaultReaderFor(".vlpdf-none"));
 }
 
+// Taking the associations away drops the .pdf defaults that name the reader, and only those.
 TEST_F(DefaultReader, UnregisteringDropsOnlyPdfDefaultsThatNameUs) {
     const std::string fe = kFileExts + ".pdf";
+    const std::string dropped[] = {"DeleteRegValue(HKEY_CURRENT_USER, Software\\Classes\\.pdf, ) => ok\n",
+                                   "DeleteRegValue(HKEY_CURRENT_USER, " + fe + ", ProgId) => ok\n",
+                                   "DeleteRegValue(HKEY_CURRENT_USER, " + fe + ", Application) => ok\n",
+                                   "DeleteRegKey(HKEY_CURRENT_USER, " + fe + "\\UserChoice, 1) => ok\n"};
+    OnePiece associations(Piece::Associations, false, "C:\\P");
     PutSz(HKEY_CURRENT_USER, "Software\\Classes\\.pdf", "", "vlpdf");
     PutSz(HKEY_CURRENT_USER, fe, "ProgId", "vlpdf");
     PutSz(HKEY_CURRENT_USER, fe, "Application", "VLPDF.EXE");
     PutSz(HKEY_CURRENT_USER, fe + "\\OpenWithList", "a", "other.exe");
     PutSz(HKEY_CURRENT_USER, fe + "\\UserChoice", "ProgId", "vlpdf");
-    std::string log = LoggedDuring([] { UnregisterFromBeingDefaultViewer(HKEY_CURRENT_USER); });
-    EXPECT_EQ(log.rfind("UnregisterFromBeingDefaultViewer()\n", 0), 0u);
-    EXPECT_NE(log.find("DeleteRegValue(HKEY_CURRENT_USER, Software\\Classes\\.pdf, ) => ok\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("DeleteRegValue(HKEY_CURRENT_USER, " + fe + ", ProgId) => ok\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("DeleteRegValue(HKEY_CURRENT_USER, " + fe + ", Application) => ok\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("DeleteRegKey(HKEY_CURRENT_USER, " + fe + "\\UserChoice, 1) => ok\n"), std::string::npos) << log;
+    std::string log = LoggedDuring([&] { associations.Remove(); });
+    EXPECT_EQ(log.rfind("RemoveInstallRegistryKeys(HKEY_CURRENT_USER)\nUnregisterFromBeingDefaultViewer()\n", 0), 0u);
+    for (const std::string& line : dropped) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+    }
     EXPECT_FALSE(Get(HKEY_CURRENT_USER, "Software\\Classes\\.pdf", "").exists);
     EXPECT_EQ(Children(HKEY_CURRENT_USER, fe), std::vector<std::string>{"key:OpenWithList"});
 
@@ -216,20 +228,22 @@ TEST_F(DefaultReader, UnregisteringDropsOnlyPdfDefaultsThatNameUs) {
     PutSz(HKEY_CURRENT_USER, fe, "ProgId", "Other.pdf");
     PutSz(HKEY_CURRENT_USER, fe, "Application", "other.exe");
     PutSz(HKEY_CURRENT_USER, fe + "\\UserChoice", "ProgId", "VLPDF");
-    log = LoggedDuring([] { UnregisterFromBeingDefaultViewer(HKEY_CURRENT_USER); });
-    EXPECT_EQ(log.find("Delete"), std::string::npos) << log;
+    log = LoggedDuring([&] { associations.Remove(); });
+    for (const std::string& line : dropped) {
+        EXPECT_EQ(log.find(line.substr(0, line.find(" => "))), std::string::npos) << line << log;
+    }
     EXPECT_EQ(Children(HKEY_CURRENT_USER, fe).size(), 4u);
 }
 
 TEST_F(DefaultReader, AChoiceThatCannotBeDeletedEndsTheAttempt) {
-    PutSz(HKEY_CURRENT_USER, Choice(".md"), "ProgId", "Locked.md");
-    PutSz(HKEY_CURRENT_USER, Choice(".md") + "\\Child", "", "x");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".md"), "ProgId", "Locked.md");
+    PutSz(HKEY_CURRENT_USER, RecordKey(".md") + "\\Child", "", "x");
     // The child denies everyone, so the record cannot be removed as a whole.
-    DenyEveryone(HKEY_CURRENT_USER, Choice(".md") + "\\Child");
+    DenyEveryone(HKEY_CURRENT_USER, RecordKey(".md") + "\\Child");
     bool ok = true;
     std::string log = LoggedDuring([&] { ok = WriteUserChoice(".md", "vlpdf.md"); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(log, "WriteUserChoice: delete UserChoice of '.md' failed, err 5\n");
     EXPECT_EQ(gClockCalls, 1);
-    DeleteRegKey(HKEY_CURRENT_USER, (Choice(".md") + "\\Child").c_str(), true);
+    DeleteRegKey(HKEY_CURRENT_USER, (RecordKey(".md") + "\\Child").c_str(), true);
 }

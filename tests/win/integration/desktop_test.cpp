@@ -142,11 +142,14 @@ TEST(OfficeAddinRegistry, RoundTripInBothViews) {
     const std::string dir = "C:\\Program Files\\vlpdf";
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         bool bothViews = root == HKEY_LOCAL_MACHINE;
+        OnePiece addin64(Piece::OfficeAddin, bothViews, dir), addin32(Piece::OfficeAddin, bothViews, dir);
+        addin64.item.view = RegView::Bits64;
+        addin32.item.view = RegView::Bits32;
         std::string log = LoggedDuring([&] {
             if (bothViews) {
-                EXPECT_TRUE(RegisterOfficeAddin(root, dir.c_str(), KEY_WOW64_32KEY));
+                EXPECT_TRUE(addin32.Write());
             }
-            EXPECT_TRUE(RegisterOfficeAddin(root, dir.c_str(), KEY_WOW64_64KEY));
+            EXPECT_TRUE(addin64.Write());
         });
         EXPECT_EQ(log, "");
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
@@ -165,8 +168,8 @@ TEST(OfficeAddinRegistry, RoundTripInBothViews) {
                 ExpectDword(root, key, "LoadBehavior", 3, view);
             }
         }
-        UnregisterOfficeAddin(root, KEY_WOW64_64KEY);
-        UnregisterOfficeAddin(root, KEY_WOW64_32KEY);
+        addin64.Remove();
+        addin32.Remove();
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
             EXPECT_FALSE(KeyExists(root, clsid, view));
             EXPECT_FALSE(KeyExists(root, progId, view));
@@ -176,16 +179,18 @@ TEST(OfficeAddinRegistry, RoundTripInBothViews) {
             }
         }
         // Again on a clean machine: nothing to do, nothing said.
-        EXPECT_EQ(LoggedDuring([&] { UnregisterOfficeAddin(root, KEY_WOW64_64KEY); }), "");
+        EXPECT_EQ(LoggedDuring([&] { addin64.Remove(); }), "");
     }
 }
 
 TEST(OfficeAddinRegistry, ViewsAreSeparateForTheMachine) {
-    RegisterOfficeAddin(HKEY_LOCAL_MACHINE, "C:\\X", KEY_WOW64_32KEY);
+    OnePiece addin32(Piece::OfficeAddin, true, "C:\\X");
+    addin32.item.view = RegView::Bits32;
+    addin32.Write();
     const std::string server = "Software\\Classes\\CLSID\\{FBB2943F-E861-67E6-E76F-770D5F969DD8}\\InprocServer32";
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, server, KEY_WOW64_32KEY));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, server, KEY_WOW64_64KEY));
-    UnregisterOfficeAddin(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
+    addin32.Remove();
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, server, KEY_WOW64_32KEY));
 }
 
@@ -199,11 +204,9 @@ TEST(Watcher, AutostartAndStartRunItWithOnUntilTheQuitEvent) {
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(kRunKey).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &run, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(run);
-    std::string log = LoggedDuring([&] {
-        SetWatcherAutostart(watcher.c_str());
-        StartWatcher(watcher.c_str());
-    });
-    EXPECT_EQ(log, "");
+    // Written and started as the installation does it, without a word in the log.
+    OnePiece piece(Piece::Watcher, false, exe.substr(0, exe.find_last_of('\\')));
+    EXPECT_EQ(LoggedDuring([&] { piece.Write(); }), "");
     ExpectSz(HKEY_CURRENT_USER, kRunKey, "vlpdf-watch", "\"" + watcher + "\"");
     std::string record = WaitForFile(dir.Path("plugins\\pdfwatch\\started.txt"));
     ASSERT_NE(record, "");
@@ -225,7 +228,11 @@ TEST(Watcher, AutostartAndStartRunItWithOnUntilTheQuitEvent) {
 }
 
 TEST(Watcher, WithoutARunKeyNothingIsWritten) {
+    TestDir dir;
+    std::filesystem::create_directories(Wide(dir.Path("plugins\\pdfwatch")));
+    file::WriteFile(dir.Path("plugins\\pdfwatch\\vlpdf-watch.exe").c_str(), "not a program");
     Remove(HKEY_CURRENT_USER, kRunKey);
-    SetWatcherAutostart("C:\\P\\plugins\\pdfwatch\\vlpdf-watch.exe");
+    std::string exe = dir.Path("vlpdf.exe");
+    OnePiece(Piece::Watcher, false, exe.substr(0, exe.find_last_of('\\'))).Write();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kRunKey));
 }

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "base/arena.h"
+#include "base/file.h"
 #include "base/log.h"
+#include "base/product.h"
+#include "integration/registration.h"
 #include "integration/shell_folder.h"
 
 namespace regtest {
@@ -196,4 +199,44 @@ inline std::string ShellFolder(int csidl) {
     TempArenaScope scope;
     return GetSpecialFolderTemp(csidl).CStr();
 }
+}  // namespace regtest
+
+namespace regtest {
+// One piece of the registration table for an installation in dir, written and taken away
+// as the installation and the uninstaller do it: the piece's steps carried out by the
+// table's executor. Set `item` (the view, the reader's group) before writing.
+struct OnePiece {
+    std::string dir;
+    Registration reg{nullptr};
+    RegItem item;
+    OnePiece(Piece piece, bool allUsers, const std::string& installDir) : dir(installDir) {
+        reg.in.installDir = dir.c_str();
+        reg.in.Set(Choice::AllUsers, allUsers);
+        item.piece = piece;
+        item.root = RegRootFor(allUsers);
+        reg.items.Append(item);
+    }
+    // True when every group of values went well; a failure is reported as the installation's.
+    bool Write() {
+        TempArenaScope scope;
+        Sync();
+        Vec<RegWrite> steps(GetTempArena());
+        PieceWrites(reg, item, CurrentWriteContext(), &steps);
+        return RunWrites(steps, true);
+    }
+    // True when every step whose outcome counts went.
+    bool Remove(Removal why = Removal::Uninstall) {
+        TempArenaScope scope;
+        Sync();
+        Vec<RegDelete> steps(GetTempArena());
+        PieceRemoval(reg, item, why, &steps);
+        return RunRemoval(steps);
+    }
+
+  private:
+    void Sync() {
+        reg.exePath = path::JoinTemp(reg.in.installDir, kReaderExeName);
+        reg.items.els[0] = item;
+    }
+};
 }  // namespace regtest

@@ -45,8 +45,8 @@ class ShellExt : public testing::TestWithParam<bool> {
         // Other suites' tests may leave a .pdf key of the platform's (its MIME type).
         Remove(HKEY_LOCAL_MACHINE, "Software\\Classes\\.pdf");
         Remove(HKEY_CURRENT_USER, "Software\\Classes\\.pdf");
-        UninstallSearchFilter();
-        UninstallPreviewDll();
+        OnePiece(Piece::SearchFilter, false, "").Remove();
+        OnePiece(Piece::Previewer, false, "").Remove();
     }
     void TearDown() override { SetUp(); }
 };
@@ -68,7 +68,8 @@ void ExpectNothingOfOursIn(HKEY root) {
 
 TEST_P(ShellExt, SearchFilterRoundTrip) {
     const std::string dir = "C:\\Program Files\\vlpdf";
-    std::string log = LoggedDuring([&] { RegisterSearchFilter(GetParam(), dir.c_str()); });
+    OnePiece filter(Piece::SearchFilter, GetParam(), dir);
+    std::string log = LoggedDuring([&] { filter.Write(); });
     std::string rootName = RegKeyName(root());
     EXPECT_EQ(log.rfind("GetInstallationFilePath(PdfFilter.dll) = > " + dir + "\\PdfFilter.dll\n"
                         "RegisterSearchFilter() dllPath=" + dir + "\\PdfFilter.dll\n"
@@ -91,16 +92,17 @@ TEST_P(ShellExt, SearchFilterRoundTrip) {
     if (GetParam()) {
         EXPECT_TRUE(IsSearchFilterInstalled());
     }
-    EXPECT_TRUE(UninstallSearchFilter());
+    EXPECT_TRUE(filter.Remove());
     ExpectNothingOfOursIn(root());
     EXPECT_FALSE(IsSearchFilterInstalled());
-    EXPECT_TRUE(UninstallSearchFilter());
+    EXPECT_TRUE(filter.Remove());
 }
 
 TEST_P(ShellExt, PreviewerRoundTripWithTheLastRowsNames) {
     const std::string dir = "C:\\Users\\u\\AppData\\Local\\vlpdf";
     const std::string dll = dir + "\\PdfPreview.dll";
-    std::string log = LoggedDuring([&] { RegisterPreviewer(GetParam(), dir.c_str()); });
+    OnePiece previewer(Piece::Previewer, GetParam(), dir);
+    std::string log = LoggedDuring([&] { previewer.Write(); });
     EXPECT_EQ(log.rfind("RegisterPreviewer() dllPath=" + dll + "\n", 0), 0u) << log;
     EXPECT_EQ(log.substr(log.size() - 15), "  did register\n");
     for (const Row& row : kRows) {
@@ -123,12 +125,12 @@ TEST_P(ShellExt, PreviewerRoundTripWithTheLastRowsNames) {
     if (GetParam()) {
         EXPECT_TRUE(IsPreviewInstalled());
     }
-    log = LoggedDuring([&] { EXPECT_TRUE(UninstallPreviewDll()); });
+    log = LoggedDuring([&] { EXPECT_TRUE(previewer.Remove()); });
     EXPECT_NE(log.find("UninstallPreviewDll: removed '.cb7'\n"), std::string::npos);
     EXPECT_NE(log.find("UninstallPreviewDll: removed '.fb2.zip'\n"), std::string::npos);
     ExpectNothingOfOursIn(root());
     EXPECT_FALSE(IsPreviewInstalled());
-    log = LoggedDuring([&] { EXPECT_TRUE(UninstallPreviewDll()); });
+    log = LoggedDuring([&] { EXPECT_TRUE(previewer.Remove()); });
     EXPECT_EQ(log.find("failed"), std::string::npos);
 }
 
@@ -139,8 +141,9 @@ TEST(ShellExtRemoval, LeavesOtherProgramsValuesInTheSameKeys) {
     SetLogRegistryCalls(true);
     PutSz(HKEY_CURRENT_USER, "Software\\Classes\\.tga", "", "tgafile");
     PutSz(HKEY_CURRENT_USER, kHandlers, "{00000000-1111-2222-3333-444444444444}", "Other previewer");
-    RegisterPreviewer(false, "C:\\P");
-    UninstallPreviewDll();
+    OnePiece previewer(Piece::Previewer, false, "C:\\P");
+    previewer.Write();
+    previewer.Remove();
     ExpectSz(HKEY_CURRENT_USER, "Software\\Classes\\.tga", "", "tgafile");
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.tga\\shellex"));
     ExpectSz(HKEY_CURRENT_USER, kHandlers, "{00000000-1111-2222-3333-444444444444}", "Other previewer");

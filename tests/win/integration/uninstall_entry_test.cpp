@@ -7,6 +7,7 @@
 #include "base/arena.h"
 #include "base/file.h"
 #include "base/version.h"
+#include "base/install_failure.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
 #include "reg_test.h"
@@ -48,8 +49,8 @@ TEST_P(UninstallEntry, RoundTripWritesEveryValueAndRemovalLeavesNothing) {
     file::WriteFile((installDir + "\\plugins\\big.dll").c_str(), std::string(50000, 'z').c_str());
     PutSz(root(), std::string(kProductRegKey) + "\\PrevDefault", ".pdf", "");
 
-    std::string log;
-    log = LoggedDuring([&] { EXPECT_TRUE(WriteUninstallerRegistryInfo(root(), allUsers, installDir.c_str())); });
+    OnePiece entry(Piece::UninstallEntry, allUsers, installDir);
+    std::string log = LoggedDuring([&] { EXPECT_TRUE(entry.Write()); });
     std::string exe = installDir + "\\vlpdf.exe";
     std::string uninstall = "\"" + exe + "\" -uninstall" + (allUsers ? " -all-users" : "");
     ExpectSz(root(), kKey, "DisplayIcon", exe);
@@ -65,7 +66,10 @@ TEST_P(UninstallEntry, RoundTripWritesEveryValueAndRemovalLeavesNothing) {
     ExpectSz(root(), kKey, "QuietUninstallString", uninstall + " -silent");
     ExpectSz(root(), kKey, "URLInfoAbout", "https://www.velorapdf.com/support");
     ExpectSz(root(), kKey, "URLUpdateInfo", "https://www.velorapdf.com/support");
-    EXPECT_EQ(Children(root(), kKey).size(), 13u);
+    // With the choices recorded for the next installation.
+    Vec<RegValue> recorded(GetTempArena());
+    BuildRecordedChoiceValues(entry.reg.in, &recorded);
+    EXPECT_EQ(Children(root(), kKey).size(), 13u + recorded.len);
     EXPECT_FALSE(KeyExists(other(), kKey));
     std::string rootName = allUsers ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
     EXPECT_EQ(log.rfind("WriteUninstallerRegistryInfo(hKey: " + rootName + ", allUsers: " + (allUsers ? "1" : "0") +
@@ -79,13 +83,13 @@ TEST_P(UninstallEntry, RoundTripWritesEveryValueAndRemovalLeavesNothing) {
               std::string::npos)
         << log;
 
-    log = LoggedDuring([&] { EXPECT_TRUE(RemoveUninstallerRegistryInfo(root())); });
+    log = LoggedDuring([&] { EXPECT_TRUE(entry.Remove(Removal::UninstallAfterFiles)); });
     EXPECT_FALSE(KeyExists(root(), kKey));
     EXPECT_FALSE(KeyExists(root(), kProductRegKey));
     EXPECT_EQ(log, "RemoveUninstallerRegistryInfo(" + rootName + ")\n" + "DeleteRegKey(" + rootName + ", " + kKey +
                        ", 0) => ok\n" + "DeleteRegKey(" + rootName + ", Software\\vlpdf, 0) => ok\n");
     // Again with nothing there: the same lines, still ok.
-    std::string again = LoggedDuring([&] { EXPECT_TRUE(RemoveUninstallerRegistryInfo(root())); });
+    std::string again = LoggedDuring([&] { EXPECT_TRUE(entry.Remove(Removal::UninstallAfterFiles)); });
     EXPECT_EQ(again, log);
 }
 
@@ -95,15 +99,22 @@ INSTANTIATE_TEST_SUITE_P(Scope, UninstallEntry, testing::Values(false, true),
 TEST(UninstallEntryFailure, EveryWriteIsTriedAndTheSummaryLogged) {
     SetLogRegistryCalls(true);
     TestDir dir;
-    HKEY bogus = (HKEY)(ULONG_PTR)0x1234;
+    // An entry that nobody may write to.
+    PutSz(HKEY_CURRENT_USER, kKey, "InstallLocation", "x");
+    DenyEveryone(HKEY_CURRENT_USER, kKey);
+    OnePiece entry(Piece::UninstallEntry, false, dir.Path(""));
     bool ok = true;
-    std::string log = LoggedDuring([&] { ok = WriteUninstallerRegistryInfo(bogus, false, dir.Path("").c_str()); });
+    std::string log = LoggedDuring([&] { ok = entry.Write(); });
     EXPECT_FALSE(ok);
+    // Every value of the entry is tried before the summary.
+    const std::string summary = "WriteUninstallerRegistryInfo() failed\n";
+    size_t end = log.find(summary);
+    ASSERT_NE(end, std::string::npos) << log;
     size_t failed = 0;
-    for (size_t at = log.find("=> failed\n"); at != std::string::npos; at = log.find("=> failed\n", at + 1)) failed++;
+    for (size_t at = log.find("=> failed\n"); at < end; at = log.find("=> failed\n", at + 1)) failed++;
     EXPECT_EQ(failed, 13u) << log;
-    const std::string tail = "WriteUninstallerRegistryInfo() failed\n";
-    EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+    DeleteRegKey(HKEY_CURRENT_USER, kKey.c_str(), true);
+    ResetInstallOutcome();
 }
 
 TEST(DirSize, CountsFilesDirectlyInTheDirectory) {

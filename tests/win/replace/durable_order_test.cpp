@@ -13,6 +13,7 @@
 #include "replace/move_aside.h"
 #include "replace/robust_write.h"
 #include "replace_test_util.h"
+#include "../integration/reg_test.h"
 
 namespace {
 struct Event {
@@ -141,7 +142,7 @@ TEST(DurableOrder, UpgradeAndFailedUpgradeKeepWhatAPowerCutNeeds) {
             std::string data = "new " + path;
             ASSERT_TRUE(WriteInstallerFileRobust(path.c_str(), data.data(), (int32_t)data.size()).ok) << log.Text();
         }
-        ASSERT_TRUE(WriteUninstallerRegistryInfo(HKEY_CURRENT_USER, false, installDir.c_str())) << log.Text();
+        ASSERT_TRUE(regtest::OnePiece(Piece::UninstallEntry, false, installDir).Write()) << log.Text();
 
         EXPECT_EQ(OrderFaults(rec.events, keyFiles, entryKey), "");
         // A file that was there is never written in place: the name holds the earlier bytes
@@ -170,5 +171,5 @@ TEST(DurableOrder, UpgradeAndFailedUpgradeKeepWhatAPowerCutNeeds) {
             EXPECT_EQ(ReadWholeFile(keyFiles[i]), "new " + keyFiles[i]);
         }
     }
-    RemoveUninstallerRegistryInfo(HKEY_CURRENT_USER);
+    regtest::OnePiece(Piece::UninstallEntry, false, installDir).Remove(Removal::UninstallAfterFiles);
 }
