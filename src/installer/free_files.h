@@ -10,9 +10,11 @@
 #ifdef _WIN32
 #include <windows.h>
 
-// unregistered, when not null, is given what was undone: the shell extensions that were on,
-// the scope and the folder, so that a failed installation can put them back.
-void FreeInstallationFilesInUse(StrView dir, bool allUsers, InstallChoices* unregistered);
+// registered: the shell extensions registered when the run started (the earlier
+// installation's record). unregistered, when not null, is given what was undone: the shell
+// extensions that were on, the scope and the folder, so that a failed installation can put
+// them back.
+void FreeInstallationFilesInUse(StrView dir, bool allUsers, ChoiceSet registered, InstallChoices* unregistered);
 void RestoreShellExtensions(const InstallChoices& unregistered);
 // Appends to out, as "name (pid)" in out's arena, the processes that use the existing
 // installation's reader, its libraries or its shell extensions.

@@ -9,7 +9,6 @@
 #include "installer/previous_install.h"
 #include "installer/window_rules.h"
 #include "integration/registration.h"
-#include "integration/shell_ext.h"
 #include "replace/holders.h"
 #include "ui/window_geometry.h"
 
@@ -21,12 +20,11 @@ constexpr int kPairsInUseByInstallation = 3;
 constexpr DWORD kSettleMs = 250;
 }  // namespace
 
-void FreeInstallationFilesInUse(StrView dir, bool allUsers, InstallChoices* unregistered) {
+void FreeInstallationFilesInUse(StrView dir, bool allUsers, ChoiceSet registered, InstallChoices* unregistered) {
     TempArenaScope scope;
     Logf("FreeInstallationFilesInUse('%s' allUsers=%d)\n", str::DupTemp(dir).CStr(), (int)allUsers);
     InstallChoices found;
-    found.Set(Choice::SearchFilter, IsSearchFilterInstalled());
-    found.Set(Choice::Previewer, IsPreviewInstalled());
+    found.on = registered.Only({Choice::SearchFilter, Choice::Previewer});
     found.Set(Choice::AllUsers, allUsers);
     found.installDir = str::Dup(GetProcessArena(), dir);
     // Taken from both roots, whatever scope registered them.

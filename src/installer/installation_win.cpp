@@ -150,7 +150,8 @@ void RunInstallation(InstallerRun* run) {
          exePath.CStr());
     bool pending = NoteShellExtensionsPending(prev);
     InstallChoices unregistered;
-    FreeInstallationFilesInUse(chosen.installDir, chosen.AllUsers() || prev.choices.AllUsers(), &unregistered);
+    FreeInstallationFilesInUse(chosen.installDir, chosen.AllUsers() || prev.choices.AllUsers(), prev.registered,
+                               &unregistered);
     // After a killed run they may be unregistered already: they are still the earlier
     // installation's.
     unregistered.on = unregistered.on.With(prev.choices.on.Only({Choice::SearchFilter, Choice::Previewer}));

@@ -21,7 +21,6 @@
 #include "installer/page_colors.h"
 #include "installer/previous_install.h"
 #include "installer/window_rules.h"
-#include "integration/shell_ext.h"
 #include "ui/accessible.h"
 #include "ui/dpi.h"
 #include "ui/dpi_win.h"
@@ -125,10 +124,8 @@ Checkbox* MakeCheckbox(InstallerWnd* wnd, ChoiceSet shown, Choice choice) {
 void CreateCheckboxes(InstallerWnd* wnd, const InstallChoices& chosen) {
     bool hasPrev = HasPreviousInstall(wnd->run->prev);
     Logf("HasPreviousInstall(): hasPrev: %d\n", (int)hasPrev);
-    ChoiceSet registered;
-    registered.Set(Choice::Previewer, IsPreviewInstalled());
-    registered.Set(Choice::SearchFilter, IsSearchFilterInstalled());
-    ChoiceSet shown = FirstBoxStates(chosen, registered, hasPrev ? &wnd->run->prev.choices : nullptr, wnd->run->locked);
+    const PreviousInstallInfo& prev = wnd->run->prev;
+    ChoiceSet shown = FirstBoxStates(chosen, prev.registered, hasPrev ? &prev.choices : nullptr, wnd->run->locked);
     wnd->previewCheck = MakeCheckbox(wnd, shown, Choice::Previewer);
     wnd->searchCheck = MakeCheckbox(wnd, shown, Choice::SearchFilter);
     wnd->shortcutCheck = MakeCheckbox(wnd, shown, Choice::DesktopShortcut);

@@ -14,6 +14,10 @@ struct PreviousInstallInfo {
     // folder under Program Files ("needsElevation" and "prevAllUsers" in the log).
     InstallChoices choices;
     PrevInstallKeys keys = PrevInstallKeys::None;
+    // The shell extensions registered when the run started, in either root and whoever
+    // registered them, with or without an earlier installation: what the window shows, and
+    // what the installation takes away to replace their files. Read once, before any is touched.
+    ChoiceSet registered;
     // The folder its first installation created its directory from, as its entry recorded it.
     StrView createdFolder;
 };

@@ -142,13 +142,15 @@ void ForgetExistingInstallationDir() {
 void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     InstallChoices& chose = info->choices;
     chose.installDir = GetExistingInstallationDir();
+    info->registered.Set(Choice::SearchFilter, IsSearchFilterInstalled());
+    info->registered.Set(Choice::Previewer, IsPreviewInstalled());
     if (chose.installDir.IsEmpty()) {
         info->keys = PrevInstallKeys::None;
         Log("GetPreviousInstallInfo: not installed\n");
         return;
     }
-    chose.Set(Choice::SearchFilter, IsSearchFilterInstalled());
-    chose.Set(Choice::Previewer, IsPreviewInstalled());
+    chose.Set(Choice::SearchFilter, info->registered.Has(Choice::SearchFilter));
+    chose.Set(Choice::Previewer, info->registered.Has(Choice::Previewer));
     bool machine = !ReadRegStrTemp(HKEY_LOCAL_MACHINE, kUninstallRegKey, "InstallLocation").IsEmpty();
     bool user = !ReadRegStrTemp(HKEY_CURRENT_USER, kUninstallRegKey, "InstallLocation").IsEmpty();
     if (machine) {

@@ -56,7 +56,7 @@ TEST(FreeFiles, ReaderOfTheExistingInstallationIsNamedThenEndedForAnotherDirecto
     EXPECT_EQ(log.rfind("ProcessesUsingInstallation()\n", 0), 0u) << log;
 
     InstallChoices state;
-    log = LoggedDuring([&] { FreeInstallationFilesInUse(targetDir.c_str(), false, &state); });
+    log = LoggedDuring([&] { FreeInstallationFilesInUse(targetDir.c_str(), false, {}, &state); });
     EXPECT_EQ(WaitForSingleObject(process, 5000), WAIT_OBJECT_0) << log;
     EXPECT_NE(log.find("KillProcessesUsingInstallationDir('" + existingDir), std::string::npos) << log;
     EXPECT_NE(log.find("  attempting to kill process " + std::to_string(pid) + " 'vlpdf.exe'\n"), std::string::npos)

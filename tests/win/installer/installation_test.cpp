@@ -47,7 +47,10 @@ TEST(Installation, FailedExtractionPutsShellExtensionsBackAndReportsUnlessAborte
         } else {
             OnePiece(Piece::SearchFilter, true, dir).Write();
             OnePiece(Piece::Previewer, true, dir).Write();
-            ASSERT_TRUE(IsSearchFilterInstalled() && IsPreviewInstalled());
+            // Without an earlier entry the run still knows them registered, and takes them away.
+            GetPreviousInstallInfo(&run.prev);
+            ASSERT_FALSE(HasPreviousInstall(run.prev));
+            ASSERT_EQ(run.prev.registered.bits, ChoiceSet({Choice::SearchFilter, Choice::Previewer}).bits);
         }
         ResetInstallOutcome();
         if (c.aborted) SetInstallOutcome(InstallOutcome::Aborted);
