@@ -109,7 +109,9 @@ after_kill() {  # after_kill <what> <reference> <transcript> installer-args...
   rm -f "$log"
   install_silent "$exe" "$@"
   check_eq "run again: exit code" 0 $? || { echo "  why, as the run's log says (with -log):"
-    { grep -a 'NotifyFailed' "$log" | head -4; tail -4 "$log"; } 2>&1 | sed 's/^/    /'; }
+    { grep -a 'NotifyFailed' "$log" | head -4; tail -4 "$log"; } 2>&1 | sed 's/^/    /'
+    [ -f "$log" ] || { echo "  no log; Wine said:"; tail -8 "$work/installer-said.txt" | sed 's/^/    /'
+      echo "  the temporary folder holds:"; ls -la "$(dirname "$log")" | sed 's/^/    /'; }; }
   check "run again: the watcher runs" win_process_started vlpdf-watch.exe
   check "run again: one watcher, none left starting" one_watcher_runs
   stop_and_snapshot rerun

@@ -56,7 +56,8 @@ install_silent() {  # install_silent <exe> args...
     echo "  the installer ended with status $status, not its own; Wine said:"
     tail -5 "$said" | sed 's/^/    /'
   fi
-  rm -f "$said"
+  # Kept for a caller that finds the installer's own log missing after a failure.
+  mv -f "$said" "${work:-/tmp}/installer-said.txt" 2>/dev/null || rm -f "$said"
   return $status
 }
 
