@@ -13,14 +13,8 @@ class ClassFactory final : public IClassFactory, public RefCounted {
     explicit ClassFactory(CreateFunc create) : create(create) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        const InterfaceEntry interfaces[] = {{&IID_IUnknown, this}, {&IID_IClassFactory, this}};
+        return FindInterface(interfaces, riid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
@@ -56,17 +50,24 @@ bool ModuleInUse() {
     return InterlockedCompareExchange(&gModuleRefs, 0, 0) != 0;
 }
 
+HRESULT FindInterface(const InterfaceEntry* table, int count, REFIID riid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    for (int i = 0; i < count; i++) {
+        if (!IsEqualIID(riid, *table[i].iid)) continue;
+        table[i].itf->AddRef();
+        *out = table[i].itf;
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
 HRESULT GetClassObject(const ClassEntry* table, int count, REFCLSID clsid, REFIID riid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     for (int i = 0; i < count; i++) {
         if (!IsEqualCLSID(clsid, *table[i].clsid)) continue;
-        ClassFactory* factory = new (std::nothrow) ClassFactory(table[i].create);
-        if (!factory) return E_OUTOFMEMORY;
-        factory->AddRef();
-        HRESULT hr = factory->QueryInterface(riid, out);
-        factory->Release();
-        return hr;
+        return HandOutNew(new (std::nothrow) ClassFactory(table[i].create), riid, out);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

@@ -42,15 +42,35 @@ class RefCounted {
     LONG refs = 0;
 };
 
-// Builds an object with `new`, hands out riid, and deletes it again when that fails.
+// One interface of an object: its IID and the object's pointer for it. The IUnknown row
+// must name the same pointer in every table of the object, as COM's identity rule asks.
+struct InterfaceEntry {
+    const IID* iid;
+    IUnknown* itf;
+};
+
+// QueryInterface's work over an object's interfaces: the pointer for riid with a new
+// reference, or E_NOINTERFACE and null.
+HRESULT FindInterface(const InterfaceEntry* table, int count, REFIID riid, void** out);
+template <int N>
+HRESULT FindInterface(const InterfaceEntry (&table)[N], REFIID riid, void** out) {
+    return FindInterface(table, N, riid, out);
+}
+
+// Hands out riid of an object just made with `new (std::nothrow)` (null: out of memory).
+// The object starts with no references, so a failed QueryInterface leaves it deleted.
 template <class T>
-HRESULT CreateInstance(REFIID riid, void** out) {
-    T* obj = new (std::nothrow) T();
+HRESULT HandOutNew(T* obj, REFIID riid, void** out) {
     if (!obj) return E_OUTOFMEMORY;
     obj->AddRef();
     HRESULT hr = obj->QueryInterface(riid, out);
     obj->Release();
     return hr;
+}
+
+template <class T>
+HRESULT CreateInstance(REFIID riid, void** out) {
+    return HandOutNew(new (std::nothrow) T(), riid, out);
 }
 
 }  // namespace com

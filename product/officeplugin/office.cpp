@@ -38,14 +38,9 @@ class OfficeAddin final : public IDTExtensibility2, public com::RefCounted {
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, kIidExtensibility2)) {
-            *out = static_cast<IDTExtensibility2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
+        const com::InterfaceEntry interfaces[] = {
+            {&IID_IUnknown, this}, {&IID_IDispatch, this}, {&kIidExtensibility2, this}};
+        return com::FindInterface(interfaces, riid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }

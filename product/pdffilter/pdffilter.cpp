@@ -28,21 +28,16 @@ class PdfFilter final : public IFilter, public IPersistStream, public IPersistFi
   public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IFilter)) {
-            *out = static_cast<IFilter*>(this);
-        } else if (IsEqualIID(riid, IID_IPersistStream)) {
-            *out = static_cast<IPersistStream*>(this);
-        } else if (IsEqualIID(riid, IID_IPersistFile)) {
-            *out = static_cast<IPersistFile*>(this);
-        } else if (IsEqualIID(riid, IID_IPersist)) {
-            *out = static_cast<IPersistStream*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        IFilter* filter = this;
+        IPersistStream* stream = this;
+        const com::InterfaceEntry interfaces[] = {
+            {&IID_IUnknown, filter},
+            {&IID_IFilter, filter},
+            {&IID_IPersistStream, stream},
+            {&IID_IPersistFile, static_cast<IPersistFile*>(this)},
+            {&IID_IPersist, stream},
+        };
+        return com::FindInterface(interfaces, riid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }

@@ -106,23 +106,16 @@ class Previewer final : public IInitializeWithStream,
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IInitializeWithStream)) {
-            *out = static_cast<IInitializeWithStream*>(this);
-        } else if (IsEqualIID(riid, IID_IThumbnailProvider)) {
-            *out = static_cast<IThumbnailProvider*>(this);
-        } else if (IsEqualIID(riid, IID_IPreviewHandler)) {
-            *out = static_cast<IPreviewHandler*>(this);
-        } else if (IsEqualIID(riid, IID_IOleWindow)) {
-            *out = static_cast<IOleWindow*>(this);
-        } else if (IsEqualIID(riid, IID_IObjectWithSite)) {
-            *out = static_cast<IObjectWithSite*>(this);
-        } else {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        IInitializeWithStream* init = this;
+        const com::InterfaceEntry interfaces[] = {
+            {&IID_IUnknown, init},
+            {&IID_IInitializeWithStream, init},
+            {&IID_IThumbnailProvider, static_cast<IThumbnailProvider*>(this)},
+            {&IID_IPreviewHandler, static_cast<IPreviewHandler*>(this)},
+            {&IID_IOleWindow, static_cast<IOleWindow*>(this)},
+            {&IID_IObjectWithSite, static_cast<IObjectWithSite*>(this)},
+        };
+        return com::FindInterface(interfaces, riid, out);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
@@ -258,12 +251,7 @@ class Previewer final : public IInitializeWithStream,
 
 template <int I>
 HRESULT CreateKind(REFIID riid, void** out) {
-    Previewer* obj = new (std::nothrow) Previewer(&kKinds[I]);
-    if (!obj) return E_OUTOFMEMORY;
-    obj->AddRef();
-    HRESULT hr = obj->QueryInterface(riid, out);
-    obj->Release();
-    return hr;
+    return com::HandOutNew(new (std::nothrow) Previewer(&kKinds[I]), riid, out);
 }
 
 const com::ClassEntry kClasses[] = {

@@ -115,6 +115,8 @@ const CLSID kFilterClsid = {0x28ABC70E, 0x91EF, 0xa4c9, {0xC6, 0x65, 0x28, 0x4C,
 const CLSID kPersistentHandler = {0x926F223D, 0x39FC, 0xec50, {0x04, 0x01, 0x86, 0x3F, 0xAE, 0x3B, 0x31, 0x41}};
 const CLSID kPreviewPdf = {0x340EE74D, 0x7CAF, 0x35F7, {0xB6, 0x06, 0xEC, 0xDD, 0x74, 0x31, 0x6C, 0x01}};
 const CLSID kOfficeAddin = {0xFBB2943F, 0xE861, 0x67E6, {0xE7, 0x6F, 0x77, 0x0D, 0x5F, 0x96, 0x9D, 0xD8}};
+// Office's add-in interface, which the SDK headers do not declare.
+const IID kIidExtensibility2 = {0xB65AD801, 0xABAF, 0x11D0, {0xBB, 0x8B, 0x00, 0xA0, 0xC9, 0x0F, 0x27, 0x44}};
 
 const CLSID kPreviewClsids[] = {
     kPreviewPdf,
@@ -161,9 +163,17 @@ struct ComCase {
     const char* name;
     const wchar_t* dll;
     CLSID clsid;
-    IID iid;        // an interface the object must have
-    CLSID foreign;  // a class this DLL does not serve
+    std::vector<IID> iids;  // every interface the object must have; it is made for the first
+    CLSID foreign;          // a class this DLL does not serve
 };
+
+// The object's IUnknown, which every one of its interfaces must give back (COM's identity).
+IUnknown* IdentityOf(IUnknown* itf) {
+    IUnknown* unknown = nullptr;
+    if (FAILED(itf->QueryInterface(IID_IUnknown, (void**)&unknown)) || !unknown) return nullptr;
+    unknown->Release();
+    return unknown;
+}
 
 class ComServer : public testing::TestWithParam<ComCase> {};
 
@@ -180,10 +190,24 @@ TEST_P(ComServer, GivesAFactoryForItsClassAndRefusesOthers) {
 
     IUnknown* outer = (IUnknown*)factory;
     IUnknown* obj = nullptr;
-    EXPECT_EQ(factory->CreateInstance(outer, c.iid, (void**)&obj), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(outer, c.iids[0], (void**)&obj), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(obj, nullptr);
-    ASSERT_EQ(factory->CreateInstance(nullptr, c.iid, (void**)&obj), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, c.iids[0], (void**)&obj), S_OK);
     ASSERT_NE(obj, nullptr);
+    IUnknown* identity = IdentityOf(obj);
+    EXPECT_NE(identity, nullptr);
+    EXPECT_EQ(IdentityOf(factory), factory) << "the factory is its own identity";
+    for (size_t i = 0; i < c.iids.size(); i++) {
+        IUnknown* itf = nullptr;
+        ASSERT_EQ(obj->QueryInterface(c.iids[i], (void**)&itf), S_OK) << "interface " << i;
+        ASSERT_NE(itf, nullptr);
+        IUnknown* again = nullptr;
+        EXPECT_EQ(itf->QueryInterface(c.iids[i], (void**)&again), S_OK) << "interface " << i;
+        EXPECT_EQ(again, itf) << "interface " << i << " gives itself back";
+        if (again) again->Release();
+        EXPECT_EQ(IdentityOf(itf), identity) << "interface " << i << " leads back to the same object";
+        itf->Release();
+    }
     IUnknown* none = (IUnknown*)1;
     EXPECT_EQ(obj->QueryInterface(IID_IClassFactory, (void**)&none), E_NOINTERFACE);
     EXPECT_EQ(none, nullptr);
@@ -200,13 +224,18 @@ TEST_P(ComServer, GivesAFactoryForItsClassAndRefusesOthers) {
 
 std::vector<ComCase> ComCases() {
     std::vector<ComCase> cases = {
-        {"SearchFilter", L"PdfFilter.dll", kFilterClsid, IID_IFilter, kPreviewPdf},
-        {"OfficeAddin", L"plugins\\officeplugin\\vloffice64.dll", kOfficeAddin, IID_IDispatch, kFilterClsid},
+        {"SearchFilter", L"PdfFilter.dll", kFilterClsid,
+         {IID_IFilter, IID_IPersistStream, IID_IPersistFile, IID_IPersist}, kPreviewPdf},
+        {"OfficeAddin", L"plugins\\officeplugin\\vloffice64.dll", kOfficeAddin, {IID_IDispatch, kIidExtensibility2},
+         kFilterClsid},
     };
     static const char* const kPreviewNames[] = {"PreviewPdf", "PreviewComic", "PreviewTga",        "PreviewDjvu",
                                                 "PreviewXps", "PreviewEpub",  "PreviewFictionBook"};
     for (size_t i = 0; i < std::size(kPreviewClsids); i++) {
-        cases.push_back({kPreviewNames[i], L"PdfPreview.dll", kPreviewClsids[i], IID_IThumbnailProvider, kFilterClsid});
+        cases.push_back({kPreviewNames[i], L"PdfPreview.dll", kPreviewClsids[i],
+                         {IID_IThumbnailProvider, IID_IInitializeWithStream, IID_IPreviewHandler, IID_IOleWindow,
+                          IID_IObjectWithSite},
+                         kFilterClsid});
     }
     return cases;
 }
