@@ -3,9 +3,14 @@
 writes it as a Windows .ico with 16, 32, 48 and 256 pixel images. Run it to regenerate
 src/main/installer.ico; the output is deterministic."""
 import math
-import struct
+import os
 import sys
 import zlib
+
+# The shared picture formats; no bytecode is left in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
+from picture_files import bmp_image, ico_file, png_file  # noqa: E402
 
 BLUE = (0x25, 0x63, 0xEB)
 WHITE = (0xFF, 0xFF, 0xFF)
@@ -66,36 +71,13 @@ def render(size, ss=4):
     return rows
 
 
-def png(rows):
-    size = len(rows)
-    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
-    def chunk(tag, data):
-        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
-def bmp(rows):
-    size = len(rows)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
-    mask_row = ((size + 31) // 32) * 4
-    return header + pixels + b"\0" * (mask_row * size)
-
-
 def main(out):
     images = []
     for size in (16, 32, 48, 256):
         rows = render(size, ss=4 if size < 256 else 2)
-        images.append((size, png(rows) if size == 256 else bmp(rows)))
-    data = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for size, blob in images:
-        data += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(blob), offset)
-        offset += len(blob)
-    data += b"".join(blob for _, blob in images)
+        images.append((size, png_file(rows, lambda raw: zlib.compress(raw, 9)) if size == 256 else bmp_image(rows)))
     with open(out, "wb") as f:
-        f.write(data)
+        f.write(ico_file(images))
 
 
 if __name__ == "__main__":

@@ -13,6 +13,11 @@ import struct
 import sys
 import zlib
 
+# The shared picture formats; no bytecode is left in the source tree.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
+from picture_files import bmp_image, ico_file, png_file  # noqa: E402
+
 WHITE = (0xFF, 0xFF, 0xFF)
 INK = (0x33, 0x41, 0x55)
 BRAND = (0x25, 0x63, 0xEB)
@@ -105,22 +110,8 @@ def render(colour_at, size, ss=4):
     return rows
 
 
-def bmp(rows):
-    size = len(rows)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for (r, g, b, a) in row)
-    mask_row = ((size + 31) // 32) * 4
-    return header + pixels + b"\0" * (mask_row * size)
-
-
 def ico(colour_at):
-    images = [(size, bmp(render(colour_at, size))) for size in (16, 32)]
-    data = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for size, blob in images:
-        data += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(blob), offset)
-        offset += len(blob)
-    return data + b"".join(blob for _, blob in images)
+    return ico_file([(size, bmp_image(render(colour_at, size))) for size in (16, 32)])
 
 
 def stored_zlib(raw):
@@ -138,13 +129,7 @@ def stored_zlib(raw):
 
 
 def png(rows):
-    h, w = len(rows), len(rows[0])
-    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
-
-    def chunk(tag, data):
-        return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", stored_zlib(raw)) + chunk(b"IEND", b""))
+    return png_file(rows, stored_zlib)
 
 
 def banner(w=192, h=40):
