@@ -8,6 +8,7 @@
 #include "base/log.h"
 #include "base/flags.h"
 #include "main/help.h"
+#include "../../helpers/log_capture.h"
 
 namespace {
 std::vector<std::string> gResolved;
@@ -33,13 +34,12 @@ struct Parsed {
 void Parse(const std::vector<std::string>& args, Parsed* out) {
     std::vector<StrView> views{"setup.exe"};
     for (const std::string& a : args) views.emplace_back(a.c_str(), (int32_t)a.size());
-    size_t before = (size_t)GetInstallLog().ContentsTemp().len;
+    LogCapture log;
     FlagsEnvironment env;
     env.resolveShortcut = FakeResolve;
     env.defaultPrinterName = FakePrinter;
     ParseFlagsArgs(views.data(), (int)views.size(), &out->flags, env);
-    StrView all = GetInstallLog().ContentsTemp();
-    out->log = std::string(all.CStr() + before, (size_t)all.len - before);
+    out->log = log.Text();
 }
 
 std::vector<std::string> Files(const Flags& f) {

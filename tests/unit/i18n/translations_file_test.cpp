@@ -18,6 +18,7 @@
 #include "base/log.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
+#include "../../helpers/log_capture.h"
 
 namespace fs = std::filesystem;
 
@@ -301,7 +302,7 @@ TEST(TranslationsFile, ShippedFileLoadsIntoTheChineseStore) {
     std::vector<Block> blocks = ReadBlocks(file, &problems);
     ASSERT_FALSE(blocks.empty());
 
-    size_t before = (size_t)GetInstallLog().ContentsTemp().len;
+    LogCapture log;
     SetCurrentLangIdx(FindLangIdx("cn"));
     ParseTranslationsTxt("cn", StrView(file.data(), (int32_t)file.size()));
     for (const Block& b : blocks) {
@@ -312,9 +313,7 @@ TEST(TranslationsFile, ShippedFileLoadsIntoTheChineseStore) {
         }
         EXPECT_EQ(GetTranslation(english.c_str()), cn) << english;
     }
-    StrView all = GetInstallLog().ContentsTemp();
-    std::string log(all.CStr() + before, (size_t)all.len - before);
-    EXPECT_EQ(log, "ParseTranslationsTxt: " + std::to_string(std::count(file.begin(), file.end(), '\n')) +
+    EXPECT_EQ(log.Text(), "ParseTranslationsTxt: " + std::to_string(std::count(file.begin(), file.end(), '\n')) +
                        " lines, nStrings: " + std::to_string(blocks.size()) + "\n");
     SetCurrentLangIdx(0);
 }

@@ -8,6 +8,7 @@
 #include "base/log.h"
 #include "i18n/lang.h"
 #include "i18n/translations.h"
+#include "../../helpers/log_capture.h"
 
 namespace {
 // What the fake payload holds; nullptr when "translations.txt" is not in it.
@@ -21,20 +22,6 @@ bool LoadFakeFile(Str* out) {
     }
     return str::Append(*out, StrView(gFakeFile->data(), (int32_t)gFakeFile->size()));
 }
-
-// Collects what the process log gained since it was made.
-class LogCapture {
-  public:
-    LogCapture() : before_((size_t)GetInstallLog().ContentsTemp().len) {}
-    std::string Text() const {
-        TempArenaScope scope;
-        StrView all = GetInstallLog().ContentsTemp();
-        return std::string(all.CStr() + before_, (size_t)all.len - before_);
-    }
-
-  private:
-    size_t before_;
-};
 
 // Every test starts and ends in English with the real loader.
 class Translations : public testing::Test {

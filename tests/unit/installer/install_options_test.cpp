@@ -10,6 +10,7 @@
 #include "installer/policies.h"
 #include "installer/previous_install.h"
 #include "uninstaller/uninstaller.h"
+#include "../../helpers/log_capture.h"
 
 namespace {
 struct Choices {
@@ -90,10 +91,9 @@ TEST(InstallOptions, ElevationIsRequestedOnceAndOnlyWhenNoWindowCanAskLater) {
         for (const char* who : {"RunInstaller", "RunUninstaller"}) {
             const char* doing = who[3] == 'I' ? "installing" : "uninstalling";
             TempArenaScope scope;
-            int64_t before = GetInstallLog().ContentsTemp().len;
+            LogCapture log;
             bool restarts = RestartsElevated(choice, who, doing);
-            StrView log = GetInstallLog().ContentsTemp();
-            std::string said(log.s + before, (size_t)(log.len - before));
+            std::string said = log.Text();
             EXPECT_EQ(restarts, c.want == E::RestartElevated) << who;
             EXPECT_EQ(said, c.want == E::InstallWithoutRights
                                 ? std::string(who) + ": started elevated already and still not elevated; " + doing +
@@ -229,11 +229,10 @@ TEST(InstallOptions, PoliciesLockTheirOptionsAndTheMachineWins) {
         PolicyReading machine[kPolicyCount], user[kPolicyCount];
         for (const Set& s : c.machine) machine[(int)s.policy] = {true, s.value};
         for (const Set& s : c.user) user[(int)s.policy] = {true, s.value};
-        int64_t before = GetInstallLog().ContentsTemp().len;
+        LogCapture log;
         Policies policies = SettlePolicies(machine, user);
         LogPolicies(policies);
-        StrView log = GetInstallLog().ContentsTemp();
-        EXPECT_EQ(std::string(log.s + before, (size_t)(log.len - before)), c.log) << c.what;
+        EXPECT_EQ(log.Text(), c.log) << c.what;
 
         EXPECT_EQ(StatisticsAllowed(policies), c.stats) << c.what;
         ChoiceSet want;

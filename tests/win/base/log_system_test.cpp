@@ -7,16 +7,9 @@
 #include "base/log.h"
 #include "base/log_system.h"
 #include "test_dir.h"
+#include "../../helpers/log_capture.h"
 
 namespace {
-std::string LoggedDuring(void (*fn)()) {
-    TempArenaScope scope;
-    size_t before = (size_t)GetInstallLog().ContentsTemp().len;
-    fn();
-    StrView all = GetInstallLog().ContentsTemp();
-    return std::string(all.CStr() + before, (size_t)all.len - before);
-}
-
 std::string HelperPath() {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);

@@ -12,6 +12,7 @@
 #include "base/product.h"
 #include "integration/registration.h"
 #include "integration/shell_folder.h"
+#include "../../helpers/log_capture.h"
 
 namespace regtest {
 
@@ -128,15 +129,7 @@ inline std::vector<std::string> Children(HKEY root, const std::string& key, REGS
     return out;
 }
 
-// What the log got while fn ran.
-template <typename Fn>
-std::string LoggedDuring(Fn fn) {
-    TempArenaScope scope;
-    size_t before = (size_t)GetInstallLog().ContentsTemp().len;
-    fn();
-    StrView all = GetInstallLog().ContentsTemp();
-    return std::string(all.CStr() + before, (size_t)all.len - before);
-}
+using ::LoggedDuring;
 
 }  // namespace regtest
 

@@ -10,31 +10,8 @@
 #include "base/arena.h"
 #include "base/clock.h"
 #include "base/log.h"
+#include "../../helpers/log_capture.h"
 #include "test_dir.h"
-
-// The log lines written between construction and Text().
-class LogCapture {
-  public:
-    LogCapture() {
-        TempArenaScope scope;
-        start_ = (size_t)GetInstallLog().ContentsTemp().len;
-    }
-    std::string Text() const {
-        TempArenaScope scope;
-        StrView all = GetInstallLog().ContentsTemp();
-        return std::string(all.CStr() + start_, (size_t)all.len - start_);
-    }
-    bool Has(const std::string& line) const { return Text().find(line) != std::string::npos; }
-    int Count(const std::string& needle) const {
-        std::string t = Text();
-        int n = 0;
-        for (size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + 1)) n++;
-        return n;
-    }
-
-  private:
-    size_t start_;
-};
 
 // Records every pause instead of sleeping; an optional hook sees the simulated time.
 class SleepRecorder {

@@ -11,6 +11,7 @@
 #include "base/log.h"
 #include "base/thread.h"
 #include "gallery_window.h"
+#include "../../helpers/log_capture.h"
 #include "ui/uitask.h"
 
 namespace {
@@ -33,17 +34,6 @@ int64_t FakeClock() {
     return gFakeNow;
 }
 
-size_t LogSize() {
-    TempArenaScope scope;
-    return (size_t)GetInstallLog().ContentsTemp().len;
-}
-
-std::string LogSince(size_t from) {
-    TempArenaScope scope;
-    StrView all = GetInstallLog().ContentsTemp();
-    return std::string(all.s + from, (size_t)all.len - from);
-}
-
 // The record addresses of "did execute" lines, in order.
 std::vector<std::string> ExecutedRecords(const std::string& log) {
     std::vector<std::string> out;
@@ -59,19 +49,19 @@ void Nothing(void*) {}
 
 // Posts one task at fake time 0, dispatches it at now, returns what was logged.
 std::string DispatchAt(const char* kind, int64_t now, void (*fn)(void*) = Nothing) {
-    size_t from = LogSize();
+    LogCapture log;
     gFakeNow = 0;
     uitask::Post(MkTask(fn), kind);
     gFakeNow = now;
     PumpMessages(0);
-    return LogSince(from);
+    return log.Text();
 }
 }  // namespace
 
 TEST(UiTask, PostsFromAnotherThreadRunOnTheMainThreadInOrderAndRecycleOneRecord) {
     ASSERT_TRUE(uitask::DispatchWindow());
     gRan.clear();
-    size_t from = LogSize();
+    LogCapture posted;
     void* worker = StartThread(PostFromWorker, nullptr, "poster");
     ASSERT_TRUE(worker);
     JoinThread(worker);
@@ -82,7 +72,7 @@ TEST(UiTask, PostsFromAnotherThreadRunOnTheMainThreadInOrderAndRecycleOneRecord)
         EXPECT_EQ(gRan[i].thread, GetCurrentThreadId());
     }
     // 50 queued at once need 50 records; the one released last is kept.
-    std::string log = LogSince(from);
+    std::string log = posted.Text();
     std::vector<std::string> records = ExecutedRecords(log);
     ASSERT_EQ(records.size(), 50u);
     EXPECT_EQ(std::set<std::string>(records.begin(), records.end()).size(), 50u);
@@ -92,12 +82,12 @@ TEST(UiTask, PostsFromAnotherThreadRunOnTheMainThreadInOrderAndRecycleOneRecord)
     EXPECT_NE(log.find("will execute 'GalleryTest', 0x"), std::string::npos) << log;
 
     // One at a time: the spare is reused, so every task runs in the same record.
-    from = LogSize();
+    LogCapture oneAtATime;
     for (int i = 0; i < 3; i++) {
         uitask::Post(MkTask(Record, (void*)(intptr_t)i), "GalleryTest");
         PumpMessages(0);
     }
-    std::vector<std::string> reused = ExecutedRecords(LogSince(from));
+    std::vector<std::string> reused = ExecutedRecords(oneAtATime.Text());
     ASSERT_EQ(reused.size(), 3u);
     EXPECT_EQ(reused[0], reused[1]);
     EXPECT_EQ(reused[1], reused[2]);
