@@ -15,7 +15,8 @@ packages=(
   osslsigncode openssl python3-yaml  # make release: signing, the throwaway test certificate, the manifest
   wixl msitools  # make release: the Windows Installer package around the installer, and its tests
   nsis  # make bench's peer installer, never a part of the product
-  zstd bsdiff  # make bench: the patch candidates measured against each other
+  bsdiff libbz2-dev  # mkpak: the differences that patch archives carry
+  zstd  # make bench-patch: a candidate for those differences, measured against bsdiff
 )
 
 say() { printf 'setup: %s\n' "$*"; }

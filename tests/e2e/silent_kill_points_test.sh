@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # An installation killed anywhere and run again ends exactly where an uninterrupted one ends.
-# The earlier installation (all users: Wine's HKEY_CLASSES_ROOT hides per-user classes, so
-# only there does the next installation see its shell extensions) runs its reader and watcher
-# when the upgrade starts. step_killer serves the installer's logger pipe and terminates it:
+# The earlier installation (all users: the upgrade finds its shell extensions registered, to
+# take them away before their files are replaced, through HKEY_CLASSES_ROOT, which under Wine
+# holds only the machine's classes) runs its reader and watcher when the upgrade starts.
+# step_killer serves the installer's logger pipe and terminates it:
 # - right after a chosen logged step, seventeen points spread from before the files are freed
 #   to the last step of the upgrade;
 # - at random instants, inside a file's write as well as between steps: one drawn in each

@@ -87,7 +87,6 @@ switch_scope() {
   done
 }
 
-# Both shell extensions asked for: Wine cannot show the next installation the per-user ones.
 switch_scope "per-user to all users" "$user_dir_win" "$machine_dir_win" \
   -- -all-users -with-filter -with-preview -d "$machine_dir_win"
 switch_scope "all users to per-user" "$machine_dir_win" "$user_dir_win" -all-users \

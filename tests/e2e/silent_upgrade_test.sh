@@ -2,9 +2,10 @@
 # A silent upgrade over a running installation: the reader runs with its libraries loaded,
 # the watcher runs, and a preview host holds PdfPreview.dll loaded. All of them are ended,
 # every file is replaced, the earlier choices are kept (this installation has no search
-# filter and stays without it) and the previewer is registered again. For all users: Wine's
-# HKEY_CLASSES_ROOT hides per-user classes, so only there does the next installation see
-# the shell extensions as Windows shows them.
+# filter and stays without it) and the previewer is registered again. For all users: the
+# choices come from the uninstall entry in either scope, but which shell extensions are
+# registered, and so taken away before their files are replaced, is read through
+# HKEY_CLASSES_ROOT, which under Wine holds only the machine's classes.
 #   silent_upgrade_test.sh <scripts-dir> <wine-root> <prefix> <installer.exe> <mkpak> <file_holder.exe>
 set -u
 scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; holder=$6
