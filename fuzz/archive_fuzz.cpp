@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/patch.h"
 
 namespace {
 
@@ -24,14 +25,16 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
 // Writes the CRC where a header of these entry sizes would end; false when there is no
 // such place.
 bool FixHeaderCrc(std::vector<uint8_t>& b) {
-    if (b.size() < 12) {
+    // A patch archive names its base version between the magic and the count.
+    size_t countAt = b.size() > 4 && b[0] == 'L' && b[3] == 'P' ? 5 + (size_t)b[4] : 4;
+    if (b.size() < countAt + 8) {
         return false;
     }
-    uint32_t count = U32(b, 4);
+    uint32_t count = U32(b, countAt);
     if (count > (uint32_t)kArchiveMaxEntries) {
         return false;
     }
-    size_t pos = 8;
+    size_t pos = countAt + 4;
     for (uint32_t i = 0; i < count; i++) {
         if (pos + 4 > b.size()) {
             return false;
@@ -58,6 +61,19 @@ void Check(bool ok) {
     }
 }
 
+// A difference is applied without its base's hash matching, so that the instructions and
+// streams are reached: against a fixed earlier file, into an exact-size buffer.
+void ExerciseDifference(const ArchiveEntry& e) {
+    if (ArchiveEntryKind(e) != EntryKind::Difference) {
+        return;
+    }
+    static const uint8_t base[] = "an earlier version of the file";
+    uint8_t* out = (uint8_t*)malloc(e.uncompressedSize ? e.uncompressedSize : 1);
+    ApplyDifference(e.data + kFromBaseHeaderSize + 1, e.compressedSize - kFromBaseHeaderSize - 1, base,
+                    sizeof(base), out, e.uncompressedSize);
+    free(out);
+}
+
 void Exercise(const std::vector<uint8_t>& bytes, InstallerArchive* archive) {
     // An exact-size heap copy: AddressSanitizer reports any read past the end.
     uint8_t* copy = (uint8_t*)malloc(bytes.size() ? bytes.size() : 1);
@@ -74,6 +90,7 @@ void Exercise(const std::vector<uint8_t>& bytes, InstallerArchive* archive) {
             Check(FindArchiveEntry(archive, e.name) <= i);
             if (e.uncompressedSize <= kMaxDecodedSize) {
                 free(GetFileDataByIdx(archive, i));
+                ExerciseDifference(e);
             }
         }
         Check(archive->count == 0 || next == copy + bytes.size());

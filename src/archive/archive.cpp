@@ -67,7 +67,37 @@ bool IsDotsAndSpacesOnly(const char* s, int32_t n) {
     return true;
 }
 
+bool ReadBaseVersion(BoundedReader* r, StrView* version) {
+    uint8_t len = r->U8();
+    if (!r->ok || len > r->Left()) {
+        return false;
+    }
+    StrView v((const char*)r->bytes + r->pos, len);
+    if (!IsPatchBaseVersion(v)) {
+        return false;
+    }
+    r->Skip(len);
+    *version = v;
+    return true;
+}
+
 }  // namespace
+
+bool IsPatchBaseVersion(StrView v) {
+    if (v.len <= 0 || v.len > kPatchBaseVersionMaxLen) {
+        return false;
+    }
+    for (int32_t i = 0; i < v.len; i++) {
+        bool dot = v.s[i] == '.';
+        if (!dot && (v.s[i] < '0' || v.s[i] > '9')) {
+            return false;
+        }
+        if (dot && (i == 0 || i == v.len - 1 || v.s[i - 1] == '.')) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool IsValidArchiveEntryName(StrView name) {
     if (name.len <= 0) {
@@ -94,7 +124,13 @@ bool ParseSimpleArchive(const uint8_t* bytes, int32_t size, InstallerArchive* ar
         return false;
     }
     BoundedReader r(bytes, size);
-    if (r.U32() != kArchiveMagic) {
+    archive->patchBaseVersion = StrView();
+    uint32_t magic = r.U32();
+    if (magic == kPatchArchiveMagic) {
+        if (!ReadBaseVersion(&r, &archive->patchBaseVersion)) {
+            return false;
+        }
+    } else if (magic != kArchiveMagic) {
         return false;
     }
     uint32_t count = r.U32();

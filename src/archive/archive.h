@@ -9,11 +9,18 @@
 //
 // The archive bytes are untrusted until ParseSimpleArchive accepts them; afterwards each
 // file is decoded on demand and checked against its CRC-32.
+//
+// A patch archive ("LzSP") updates one earlier version's installation. Its header names
+// that version right after the magic (one length byte, then the version's characters);
+// everything after is laid out as above. Its entries are whole files (the methods above)
+// or made from the earlier version's file of the same name (patch.h).
 #include <stdint.h>
 
 #include "base/str.h"
 
-constexpr uint32_t kArchiveMagic = 0x41537A4C;  // "LzSA"
+constexpr uint32_t kArchiveMagic = 0x41537A4C;       // "LzSA"
+constexpr uint32_t kPatchArchiveMagic = 0x50537A4C;  // "LzSP"
+constexpr int32_t kPatchBaseVersionMaxLen = 31;
 constexpr int32_t kArchiveMaxEntries = 2048;
 constexpr int32_t kArchiveMaxNameLen = 999;
 constexpr int32_t kArchiveEntryHeaderFixedSize = 24;  // before the name
@@ -35,20 +42,27 @@ struct ArchiveEntry {
 
 struct InstallerArchive {
     int32_t count = 0;
+    // Of a patch archive: the version whose installation it updates; empty in a full archive.
+    StrView patchBaseVersion;
     ArchiveEntry entries[kArchiveMaxEntries];
 };
 
 // Checks the whole layout (limits, entry names, header CRC, blocks ending exactly at the
-// end) and fills the table with views into bytes, which must outlive it. On failure the
+// end; of a patch archive, a base version of digits and dots) and fills the table with views into bytes, which must outlive it. On failure the
 // count is 0.
 bool ParseSimpleArchive(const uint8_t* bytes, int32_t size, InstallerArchive* archive);
+
+// Whether a patch archive may name this as its base version: digits with single dots
+// between them, as an installation's recorded version is written (1 to 31 characters).
+bool IsPatchBaseVersion(StrView version);
 
 // Index of the first entry whose name has exactly these bytes (case matters), or -1.
 int32_t FindArchiveEntry(const InstallerArchive* archive, StrView name);
 
 // The decoded file in a new malloc'd buffer of uncompressedSize + 2 bytes, the last two 0 so
 // that a text file is also a NUL-terminated UTF-8 or UTF-16 string; null when the index is
-// out of range, the block does not decode or the CRC-32 differs. The caller free()s it.
+// out of range, the block does not decode (an entry made from an earlier version's file
+// needs that file: BuildFromBase) or the CRC-32 differs. The caller free()s it.
 char* GetFileDataByIdx(const InstallerArchive* archive, int32_t idx);
 
 // The memory decoding the entry needs besides its output: the LZMA dictionary, which

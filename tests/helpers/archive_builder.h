@@ -73,9 +73,16 @@ inline Entry Lzma(const std::string& name, const std::string& data, uint8_t meth
     return {name, LzmaBlock(data, method, endMarker), (uint32_t)data.size(), Crc(data)};
 }
 
+// What comes before the count: a full archive's magic, or a patch archive's with its base
+// version (any bytes, to try what the reader refuses).
+inline std::string PatchMagic(const std::string& baseVersion) {
+    return "LzSP" + std::string(1, (char)baseVersion.size()) + baseVersion;
+}
+
 // Magic, count, entry headers and the header CRC (or the given one).
-inline std::string Header(const std::vector<Entry>& entries, int64_t count = -1, int64_t crc = -1) {
-    std::string h = "LzSA";
+inline std::string Header(const std::vector<Entry>& entries, int64_t count = -1, int64_t crc = -1,
+                          const std::string& magic = "LzSA") {
+    std::string h = magic;
     PutU32(h, (uint32_t)(count >= 0 ? count : (int64_t)entries.size()));
     for (const Entry& e : entries) {
         PutU32(h, (uint32_t)(e.headerSize >= 0 ? e.headerSize : 24 + (int64_t)e.name.size() + 1));
@@ -91,12 +98,44 @@ inline std::string Header(const std::vector<Entry>& entries, int64_t count = -1,
     return h;
 }
 
-inline std::string Build(const std::vector<Entry>& entries) {
-    std::string a = Header(entries);
+inline std::string Build(const std::vector<Entry>& entries, const std::string& magic = "LzSA") {
+    std::string a = Header(entries, -1, -1, magic);
     for (const Entry& e : entries) {
         a += e.block;
     }
     return a;
+}
+
+// The body of a difference (after its kind byte): the count, then the instructions, the
+// added bytes and the new bytes, each stream stored or LZMA.
+struct Step {
+    uint32_t add, copy;
+    int32_t seek;
+};
+
+inline std::string DifferenceBody(const std::vector<Step>& steps, const std::string& added, const std::string& fresh,
+                                  bool lzma = false) {
+    std::string instructions;
+    for (const Step& s : steps) {
+        PutU32(instructions, s.add);
+        PutU32(instructions, s.copy);
+        PutU32(instructions, (uint32_t)s.seek);
+    }
+    std::string body;
+    PutU32(body, (uint32_t)steps.size());
+    for (const std::string& stream : {instructions, added, fresh}) {
+        std::string block = lzma ? LzmaBlock(stream, 0x00) : StoredBlock(stream);
+        PutU32(body, (uint32_t)block.size());
+        body += block;
+    }
+    return body;
+}
+
+// An entry made from an earlier file: its kind byte, the two SHA-256 digests given as 32
+// bytes each, then the body (0x20, 0x21 and a difference, or a whole data block).
+inline Entry FromBase(const std::string& name, const std::string& baseSha, const std::string& result,
+                      const std::string& resultSha, const std::string& body) {
+    return {name, "\x10" + baseSha + resultSha + body, (uint32_t)result.size(), Crc(result)};
 }
 
 }  // namespace testpak

@@ -21,6 +21,7 @@
 #include "pack.h"
 #include "archive/archive.h"
 #include "archive/archive_pe.h"
+#include "archive/patch.h"
 
 namespace fs = std::filesystem;
 
@@ -33,14 +34,21 @@ constexpr int64_t kFileTimeEpochOffset = 11644473600;  // seconds from 1601 to 1
 
 const char kUsage[] =
     "usage: mkpak create <dir> <out.pak> [--list <entries.txt>] [-j <jobs>]\n"
+    "                    [--base <earlier dir> --base-version <version>]\n"
     "       mkpak list <archive|exe>\n"
-    "       mkpak verify <archive|exe>\n"
-    "       mkpak extract <archive|exe> <dir>\n"
+    "       mkpak verify <archive|exe> [--base <earlier dir>]\n"
+    "       mkpak extract <archive|exe> <dir> [--base <earlier dir>]\n"
     "\n"
     "create packs the files of <dir>: those named in the list, in its order (one path per\n"
     "line, relative to <dir>, '/' or '\\' separators; a folder stands for all files below it\n"
     "in sorted order; empty lines and lines starting with '#' are skipped), otherwise all\n"
-    "files in sorted order. Entry times come from SOURCE_DATE_EPOCH, or a fixed date.\n";
+    "files in sorted order. Entry times come from SOURCE_DATE_EPOCH, or a fixed date.\n"
+    "\n"
+    "With --base, create writes a patch archive that updates an installation of\n"
+    "<version>, whose files are those of <earlier dir>: a file it also has is carried as\n"
+    "nothing when it did not change, otherwise as the smaller of its difference (made by\n"
+    "bsdiff) and the whole file. verify and extract build such files from <earlier dir>;\n"
+    "verify without it checks only the whole files.\n";
 
 int Fail(const std::string& msg) {
     fprintf(stderr, "mkpak: %s\n", msg.c_str());
@@ -186,7 +194,46 @@ bool ReadList(const std::string& listPath, const fs::path& root, std::vector<std
     return ok;
 }
 
-int Create(const std::string& dir, const std::string& outPath, const std::string& listPath, int jobs) {
+// What create was asked for.
+struct CreateRequest {
+    std::string dir, outPath, listPath;
+    int jobs = 1;
+    std::string baseDir, baseVersion;  // a patch archive when set
+};
+
+// A private folder for bsdiff's output, removed when create ends.
+struct ScratchDir {
+    std::string path;
+    ~ScratchDir() {
+        std::error_code ec;
+        if (!path.empty()) {
+            fs::remove_all(path, ec);
+        }
+    }
+    bool Make(std::string* error) {
+        std::string tmpl = (fs::temp_directory_path() / "mkpak-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) {
+            *error = tmpl + ": cannot create: " + strerror(errno);
+            return false;
+        }
+        path = tmpl;
+        return true;
+    }
+};
+
+int Create(const CreateRequest& req) {
+    const std::string& dir = req.dir;
+    const std::string& outPath = req.outPath;
+    const std::string& listPath = req.listPath;
+    if (req.baseDir.empty() != req.baseVersion.empty()) {
+        return Fail("--base and --base-version go together");
+    }
+    if (!req.baseVersion.empty() &&
+        (req.baseVersion.size() > (size_t)kPatchBaseVersionMaxLen ||
+         !IsPatchBaseVersion(StrView(req.baseVersion.c_str(), (int32_t)req.baseVersion.size())))) {
+        return Fail("--base-version '" + req.baseVersion + "': digits and single dots, at most " +
+                    std::to_string(kPatchBaseVersionMaxLen) + " characters");
+    }
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) {
         return Fail(dir + ": not a folder");
@@ -215,7 +262,21 @@ int Create(const std::string& dir, const std::string& outPath, const std::string
         if (!seen.insert(name).second) {
             return Fail(name + ": listed twice");
         }
-        inputs.push_back({name, (fs::path(dir) / rel).string()});
+        inputs.push_back({name, (fs::path(dir) / rel).string(), {}});
+        std::error_code baseEc;
+        if (!req.baseDir.empty() && fs::is_regular_file(fs::path(req.baseDir) / rel, baseEc)) {
+            inputs.back().basePath = (fs::path(req.baseDir) / rel).string();
+        }
+    }
+    ScratchDir scratch;
+    if (!req.baseDir.empty()) {
+        std::error_code baseEc;
+        if (!fs::is_directory(req.baseDir, baseEc)) {
+            return Fail(req.baseDir + ": not a folder");
+        }
+        if (!scratch.Make(&error)) {
+            return Fail(error);
+        }
     }
 
     int64_t epoch = kDefaultEpoch;
@@ -225,7 +286,9 @@ int Create(const std::string& dir, const std::string& outPath, const std::string
         }
     }
     PackOptions opt;
-    opt.jobs = jobs;
+    opt.jobs = req.jobs;
+    opt.patchBaseVersion = req.baseVersion;
+    opt.scratchDir = scratch.path;
     opt.fileTime = (uint64_t)(epoch + kFileTimeEpochOffset) * 10000000u;
     opt.progress = isatty(2);
     std::string archive;
@@ -295,17 +358,14 @@ std::string EntryName(const ArchiveEntry& e) {
     return std::string(e.name.s, (size_t)e.name.len);
 }
 
-const char* MethodName(const ArchiveEntry& e) {
-    switch (e.compressedSize ? e.data[0] : 0xFE) {
-        case kArchiveMethodStored:
-            return "stored";
-        case kArchiveMethodLzma:
-            return "lzma";
-        case kArchiveMethodLzmaX86:
-            return "lzma+x86";
-        default:
-            return "unknown";
+std::string KindName(const ArchiveEntry& e) {
+    EntryKind kind = ArchiveEntryKind(e);
+    if (kind != EntryKind::Unknown) {
+        return EntryKindName(kind);
     }
+    char buf[32];
+    snprintf(buf, sizeof(buf), "unknown 0x%02X", EntryKindByte(e));
+    return buf;
 }
 
 int List(const std::string& path) {
@@ -314,12 +374,15 @@ int List(const std::string& path) {
     if (!OpenArchive(path, &in, &error)) {
         return Fail(error);
     }
+    if (in.table->patchBaseVersion.len > 0) {
+        printf("a patch of version %.*s\n", in.table->patchBaseVersion.len, in.table->patchBaseVersion.s);
+    }
     uint64_t total = 0;
     uint64_t packed = 0;
     printf("%12s %12s  %-8s  %s\n", "size", "packed", "method", "name");
     for (int32_t i = 0; i < in.table->count; i++) {
         const ArchiveEntry& e = in.table->entries[i];
-        printf("%12u %12u  %-8s  %s\n", e.uncompressedSize, e.compressedSize, MethodName(e), EntryName(e).c_str());
+        printf("%12u %12u  %-8s  %s\n", e.uncompressedSize, e.compressedSize, KindName(e).c_str(), EntryName(e).c_str());
         total += e.uncompressedSize;
         packed += e.compressedSize;
     }
@@ -327,25 +390,77 @@ int List(const std::string& path) {
     return 0;
 }
 
-int Verify(const std::string& path) {
+const char* BuildFailure(BuildOutcome outcome) {
+    switch (outcome) {
+        case BuildOutcome::BaseDiffers:
+            return "the earlier file is not the one it was made from";
+        case BuildOutcome::OutOfMemory:
+            return "out of memory";
+        default:
+            return "does not decode or fails its size, CRC-32 or SHA-256";
+    }
+}
+
+// One entry's file, made from baseDir's file of the same name where the entry needs it;
+// null with the reason in error. The caller free()s it.
+char* EntryFile(const Input& in, int32_t i, const std::string& baseDir, std::string* error) {
+    const ArchiveEntry& e = in.table->entries[i];
+    std::string what = in.file + ": entry " + std::to_string(i) + " '" + EntryName(e) + "' ";
+    if (ArchiveEntryKind(e) == EntryKind::Unknown) {
+        *error = what + "is of a kind this reader does not know (" + KindName(e) + ")";
+        return nullptr;
+    }
+    if (!IsFromBase(e)) {
+        char* data = GetFileDataByIdx(in.table.get(), i);
+        if (!data) {
+            *error = what + "does not decode or fails its CRC-32";
+        }
+        return data;
+    }
+    std::string rel = EntryName(e);
+    std::replace(rel.begin(), rel.end(), '\\', '/');
+    std::string base;
+    std::string readError;
+    if (!ReadWholeFile((fs::path(baseDir) / rel).string(), &base, &readError)) {
+        *error = what + "is made from the earlier version's file: " + readError;
+        return nullptr;
+    }
+    BuildOutcome outcome;
+    char* data = BuildFromBase(e, (const uint8_t*)base.data(), (uint32_t)base.size(), &outcome);
+    if (!data) {
+        *error = what + BuildFailure(outcome);
+    }
+    return data;
+}
+
+int Verify(const std::string& path, const std::string& baseDir) {
     Input in;
     std::string error;
     if (!OpenArchive(path, &in, &error)) {
         return Fail(error);
     }
+    int32_t skipped = 0;
     for (int32_t i = 0; i < in.table->count; i++) {
-        char* data = GetFileDataByIdx(in.table.get(), i);
+        if (baseDir.empty() && IsFromBase(in.table->entries[i])) {
+            skipped++;
+            continue;
+        }
+        char* data = EntryFile(in, i, baseDir, &error);
         if (!data) {
-            return Fail(path + ": entry " + std::to_string(i) + " '" + EntryName(in.table->entries[i]) +
-                        "' does not decode or fails its CRC-32");
+            return Fail(error);
         }
         free(data);
     }
-    printf("%s: %d files OK\n", path.c_str(), in.table->count);
+    if (skipped > 0) {
+        printf("%s: %d files OK, %d made from the earlier version not checked (no --base)\n", path.c_str(),
+               in.table->count - skipped, skipped);
+    } else {
+        printf("%s: %d files OK\n", path.c_str(), in.table->count);
+    }
     return 0;
 }
 
-int Extract(const std::string& path, const std::string& outDir) {
+int Extract(const std::string& path, const std::string& outDir, const std::string& baseDir) {
     Input in;
     std::string error;
     if (!OpenArchive(path, &in, &error)) {
@@ -361,10 +476,9 @@ int Extract(const std::string& path, const std::string& outDir) {
         if (ec) {
             return Fail(target.parent_path().string() + ": cannot create: " + ec.message());
         }
-        char* data = GetFileDataByIdx(in.table.get(), i);
+        char* data = EntryFile(in, i, baseDir, &error);
         if (!data) {
-            return Fail(path + ": entry " + std::to_string(i) + " '" + EntryName(e) +
-                        "' does not decode or fails its CRC-32");
+            return Fail(error);
         }
         bool written = WriteFileAtomic(target.string(), std::string(data, e.uncompressedSize), &error);
         free(data);
@@ -386,35 +500,42 @@ int main(int argc, char** argv) {
         return args.empty() ? 2 : 0;
     }
     const std::string& cmd = args[0];
-    if (cmd == "create") {
-        std::vector<std::string> pos;
-        std::string list;
-        int jobs = (int)std::max(1u, std::thread::hardware_concurrency());
-        for (size_t i = 1; i < args.size(); i++) {
-            if (args[i] == "--list" && i + 1 < args.size()) {
-                list = args[++i];
-            } else if (args[i] == "-j" && i + 1 < args.size()) {
-                jobs = atoi(args[++i].c_str());
-                if (jobs < 1 || jobs > 256) {
-                    return Fail("-j wants a number of jobs from 1 to 256");
-                }
-            } else if (args[i].rfind("-", 0) == 0) {
-                return Fail("unknown option " + args[i] + "\n" + kUsage);
-            } else {
-                pos.push_back(args[i]);
+    // Options anywhere after the command; the rest are its operands.
+    std::vector<std::string> pos;
+    CreateRequest req;
+    req.jobs = (int)std::max(1u, std::thread::hardware_concurrency());
+    for (size_t i = 1; i < args.size(); i++) {
+        bool hasValue = i + 1 < args.size();
+        if (args[i] == "--list" && hasValue && cmd == "create") {
+            req.listPath = args[++i];
+        } else if (args[i] == "-j" && hasValue && cmd == "create") {
+            req.jobs = atoi(args[++i].c_str());
+            if (req.jobs < 1 || req.jobs > 256) {
+                return Fail("-j wants a number of jobs from 1 to 256");
             }
+        } else if (args[i] == "--base" && hasValue) {
+            req.baseDir = args[++i];
+        } else if (args[i] == "--base-version" && hasValue && cmd == "create") {
+            req.baseVersion = args[++i];
+        } else if (args[i].rfind("-", 0) == 0) {
+            return Fail("unknown option " + args[i] + "\n" + kUsage);
+        } else {
+            pos.push_back(args[i]);
         }
-        if (pos.size() != 2) {
-            fputs(kUsage, stderr);
-            return 2;
-        }
-        return Create(pos[0], pos[1], list, jobs);
     }
-    if ((cmd == "list" || cmd == "verify") && args.size() == 2) {
-        return cmd == "list" ? List(args[1]) : Verify(args[1]);
+    if (cmd == "create" && pos.size() == 2) {
+        req.dir = pos[0];
+        req.outPath = pos[1];
+        return Create(req);
     }
-    if (cmd == "extract" && args.size() == 3) {
-        return Extract(args[1], args[2]);
+    if (cmd == "list" && pos.size() == 1 && req.baseDir.empty()) {
+        return List(pos[0]);
+    }
+    if (cmd == "verify" && pos.size() == 1) {
+        return Verify(pos[0], req.baseDir);
+    }
+    if (cmd == "extract" && pos.size() == 2) {
+        return Extract(pos[0], pos[1], req.baseDir);
     }
     fputs(kUsage, stderr);
     return 2;

@@ -15,6 +15,9 @@
 #include <thread>
 
 #include "archive/archive.h"
+#include "archive/patch.h"
+#include "base/sha256.h"
+#include "difference.h"
 
 namespace {
 
@@ -46,7 +49,175 @@ struct Job {
     bool done = false;
 };
 
-bool ReadWhole(const std::string& path, std::string* data, std::string* error) {
+// One per worker. A fresh liblzma encoder maps and unmaps its ~190 MB match finder for
+// every file, and two threads doing that run no faster than one; re-initialising the same
+// stream keeps the memory.
+class Encoder {
+  public:
+    ~Encoder() { lzma_end(&strm_); }
+
+    // A whole file: the x86 filter, then LZMA at the preset every installer has used.
+    bool Encode(const std::string& data, std::string* block) {
+        lzma_options_lzma opt;
+        if (lzma_lzma_preset(&opt, 6)) {
+            return false;
+        }
+        opt.dict_size = kDictSize;
+        lzma_filter filters[3] = {{LZMA_FILTER_X86, nullptr}, {LZMA_FILTER_LZMA1, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
+        return Run(filters, kArchiveMethodLzmaX86, opt.dict_size, data, block);
+    }
+
+    // A stream of a difference: mostly zeros and small numbers, no code to filter, packed
+    // as hard as LZMA goes (a patch is made once and downloaded by every machine); stored
+    // when that does not pay.
+    bool EncodeStream(const std::string& data, std::string* block) {
+        lzma_options_lzma opt;
+        if (lzma_lzma_preset(&opt, 9 | LZMA_PRESET_EXTREME)) {
+            return false;
+        }
+        opt.dict_size = std::clamp<uint32_t>((uint32_t)data.size(), 4096, kDictSize);
+        lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
+        if (!Run(filters, kArchiveMethodLzma, opt.dict_size, data, block)) {
+            return false;
+        }
+        if (block->size() > data.size() + 1) {
+            *block = std::string(1, (char)kArchiveMethodStored) + data;
+        }
+        return true;
+    }
+
+  private:
+    bool Run(const lzma_filter* filters, uint8_t method, uint32_t dictSize, const std::string& data,
+             std::string* block) {
+        if (lzma_raw_encoder(&strm_, filters) != LZMA_OK) {
+            return false;
+        }
+        block->clear();
+        block->push_back((char)method);
+        block->push_back((char)kPropsByte);
+        PutU32(*block, dictSize);
+        size_t start = block->size();
+        block->resize(start + data.size() + data.size() / 32 + 4096);
+        strm_.next_in = (const uint8_t*)data.data();
+        strm_.avail_in = data.size();
+        size_t pos = start;
+        while (true) {
+            strm_.next_out = (uint8_t*)block->data() + pos;
+            strm_.avail_out = block->size() - pos;
+            lzma_ret ret = lzma_code(&strm_, LZMA_FINISH);
+            pos = block->size() - strm_.avail_out;
+            if (ret == LZMA_STREAM_END) {
+                break;
+            }
+            if (ret != LZMA_OK) {
+                return false;
+            }
+            block->resize(block->size() * 2);
+        }
+        block->resize(pos);
+        return true;
+    }
+
+    lzma_stream strm_ = LZMA_STREAM_INIT;
+};
+
+bool PackWhole(const PackInput& in, const std::string& data, Encoder* enc, std::string* block, std::string* error) {
+    if (IsStoredName(in.name)) {
+        *block = std::string(1, (char)kArchiveMethodStored) + data;
+    } else if (!enc->Encode(data, block)) {
+        *error = in.path + ": compression failed";
+        return false;
+    }
+    return true;
+}
+
+void PutStream(const std::string& data, Encoder* enc, std::string* body) {
+    std::string block;
+    if (!enc->EncodeStream(data, &block)) {
+        block = std::string(1, (char)kArchiveMethodStored) + data;
+    }
+    PutU32(*body, (uint32_t)block.size());
+    *body += block;
+}
+
+// The difference's body (after its kind byte), see archive/patch.h.
+bool PackDifference(const PackInput& in, const std::string& scratchPath, Encoder* enc, std::string* body,
+                    std::string* error) {
+    Difference d;
+    if (!ComputeDifference(in.basePath, in.path, scratchPath, &d, error)) {
+        return false;
+    }
+    std::string instructions;
+    for (const DifferenceInstruction& i : d.instructions) {
+        PutU32(instructions, i.add);
+        PutU32(instructions, i.copy);
+        PutU32(instructions, (uint32_t)i.seek);
+    }
+    body->clear();
+    PutU32(*body, (uint32_t)d.instructions.size());
+    PutStream(instructions, enc, body);
+    PutStream(d.added, enc, body);
+    PutStream(d.fresh, enc, body);
+    return true;
+}
+
+std::string Digest(const std::string& data) {
+    uint8_t digest[kSha256Size];
+    Sha256Of((const uint8_t*)data.data(), data.size(), digest);
+    return std::string((const char*)digest, kSha256Size);
+}
+
+// A file the earlier version also has: nothing when it did not change, otherwise the
+// smaller of its difference and the whole file.
+bool PackFromBase(const PackInput& in, const std::string& data, const PackOptions& opt, size_t index, Encoder* enc,
+                  std::string* block, std::string* error) {
+    std::string base;
+    if (!ReadWholeFile(in.basePath, &base, error)) {
+        return false;
+    }
+    std::string baseDigest = Digest(base), resultDigest = Digest(data);
+    *block = std::string(1, (char)kArchiveMethodFromBase) + baseDigest + resultDigest;
+    if (baseDigest == resultDigest && base == data) {
+        block->push_back((char)kFromBaseSame);
+        return true;
+    }
+    std::string whole, difference;
+    std::string scratch = opt.scratchDir + "/difference-" + std::to_string(index);
+    if (!PackWhole(in, data, enc, &whole, error) || !PackDifference(in, scratch, enc, &difference, error)) {
+        return false;
+    }
+    if (difference.size() + 1 < whole.size()) {
+        block->push_back((char)kFromBaseDifference);
+        *block += difference;
+    } else {
+        *block += whole;
+    }
+    return true;
+}
+
+void PackOne(const PackInput& in, const PackOptions& opt, size_t index, Encoder* enc, Job* job) {
+    std::string data;
+    if (!ReadWholeFile(in.path, &data, &job->error)) {
+        return;
+    }
+    job->size = (uint32_t)data.size();
+    job->crc = Crc32(data);
+    if (in.basePath.empty()) {
+        PackWhole(in, data, enc, &job->block, &job->error);
+    } else {
+        PackFromBase(in, data, opt, index, enc, &job->block, &job->error);
+    }
+}
+
+std::string Megabytes(uint64_t n) {
+    char buf[32];
+    snprintf(buf, sizeof(buf), "%.1f MB", (double)n / 1e6);
+    return buf;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string* data, std::string* error) {
     FILE* f = fopen(path.c_str(), "rb");
     if (!f) {
         *error = path + ": cannot open: " + strerror(errno);
@@ -77,75 +248,6 @@ bool ReadWhole(const std::string& path, std::string* data, std::string* error) {
     return true;
 }
 
-// One per worker. A fresh liblzma encoder maps and unmaps its ~190 MB match finder for
-// every file, and two threads doing that run no faster than one; re-initialising the same
-// stream keeps the memory.
-class Encoder {
-  public:
-    ~Encoder() { lzma_end(&strm_); }
-
-    bool Encode(const std::string& data, std::string* block) {
-        lzma_options_lzma opt;
-        if (lzma_lzma_preset(&opt, 6)) {
-            return false;
-        }
-        opt.dict_size = kDictSize;
-        lzma_filter filters[3] = {{LZMA_FILTER_X86, nullptr}, {LZMA_FILTER_LZMA1, &opt}, {LZMA_VLI_UNKNOWN, nullptr}};
-        if (lzma_raw_encoder(&strm_, filters) != LZMA_OK) {
-            return false;
-        }
-        block->clear();
-        block->push_back((char)kArchiveMethodLzmaX86);
-        block->push_back((char)kPropsByte);
-        PutU32(*block, kDictSize);
-        size_t start = block->size();
-        block->resize(start + data.size() + data.size() / 32 + 4096);
-        strm_.next_in = (const uint8_t*)data.data();
-        strm_.avail_in = data.size();
-        size_t pos = start;
-        while (true) {
-            strm_.next_out = (uint8_t*)block->data() + pos;
-            strm_.avail_out = block->size() - pos;
-            lzma_ret ret = lzma_code(&strm_, LZMA_FINISH);
-            pos = block->size() - strm_.avail_out;
-            if (ret == LZMA_STREAM_END) {
-                break;
-            }
-            if (ret != LZMA_OK) {
-                return false;
-            }
-            block->resize(block->size() * 2);
-        }
-        block->resize(pos);
-        return true;
-    }
-
-  private:
-    lzma_stream strm_ = LZMA_STREAM_INIT;
-};
-
-void PackOne(const PackInput& in, Encoder* enc, Job* job) {
-    std::string data;
-    if (!ReadWhole(in.path, &data, &job->error)) {
-        return;
-    }
-    job->size = (uint32_t)data.size();
-    job->crc = Crc32(data);
-    if (IsStoredName(in.name)) {
-        job->block = std::string(1, (char)kArchiveMethodStored) + data;
-    } else if (!enc->Encode(data, &job->block)) {
-        job->error = in.path + ": compression failed";
-    }
-}
-
-std::string Megabytes(uint64_t n) {
-    char buf[32];
-    snprintf(buf, sizeof(buf), "%.1f MB", (double)n / 1e6);
-    return buf;
-}
-
-}  // namespace
-
 bool IsStoredName(const std::string& name) {
     if (name.size() < 4) {
         return false;
@@ -173,7 +275,7 @@ bool PackArchive(const std::vector<PackInput>& inputs, const PackOptions& opt, s
             if (i >= inputs.size()) {
                 break;
             }
-            PackOne(inputs[i], &enc, &jobs[i]);
+            PackOne(inputs[i], opt, i, &enc, &jobs[i]);
             std::lock_guard<std::mutex> g(lock);
             jobs[i].done = true;
             finished++;
@@ -212,7 +314,14 @@ bool PackArchive(const std::vector<PackInput>& inputs, const PackOptions& opt, s
     }
 
     // The header, then the blocks. The reader keeps sizes in signed 32 bits.
-    std::string a = "LzSA";
+    std::string a;
+    if (opt.patchBaseVersion.empty()) {
+        a = "LzSA";
+    } else {
+        a = "LzSP";
+        a.push_back((char)opt.patchBaseVersion.size());
+        a += opt.patchBaseVersion;
+    }
     PutU32(a, (uint32_t)inputs.size());
     uint64_t total = 0;
     for (size_t i = 0; i < inputs.size(); i++) {

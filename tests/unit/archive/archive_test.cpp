@@ -152,11 +152,24 @@ TEST(ParseSimpleArchive, AcceptsExactlyTheWellFormedLayouts) {
          },
          true, 1},
         {"unsafe name", [] { return testpak::Build({testpak::Stored("..\\evil.dll", "x")}); }, false, 0},
+        {"patch of 3.7", [&] { return testpak::Build(ThreeFiles(), testpak::PatchMagic("3.7")); }, true, 3},
+        {"patch of 10.0.12", [] { return testpak::Build({}, testpak::PatchMagic("10.0.12")); }, true, 0},
+        {"patch of a 31-character version",
+         [] { return testpak::Build({}, testpak::PatchMagic("1234567890123456.12345678901234")); }, true, 0},
+        {"patch of a 32-character version", [] { return testpak::Build({}, testpak::PatchMagic(std::string(32, '1'))); }, false, 0},
+        {"patch of no version", [] { return testpak::Build({}, testpak::PatchMagic("")); }, false, 0},
+        {"patch of '3..7'", [] { return testpak::Build({}, testpak::PatchMagic("3..7")); }, false, 0},
+        {"patch of '.3'", [] { return testpak::Build({}, testpak::PatchMagic(".3")); }, false, 0},
+        {"patch of '3.7.'", [] { return testpak::Build({}, testpak::PatchMagic("3.7.")); }, false, 0},
+        {"patch of '3.7b'", [] { return testpak::Build({}, testpak::PatchMagic("3.7b")); }, false, 0},
+        {"patch whose version runs past the end", [] { return std::string("LzSP\x09" "3.7", 8); }, false, 0},
     };
     for (const LayoutCase& c : cases) {
         auto p = Parse(c.bytes());
         EXPECT_EQ(p->ok, c.valid) << c.what;
         EXPECT_EQ(p->archive->count, c.count) << c.what;
+        bool patch = p->bytes.rfind("LzSP", 0) == 0;
+        EXPECT_EQ(p->archive->patchBaseVersion.len > 0, c.valid && patch) << c.what;
     }
 }
 

@@ -120,4 +120,43 @@ check "a missing archive is refused" fails_with "cannot open" verify "$work/noth
 printf 'MZ' >"$work/fake.exe"; head -c 200 /dev/zero >>"$work/fake.exe"
 check "an executable without RCDATA 1 is refused" fails_with "no RCDATA resource 1" list "$work/fake.exe"
 
+# --- a patch archive: the later version from the earlier one ($src)
+later=$work/later
+cp -r "$src" "$later"
+rm "$later/one.bin"                                  # gone in the later version
+echo "a new file" >"$later/plugins/added.txt"        # new
+printf 'CHANGED' | dd of="$later/plugins/pdfwatch/winhttp.dll" bs=1 seek=5000 conv=notrunc status=none
+head -c 4096 /dev/urandom >>"$later/plugins/pdfwatch/winhttp.dll"
+sed -i 's/line 7 of/line seven of/' "$later/UserSDKHost/web/text.html"
+check "create writes a patch archive" "$mkpak" create "$later" "$work/p.pak" --base "$src" --base-version 3.7
+"$mkpak" create "$later" "$work/p2.pak" --base "$src" --base-version 3.7 -j 1
+check "the same versions give the same patch" cmp -s "$work/p.pak" "$work/p2.pak"
+"$mkpak" list "$work/p.pak" >"$work/plist.txt"
+check "the list names the base version" grep -qx 'a patch of version 3.7' "$work/plist.txt"
+check "an unchanged file is carried as nothing" grep -qE '^ +65536 +66  same +random64k\.bin$' "$work/plist.txt"
+check "a changed library is a difference" grep -qE ' diff +plugins\\pdfwatch\\winhttp\.dll$' "$work/plist.txt"
+check "a new file is whole" grep -qE ' lzma\+x86 +plugins\\added\.txt$' "$work/plist.txt"
+check "a removed file is not carried" bash -c "! grep -q 'one\.bin' '$work/plist.txt'"
+"$mkpak" create "$later" "$work/later-full.pak"
+check "the patch is under a tenth of the full archive" \
+  test $(($(stat -c %s "$work/p.pak") * 10)) -lt "$(stat -c %s "$work/later-full.pak")"
+check "verify without the earlier files says what it skipped" \
+  bash -c "'$mkpak' verify '$work/p.pak' | grep -q '1 files OK, 8 made from the earlier version not checked'"
+check "verify builds every file from the earlier version" "$mkpak" verify "$work/p.pak" --base "$src"
+check "extract makes the later version" "$mkpak" extract "$work/p.pak" "$work/pout" --base "$src"
+check "extracted files equal the later version" diff -r "$later" "$work/pout"
+cp -r "$src" "$work/moved"; echo tampered >>"$work/moved/random64k.bin"
+check "an earlier file that changed is named" fails_with "'random64k.bin' the earlier file is not the one it was made from" \
+  verify "$work/p.pak" --base "$work/moved"
+check "extract without the earlier files says what it needs" fails_with "made from the earlier version's file" \
+  extract "$work/p.pak" "$work/pout2"
+cp "$work/p.pak" "$work/newer.pak"
+printf '\x7E' | dd of="$work/newer.pak" bs=1 seek=$(($(stat -c %s "$work/p.pak") - 1)) conv=notrunc status=none
+check "a kind this reader does not know is refused by name" \
+  fails_with "'random64k.bin' is of a kind this reader does not know (unknown 0x7E)" verify "$work/newer.pak" --base "$src"
+check "and listed as unknown" bash -c "'$mkpak' list '$work/newer.pak' | grep -qE 'unknown 0x7E +random64k\.bin$'"
+check "--base needs --base-version" fails_with "go together" create "$later" "$work/keep.pak" --base "$src"
+check "a base version must be digits and dots" fails_with "digits and single dots" \
+  create "$later" "$work/keep.pak" --base "$src" --base-version 3.7-beta
+
 [ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
