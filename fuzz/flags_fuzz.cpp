@@ -28,17 +28,12 @@ StrView FakePrinter() {
 // Exact-size heap copies, so that AddressSanitizer reports any read past an argument.
 Vec<StrView> SplitAtNul(const uint8_t* data, size_t size) {
     Vec<StrView> args;
-    size_t start = 0;
-    for (size_t i = 0; i <= size; i++) {
-        if (i < size && data[i] != 0) {
-            continue;
-        }
-        size_t n = i - start;
-        char* copy = (char*)malloc(n + 1);
-        memcpy(copy, data + start, n);
-        copy[n] = 0;
-        args.Append(StrView(copy, (int32_t)n));
-        start = i + 1;
+    str::Parts parts(StrView((const char*)data, (int32_t)size), '\0');
+    for (StrView part; parts.Next(&part);) {
+        char* copy = (char*)malloc((size_t)part.len + 1);
+        memcpy(copy, part.s, (size_t)part.len);
+        copy[part.len] = 0;
+        args.Append(StrView(copy, part.len));
     }
     return args;
 }

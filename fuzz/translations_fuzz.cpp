@@ -20,13 +20,8 @@ void Check(bool ok) {
 
 // The English texts of the ":text" lines, unescaped as the parser stores them.
 void CheckLookups(StrView text) {
-    int32_t start = 0;
-    for (int32_t i = 0; i <= text.len; i++) {
-        if (i < text.len && text.s[i] != '\n') {
-            continue;
-        }
-        StrView line(text.s + start, i - start);
-        start = i + 1;
+    str::Parts lines(text, '\n');
+    for (StrView line; lines.Next(&line);) {
         if (line.len == 0 || line.s[0] != ':') {
             continue;
         }

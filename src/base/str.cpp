@@ -117,6 +117,19 @@ StrView Trim(StrView s) {
     return {s.s ? s.s + b : nullptr, e - b};
 }
 
+bool Parts::Next(StrView* part) {
+    if (pos_ > s_.len) {
+        return false;
+    }
+    int32_t end = pos_;
+    while (end < s_.len && s_.s[end] != sep_) {
+        end++;
+    }
+    *part = StrView(s_.s + pos_, end - pos_);
+    pos_ = end + 1;
+    return true;
+}
+
 }  // namespace str
 
 WStrView ToWStr(StrView s, Arena* a) {

@@ -71,6 +71,21 @@ StrView View(const Str& s);
 // Drops leading and trailing whitespace (space, tab, CR, LF, VT, FF); a sub-view, not
 // NUL-terminated at its length.
 StrView Trim(StrView s);
+
+// The parts of s between the bytes `sep`, in order, empty ones included: "a;;b" gives "a",
+// "" and "b", the empty view one empty part. Sub-views of s, not NUL-terminated.
+//   str::Parts parts(s, ';');
+//   for (StrView part; parts.Next(&part);) ...
+class Parts {
+  public:
+    Parts(StrView s, char sep) : s_(s), sep_(sep) {}
+    bool Next(StrView* part);
+
+  private:
+    StrView s_;
+    char sep_;
+    int32_t pos_ = 0;
+};
 }  // namespace str
 
 // Conversions allocate length + 1 units from the arena (the heap when it is null) and

@@ -50,15 +50,11 @@ bool StartsWithColon(StrView line) {
 
 // The non-empty lines of text, in order.
 bool SplitLines(StrView text, Vec<StrView>& lines) {
-    int32_t start = 0;
-    for (int32_t i = 0; i <= text.len; i++) {
-        if (i < text.len && text.s[i] != '\n') {
-            continue;
-        }
-        if (i > start && !lines.Append(StrView(text.s + start, i - start))) {
+    str::Parts parts(text, '\n');
+    for (StrView line; parts.Next(&line);) {
+        if (line.len > 0 && !lines.Append(line)) {
             return false;
         }
-        start = i + 1;
     }
     return true;
 }

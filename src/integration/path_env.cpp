@@ -3,14 +3,10 @@
 #include "base/arena.h"
 
 StrView PathWithDirTemp(StrView oldValue, StrView dir) {
-    int32_t start = 0;
-    for (int32_t i = 0; i <= oldValue.len; i++) {
-        if (i == oldValue.len || oldValue.s[i] == ';') {
-            StrView element(oldValue.s + start, i - start);
-            if (str::EqI(element, dir)) {
-                return {};
-            }
-            start = i + 1;
+    str::Parts elements(oldValue, ';');
+    for (StrView element; elements.Next(&element);) {
+        if (str::EqI(element, dir)) {
+            return {};
         }
     }
     if (oldValue.IsEmpty()) {
@@ -24,13 +20,8 @@ StrView PathWithoutDirTemp(StrView oldValue, StrView dir, bool* found) {
     *found = false;
     Str out(GetTempArena());
     bool first = true;
-    int32_t start = 0;
-    for (int32_t i = 0; i <= oldValue.len; i++) {
-        if (i < oldValue.len && oldValue.s[i] != ';') {
-            continue;
-        }
-        StrView element(oldValue.s + start, i - start);
-        start = i + 1;
+    str::Parts elements(oldValue, ';');
+    for (StrView element; elements.Next(&element);) {
         if (str::EqI(element, dir)) {
             *found = true;
             continue;

@@ -96,13 +96,10 @@ void CheckRemovalLists(const Registration& reg, int* checked, int* wrong) {
 }
 
 bool HasElement(StrView value, StrView element) {
-    int32_t start = 0;
-    for (int32_t i = 0; i <= value.len; i++) {
-        if (i == value.len || value.s[i] == ';') {
-            if (str::EqI(StrView(value.s + start, i - start), element)) {
-                return true;
-            }
-            start = i + 1;
+    str::Parts parts(value, ';');
+    for (StrView part; parts.Next(&part);) {
+        if (str::EqI(part, element)) {
+            return true;
         }
     }
     return false;
