@@ -200,12 +200,17 @@ wine_kill() {  # wine_kill <extended regular expression> [signal]
   return $found
 }
 
-# The product's version, as the top CMakeLists.txt sets it.
-vlpdf_version() {
-  sed -n 's/^set(VLPDF_VERSION \([^ )]*\))$/\1/p' "$wine_lib_top/CMakeLists.txt"
+# The product's version: the one a win64 build was configured with (a patch release's
+# build is given its own), otherwise the top CMakeLists.txt's.
+vlpdf_version() {  # vlpdf_version [<win64 build dir>]
+  if [ -n "${1:-}" ] && [ -f "$1/release.env" ]; then
+    (. "$1/release.env" && echo "$VLPDF_VERSION")
+  else
+    sed -n 's/^ *set(VLPDF_VERSION \([^ )]*\))$/\1/p' "$wine_lib_top/CMakeLists.txt"
+  fi
 }
 
 # The installer a win64 build makes, under the name CMake gives it.
 vlpdf_installer() {  # vlpdf_installer <win64 build dir>
-  echo "$1/src/main/VeloraPDF-$(vlpdf_version)-install.exe"
+  echo "$1/src/main/VeloraPDF-$(vlpdf_version "$1")-install.exe"
 }

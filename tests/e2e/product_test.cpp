@@ -583,8 +583,10 @@ TEST(Reader, CarriesTheIconsTheAssociationsName) {
 TEST(Product, EveryFileSaysTheBuildsVersion) {
     const std::string version = VLPDF_VERSION_STR;
     const std::wstring wversion(version.begin(), version.end());
-    const std::wstring fileVersion = wversion + L".0.0";
+    const std::wstring fileVersion = std::to_wstring(VLPDF_VERSION_MAJOR) + L"." + std::to_wstring(VLPDF_VERSION_MINOR) +
+                                     L"." + std::to_wstring(VLPDF_VERSION_PATCH) + L".0";
     const DWORD high = MAKELONG(VLPDF_VERSION_MINOR, VLPDF_VERSION_MAJOR);
+    const DWORD low = MAKELONG(0, VLPDF_VERSION_PATCH);
     for (const wchar_t* name :
          {L"vlpdf.exe", L"libtovarinpdf.dll", L"UserSDK.dll", L"PdfFilter.dll", L"PdfPreview.dll", L"HardwareId.dll",
           L"vlpdf-cli.exe", L"UserSDKHost\\UserSDKHost.exe", L"plugins\\pdfwatch\\vlpdf-watch.exe",
@@ -599,9 +601,9 @@ TEST(Product, EveryFileSaysTheBuildsVersion) {
         UINT len = 0;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", (void**)&fixed, &len));
         EXPECT_EQ(fixed->dwFileVersionMS, high);
-        EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+        EXPECT_EQ(fixed->dwFileVersionLS, low);
         EXPECT_EQ(fixed->dwProductVersionMS, high);
-        EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+        EXPECT_EQ(fixed->dwProductVersionLS, low);
         const wchar_t* text = nullptr;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", (void**)&text, &len));
         EXPECT_EQ(std::wstring(text), wversion);
