@@ -10,7 +10,7 @@ import zlib
 # The shared picture formats; no bytecode is left in the source tree.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
-from picture_files import bmp_image, ico_file, png_file  # noqa: E402
+from picture_files import bmp_image, ico_file, png_file, supersample  # noqa: E402
 
 BLUE = (0x25, 0x63, 0xEB)
 WHITE = (0xFF, 0xFF, 0xFF)
@@ -46,29 +46,17 @@ def inside(poly, x, y):
 
 def render(size, ss=4):
     petals = [petal(math.radians(a)) for a in (0, 120, 240)]
-    rows = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc = [0, 0, 0, 0]
-            for sy in range(ss):
-                for sx in range(ss):
-                    x = (px + (sx + 0.5) / ss) * 64 / size
-                    y = (py + (sy + 0.5) / ss) * 64 / size
-                    # rounded square, corner radius 12 in the 64-unit design box
-                    cx, cy = min(max(x, 12), 52), min(max(y, 12), 52)
-                    if (x - cx) ** 2 + (y - cy) ** 2 > 144:
-                        continue
-                    colour = BLUE
-                    if (x - 32) ** 2 + (y - 32) ** 2 > 3.5 ** 2 and any(inside(p, x, y) for p in petals):
-                        colour = WHITE
-                    for k in range(3):
-                        acc[k] += colour[k]
-                    acc[3] += 255
-            n = ss * ss
-            row.append(tuple(v // n for v in acc))
-        rows.append(row)
-    return rows
+
+    def colour_at(x, y):
+        # rounded square, corner radius 12 in the 64-unit design box
+        cx, cy = min(max(x, 12), 52), min(max(y, 12), 52)
+        if (x - cx) ** 2 + (y - cy) ** 2 > 144:
+            return None
+        if (x - 32) ** 2 + (y - 32) ** 2 > 3.5 ** 2 and any(inside(p, x, y) for p in petals):
+            return WHITE
+        return BLUE
+    # every channel averaged over all samples: the edge fades to transparent black
+    return supersample(colour_at, size, ss, 64, lambda acc, n: tuple(v // n for v in acc))
 
 
 def main(out):

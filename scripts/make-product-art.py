@@ -16,7 +16,7 @@ import zlib
 # The shared picture formats; no bytecode is left in the source tree.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "lib"))
-from picture_files import bmp_image, ico_file, png_file  # noqa: E402
+from picture_files import bmp_image, ico_file, png_file, supersample  # noqa: E402
 
 WHITE = (0xFF, 0xFF, 0xFF)
 INK = (0x33, 0x41, 0x55)
@@ -85,29 +85,16 @@ def app_colour(x, y):
     return BRAND
 
 
+def covered_average(acc, n):
+    """Colour averaged over covered samples only, coverage in alpha."""
+    if not acc[3]:
+        return (0, 0, 0, 0)
+    cov = acc[3] // 255
+    return (acc[0] // cov, acc[1] // cov, acc[2] // cov, acc[3] // n)
+
+
 def render(colour_at, size, ss=4):
-    rows = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc = [0, 0, 0, 0]
-            for sy in range(ss):
-                for sx in range(ss):
-                    c = colour_at((px + (sx + 0.5) / ss) * 32 / size, (py + (sy + 0.5) / ss) * 32 / size)
-                    if c is None:
-                        continue
-                    for k in range(3):
-                        acc[k] += c[k]
-                    acc[3] += 255
-            n = ss * ss
-            if acc[3]:
-                # colour averaged over covered samples only, coverage in alpha
-                cov = acc[3] // 255
-                row.append((acc[0] // cov, acc[1] // cov, acc[2] // cov, acc[3] // n))
-            else:
-                row.append((0, 0, 0, 0))
-        rows.append(row)
-    return rows
+    return supersample(colour_at, size, ss, 32, covered_average)
 
 
 def ico(colour_at):

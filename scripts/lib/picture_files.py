@@ -4,6 +4,29 @@ import struct
 import zlib
 
 
+def supersample(colour_at, size, ss, box, pixel):
+    """A size x size picture of a design drawn in a box x box square: colour_at(x, y) gives a
+    sample's (r, g, b) or None where the design leaves it clear; ss x ss samples a pixel.
+    pixel(acc, n) makes the pixel from the sums of the covered samples' channels (alpha 255
+    each) and the number of samples."""
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            acc = [0, 0, 0, 0]
+            for sy in range(ss):
+                for sx in range(ss):
+                    c = colour_at((px + (sx + 0.5) / ss) * box / size, (py + (sy + 0.5) / ss) * box / size)
+                    if c is None:
+                        continue
+                    for k in range(3):
+                        acc[k] += c[k]
+                    acc[3] += 255
+            row.append(pixel(acc, ss * ss))
+        rows.append(row)
+    return rows
+
+
 def bmp_image(rows):
     """A square picture as an icon's 32-bit BMP image: the header says twice the height (the
     colour rows bottom-up, then the AND mask, all clear: alpha decides)."""
