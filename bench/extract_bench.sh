@@ -6,18 +6,23 @@
 # nsis-nonsolid.exe, run with /S), all under the same Wine. Each run is one Wine process,
 # timed from start to exit; its peak memory is the process's VmHWM (wait4's ru_maxrss,
 # through GNU time), the same measure for all. The rounds alternate, each into a fresh
-# folder on tmpfs; the fastest round counts for time (the median is shown too), the highest
+# folder on tmpfs (on the disk for many small files, see below); the fastest round counts for time (the median is shown too), the highest
 # peak for memory. After each installation the machine is taken back to where it was, so
 # that every round is a first installation. The installer and the minimal program run once
 # more with the product's own small archive, which tells the peak at start-up from what
-# unpacking adds.
-#   extract_bench.sh <bench build dir> <win64 build dir> <archive.pak> <staged files dir> [rounds]
+# unpacking adds. With a tag (the many-file payload), the peers are <tag>-nsis-*.exe, the
+# serial path and the small archive are left out, and the figures' names begin with <tag>_.
+#   extract_bench.sh <bench build dir> <win64 build dir> <archive.pak> <staged files dir> [rounds] [tag]
 set -eu
-build=$1 win=$2 pak=$3 stage=$4 rounds=${5:-6}
+build=$1 win=$2 pak=$3 stage=$4 rounds=${5:-6} tag=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../scripts/lib/wine.sh"
-work=$build/xbench
+work=$build/xbench${tag:+-$tag}
+# The large files go to tmpfs, where the disk's moods stay out of the figures. Many small
+# files go to the disk: what each costs is mostly making it and having it on the disk,
+# which tmpfs does for nothing.
 out=/dev/shm/vlpdf-xbench.$$
+[ -n "$tag" ] && out=$work-out
 rm -rf "$work" && mkdir -p "$work" "$out"
 trap 'rm -rf "$out"' EXIT
 
@@ -42,7 +47,7 @@ run() {
     silent*) set -- "$work/installer.exe" -s -d "$(winpath "$dir")" ;;
     installer*) set -- "$work/$1.exe" -x -d "$(winpath "$dir")" ;;
     minimal*) set -- "$work/$1.exe" "$(winpath "$dir")" ;;
-    nsis*) set -- "$build/$1.exe" /S "/D=$(winpath "$dir")" ;;
+    nsis*) set -- "$build/${tag:+$tag-}$1.exe" /S "/D=$(winpath "$dir")" ;;
   esac
   sync
   t0=$(date +%s%N)
@@ -109,6 +114,7 @@ declare -A label=([minimal]="minimal program" [installer]="installer -x" [silent
 declare -A uninstallKey=([minimal]="" [installer]="" [silent]=vlpdf [silent-serial]=vlpdf [nsis-solid]=vlpdf-nsis
   [nsis-nonsolid]=vlpdf-nsis)
 names="minimal installer silent silent-serial nsis-solid nsis-nonsolid"
+[ -n "$tag" ] && names="minimal installer silent nsis-solid nsis-nonsolid"
 state "$work/before"
 for r in $(seq 1 "$rounds"); do
   for name in $names; do
@@ -123,7 +129,7 @@ for r in $(seq 1 "$rounds"); do
   done
   rm -rf "$out"/*-"$r"
 done
-for r in 1 2 3; do
+for r in $([ -z "$tag" ] && echo 1 2 3); do
   for name in minimal-small installer-small; do
     read -r ms cms kb < <(run "$name" "$r")
     wall[$name]+=" $ms"
@@ -152,7 +158,7 @@ peak_diff() {  # peak_diff <name> <peer name> [goal]
     "$(mib $((peak[$1] - peak[$2])))" "${3:+ (goal <= $3)}"
 }
 
-files=$(ls "$stage" | wc -l)
+files=$(find "$stage" \( -type f -o -type l \) | wc -l)
 bytes=$(du -bL -s "$stage" | cut -f1)
 printf -- '-x and -s of %d files, %.1f MB, under Wine, %d rounds each, alternating (wall ms:' \
   "$files" "$(awk "BEGIN {print $bytes / 1e6}")" "$rounds"
@@ -165,21 +171,29 @@ for name in installer silent; do
   ratio "$name" nsis-solid
   ratio "$name" nsis-nonsolid
 done
-for name in installer silent; do peak_diff "$name" minimal "+8 MiB"; done
-peak_diff silent nsis-solid
-peak_diff silent nsis-nonsolid
-printf '  at start-up (the product'"'"'s own small archive): installer %.1f MiB, minimal %.1f MiB: %+.1f MiB\n' \
-  "$(mib "${peak[installer-small]}")" "$(mib "${peak[minimal-small]}")" \
-  "$(mib $((peak[installer-small] - peak[minimal-small])))"
-printf '  start-up time, the same runs: installer %.3f s, minimal %.3f s (fastest)\n' \
-  "$(s "$(best wall installer-small)")" "$(s "$(best wall minimal-small)")"
-printf '  what the large archive adds: installer %+.1f MiB, minimal %+.1f MiB\n' \
-  "$(mib $((peak[installer] - peak[installer-small])))" "$(mib $((peak[minimal] - peak[minimal-small])))"
+if [ -n "$tag" ]; then
+  # What each file costs beyond the least a program must do, the fixed costs of both (start,
+  # the archive, registering) left in: the per-file figure of the goals table.
+  printf 'per file (-s - minimal program) / %d files: %+.0f us\n' "$files" \
+    "$(awk "BEGIN {print ($(best wall silent) - $(best wall minimal)) * 1000 / $files}")"
+else
+  for name in installer silent; do peak_diff "$name" minimal "+8 MiB"; done
+  peak_diff silent nsis-solid
+  peak_diff silent nsis-nonsolid
+  printf '  at start-up (the product'"'"'s own small archive): installer %.1f MiB, minimal %.1f MiB: %+.1f MiB\n' \
+    "$(mib "${peak[installer-small]}")" "$(mib "${peak[minimal-small]}")" \
+    "$(mib $((peak[installer-small] - peak[minimal-small])))"
+  printf '  start-up time, the same runs: installer %.3f s, minimal %.3f s (fastest)\n' \
+    "$(s "$(best wall installer-small)")" "$(s "$(best wall minimal-small)")"
+  printf '  what the large archive adds: installer %+.1f MiB, minimal %+.1f MiB\n' \
+    "$(mib $((peak[installer] - peak[installer-small])))" "$(mib $((peak[minimal] - peak[minimal-small])))"
+fi
 
 # For the goals table that bench/run.sh prints at the end.
 if [ -n "${BENCH_RESULTS:-}" ]; then
-  for name in $names installer-small minimal-small; do
-    key=${name//-/_}
+  for name in $names $([ -z "$tag" ] && echo installer-small minimal-small); do
+    key=${tag:+${tag}_}${name//-/_}
     printf '%s_ms=%s\n%s_kib=%s\n' "$key" "$(best wall "$name")" "$key" "${peak[$name]}"
   done >>"$BENCH_RESULTS"
+  if [ -n "$tag" ]; then printf '%s_files=%s\n' "$tag" "$files" >>"$BENCH_RESULTS"; fi
 fi

@@ -21,6 +21,14 @@ awk -F= '
     ratio("G1", "-s / NSIS solid /S", "silent_ms", "nsis_solid_ms", 0.85, "ms")
     ratio("G1", "-s / minimal single-thread program", "silent_ms", "minimal_ms", 0.90, "ms")
     ratio("G1", "-x / NSIS solid /S", "installer_ms", "nsis_solid_ms", 0.75, "ms")
+    n = v["many_files"]
+    ratio("G7", "-s / NSIS solid /S, " n " small files", "many_silent_ms", "many_nsis_solid_ms", 0.80, "ms")
+    ratio("G7", "-s / NSIS non-solid /S, the same", "many_silent_ms", "many_nsis_nonsolid_ms", 0.80, "ms")
+    ratio("G7", "-s / minimal program, the same", "many_silent_ms", "many_minimal_ms", 1.00, "ms")
+    us = (v["many_silent_ms"] - v["many_minimal_ms"]) * 1000 / n
+    row("G7", "per file: (-s - minimal program) / files", us,
+        sprintf("%+.0f us (%.0f / %.0f us)", us, v["many_silent_ms"] * 1000 / n, v["many_minimal_ms"] * 1000 / n),
+        "<= 0 us", us <= 0)
     mib("G2", "peak of -s / the serial path (1 thread)", "silent_kib", "silent_serial_kib", 32)
     ratio("G3", "-x on the small archive / minimal program", "installer_small_ms", "minimal_small_ms", 1.10, "ms")
     mib("G3", "its peak / the minimal program", "installer_small_kib", "minimal_small_kib", 6)

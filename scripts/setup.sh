@@ -17,6 +17,7 @@ packages=(
   nsis  # make bench's peer installer, never a part of the product
   bsdiff libbz2-dev  # mkpak: the differences that patch archives carry
   zstd  # make bench-patch: a candidate for those differences, measured against bsdiff
+  mingw-w64-common libstdc++-12-dev libpython3.11-stdlib  # make bench: the many-file payload's headers and modules
 )
 
 say() { printf 'setup: %s\n' "$*"; }
