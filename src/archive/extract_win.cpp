@@ -26,6 +26,9 @@
 
 namespace {
 const InstallerArchive* gOpenedArchive = nullptr;
+// Threads flushing the files of an installation into an empty folder while the next ones
+// are written: a flush mostly waits for the disk.
+constexpr int32_t kFlushThreads = 2;
 
 StrView OwnPathTemp() {
     WCHAR buf[32768];
@@ -71,16 +74,52 @@ uint64_t FreeBytesNow(StrView dir) {
 }
 
 // One extraction into a folder: how many entries it writes, the space it was found to need
-// and the workers decoding ahead (null: each entry is decoded when it is written).
+// and the workers decoding ahead (null: each entry is decoded when it is written). Into a
+// folder that held no files, every name is known to be free: those files are written
+// without asking about each and flushed by other threads (flushes), which Finish waits for
+// before anything else happens. The folder of the latest file was made already.
 struct Extraction {
     StrView installDir;
     int32_t count = 0;
     int64_t spaceNeeded = 0;
     DecodeAhead* ahead = nullptr;
+    durable::FlushQueue* flushes = nullptr;
+    char* madeDir = nullptr;
 };
 
+// A failed flush of a file written ahead fails the extraction as its write would have.
+bool FinishFlushes(const Extraction& x) {
+    StrView failed;
+    uint32_t error = 0;
+    if (!x.flushes || x.flushes->Finish(&failed, &error)) {
+        return true;
+    }
+    Logf("file::WriteFile: FlushFileBuffers failed for '%s' lastError=%u\n", failed.CStr(), (unsigned)error);
+    NotifyFailed(WriteFailedMessageTemp(error, failed, x.spaceNeeded, FreeBytesNow(x.installDir)));
+    return false;
+}
+
+// Entries are in path order, so the files of a folder come together: each folder is made
+// once, not for each of its files.
+void MakeFolderFor(Extraction* x, StrView target) {
+    StrView dir = path::GetDirTemp(target);
+    if (x->madeDir && str::Eq(dir, x->madeDir)) {
+        return;
+    }
+    dir::CreateAll(dir);
+    free(x->madeDir);
+    x->madeDir = (char*)str::Dup(nullptr, dir).s;
+}
+
+bool HoldsNoFiles(StrView dir) {
+    dir::Walk walk(dir, true, false, true);
+    dir::WalkEntry e;
+    return !walk.Next(&e);
+}
+
 // Writes the idx-th archive entry, the i-th installed one and the k-th decoded ahead.
-bool WriteEntry(const Extraction& x, int32_t idx, int32_t i, int32_t k) {
+bool WriteEntry(Extraction* xp, int32_t idx, int32_t i, int32_t k) {
+    const Extraction& x = *xp;
     const ArchiveEntry& e = gOpenedArchive->entries[idx];
     StrView name = str::DupTemp(e.name);
     Logf("  decompress [%d/%d] '%s' compressed=%u uncompressed=%u\n", i, x.count, name.CStr(), e.compressedSize,
@@ -92,8 +131,18 @@ bool WriteEntry(const Extraction& x, int32_t idx, int32_t i, int32_t k) {
         return false;
     }
     StrView target = path::JoinTemp(x.installDir, name);
-    dir::CreateAll(path::GetDirTemp(target));
-    RobustWriteResult written = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
+    MakeFolderFor(xp, target);
+    RobustWriteResult written{true, 0};
+    if (!x.flushes || !WriteNewInstallerFile(target, data, (int32_t)e.uncompressedSize, x.flushes)) {
+        // The name was taken after all, or the folder has gone: the files before are on the
+        // disk before this one is written the careful way.
+        if (!FinishFlushes(x)) {
+            free(data);
+            return false;
+        }
+        dir::CreateAll(path::GetDirTemp(target));
+        written = WriteInstallerFileRobust(target, data, (int32_t)e.uncompressedSize);
+    }
     free(data);
     if (x.ahead) {
         x.ahead->Written(k);
@@ -285,6 +334,11 @@ bool ExtractFiles(StrView installDir, bool skipExe, int64_t spaceNeeded) {
     ListFilesToDecode(skipExe, &list);
     DecodeAhead workers;
     x.ahead = StartDecodingAhead(list, &workers);
+    durable::FlushQueue flushes;
+    if (HoldsNoFiles(installDir)) {
+        flushes.Start(kFlushThreads);
+        x.flushes = &flushes;
+    }
     int32_t i = 0;
     int32_t k = 0;
     for (int32_t idx = 0; idx < gOpenedArchive->count; idx++) {
@@ -297,12 +351,17 @@ bool ExtractFiles(StrView installDir, bool skipExe, int64_t spaceNeeded) {
         if (skipExe && str::Eq(name, kReaderExeName)) {
             // The running program is that file: it stays as it is.
             Logf("  skipped 'vlpdf.exe' [%d/%d]: it is the running program\n", i, x.count);
-        } else if (!WriteEntry(x, idx, i, k++)) {
+        } else if (!WriteEntry(&x, idx, i, k++)) {
+            free(x.madeDir);
             return false;
         }
         ProgressStep();
     }
+    free(x.madeDir);
     workers.Stop();
+    if (!FinishFlushes(x)) {
+        return false;
+    }
     DeleteLeftoverAsideCopies(installDir);
     MoveAsideOrDeleteLegacyLibrary(installDir);
     return true;

@@ -173,3 +173,87 @@ TEST(DurableOrder, UpgradeAndFailedUpgradeKeepWhatAPowerCutNeeds) {
     }
     regtest::OnePiece(Piece::UninstallEntry, false, installDir).Remove(Removal::UninstallAfterFiles);
 }
+
+// The files of an installation into an empty folder are written into free names and flushed
+// by the queue's threads: each is on the disk, closed, when Finish returns, and says in the
+// log what the robust writer says of a free name. A name that is taken or a folder that is
+// missing is left to the robust writer, untouched and unlogged; a failed flush is told.
+TEST(DurableOrder, FilesWrittenIntoFreeNamesAreOnTheDiskWhenTheQueueFinishes) {
+    TestDir dir;
+    std::string folder = dir.Path("plugins");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string taken = folder + "\\taken.dll";
+    WriteBytes(taken, "earlier");
+    // What the robust writer logs for a free name, this test's name standing for the path.
+    std::string robustLines;
+    {
+        LogCapture log;
+        std::string probe = folder + "\\probe.dll";
+        ASSERT_TRUE(WriteInstallerFileRobust(probe.c_str(), "12345", 5).ok);
+        robustLines = log.Text();
+        for (size_t at; (at = robustLines.find(probe)) != std::string::npos;) robustLines.replace(at, probe.size(), "@");
+        DeleteFileA(probe.c_str());
+    }
+    for (int threads : {0, 2}) {
+        SCOPED_TRACE("flushing threads: " + std::to_string(threads));
+        StepRecorder rec;
+        durable::FlushQueue queue;
+        queue.Start(threads);
+        // More files than may wait at once, so that adding them waits for the threads.
+        std::vector<std::string> written;
+        for (int i = 0; i < durable::FlushQueue::kMaxPending * 2 + 3; i++) {
+            std::string path = folder + "\\f" + std::to_string(threads) + "-" + std::to_string(i) + ".dll";
+            LogCapture log;
+            ASSERT_TRUE(WriteNewInstallerFile(path.c_str(), "12345", 5, &queue)) << path;
+            std::string lines = log.Text();
+            for (size_t at; (at = lines.find(path)) != std::string::npos;) lines.replace(at, path.size(), "@");
+            ASSERT_EQ(lines, robustLines);
+            written.push_back(path);
+        }
+        struct Refused {
+            std::string path;
+            const char* what;
+        } refused[] = {{taken, "a taken name"}, {folder + "\\missing\\x.dll", "a missing folder"}};
+        for (const Refused& r : refused) {
+            LogCapture log;
+            EXPECT_FALSE(WriteNewInstallerFile(r.path.c_str(), "new", 3, &queue)) << r.what;
+            EXPECT_EQ(log.Text(), "") << r.what;
+        }
+        EXPECT_EQ(ReadWholeFile(taken), "earlier");
+        EXPECT_FALSE(FileExists(folder + "\\missing\\x.dll"));
+
+        StrView failed;
+        uint32_t error = 0;
+        ASSERT_TRUE(queue.Finish(&failed, &error));
+        for (const std::string& path : written) {
+            int writes = 0, flushesAfter = 0;
+            for (const Event& e : rec.events) {
+                if (e.path != path) continue;
+                writes += e.step == durable::Step::Write;
+                flushesAfter += e.step == durable::Step::Flush && writes == 1;
+            }
+            EXPECT_EQ(writes, 1) << path;
+            EXPECT_EQ(flushesAfter, 1) << path;
+            // Closed: nobody holds it any more.
+            HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+            CloseHandle(h);
+            EXPECT_EQ(ReadWholeFile(path), "12345");
+        }
+    }
+    {
+        SCOPED_TRACE("a flush that fails");
+        durable::FlushQueue queue;
+        queue.Start(1);
+        std::string path = folder + "\\readonly-handle.dll";
+        WriteBytes(path, "x");
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        queue.Add(h, path.c_str());
+        StrView failed;
+        uint32_t error = 0;
+        EXPECT_FALSE(queue.Finish(&failed, &error));
+        EXPECT_EQ(std::string(failed.s, (size_t)failed.len), path);
+        EXPECT_EQ(error, (uint32_t)ERROR_ACCESS_DENIED);
+    }
+}
