@@ -3,7 +3,8 @@
 #   make test   set up, build both presets, run the host tests and the Windows tests
 #   make release  the installer of make demo's build and the Windows Installer package around
 #               it, signed when SIGN_CERT and SIGN_KEY are given, with their SHA-256 and the
-#               winget manifest, in release/
+#               winget manifest, in release/; with UPDATE_FROM="<earlier release folders>" also
+#               an update installer from each of those versions
 SHELL := /bin/bash
 WINE_ROOT := build/win64/wine
 # Named after the version, which only the top CMakeLists.txt writes.
@@ -99,7 +100,7 @@ export SIGN_CERT SIGN_KEY SIGN_PASS SIGN_CA SIGN_TIMESTAMP_URL RELEASE_URL
 release: build-host
 	@[ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
 	@cmake --build --preset win64 --target installer_exe
-	@scripts/release.sh build/win64 release
+	@UPDATE_FROM="$(UPDATE_FROM)" scripts/release.sh build/win64 release
 
 clean:
 	rm -rf build

@@ -8,6 +8,8 @@
 # and SIGN_TIMESTAMP_URL (an RFC 3161 time-stamping service). RELEASE_URL: where the
 # installer will be downloaded from, for the manifest (the package's URL is the same folder's).
 # SOURCE_DATE_EPOCH: the package's summary times; by default the time of the last commit.
+# UPDATE_FROM: earlier release folders (space-separated); for the installer in each, an update
+# installer VeloraPDF-<version>-update-from-<earlier>.exe that patches its installations.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$1; out=$2
@@ -56,6 +58,18 @@ verify() {  # verify <file>
   say "signed and verified: $1"
 }
 
+# A file made for the release: signed into its final name when signing, else renamed.
+finish_file() {  # finish_file <unsigned file> <final file>
+  if [ -n "$signing" ]; then
+    sign "$1" "$2"
+    rm "$1"
+    verify "$2"
+  else
+    mv "$1" "$2"
+    say "UNSIGNED: $2"
+  fi
+}
+
 rm -rf "$out"
 mkdir -p "$out"
 signing=
@@ -75,19 +89,23 @@ fi
 # The package carries the installer as released (signed), and is signed the same way.
 VLPDF_DEPLOY_FILES=$deploy_files "$top/scripts/msi/build-msi.sh" "$out/$name" "$VLPDF_VERSION" "$out/unsigned-$msi_name" ||
   fail "building the package failed"
-if [ -n "$signing" ]; then
-  sign "$out/unsigned-$msi_name" "$out/$msi_name"
-  rm "$out/unsigned-$msi_name"
-  verify "$out/$msi_name"
-else
-  mv "$out/unsigned-$msi_name" "$out/$msi_name"
-  say "UNSIGNED: $out/$msi_name"
-fi
+finish_file "$out/unsigned-$msi_name" "$out/$msi_name"
 
 (cd "$out" && sha256sum "$name" >"$name.sha256" && sha256sum "$msi_name" >"$msi_name.sha256")
 python3 "$top/scripts/winget-manifest.py" "$out/$name" "$VLPDF_VERSION" "$url" "$out/manifest" "$out/$msi_name" "$msi_url"
 say "$(cut -d' ' -f1 "$out/$name.sha256")  $name"
 say "$(cut -d' ' -f1 "$out/$msi_name.sha256")  $msi_name"
 say "winget manifest: $out/manifest/"
+for earlier_dir in ${UPDATE_FROM:-}; do
+  earlier=$(find "$earlier_dir" -maxdepth 1 -name 'VeloraPDF-*-install.exe' | head -1)
+  [ -n "$earlier" ] || fail "$earlier_dir: no VeloraPDF-<version>-install.exe in it"
+  earlier_version=$(basename "$earlier" | sed 's/^VeloraPDF-\(.*\)-install\.exe$/\1/')
+  update_name=VeloraPDF-$VLPDF_VERSION-update-from-$earlier_version.exe
+  "$top/scripts/update-installer.sh" "$build" "$earlier" "$out/unsigned-$update_name" ||
+    fail "the update from $earlier_version could not be made"
+  finish_file "$out/unsigned-$update_name" "$out/$update_name"
+  (cd "$out" && sha256sum "$update_name" >"$update_name.sha256")
+  say "$(cut -d' ' -f1 "$out/$update_name.sha256")  $update_name"
+done
 "$deploy_files" "$top/product/translations.txt" "$out" || fail "deploy-files could not write the policy templates"
 say "policy templates: $out/policies/; default apps: $out/DefaultAssociations.xml"

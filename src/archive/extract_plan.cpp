@@ -40,6 +40,10 @@ bool ShouldExtractEntry(StrView name) {
     return str::EqI(name, "vlpdf-quickstart.pdf");
 }
 
+bool InstallerReadsEntry(StrView name) {
+    return !ShouldExtractEntry(name) || str::Eq(name, kHardwareIdEntry) || str::Eq(name, kTranslationsEntry);
+}
+
 int32_t CountExtractableEntries(const InstallerArchive* archive) {
     int32_t n = 0;
     for (int32_t i = 0; i < archive->count; i++) {

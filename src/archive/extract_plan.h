@@ -10,6 +10,13 @@
 // (translations.txt) stay in the archive.
 bool ShouldExtractEntry(StrView name);
 
+// Entries the installer reads from its own archive while it runs (its translations, the
+// statistics library): a patch carries them whole, since it cannot look for them in an
+// installation before it has found one.
+constexpr const char* kTranslationsEntry = "translations.txt";
+constexpr const char* kHardwareIdEntry = "HardwareId.dll";
+bool InstallerReadsEntry(StrView name);
+
 struct InstallerArchive;
 
 int32_t CountExtractableEntries(const InstallerArchive* archive);

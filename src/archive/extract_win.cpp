@@ -18,6 +18,8 @@
 #include "archive/extract.h"
 #include "archive/extract_plan.h"
 #include "archive/installed_files.h"
+#include "archive/patch.h"
+#include "archive/patch_apply.h"
 #include "archive/show_error.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
@@ -76,6 +78,14 @@ uint64_t FreeBytesNow(StrView dir) {
     return !volume.IsEmpty() && GetDiskFreeSpaceExW(W(volume), &available, nullptr, nullptr) ? available.QuadPart : 0;
 }
 
+// Where an entry's bytes come from: the archive, or for an update's entry made from the
+// earlier version's file, the file built beside it (or the installed one, when it is the new
+// version's already). Shared by the writing thread and the workers decoding ahead.
+struct EntrySource {
+    const InstallerArchive* archive;
+    StrView installDir;  // in the process arena: the workers read it
+};
+
 // One extraction into a folder: how many entries it writes, the space it was found to need
 // and the workers decoding ahead (null: each entry is decoded when it is written). Into a
 // folder that held no files, every name is known to be free: those files are written
@@ -86,6 +96,7 @@ struct Extraction {
     int32_t count = 0;
     int64_t spaceNeeded = 0;
     DecodeAhead* ahead = nullptr;
+    const EntrySource* source = nullptr;
     durable::FlushQueue* flushes = nullptr;
     char* madeDir = nullptr;
 };
@@ -120,6 +131,25 @@ bool HoldsNoFiles(StrView dir) {
     return !walk.Next(&e);
 }
 
+char* EntryData(const EntrySource& from, int32_t idx) {
+    const ArchiveEntry& e = from.archive->entries[idx];
+    return IsFromBase(e) ? PatchedFileData(from.archive, idx, from.installDir) : GetFileDataByIdx(from.archive, idx);
+}
+
+char* DecodeEntry(void* source, int32_t idx) {
+    return EntryData(*(const EntrySource*)source, idx);
+}
+
+// What the log says before the person is told the installer is damaged: an entry of a kind
+// this program does not know was written by a newer tool, not damaged on the way.
+void LogEntryNotDecoded(const ArchiveEntry& e, StrView name) {
+    if (ArchiveEntryKind(e) == EntryKind::Unknown) {
+        Logf("  '%s' is an entry of kind 0x%02X, which this installer does not know\n", name.CStr(),
+             (unsigned)EntryKindByte(e));
+    }
+    Logf("  GetFileDataByIdx failed for '%s'\n", name.CStr());
+}
+
 // Writes the idx-th archive entry, the i-th installed one and the k-th decoded ahead.
 bool WriteEntry(Extraction* xp, int32_t idx, int32_t i, int32_t k) {
     const Extraction& x = *xp;
@@ -127,9 +157,9 @@ bool WriteEntry(Extraction* xp, int32_t idx, int32_t i, int32_t k) {
     StrView name = str::DupTemp(e.name);
     Logf("  decompress [%d/%d] '%s' compressed=%u uncompressed=%u\n", i, x.count, name.CStr(), e.compressedSize,
          e.uncompressedSize);
-    char* data = x.ahead ? x.ahead->Take(k) : GetFileDataByIdx(gOpenedArchive, idx);
+    char* data = x.ahead ? x.ahead->Take(k) : EntryData(*x.source, idx);
     if (!data) {
-        Logf("  GetFileDataByIdx failed for '%s'\n", name.CStr());
+        LogEntryNotDecoded(e, name);
         NotifyFailed(GetTranslation("The installer has been corrupted. Please download it again."));
         return false;
     }
@@ -156,10 +186,6 @@ bool WriteEntry(Extraction* xp, int32_t idx, int32_t i, int32_t k) {
     }
     Logf("  extracted '%s'\n", target.CStr());
     return true;
-}
-
-char* DecodeEntry(void* archive, int32_t idx) {
-    return GetFileDataByIdx((const InstallerArchive*)archive, idx);
 }
 
 int32_t ProcessorCount() {
@@ -209,13 +235,13 @@ void ListFilesToDecode(bool skipExe, DecodeList* list) {
 
 // Starts the workers that decode ahead when the plan has more than one; null means each file
 // is decoded by the writing thread.
-DecodeAhead* StartDecodingAhead(const DecodeList& list, DecodeAhead* ahead) {
+DecodeAhead* StartDecodingAhead(const DecodeList& list, const EntrySource* source, DecodeAhead* ahead) {
     DecodeAheadPlan plan = PlanDecodeAhead(ProcessorCount(), list.largest, list.total, WorkersAsked());
     if (plan.workers <= 1) {
         return nullptr;
     }
     if (!ahead->Start(list.files, list.sizes, list.scratch, list.count, plan.workers, plan.budget, DecodeEntry,
-                      (void*)gOpenedArchive)) {
+                      (void*)source)) {
         return nullptr;
     }
     return ahead;
@@ -333,10 +359,12 @@ bool EnsureEnoughDiskSpaceForInstall(StrView installDir, int64_t* needOut) {
 bool ExtractFiles(StrView installDir, bool skipExe, int64_t spaceNeeded) {
     Extraction x{installDir, CountExtractableEntries(gOpenedArchive), spaceNeeded};
     Logf("ExtractFiles(): dir '%s' filesCount=%d\n", installDir.CStr(), x.count);
+    EntrySource source{gOpenedArchive, installDir};
+    x.source = &source;
     DecodeList list;
     ListFilesToDecode(skipExe, &list);
     DecodeAhead workers;
-    x.ahead = StartDecodingAhead(list, &workers);
+    x.ahead = StartDecodingAhead(list, &source, &workers);
     durable::FlushQueue flushes;
     if (HoldsNoFiles(installDir)) {
         flushes.Start(list.count >= kFlushThreadsMinFiles ? kFlushThreads : 0);

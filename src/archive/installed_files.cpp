@@ -27,7 +27,7 @@ bool IsBesideName(StrView rest) {
     bool staleCopy = str::StartsWithI(rest, copy) && str::StartsWithI(StrView(rest.s + copy.len, rest.len - copy.len),
                                                                       kStaleSuffix);
     return rest.IsEmpty() || str::EqI(rest, copy) || staleCopy || str::EqI(rest, kKeepSuffix) ||
-           str::EqI(rest, kTmpSuffix) || str::EqI(rest, kFailedSuffix);
+           str::EqI(rest, kTmpSuffix) || str::EqI(rest, kFailedSuffix) || str::EqI(rest, kPatchedSuffix);
 }
 
 bool IsInstalledFile(StrView relPath, const Vec<StrView>& files) {

@@ -23,7 +23,8 @@ Vec<StrView> InstalledFilesTemp();
 // Whether rest, what follows an installed file's name, names one of that file's own: nothing
 // (the file), ".copy" (moved out of the way), ".copy.stale<n>" (an aside copy that could not
 // be deleted), ".keep" (the copy that takes the name right after the move), ".tmp" (a
-// replacing write's new bytes) or ".failed" (a new file a failed restore put aside). A
+// replacing write's new bytes), ".failed" (a new file a failed restore put aside) or
+// ".patched" (an update's new file built beside the one it replaces). A
 // killed run may leave any of them. Letter case is ignored, as the file system ignores it.
 bool IsBesideName(StrView rest);
 

@@ -3,13 +3,14 @@
 #include <stdlib.h>
 
 #include "archive/archive.h"
+#include "archive/extract_plan.h"
 
 bool LoadTranslationsFromArchive(Str* out) {
     if (!EnsureEmbeddedArchiveLoaded()) {
         return false;
     }
     const InstallerArchive* archive = GetEmbeddedArchive();
-    int32_t idx = FindArchiveEntry(archive, "translations.txt");
+    int32_t idx = FindArchiveEntry(archive, kTranslationsEntry);
     if (idx < 0) {
         return false;
     }

@@ -15,7 +15,9 @@
 #include "integration/registration.h"
 #include "integration/registry.h"
 #include "integration/uninstall.h"
+#include "archive/archive.h"
 #include "archive/extract.h"
+#include "archive/patch_apply.h"
 #include "replace/holders.h"
 #include "replace/move_aside.h"
 #include "stats/stats.h"
@@ -148,6 +150,15 @@ void RunInstallation(InstallerRun* run) {
          "%d, installerExePath: '%s'\n",
          (int)chosen.AllUsers(), (int)chosen.Has(Choice::SearchFilter), (int)chosen.Has(Choice::Previewer),
          exePath.CStr());
+    // A patch builds its changed files beside the earlier ones before anything is touched.
+    const InstallerArchive* archive = GetOpenedArchive();
+    bool patch = !archive->patchBaseVersion.IsEmpty();
+    if (patch && (!CheckPatchBaseFiles(archive, chosen.installDir) || !StagePatchedFiles(archive, chosen.installDir))) {
+        DeleteStagedFiles(archive, chosen.installDir);
+        NotifyFailed(PatchRefusedMessageTemp(archive->patchBaseVersion));
+        HandBackOutcome(*run, false);
+        return;
+    }
     bool pending = NoteShellExtensionsPending(prev);
     InstallChoices unregistered;
     FreeInstallationFilesInUse(chosen.installDir, chosen.AllUsers() || prev.choices.AllUsers(), prev.registered,
@@ -157,7 +168,11 @@ void RunInstallation(InstallerRun* run) {
     unregistered.on = unregistered.on.With(prev.choices.on.Only({Choice::SearchFilter, Choice::Previewer}));
     StopWindowsSearchService();
     StrView createdNow = ParentToBeCreatedTemp(chosen.installDir);
-    if (!ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false})) {
+    bool extracted = ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false});
+    if (patch) {
+        DeleteStagedFiles(archive, chosen.installDir);
+    }
+    if (!extracted) {
         Log("ExtractInstallerFiles() failed\n");
         RestoreShellExtensions(unregistered);
         HandBackOutcome(*run, pending);

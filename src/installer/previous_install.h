@@ -20,6 +20,8 @@ struct PreviousInstallInfo {
     ChoiceSet registered;
     // The folder its first installation created its directory from, as its entry recorded it.
     StrView createdFolder;
+    // Its version, as its entry records it ("DisplayVersion").
+    StrView version;
 };
 
 inline bool HasPreviousInstall(const PreviousInstallInfo& info) {

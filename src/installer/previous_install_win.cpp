@@ -167,6 +167,7 @@ void GetPreviousInstallInfo(PreviousInstallInfo* info) {
     HKEY root = RootFor(machine);
     ReadRecordedChoices(root, &chose);
     info->createdFolder = str::Dup(GetProcessArena(), ReadRegStr(root, kUninstallRegKey, kCreatedFolderValue));
+    info->version = str::Dup(GetProcessArena(), ReadRegStr(root, kUninstallRegKey, kDisplayVersionValue));
     Logf("GetPreviousInstallInfo: desktop shortcut: %d\n", chose.Has(Choice::DesktopShortcut) ? 1 : 0);
     // An installation killed while the shell extensions were unregistered to free their
     // files: the earlier installation had them, and the next one keeps them.

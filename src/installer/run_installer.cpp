@@ -20,7 +20,10 @@
 #include "installer/policies.h"
 #include "installer/previous_install.h"
 #include "integration/registry.h"
+#include "archive/archive.h"
 #include "archive/extract.h"
+#include "archive/patch_apply.h"
+#include "archive/show_error.h"
 
 namespace {
 StrView CommandLineTemp() {
@@ -56,6 +59,37 @@ void SettleInstallDir(InstallerRun* run) {
         Log("RunInstaller: install dir under Program Files; forcing allUsers\n");
         chosen.Set(Choice::AllUsers, true);
     }
+}
+
+// A patch updates one installation where it is: one of its base version (or of the version
+// it makes, when a run of it was interrupted) whose files are that version's. Told before
+// anything happens, with nothing changed.
+bool PatchFitsInstallation(InstallerRun* run) {
+    StrView base = GetOpenedArchive()->patchBaseVersion;
+    if (base.IsEmpty()) {
+        return true;
+    }
+    base = str::DupTemp(base);
+    const PreviousInstallInfo& prev = run->prev;
+    bool fits = HasPreviousInstall(prev);
+    if (!fits) {
+        Logf("RunInstaller: this update patches VeloraPDF %s, which is not installed; nothing was changed\n", base.CStr());
+    } else if (!PatchFitsVersion(prev.version, base, kProductVersion)) {
+        Logf("RunInstaller: this update patches VeloraPDF %s, and VeloraPDF '%s' is installed; nothing was changed\n",
+             base.CStr(), prev.version.CStr());
+        fits = false;
+    } else {
+        if (!str::Eq(run->choices.installDir, prev.choices.installDir)) {
+            Logf("RunInstaller: an update patches the installation in '%s', not '%s'\n", prev.choices.installDir.CStr(),
+                 run->choices.installDir.CStr());
+            run->choices.installDir = prev.choices.installDir;
+        }
+        fits = CheckPatchBaseFiles(GetOpenedArchive(), prev.choices.installDir);
+    }
+    if (!fits) {
+        ShowErrorMessage(PatchRefusedMessageTemp(base), run->cli->silent);
+    }
+    return fits;
 }
 
 // A silent run reports the elevated copy's result, which is what deployment tools read.
@@ -165,6 +199,9 @@ int InstallFromArchive(InstallerRun& run, TokenKind token, const WindowHooks& ho
     SettleInheritedChoices(run.prev, hasPrev, cli.installer, &chosen);
     ApplyPolicies(run.policies, &chosen);
     SettleInstallDir(&run);
+    if (!PatchFitsInstallation(&run)) {
+        return kExitFailed;
+    }
     Logf("RunInstaller: '%s', cmdLine: '%s', installing into dir '%s'\n", GetModulePathTemp().CStr(),
          CommandLineTemp().CStr(), chosen.installDir.CStr());
 

@@ -30,7 +30,7 @@ void BuildUninstallValues(const UninstallEntryInputs& in, Vec<RegValue>* out) {
     StrView uninstall = UninstallStringTemp(exe, in.allUsers);
     AddSz(*out, key, "DisplayIcon", exe);
     AddSz(*out, key, "DisplayName", kProductName);
-    AddSz(*out, key, "DisplayVersion", kProductVersion);
+    AddSz(*out, key, kDisplayVersionValue, kProductVersion);
     if (in.nameWithVersion) {
         AddSz(*out, key, "DisplayName", str::FormatTemp("%s %s", kProductName, kProductVersion));
     }

@@ -22,6 +22,8 @@ constexpr const char* kPendingPreviewerValue = "PendingPreviewer";
 // for the uninstaller to take away the empty folders there that nobody else made. Absent when
 // the directory's parent was there before.
 constexpr const char* kCreatedFolderValue = "CreatedFolder";
+// The installed version, which a patch checks before it updates the installation.
+constexpr const char* kDisplayVersionValue = "DisplayVersion";
 
 // "\"<exe>\" -uninstall", plus " -all-users" for an all-users installation.
 StrView UninstallStringTemp(StrView exePath, bool allUsers);

@@ -32,6 +32,7 @@ constexpr const char* kStaleSuffix = ".stale";    // after ".copy": an old aside
 constexpr const char* kKeepSuffix = ".keep";      // the copy that takes the name right after the move
 constexpr const char* kTmpSuffix = ".tmp";        // a replacing write's new bytes
 constexpr const char* kFailedSuffix = ".failed";  // a new file a failed restore could not delete
+constexpr const char* kPatchedSuffix = ".patched";  // an update's new file, built beside the one it replaces
 
 // path + ".copy": the installed file moved out of the way.
 StrView CopyPathTemp(StrView path);

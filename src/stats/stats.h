@@ -3,13 +3,14 @@
 // own that nobody waits for, and the identity values that later reports read back.
 #include <stdint.h>
 
+#include "archive/extract_plan.h"
 #include "base/str.h"
 #include "base/token_kind.h"
 #include "stats/stats_url.h"
 
 struct HardwareIdLib;
 
-constexpr const char* kHardwareIdDll = "HardwareId.dll";
+constexpr const char* kHardwareIdDll = kHardwareIdEntry;
 constexpr const char* kStatsDirName = "vlpdf-stats";
 constexpr int32_t kHwIdChars = 33;        // identifier buffer, NUL included
 constexpr int32_t kSystemInfoChars = 32;  // description buffer, NUL included

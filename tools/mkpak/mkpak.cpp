@@ -21,6 +21,7 @@
 #include "pack.h"
 #include "archive/archive.h"
 #include "archive/archive_pe.h"
+#include "archive/extract_plan.h"
 #include "archive/patch.h"
 
 namespace fs = std::filesystem;
@@ -264,7 +265,10 @@ int Create(const CreateRequest& req) {
         }
         inputs.push_back({name, (fs::path(dir) / rel).string(), {}});
         std::error_code baseEc;
-        if (!req.baseDir.empty() && fs::is_regular_file(fs::path(req.baseDir) / rel, baseEc)) {
+        // What the installer reads from its own archive stays whole: it needs it before it
+        // has found the installation to build it from.
+        bool fromBase = !req.baseDir.empty() && !InstallerReadsEntry(StrView(name.c_str(), (int32_t)name.size()));
+        if (fromBase && fs::is_regular_file(fs::path(req.baseDir) / rel, baseEc)) {
             inputs.back().basePath = (fs::path(req.baseDir) / rel).string();
         }
     }

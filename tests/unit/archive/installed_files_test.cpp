@@ -27,6 +27,7 @@ TEST(InstalledFiles, EntriesAndWhatReplacingThemLeavesButNothingElse) {
         {"libvlrender.dll", true},
         // What a killed upgrade leaves: the copy kept in place, a replacing write's new bytes.
         {"PdfPreview.dll.keep", true},
+        {"plugins\\pdfwatch\\vlpdf-watch.exe.patched", true},
         {"vlpdf.exe.tmp", true},
         {"UserSDKHost\\images\\logo.png.TMP", true},
         {"plugins\\officeplugin\\vloffice64.dll.Keep", true},

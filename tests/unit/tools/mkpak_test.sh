@@ -133,7 +133,8 @@ check "create writes a patch archive" "$mkpak" create "$later" "$work/p.pak" --b
 check "the same versions give the same patch" cmp -s "$work/p.pak" "$work/p2.pak"
 "$mkpak" list "$work/p.pak" >"$work/plist.txt"
 check "the list names the base version" grep -qx 'a patch of version 3.7' "$work/plist.txt"
-check "an unchanged file is carried as nothing" grep -qE '^ +65536 +66  same +random64k\.bin$' "$work/plist.txt"
+check "an unchanged file is carried as nothing" grep -qE ' +66  same +plugins\\pdfwatch\\version\.dll$' "$work/plist.txt"
+check "what the installer reads itself stays whole" grep -qE ' lzma\+x86 +random64k\.bin$' "$work/plist.txt"
 check "a changed library is a difference" grep -qE ' diff +plugins\\pdfwatch\\winhttp\.dll$' "$work/plist.txt"
 check "a new file is whole" grep -qE ' lzma\+x86 +plugins\\added\.txt$' "$work/plist.txt"
 check "a removed file is not carried" bash -c "! grep -q 'one\.bin' '$work/plist.txt'"
@@ -141,20 +142,23 @@ check "a removed file is not carried" bash -c "! grep -q 'one\.bin' '$work/plist
 check "the patch is under a tenth of the full archive" \
   test $(($(stat -c %s "$work/p.pak") * 10)) -lt "$(stat -c %s "$work/later-full.pak")"
 check "verify without the earlier files says what it skipped" \
-  bash -c "'$mkpak' verify '$work/p.pak' | grep -q '1 files OK, 8 made from the earlier version not checked'"
+  bash -c "'$mkpak' verify '$work/p.pak' | grep -q '3 files OK, 6 made from the earlier version not checked'"
 check "verify builds every file from the earlier version" "$mkpak" verify "$work/p.pak" --base "$src"
 check "extract makes the later version" "$mkpak" extract "$work/p.pak" "$work/pout" --base "$src"
 check "extracted files equal the later version" diff -r "$later" "$work/pout"
-cp -r "$src" "$work/moved"; echo tampered >>"$work/moved/random64k.bin"
-check "an earlier file that changed is named" fails_with "'random64k.bin' the earlier file is not the one it was made from" \
+cp -r "$src" "$work/moved"; echo tampered >>"$work/moved/plugins/pdfwatch/version.dll"
+check "an earlier file that changed is named" fails_with "'plugins\\pdfwatch\\version.dll' the earlier file is not the one it was made from" \
   verify "$work/p.pak" --base "$work/moved"
 check "extract without the earlier files says what it needs" fails_with "made from the earlier version's file" \
   extract "$work/p.pak" "$work/pout2"
+# The unchanged library's block: the archive's end less the blocks from it on; its body's
+# kind byte follows the two digests.
+from_it=$(awk '/version\.dll$/ {on=1} on && $4 != "files" {n += $2} END {print n}' "$work/plist.txt")
 cp "$work/p.pak" "$work/newer.pak"
-printf '\x7E' | dd of="$work/newer.pak" bs=1 seek=$(($(stat -c %s "$work/p.pak") - 1)) conv=notrunc status=none
+printf '\x7E' | dd of="$work/newer.pak" bs=1 seek=$(($(stat -c %s "$work/p.pak") - from_it + 65)) conv=notrunc status=none
 check "a kind this reader does not know is refused by name" \
-  fails_with "'random64k.bin' is of a kind this reader does not know (unknown 0x7E)" verify "$work/newer.pak" --base "$src"
-check "and listed as unknown" bash -c "'$mkpak' list '$work/newer.pak' | grep -qE 'unknown 0x7E +random64k\.bin$'"
+  fails_with "'plugins\\pdfwatch\\version.dll' is of a kind this reader does not know (unknown 0x7E)" verify "$work/newer.pak" --base "$src"
+check "and listed as unknown" bash -c "'$mkpak' list '$work/newer.pak' | grep -qE 'unknown 0x7E +plugins.pdfwatch.version\.dll$'"
 check "--base needs --base-version" fails_with "go together" create "$later" "$work/keep.pak" --base "$src"
 check "a base version must be digits and dots" fails_with "digits and single dots" \
   create "$later" "$work/keep.pak" --base "$src" --base-version 3.7-beta

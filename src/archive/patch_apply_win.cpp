@@ -1,0 +1,174 @@
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#include "archive/archive.h"
+#include "archive/extract_plan.h"
+#include "archive/patch.h"
+#include "archive/patch_apply.h"
+#include "base/arena.h"
+#include "base/durable.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "base/product.h"
+#include "base/sha256.h"
+#include "base/wide_win.h"
+#include "replace/replace_rules.h"
+
+namespace {
+
+// A file's bytes in a malloc'd buffer with two NUL bytes after them; null when it cannot be
+// read whole.
+char* ReadWholeFile(StrView path, uint32_t* size) {
+    HANDLE h = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    LARGE_INTEGER n{};
+    char* data = nullptr;
+    if (GetFileSizeEx(h, &n) && n.QuadPart <= (LONGLONG)kArchiveMaxFileSize) {
+        data = (char*)malloc((size_t)n.QuadPart + 2);
+    }
+    DWORD got = 0;
+    if (data && (!::ReadFile(h, data, (DWORD)n.QuadPart, &got, nullptr) || got != (DWORD)n.QuadPart)) {
+        free(data);
+        data = nullptr;
+    }
+    CloseHandle(h);
+    if (data) {
+        data[got] = 0;
+        data[got + 1] = 0;
+        *size = got;
+    }
+    return data;
+}
+
+bool HasDigest(const char* data, uint32_t size, const uint8_t* digest) {
+    uint8_t d[kSha256Size];
+    Sha256Of((const uint8_t*)data, size, d);
+    return memcmp(d, digest, kSha256Size) == 0;
+}
+
+// The installed file of a from-base entry that is the earlier version's or the new one's.
+struct Installed {
+    char* data = nullptr;  // malloc'd; null when no candidate is either
+    uint32_t size = 0;
+    bool isResult = false;
+};
+
+Installed FindInstalled(const ArchiveEntry& e, StrView installDir) {
+    Installed found;
+    for (int32_t c = 0; c < kInstalledPathCandidates && !found.data; c++) {
+        TempArenaScope scope;
+        found.data = ReadWholeFile(InstalledPathTemp(installDir, e.name, c), &found.size);
+        if (!found.data) {
+            continue;
+        }
+        found.isResult = HasDigest(found.data, found.size, ResultSha256(e));
+        if (!found.isResult && !HasDigest(found.data, found.size, BaseSha256(e))) {
+            free(found.data);
+            found.data = nullptr;
+        }
+    }
+    return found;
+}
+
+StrView StagedPathTemp(StrView installDir, StrView name) {
+    return str::FormatTemp("%s%s", path::JoinTemp(installDir, name).CStr(), aside::kPatchedSuffix);
+}
+
+bool NeedsStaging(const ArchiveEntry& e) {
+    EntryKind kind = ArchiveEntryKind(e);
+    return kind == EntryKind::Difference || kind == EntryKind::Replaced;
+}
+
+bool StageOne(const ArchiveEntry& e, StrView installDir) {
+    TempArenaScope scope;
+    StrView staged = StagedPathTemp(installDir, e.name);
+    Installed installed = FindInstalled(e, installDir);
+    if (!installed.data) {
+        Logf("StagePatchedFiles: '%s' changed since it was checked\n", str::DupTemp(e.name).CStr());
+        return false;
+    }
+    if (installed.isResult) {
+        free(installed.data);
+        file::Delete(staged);
+        return true;
+    }
+    BuildOutcome outcome;
+    char* built = BuildFromBase(e, (const uint8_t*)installed.data, installed.size, &outcome);
+    free(installed.data);
+    if (!built) {
+        Logf("StagePatchedFiles: '%s' could not be built (outcome %d)\n", str::DupTemp(e.name).CStr(), (int)outcome);
+        return false;
+    }
+    bool written = file::WriteFile(staged, StrView(built, (int32_t)e.uncompressedSize), true);
+    free(built);
+    if (!written) {
+        Logf("StagePatchedFiles: could not write '%s' lastError=%u\n", staged.CStr(), (unsigned)GetLastError());
+        return false;
+    }
+    Logf("  built '%s'\n", staged.CStr());
+    return true;
+}
+
+}  // namespace
+
+bool CheckPatchBaseFiles(const InstallerArchive* archive, StrView installDir) {
+    int32_t checked = 0;
+    for (int32_t i = 0; i < archive->count; i++) {
+        const ArchiveEntry& e = archive->entries[i];
+        if (!IsFromBase(e) || !ShouldExtractEntry(e.name)) {
+            continue;
+        }
+        Installed installed = FindInstalled(e, installDir);
+        if (!installed.data) {
+            Logf("CheckPatchBaseFiles: '%s' is missing or is not the file of VeloraPDF %.*s; nothing was changed\n",
+                 str::DupTemp(e.name).CStr(), archive->patchBaseVersion.len, archive->patchBaseVersion.s);
+            return false;
+        }
+        free(installed.data);
+        checked++;
+    }
+    Logf("CheckPatchBaseFiles: %d files of '%s' are those of VeloraPDF %.*s or %s\n", checked, installDir.CStr(),
+         archive->patchBaseVersion.len, archive->patchBaseVersion.s, kProductVersion);
+    return true;
+}
+
+bool StagePatchedFiles(const InstallerArchive* archive, StrView installDir) {
+    Logf("StagePatchedFiles('%s')\n", installDir.CStr());
+    for (int32_t i = 0; i < archive->count; i++) {
+        const ArchiveEntry& e = archive->entries[i];
+        if (NeedsStaging(e) && ShouldExtractEntry(e.name) && !StageOne(e, installDir)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+char* PatchedFileData(const InstallerArchive* archive, int32_t idx, StrView installDir) {
+    const ArchiveEntry& e = archive->entries[idx];
+    TempArenaScope scope;
+    StrView candidates[] = {StagedPathTemp(installDir, e.name), InstalledPathTemp(installDir, e.name, 0),
+                            InstalledPathTemp(installDir, e.name, 1)};
+    for (StrView path : candidates) {
+        uint32_t size = 0;
+        char* data = ReadWholeFile(path, &size);
+        if (data && size == e.uncompressedSize && HasDigest(data, size, ResultSha256(e))) {
+            return data;
+        }
+        free(data);
+    }
+    return nullptr;
+}
+
+void DeleteStagedFiles(const InstallerArchive* archive, StrView installDir) {
+    for (int32_t i = 0; i < archive->count; i++) {
+        const ArchiveEntry& e = archive->entries[i];
+        if (NeedsStaging(e)) {
+            TempArenaScope scope;
+            file::Delete(StagedPathTemp(installDir, e.name));
+        }
+    }
+}
