@@ -70,9 +70,9 @@ bench-patch: setup
 	@cmake --build build/bench --target patch_candidates
 	@bench/patch_bench.sh build/bench
 
-# The installer killed at SOAK_KILLS random instants of a first installation and as many of an
-# upgrade over a running installation, each run again and compared with an uninterrupted run
-# (about 4 minutes). SOAK_SEED replays a run; each run prints the seed it used.
+# The installer killed at SOAK_KILLS random instants of a first installation, as many of an
+# upgrade over a running installation and as many of an update installer's run, each run again
+# and compared with an uninterrupted run (about 7 minutes). SOAK_SEED replays a run; each run prints the seed it used.
 SOAK_KILLS ?= 24
 SOAK_SEED ?= $(shell date +%s)
 soak: build wine-prefix
@@ -80,6 +80,10 @@ soak: build wine-prefix
 		bash tests/e2e/silent_kill_points_test.sh scripts $(WINE_ROOT) $(WINE_ROOT)/suites/soak \
 		$(INSTALLER) build/host/tools/mkpak/mkpak \
 		build/win64/tests/e2e/step_killer.exe
+	@VLPDF_RANDOM_KILLS=$(SOAK_KILLS) VLPDF_KILL_SEED=$(SOAK_SEED) VLPDF_KILL_POINTS='^$$' \
+		bash tests/e2e/update_killed_test.sh scripts $(WINE_ROOT) $(WINE_ROOT)/suites/soak-update \
+		$(INSTALLER) build/host/tools/mkpak/mkpak \
+		build/win64/tests/e2e/step_killer.exe $(CURDIR) build/win64/next-version
 
 # The real installer window under Wine: on $DISPLAY, or pictured on a virtual display.
 window: build wine-prefix

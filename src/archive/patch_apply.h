@@ -35,6 +35,7 @@ bool StagePatchedFiles(const InstallerArchive* archive, StrView installDir);
 // GetFileDataByIdx, and null when none has the result's SHA-256.
 char* PatchedFileData(const InstallerArchive* archive, int32_t idx, StrView installDir);
 
-// Removes what StagePatchedFiles left, after the extraction or a failure.
+// Removes what StagePatchedFiles left, after the extraction or a failure, and what an update
+// killed before it finished left for a later installation into the folder.
 void DeleteStagedFiles(const InstallerArchive* archive, StrView installDir);
 #endif

@@ -166,9 +166,14 @@ char* PatchedFileData(const InstallerArchive* archive, int32_t idx, StrView inst
 void DeleteStagedFiles(const InstallerArchive* archive, StrView installDir) {
     for (int32_t i = 0; i < archive->count; i++) {
         const ArchiveEntry& e = archive->entries[i];
-        if (NeedsStaging(e)) {
-            TempArenaScope scope;
-            file::Delete(StagedPathTemp(installDir, e.name));
+        if (!ShouldExtractEntry(e.name)) {
+            continue;
+        }
+        TempArenaScope scope;
+        StrView staged = StagedPathTemp(installDir, e.name);
+        // Most names are not there: one call, and a line only for what went.
+        if (DeleteFileW(W(staged))) {
+            Logf("  deleted staged '%s'\n", staged.CStr());
         }
     }
 }

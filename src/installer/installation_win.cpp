@@ -168,8 +168,9 @@ void RunInstallation(InstallerRun* run) {
     unregistered.on = unregistered.on.With(prev.choices.on.Only({Choice::SearchFilter, Choice::Previewer}));
     StopWindowsSearchService();
     StrView createdNow = ParentToBeCreatedTemp(chosen.installDir);
+    bool folderExisted = dir::Exists(chosen.installDir);
     bool extracted = ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false});
-    if (patch) {
+    if (patch || folderExisted) {
         DeleteStagedFiles(archive, chosen.installDir);
     }
     if (!extracted) {

@@ -90,37 +90,6 @@ points=(
 total=$(wc -l <"$work/reference.steps")
 files=$(find "$work/expected" -type f | wc -l)
 
-killed_tried=0
-killed_survived=0
-# After a kill: what must hold at once, then the run again, compared with the uninterrupted
-# run's machine.
-after_kill() {  # after_kill <what> <reference> <transcript> installer-args...
-  local what=$1 ref=$2 steps=$3 failures=$scenario_failures written; shift 3
-  written=$(grep -c "^  extracted '" "$steps")
-  if [ "$ref" = first ]; then
-    if reg_has_key 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'; then
-      check "the uninstall entry names a reader that starts" reader_starts
-    fi
-  else
-    if ! grep -q "^WriteInstallerFileRobust: path=" "$steps"; then
-      check "the earlier reader's files in place" bash -c "cd '$dir' && sha256sum -c --quiet '$work/earlier-reader.sums'"
-    fi
-    check "a reader starts ($written of $files files written)" reader_starts
-  fi
-  rm -f "$log"
-  install_silent "$exe" "$@"
-  check_eq "run again: exit code" 0 $? || { echo "  why, as the run's log says (with -log):"
-    { grep -a 'NotifyFailed' "$log" | head -4; tail -4 "$log"; } 2>&1 | sed 's/^/    /'
-    [ -f "$log" ] || { echo "  no log; Wine said:"; tail -8 "$work/installer-said.txt" | sed 's/^/    /'
-      echo "  the temporary folder holds:"; ls -la "$(dirname "$log")" | sed 's/^/    /'; }; }
-  check "run again: the watcher runs" win_process_started vlpdf-watch.exe
-  check "run again: one watcher, none left starting" one_watcher_runs
-  stop_and_snapshot rerun
-  same_as_reference rerun "run again" "$ref"
-  killed_tried=$((killed_tried + 1))
-  [ "$scenario_failures" = "$failures" ] && killed_survived=$((killed_survived + 1))
-}
-
 for point in "${points[@]}"; do
   [[ "$point" =~ ${VLPDF_KILL_POINTS:-.} ]] || continue
   restore_machine earlier
@@ -146,25 +115,6 @@ for saved in earlier pristine; do
   after_kill "step" $ref "$work/killed.steps" "${args[@]}"
 done
 
-# Random instants: the earlier machine (or the pristine one), the run killed at the instant;
-# at every second one a watcher is left starting.
-random_kills() {  # random_kills <name> <saved machine> <reference> <run ms> installer-args...
-  local name=$1 saved=$2 ref=$3 ms=$4 at n=0 leave; shift 4
-  for at in $(kill_instants "$seed" "$instants" "$ms"); do
-    restore_machine "$saved"
-    [ "$saved" = earlier ] && start_earlier_programs
-    n=$((n + 1)); leave=; [ $((n % 2)) = 0 ] && leave=$watcher_win
-    leave_starting=$leave run_killed "@$at" "$work/killed.steps" "$@"
-    section "$name killed at $at ms of $ms, after step $(wc -l <"$work/killed.steps"):" \
-      "$(tail -1 "$work/killed.steps" | cut -c1-70)${left:+ (left $left)}"
-    if [ "$killer_exit" != 0 ]; then
-      echo "  ended by itself before the instant (exit $run_exit): not counted"
-      check_eq "ended by itself: exit code" 0 "$run_exit"
-      continue
-    fi
-    after_kill "$name" "$ref" "$work/killed.steps" "$@"
-  done
-}
 random_kills "the upgrade" earlier reference "$upgrade_ms" -log
 random_kills "the first installation" pristine first "$first_ms" "${first_args[@]}"
 

@@ -10,16 +10,10 @@ scripts=$1; root=$2; prefix=$3; exe=$4; mkpak=$5; src=$6; next=$7
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/machine.sh"
 . "$here/lib/install.sh"
-
-# The next version's build, configured once and brought up to date on every run.
-[ -f "$next/build.ninja" ] || cmake --preset win64 -S "$src" -B "$next" -DVLPDF_VERSION=3.7.1 >/dev/null ||
-  { echo "FAIL: configuring the next version's build"; exit 1; }
-cmake --build "$next" --target installer_exe >/dev/null || { echo "FAIL: building the next version"; exit 1; }
-full_next=$(. "$next/release.env" && echo "$VLPDF_INSTALLER")
+. "$here/lib/update.sh"
 
 scenario_start "$scripts" "$root" "$prefix"
-update=$work/VeloraPDF-3.7.1-update.exe
-"$src/scripts/update-installer.sh" "$next" "$exe" "$update" || { echo "FAIL: making the update"; exit 1; }
+next_version_update "$src" "$next" "$exe" "$work"
 expected_files "$exe" "$mkpak" "$work/earlier"
 expected_files "$full_next" "$mkpak" "$work/expected"
 dir="$(unixpath "$(win_env LOCALAPPDATA)")/vlpdf"
