@@ -51,6 +51,15 @@ tag=$(printf 'server-%s-%x' "$(stat -c %D "$WINEPREFIX")" "$(stat -c %i "$WINEPR
 for p in $(pgrep -x wineserver64) $(pgrep -x wineserver); do
   [ "$(basename "$(readlink "/proc/$p/cwd")")" = "$tag" ] && server=$p
 done
+# The installer's Linux process in this machine, found by its name (the first 15 characters).
+installer_unix_pid() {
+  local name p
+  name=$(basename "$exe")
+  for p in $(pgrep -x "${name:0:15}"); do
+    grep -qz "^WINEPREFIX=$WINEPREFIX\$" "/proc/$p/environ" 2>/dev/null && { echo "$p"; return 0; }
+  done
+  return 1
+}
 # idle <pointer x> <pointer y>: "<installer %> <wineserver %>" of one core over 10 s.
 idle() {
   start_window "$exe"
@@ -58,7 +67,8 @@ idle() {
   xdotool mousemove "$1" "$2"
   sleep 2
   local pid a b s t
-  pid=$(installer_unix_pid)
+  # Without it the installer's share would read as nothing, and the goal as met.
+  pid=$(installer_unix_pid) || { echo "bench: the installer's process was not found" >&2; return 1; }
   a=$(cpu_ns "$pid"); s=$(cpu_ns "$server")
   sleep 10
   b=$(cpu_ns "$pid"); t=$(cpu_ns "$server")
@@ -85,6 +95,8 @@ read -r away_installer1 away_server1 < <(idle 0 0)
 read -r alone2 < <(idle_empty)
 read -r away_installer2 away_server2 < <(idle 0 0)
 read -r over_installer over_server < <(idle 512 384)
+[ -n "$away_installer1" ] && [ -n "$away_installer2" ] && [ -n "$over_installer" ] ||
+  { echo "bench: the idle installer was not measured" >&2; exit 1; }
 mean() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (a + b) / 2 }'; }
 alone=$(mean "$alone1" "$alone2")
 away_installer=$(mean "$away_installer1" "$away_installer2")
