@@ -51,7 +51,7 @@ fuzz-build: setup
 	@[ -f build/fuzz/build.ninja ] || cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
 		-DVLPDF_SANITIZE=ON -DVLPDF_FUZZ=ON >/dev/null
-	@cmake --build build/fuzz --target archive_fuzz archive_fuzz_seeds flags_fuzz translations_fuzz
+	@cmake --build build/fuzz --target archive_fuzz archive_fuzz_seeds flags_fuzz translations_fuzz feed_fuzz
 
 fuzz: fuzz-build
 	@fuzz/run.sh build/fuzz $(FUZZ_SECONDS)

@@ -58,8 +58,17 @@ run_target() {  # run_target <name> <max input length> <seed writer>
 
 archive_seeds() { "$build/fuzz/archive_fuzz_seeds" "$1"; }
 
+# A feed with a release, its patch and members this program does not know.
+feed_seeds() {
+  local digest
+  digest=$(printf '%064d' 0)
+  printf '{"base": "https://www.velorapdf.com/download/", "releases": [{"version": "3.7.1", "notes": [1, true, null, "\u00e9"], "full": {"url": "VeloraPDF-3.7.1-install.exe", "size": 1581568, "sha256": "%s"}, "patches": [{"from": "3.7", "url": "u.exe", "size": 808448, "sha256": "%s"}]}]}' \
+    "$digest" "$digest" >"$1/feed.json"
+}
+
 failed=0
 run_target archive_fuzz 65536 archive_seeds || failed=1
 run_target flags_fuzz 4096 flags_seeds || failed=1
 run_target translations_fuzz 262144 translations_seeds || failed=1
+run_target feed_fuzz 65536 feed_seeds || failed=1
 exit $failed

@@ -10,6 +10,8 @@
 # SOURCE_DATE_EPOCH: the package's summary times; by default the time of the last commit.
 # UPDATE_FROM: earlier release folders (space-separated); for the installer in each, an update
 # installer VeloraPDF-<version>-update-from-<earlier>.exe that patches its installations.
+# update-feed.json lists the installer and those updates, with addresses relative to
+# UPDATE_BASE_URL (by default the folder of RELEASE_URL), for any web server to serve.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$1; out=$2
@@ -96,6 +98,7 @@ python3 "$top/scripts/winget-manifest.py" "$out/$name" "$VLPDF_VERSION" "$url" "
 say "$(cut -d' ' -f1 "$out/$name.sha256")  $name"
 say "$(cut -d' ' -f1 "$out/$msi_name.sha256")  $msi_name"
 say "winget manifest: $out/manifest/"
+updates=()
 for earlier_dir in ${UPDATE_FROM:-}; do
   earlier=$(find "$earlier_dir" -maxdepth 1 -name 'VeloraPDF-*-install.exe' | head -1)
   [ -n "$earlier" ] || fail "$earlier_dir: no VeloraPDF-<version>-install.exe in it"
@@ -106,6 +109,23 @@ for earlier_dir in ${UPDATE_FROM:-}; do
   finish_file "$out/unsigned-$update_name" "$out/$update_name"
   (cd "$out" && sha256sum "$update_name" >"$update_name.sha256")
   say "$(cut -d' ' -f1 "$out/$update_name.sha256")  $update_name"
+  updates+=("$earlier_version" "$update_name")
 done
+python3 - "$out" "${UPDATE_BASE_URL:-${url%/*}/}" "$VLPDF_VERSION" "$name" "${updates[@]}" <<'PY' ||
+import hashlib, json, os, sys
+out, base, version, full = sys.argv[1:5]
+def package(name, **more):
+    with open(os.path.join(out, name), "rb") as f:
+        data = f.read()
+    return dict(more, url=name, size=len(data), sha256=hashlib.sha256(data).hexdigest())
+rest = sys.argv[5:]
+patches = [package(rest[i + 1], **{"from": rest[i]}) for i in range(0, len(rest), 2)]
+feed = {"base": base, "releases": [{"version": version, "full": package(full), "patches": patches}]}
+with open(os.path.join(out, "update-feed.json"), "w") as f:
+    json.dump(feed, f, indent=1, sort_keys=True)
+    f.write("\n")
+PY
+  fail "could not write the update feed"
+say "update feed: $out/update-feed.json"
 "$deploy_files" "$top/product/translations.txt" "$out" || fail "deploy-files could not write the policy templates"
 say "policy templates: $out/policies/; default apps: $out/DefaultAssociations.xml"

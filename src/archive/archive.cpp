@@ -5,6 +5,8 @@
 #include <string.h>
 #include <zlib.h>
 
+#include "base/dotted_version.h"
+
 namespace {
 
 // Reads little-endian values without ever passing the end. Positions are kept in 64 bits
@@ -84,19 +86,7 @@ bool ReadBaseVersion(BoundedReader* r, StrView* version) {
 }  // namespace
 
 bool IsPatchBaseVersion(StrView v) {
-    if (v.len <= 0 || v.len > kPatchBaseVersionMaxLen) {
-        return false;
-    }
-    for (int32_t i = 0; i < v.len; i++) {
-        bool dot = v.s[i] == '.';
-        if (!dot && (v.s[i] < '0' || v.s[i] > '9')) {
-            return false;
-        }
-        if (dot && (i == 0 || i == v.len - 1 || v.s[i - 1] == '.')) {
-            return false;
-        }
-    }
-    return true;
+    return v.len <= kPatchBaseVersionMaxLen && IsDottedVersion(v);
 }
 
 bool IsValidArchiveEntryName(StrView name) {

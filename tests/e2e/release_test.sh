@@ -55,6 +55,16 @@ check "the policy templates and the default-apps file beside it" test -f "$relea
   -a -f "$release/policies/en-US/VeloraPDF.adml" -a -f "$release/policies/zh-CN/VeloraPDF.adml" \
   -a -f "$release/policies/ar-SA/VeloraPDF.adml" -a -f "$release/DefaultAssociations.xml"
 
+check "the update feed names the signed installer by its size and SHA-256" python3 -c "
+import hashlib, json, os, sys
+feed = json.load(open('$release/update-feed.json'))
+full = feed['releases'][0]['full']
+data = open('$exe', 'rb').read()
+assert feed['base'] == 'https://www.velorapdf.com/download/', feed['base']
+assert feed['releases'][0]['version'] == '$VLPDF_VERSION' and feed['releases'][0]['patches'] == []
+assert full == {'url': os.path.basename('$exe'), 'size': len(data), 'sha256': hashlib.sha256(data).hexdigest()}, full
+"
+
 section "the manifest describes the signed file"
 python3 "$here/release_manifest_check.py" "$release" >"$work/manifest.sh" 2>"$work/manifest.err"
 check "manifest agrees with the file" test ! -s "$work/manifest.err" || cat "$work/manifest.err"
