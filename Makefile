@@ -67,7 +67,7 @@ bench: setup build-win64 wine-prefix
 # registry (fetched into build/bench, never committed).
 bench-patch: setup
 	@[ -f build/bench/build.ninja ] || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build build/bench --target patch_candidates
+	@cmake --build build/bench --target patch_candidates mkpak
 	@bench/patch_bench.sh build/bench
 
 # The installer killed at SOAK_KILLS random instants of a first installation, as many of an

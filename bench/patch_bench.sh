@@ -4,14 +4,18 @@
 # each candidate's patch against the new release packed as a full installer packs it (LZMA2
 # at its strongest with the x86 branch filter), and the time to apply it on this machine.
 # Candidates: zstd's patch-from mode, bsdiff, LZMA2 with the old file as its preset
-# dictionary; each also with the x86 branch filter applied to both sides first.
+# dictionary; each also with the x86 branch filter applied to both sides first. Last, what
+# the update installers carry: mkpak's patch archive of the file (bsdiff's difference in
+# LZMA streams, or the whole file when that is smaller), its header included, applied by
+# mkpak through the installer's own reader.
 #   bench/patch_bench.sh <bench build dir>
 # Prints one line per pair and candidate, then "patch pick: ..." for the goals table.
 set -eu
 build=$(realpath "$1")
 tool=$build/bench/patch_candidates
+mkpak=$build/tools/mkpak/mkpak
 corpus=$build/patch-corpus
-[ -x "$tool" ] || { echo "patch bench: $tool is missing" >&2; exit 1; }
+for t in "$tool" "$mkpak"; do [ -x "$t" ] || { echo "patch bench: $t is missing" >&2; exit 1; }; done
 for c in npm zstd bsdiff bspatch; do
   command -v $c >/dev/null || { echo "patch bench: $c is missing; run scripts/setup.sh" >&2; exit 1; }
 done
@@ -59,13 +63,18 @@ candidate() {  # candidate <name> <old> <new>
               ms=$(best_ms "$tool" decode --bcj "$old" "$w/patch" "$w/out") ;;
     lzma) "$tool" encode "$old" "$new" "$w/patch"
           ms=$(best_ms "$tool" decode "$old" "$w/patch" "$w/out") ;;
+    mkpak) rm -rf "$w/a" "$w/b" "$w/x"; mkdir -p "$w/a/plugins" "$w/b/plugins"
+           ln -s "$old" "$w/a/plugins/f"; ln -s "$new" "$w/b/plugins/f"
+           "$mkpak" create "$w/b" "$w/patch" --base "$w/a" --base-version 1.0 -j 1 >/dev/null
+           ms=$(best_ms "$mkpak" extract "$w/patch" "$w/x" --base "$w/a")
+           cp "$w/x/plugins/f" "$w/out" ;;
   esac
   cmp -s "$w/out" "$new" || { echo "patch bench: $name gave back another file than $new" >&2; exit 1; }
   size[$name]=$((${size[$name]:-0} + $(stat -c %s "$w/patch")))
   time[$name]=$((${time[$name]:-0} + ms))
 }
 
-candidates=(zstd zstd+bcj bsdiff bsdiff+bcj lzma lzma+bcj)
+candidates=(zstd zstd+bcj bsdiff bsdiff+bcj lzma lzma+bcj mkpak)
 for pair in "${pairs[@]}"; do
   read -r pkg v1 v2 <<<"$pair"
   a=$(fetch "$pkg" "$v1") && b=$(fetch "$pkg" "$v2") || continue

@@ -151,8 +151,9 @@ void RunInstallation(InstallerRun* run) {
          (int)chosen.AllUsers(), (int)chosen.Has(Choice::SearchFilter), (int)chosen.Has(Choice::Previewer),
          exePath.CStr());
     // A patch builds its changed files beside the earlier ones before anything is touched.
+    // No archive is open only when the extraction is a test's stand-in.
     const InstallerArchive* archive = GetOpenedArchive();
-    bool patch = !archive->patchBaseVersion.IsEmpty();
+    bool patch = archive && !archive->patchBaseVersion.IsEmpty();
     if (patch && (!CheckPatchBaseFiles(archive, chosen.installDir) || !StagePatchedFiles(archive, chosen.installDir))) {
         DeleteStagedFiles(archive, chosen.installDir);
         NotifyFailed(PatchRefusedMessageTemp(archive->patchBaseVersion));
@@ -170,7 +171,7 @@ void RunInstallation(InstallerRun* run) {
     StrView createdNow = ParentToBeCreatedTemp(chosen.installDir);
     bool folderExisted = dir::Exists(chosen.installDir);
     bool extracted = ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false});
-    if (patch || folderExisted) {
+    if (archive && (patch || folderExisted)) {
         DeleteStagedFiles(archive, chosen.installDir);
     }
     if (!extracted) {
