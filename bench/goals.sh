@@ -38,4 +38,7 @@ awk -F= '
         sprintf("%.3f %% (%.3f + %.3f - %.3f)", idle, v["idle_installer"], v["idle_server"], v["idle_server_alone"]),
         "< 0.1 %", idle < 0.1)
     ratio("G6", "msiexec /i /qn / the installer -s -all-users", "msi_ms", "msi_exe_ms", 1.3, "ms")
+    ratio("G8", "update 3.7 -> 3.7.1 / full installer, archives", "update_pak", "full_pak", 0.03, "bytes")
+    ratio("G8", "the same, the installers themselves", "update_exe", "full_exe", 0.03, "bytes")
+    ratio("G8", "-s of the update / -s of the full installer", "update_ms", "update_full_ms", 1.0, "ms")
   }' "$1"

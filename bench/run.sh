@@ -116,6 +116,7 @@ VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" \
   "$repo/bench/extract_bench.sh" "$build" "$win" "$build/bench-many.pak" "$many" 4 many
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/durability.sh" "$win" "$stage"
 VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/msi_bench.sh" "$build" "$win"
+VLPDF_TEST_PREFIX=$prefix "$repo/scripts/with-wineserver" "$win/wine" "$repo/bench/update_bench.sh" "$build" "$win"
 
 "$repo/bench/window_bench.sh" "$win"
 

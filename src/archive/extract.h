@@ -6,9 +6,13 @@ struct InstallerArchive;
 
 // How the run that extracts was started. A silent run asks nobody anything; only the
 // extract-only run (-x) may write into the folder the program itself runs from.
+struct PatchPlan;
+
 struct ExtractMode {
     bool silent = false;
     bool extractOnly = false;
+    // An update's: the files already as the new version has them, which are not written again.
+    const PatchPlan* patch = nullptr;
 };
 
 // Unpacks the selected payload files into installDir. On false the reason has been given

@@ -218,10 +218,21 @@ struct DecodeList {
     int64_t total = 0;
 };
 
-void ListFilesToDecode(bool skipExe, DecodeList* list) {
+// Entries that are installed but not written: the running program in the extract-only
+// mode, and what an update found already in place.
+struct Kept {
+    bool exe = false;
+    const PatchPlan* patch = nullptr;
+
+    bool Keeps(int32_t idx, StrView name) const {
+        return (exe && str::Eq(name, kReaderExeName)) || (patch && patch->inPlace[idx]);
+    }
+};
+
+void ListFilesToDecode(const Kept& kept, DecodeList* list) {
     for (int32_t idx = 0; idx < gOpenedArchive->count; idx++) {
         const ArchiveEntry& e = gOpenedArchive->entries[idx];
-        if (!ShouldExtractEntry(e.name) || (skipExe && str::Eq(e.name, kReaderExeName))) {
+        if (!ShouldExtractEntry(e.name) || kept.Keeps(idx, e.name)) {
             continue;
         }
         list->files[list->count] = idx;
@@ -356,13 +367,13 @@ bool EnsureEnoughDiskSpaceForInstall(StrView installDir, int64_t* needOut) {
     return CheckFreeSpace(need, available.QuadPart);
 }
 
-bool ExtractFiles(StrView installDir, bool skipExe, int64_t spaceNeeded) {
+bool ExtractFiles(StrView installDir, const Kept& kept, int64_t spaceNeeded) {
     Extraction x{installDir, CountExtractableEntries(gOpenedArchive), spaceNeeded};
     Logf("ExtractFiles(): dir '%s' filesCount=%d\n", installDir.CStr(), x.count);
     EntrySource source{gOpenedArchive, installDir};
     x.source = &source;
     DecodeList list;
-    ListFilesToDecode(skipExe, &list);
+    ListFilesToDecode(kept, &list);
     DecodeAhead workers;
     x.ahead = StartDecodingAhead(list, &source, &workers);
     durable::FlushQueue flushes;
@@ -379,9 +390,11 @@ bool ExtractFiles(StrView installDir, bool skipExe, int64_t spaceNeeded) {
         }
         i++;
         TempArenaScope scope;
-        if (skipExe && str::Eq(name, kReaderExeName)) {
+        if (kept.exe && str::Eq(name, kReaderExeName)) {
             // The running program is that file: it stays as it is.
             Logf("  skipped 'vlpdf.exe' [%d/%d]: it is the running program\n", i, x.count);
+        } else if (kept.Keeps(idx, name)) {
+            Logf("  unchanged '%s' [%d/%d]: already as this version has it\n", str::DupTemp(name).CStr(), i, x.count);
         } else if (!WriteEntry(&x, idx, i, k++)) {
             free(x.madeDir);
             return false;
@@ -467,7 +480,7 @@ bool ExtractIntoDir(StrView installDir, ExtractMode mode) {
         return false;
     }
     ProgressStep();
-    if (ExtractFiles(installDir, skipExe, spaceNeeded)) {
+    if (ExtractFiles(installDir, Kept{skipExe, mode.patch}, spaceNeeded)) {
         return true;
     }
     RestoreInstallCopyFiles(installDir);

@@ -3,10 +3,8 @@
 // file the patch builds from has been found to be the earlier version's; then each changed
 // file is built beside its earlier version and checked, and only then does the extraction
 // replace files, through the same steps as a full installation.
+#include "archive/archive.h"
 #include "base/str.h"
-
-struct InstallerArchive;
-struct ArchiveEntry;
 
 // Whether an installation of this version may take a patch of base that makes own: its
 // base, or already the version it makes (a patch killed after it registered runs again).
@@ -26,9 +24,18 @@ StrView PatchRefusedMessageTemp(StrView baseVersion);
 // On failure the first that is neither is named in the log, with "nothing was changed".
 bool CheckPatchBaseFiles(const InstallerArchive* archive, StrView installDir);
 
-// Builds each changed file from its earlier version into name + ".patched", checks its
-// SHA-256 and flushes it. Files already of the new version are left alone.
-bool StagePatchedFiles(const InstallerArchive* archive, StrView installDir);
+// What an update found in the installation before it changed anything: the entries whose
+// installed file is already the new version's (unchanged files, or files a killed run of the
+// update had written), which the extraction leaves as they are.
+struct PatchPlan {
+    bool inPlace[kArchiveMaxEntries] = {};
+    int32_t inPlaceCount = 0;
+};
+
+// Checks every file the patch builds from again, as CheckPatchBaseFiles does (failing the
+// same way), builds each changed file from its earlier version into name + ".patched",
+// checks its SHA-256, and notes the files already in place.
+bool StagePatchedFiles(const InstallerArchive* archive, StrView installDir, PatchPlan* plan);
 
 // The bytes the extraction writes for a from-base entry: the staged file, or the installed
 // one when it is the new version's already; malloc'd with two NUL bytes after, like

@@ -55,11 +55,13 @@ struct Installed {
     char* data = nullptr;  // malloc'd; null when no candidate is either
     uint32_t size = 0;
     bool isResult = false;
+    int32_t candidate = -1;  // 0: under its own name
 };
 
 Installed FindInstalled(const ArchiveEntry& e, StrView installDir) {
     Installed found;
     for (int32_t c = 0; c < kInstalledPathCandidates && !found.data; c++) {
+        found.candidate = c;
         TempArenaScope scope;
         found.data = ReadWholeFile(InstalledPathTemp(installDir, e.name, c), &found.size);
         if (!found.data) {
@@ -78,22 +80,42 @@ StrView StagedPathTemp(StrView installDir, StrView name) {
     return str::FormatTemp("%s%s", path::JoinTemp(installDir, name).CStr(), aside::kPatchedSuffix);
 }
 
+// The files every installation moves aside before it writes (a copy of each keeps its name
+// only when one can be made): always written again, so that none is left only aside.
+bool IsMovedAside(StrView name) {
+    for (const char* moved : aside::kMoveAsideNames) {
+        if (str::EqI(name, moved)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool NeedsStaging(const ArchiveEntry& e) {
     EntryKind kind = ArchiveEntryKind(e);
     return kind == EntryKind::Difference || kind == EntryKind::Replaced;
 }
 
-bool StageOne(const ArchiveEntry& e, StrView installDir) {
+void LogNotBase(const InstallerArchive* archive, const ArchiveEntry& e, const char* who) {
+    Logf("%s: '%s' is missing or is not the file of VeloraPDF %.*s; nothing was changed\n", who,
+         str::DupTemp(e.name).CStr(), archive->patchBaseVersion.len, archive->patchBaseVersion.s);
+}
+
+// One from-base entry: in place already, to build beside its earlier version, or neither
+// (the installation is not the one the update was made for).
+bool StageOne(const InstallerArchive* archive, int32_t idx, StrView installDir, PatchPlan* plan) {
+    const ArchiveEntry& e = archive->entries[idx];
     TempArenaScope scope;
     StrView staged = StagedPathTemp(installDir, e.name);
     Installed installed = FindInstalled(e, installDir);
     if (!installed.data) {
-        Logf("StagePatchedFiles: '%s' changed since it was checked\n", str::DupTemp(e.name).CStr());
+        LogNotBase(archive, e, "StagePatchedFiles");
         return false;
     }
-    if (installed.isResult) {
+    if (installed.isResult || !NeedsStaging(e)) {
+        plan->inPlace[idx] = installed.candidate == 0 && installed.isResult && !IsMovedAside(e.name);
+        plan->inPlaceCount += plan->inPlace[idx] ? 1 : 0;
         free(installed.data);
-        file::Delete(staged);
         return true;
     }
     BuildOutcome outcome;
@@ -103,7 +125,9 @@ bool StageOne(const ArchiveEntry& e, StrView installDir) {
         Logf("StagePatchedFiles: '%s' could not be built (outcome %d)\n", str::DupTemp(e.name).CStr(), (int)outcome);
         return false;
     }
-    bool written = file::WriteFile(staged, StrView(built, (int32_t)e.uncompressedSize), true);
+    // Not flushed: nothing takes it on trust. The extraction checks its SHA-256 before it
+    // writes it, and after a power cut the update run again builds it anew.
+    bool written = file::WriteFile(staged, StrView(built, (int32_t)e.uncompressedSize));
     free(built);
     if (!written) {
         Logf("StagePatchedFiles: could not write '%s' lastError=%u\n", staged.CStr(), (unsigned)GetLastError());
@@ -124,8 +148,7 @@ bool CheckPatchBaseFiles(const InstallerArchive* archive, StrView installDir) {
         }
         Installed installed = FindInstalled(e, installDir);
         if (!installed.data) {
-            Logf("CheckPatchBaseFiles: '%s' is missing or is not the file of VeloraPDF %.*s; nothing was changed\n",
-                 str::DupTemp(e.name).CStr(), archive->patchBaseVersion.len, archive->patchBaseVersion.s);
+            LogNotBase(archive, e, "CheckPatchBaseFiles");
             return false;
         }
         free(installed.data);
@@ -136,14 +159,15 @@ bool CheckPatchBaseFiles(const InstallerArchive* archive, StrView installDir) {
     return true;
 }
 
-bool StagePatchedFiles(const InstallerArchive* archive, StrView installDir) {
+bool StagePatchedFiles(const InstallerArchive* archive, StrView installDir, PatchPlan* plan) {
     Logf("StagePatchedFiles('%s')\n", installDir.CStr());
     for (int32_t i = 0; i < archive->count; i++) {
         const ArchiveEntry& e = archive->entries[i];
-        if (NeedsStaging(e) && ShouldExtractEntry(e.name) && !StageOne(e, installDir)) {
+        if (IsFromBase(e) && ShouldExtractEntry(e.name) && !StageOne(archive, i, installDir, plan)) {
             return false;
         }
     }
+    Logf("StagePatchedFiles: %d files already as VeloraPDF %s has them\n", plan->inPlaceCount, kProductVersion);
     return true;
 }
 

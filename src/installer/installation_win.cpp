@@ -150,11 +150,13 @@ void RunInstallation(InstallerRun* run) {
          "%d, installerExePath: '%s'\n",
          (int)chosen.AllUsers(), (int)chosen.Has(Choice::SearchFilter), (int)chosen.Has(Choice::Previewer),
          exePath.CStr());
-    // A patch builds its changed files beside the earlier ones before anything is touched.
-    // No archive is open only when the extraction is a test's stand-in.
+    // An update checks the installation again (time may have passed since it was told what
+    // the update does) and builds its changed files beside the earlier ones before anything
+    // is touched. No archive is open only when the extraction is a test's stand-in.
     const InstallerArchive* archive = GetOpenedArchive();
     bool patch = archive && !archive->patchBaseVersion.IsEmpty();
-    if (patch && (!CheckPatchBaseFiles(archive, chosen.installDir) || !StagePatchedFiles(archive, chosen.installDir))) {
+    PatchPlan plan;
+    if (patch && !StagePatchedFiles(archive, chosen.installDir, &plan)) {
         DeleteStagedFiles(archive, chosen.installDir);
         NotifyFailed(PatchRefusedMessageTemp(archive->patchBaseVersion));
         HandBackOutcome(*run, false);
@@ -170,7 +172,7 @@ void RunInstallation(InstallerRun* run) {
     StopWindowsSearchService();
     StrView createdNow = ParentToBeCreatedTemp(chosen.installDir);
     bool folderExisted = dir::Exists(chosen.installDir);
-    bool extracted = ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false});
+    bool extracted = ExtractInstallerFiles(chosen.installDir, ExtractMode{run->cli->silent, false, patch ? &plan : nullptr});
     if (archive && (patch || folderExisted)) {
         DeleteStagedFiles(archive, chosen.installDir);
     }

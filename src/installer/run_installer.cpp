@@ -84,7 +84,9 @@ bool PatchFitsInstallation(InstallerRun* run) {
                  run->choices.installDir.CStr());
             run->choices.installDir = prev.choices.installDir;
         }
-        fits = CheckPatchBaseFiles(GetOpenedArchive(), prev.choices.installDir);
+        // A person is told before the window shows; a silent run checks every file once, in
+        // the run that installs, before it changes anything.
+        fits = run->cli->silent || CheckPatchBaseFiles(GetOpenedArchive(), prev.choices.installDir);
     }
     if (!fits) {
         ShowErrorMessage(PatchRefusedMessageTemp(base), run->cli->silent);

@@ -41,7 +41,7 @@ stop_and_snapshot reference
 echo "  $(wc -l <"$work/reference.steps") logged steps in $update_ms ms"
 
 points=(
-  "CheckPatchBaseFiles: "                          # checked, nothing built
+  "StagePatchedFiles('"                            # nothing checked or built yet
   "  built '$dir_win\\vlpdf.exe.patched'"          # the changed files built beside the earlier ones
   "ExtractFiles(): "                               # extraction starts
   "  extracted '$dir_win\\UserSDKHost\\index.html'"  # halfway

@@ -49,7 +49,7 @@ cp "$work/earlier/plugins/pdfwatch/vlpdf-watch.exe" "$dir/plugins/pdfwatch/vlpdf
 section "the update"
 install_silent "$update" -log
 check_eq "exit code" 0 $?
-check "the files were checked first" grep -qE "^CheckPatchBaseFiles: [0-9]+ files of '.*' are those of VeloraPDF 3.7 or 3.7.1$" "$log"
+check "the files were checked first" grep -qE "^StagePatchedFiles: [0-9]+ files already as VeloraPDF 3.7.1 has them$" "$log"
 check "changed files were built beside the earlier ones" grep -qE "^  built '.*vlpdf\.exe\.patched'$" "$log"
 check "exactly the next version's files" diff -r "$work/expected" "$dir"
 check_eq "DisplayVersion" 3.7.1 "$(reg_get "$uninstall" DisplayVersion)"
@@ -76,7 +76,7 @@ machine_dir="$(unixpath "$(win_env ProgramFiles)")/vlpdf"
 machine_uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\vlpdf'
 install_silent "$update" -log
 check_eq "exit code" 0 $?
-check "the update found the all-users installation" grep -qF "CheckPatchBaseFiles: " "$log"
+check "the update found the all-users installation" grep -qF "StagePatchedFiles('C:\\Program Files\\vlpdf')" "$log"
 check "exactly the next version's files" diff -r "$work/expected" "$machine_dir"
 check_eq "DisplayVersion" 3.7.1 "$(reg_get "$machine_uninstall" DisplayVersion)"
 check "no per-user installation made" test ! -e "$dir/vlpdf.exe"
