@@ -51,6 +51,7 @@ install_silent "$update" -log
 check_eq "exit code" 0 $?
 check "the files were checked first" grep -qE "^StagePatchedFiles: [0-9]+ files already as VeloraPDF 3.7.1 has them$" "$log"
 check "changed files were built beside the earlier ones" grep -qE "^  built '.*vlpdf\.exe\.patched'$" "$log"
+check "unchanged files are not written again" grep -qE "^  unchanged '.*\.png' \[[0-9]+/[0-9]+\]: already as this version has it$" "$log"
 check "exactly the next version's files" diff -r "$work/expected" "$dir"
 check_eq "DisplayVersion" 3.7.1 "$(reg_get "$uninstall" DisplayVersion)"
 varying='InstallDate|EstimatedSize|\\Explorer\\|\\Search|MRU|UserAssist|ShellNoRoam|Bags'
