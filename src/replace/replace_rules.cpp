@@ -40,6 +40,9 @@ void LeftoverAsideCopiesTemp(Vec<StrView>* out) {
     for (const char* name : kRestoreNames) {
         out->Append(CopyPathTemp(name));
     }
+    for (const char* name : kMoveAsideNames) {
+        out->Append(KeepPathTemp(name));
+    }
     std::sort(out->begin(), out->end(), LessIgnoringCase);
 }
 

@@ -52,8 +52,10 @@ extern const char* const kMoveAsideNames[4];
 // Put back after a failed extraction, in this order.
 extern const char* const kRestoreNames[5];
 constexpr const char* kLegacyLibrary = "libvlrender.dll";
-// The aside copies a finished extraction deletes: each restored name with kCopySuffix, in
-// the order of their names (ignoring case), as the log shows them. In the temporary arena.
+// The copies a finished extraction deletes: each restored name with kCopySuffix, and each
+// moved-aside name with kKeepSuffix (a run killed between moving a file aside and giving its
+// name to the copy leaves the copy, which nothing takes then), in the order of their names
+// (ignoring case), as the log shows them. In the temporary arena.
 void LeftoverAsideCopiesTemp(Vec<StrView>* out);
 
 // Product files whose holders are terminated, tested pairwise against a process's modules;

@@ -73,6 +73,7 @@ points=(
   "  unregistering previewer before file overwrite"        # search filter unregistered
   "KillProcessesUsingInstallationDir("                     # reader and watcher ended next
   "TryRenameAsideOnce: ok '$dir_win\\PdfFilter.dll'"        # one file moved aside
+  "MoveAsideInstallFile: '$dir_win\\PdfPreview.dll'"       # its copy being made, not moved yet
   "TryRenameAsideOnce: ok '$dir_win\\vlpdf.exe'"            # all moved aside
   "ExtractFiles(): "                                       # extraction starts
   "  extracted '$dir_win\\UserSDKHost\\index.html'"        # halfway
@@ -100,6 +101,17 @@ for point in "${points[@]}"; do
   check_eq "killed at '$point'" 0 "$killer_exit" || continue
   after_kill "step" reference "$work/killed.steps" -log
 done
+
+# Killed between moving a file aside and giving its name to the copy kept of it (nothing is
+# logged in between; the state is made by hand): the copy must not outlive the run again.
+if [[ "between the renames" =~ ${VLPDF_KILL_POINTS:-.} ]]; then
+  restore_machine earlier
+  start_earlier_programs
+  mv "$dir/PdfPreview.dll" "$dir/PdfPreview.dll.copy" && cp "$dir/PdfPreview.dll.copy" "$dir/PdfPreview.dll.keep"
+  section "killed between moving PdfPreview.dll aside and giving its name to the copy"
+  : >"$work/killed.steps"
+  after_kill "step" reference "$work/killed.steps" -log
+fi
 
 # Killed as it starts its watcher: the system creates a program's first thread suspended and
 # resumes it as CreateProcess returns, so a run ended in between leaves the watcher starting.

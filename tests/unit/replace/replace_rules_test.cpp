@@ -18,12 +18,15 @@ TEST(AsideNames, CopyStaleAndFailedNames) {
     EXPECT_EQ(S(aside::StalePathTemp("a.copy", 0)), "a.copy.stale0");
     EXPECT_EQ(S(aside::FailedPathTemp("C:\\p\\vlpdf.exe")), "C:\\p\\vlpdf.exe.failed");
     // What an extraction clears away afterwards: every name a failure may restore, the
-    // legacy library's included, in the order of their names whatever their case.
+    // legacy library's included, and the copies kept in place of the moved-aside files, in
+    // the order of their names whatever their case.
     Vec<StrView> leftovers(GetTempArena());
     aside::LeftoverAsideCopiesTemp(&leftovers);
     std::string all;
     for (StrView name : leftovers) all += S(name) + " ";
-    EXPECT_EQ(all, "libtovarinpdf.dll.copy libvlrender.dll.copy PdfFilter.dll.copy PdfPreview.dll.copy vlpdf.exe.copy ");
+    EXPECT_EQ(all,
+              "libtovarinpdf.dll.copy libtovarinpdf.dll.keep libvlrender.dll.copy PdfFilter.dll.copy "
+              "PdfFilter.dll.keep PdfPreview.dll.copy PdfPreview.dll.keep vlpdf.exe.copy vlpdf.exe.keep ");
 }
 
 TEST(RetryCadence, QuickPausesGrowLinearlyAndSilentRetriesTakeAMinute) {
