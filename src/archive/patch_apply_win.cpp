@@ -17,31 +17,17 @@
 
 namespace {
 
-// A file's bytes in a malloc'd buffer with two NUL bytes after them; null when it cannot be
-// read whole.
+// A file's bytes in a malloc'd buffer with two NUL bytes after them, as GetFileDataByIdx
+// gives an entry's; null when it cannot be read whole.
 char* ReadWholeFile(StrView path, uint32_t* size) {
-    HANDLE h = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
+    bool ok = false;
+    StrView data = file::ReadFile(path, nullptr, &ok);
+    if (!ok) {
+        free((void*)data.s);
         return nullptr;
     }
-    LARGE_INTEGER n{};
-    char* data = nullptr;
-    if (GetFileSizeEx(h, &n) && n.QuadPart <= (LONGLONG)kArchiveMaxFileSize) {
-        data = (char*)malloc((size_t)n.QuadPart + 2);
-    }
-    DWORD got = 0;
-    if (data && (!::ReadFile(h, data, (DWORD)n.QuadPart, &got, nullptr) || got != (DWORD)n.QuadPart)) {
-        free(data);
-        data = nullptr;
-    }
-    CloseHandle(h);
-    if (data) {
-        data[got] = 0;
-        data[got + 1] = 0;
-        *size = got;
-    }
-    return data;
+    *size = (uint32_t)data.len;
+    return (char*)data.s;
 }
 
 bool HasDigest(const char* data, uint32_t size, const uint8_t* digest) {
@@ -80,17 +66,6 @@ StrView StagedPathTemp(StrView installDir, StrView name) {
     return str::FormatTemp("%s%s", path::JoinTemp(installDir, name).CStr(), aside::kPatchedSuffix);
 }
 
-// The files every installation moves aside before it writes (a copy of each keeps its name
-// only when one can be made): always written again, so that none is left only aside.
-bool IsMovedAside(StrView name) {
-    for (const char* moved : aside::kMoveAsideNames) {
-        if (str::EqI(name, moved)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool NeedsStaging(const ArchiveEntry& e) {
     EntryKind kind = ArchiveEntryKind(e);
     return kind == EntryKind::Difference || kind == EntryKind::Replaced;
@@ -113,7 +88,9 @@ bool StageOne(const InstallerArchive* archive, int32_t idx, StrView installDir, 
         return false;
     }
     if (installed.isResult || !NeedsStaging(e)) {
-        plan->inPlace[idx] = installed.candidate == 0 && installed.isResult && !IsMovedAside(e.name);
+        // A moved-aside file keeps its name only when a copy of it can be made: it is always
+        // written again, so that none is left only aside.
+        plan->inPlace[idx] = installed.candidate == 0 && installed.isResult && !aside::IsMovedAsideName(e.name);
         plan->inPlaceCount += plan->inPlace[idx] ? 1 : 0;
         free(installed.data);
         return true;

@@ -16,7 +16,8 @@ bool Exists(StrView path);
 // A failure is logged and its system error left as the thread's last error. With flush the
 // bytes are on the disk before it returns true (a failed flush fails the write).
 bool WriteFile(StrView path, StrView data, bool flush = false);
-// The whole file in the arena (the heap when null); the empty view with ok=false on failure.
+// The whole file in the arena (the heap when null), followed by two NUL bytes (so that it is
+// also a NUL-terminated UTF-8 or UTF-16 string); the empty view with ok=false on failure.
 StrView ReadFile(StrView path, Arena* a, bool* ok);
 // True when the file was deleted or is not there.
 bool Delete(StrView path);

@@ -51,7 +51,7 @@ StrView ReadFile(StrView path, Arena* a, bool* ok) {
         return {};
     }
     size_t size = (size_t)st.st_size;
-    char* p = (char*)(a ? ArenaAlloc(a, size + 1) : malloc(size + 1));
+    char* p = (char*)(a ? ArenaAlloc(a, size + 2) : malloc(size + 2));
     if (!p) {
         fclose(f);
         return {};
@@ -59,6 +59,7 @@ StrView ReadFile(StrView path, Arena* a, bool* ok) {
     size_t got = fread(p, 1, size, f);
     fclose(f);
     p[got] = 0;
+    p[got + 1] = 0;
     *ok = got == size;
     return {p, (int32_t)got};
 }

@@ -245,7 +245,7 @@ StrView ReadFile(StrView path, Arena* a, bool* ok) {
         return {};
     }
     DWORD n = (DWORD)size.QuadPart;
-    char* p = (char*)(a ? ArenaAlloc(a, (size_t)n + 1) : malloc((size_t)n + 1));
+    char* p = (char*)(a ? ArenaAlloc(a, (size_t)n + 2) : malloc((size_t)n + 2));
     DWORD got = 0;
     BOOL readOk = p && ::ReadFile(h, p, n, &got, nullptr);
     CloseHandle(h);
@@ -253,6 +253,7 @@ StrView ReadFile(StrView path, Arena* a, bool* ok) {
         return {};
     }
     p[got] = 0;
+    p[got + 1] = 0;
     *ok = readOk && got == n;
     return {p, (int32_t)got};
 }

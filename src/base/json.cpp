@@ -54,8 +54,7 @@ struct Reader {
         }
         int32_t v = 0;
         for (int i = 0; i < 4; i++) {
-            char c = s[pos++];
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            int d = str::HexDigitValue(s[pos++]);
             if (d < 0) {
                 return -1;
             }

@@ -44,6 +44,10 @@ bool StartsWith(StrView s, StrView prefix) {
     return s.len >= prefix.len && Eq(StrView(s.s, prefix.len), prefix);
 }
 
+int HexDigitValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
 bool StartsWithI(StrView s, StrView prefix) {
     return s.len >= prefix.len && EqI(StrView(s.s, prefix.len), prefix);
 }

@@ -53,6 +53,8 @@ bool Eq(StrView a, StrView b);
 // ASCII letters compare without case; every other byte must match.
 bool EqI(StrView a, StrView b);
 bool StartsWith(StrView s, StrView prefix);
+// The value of a hexadecimal digit (either case), or -1.
+int HexDigitValue(char c);
 bool StartsWithI(StrView s, StrView prefix);
 bool EndsWithI(StrView s, StrView suffix);
 

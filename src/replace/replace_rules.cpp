@@ -46,6 +46,15 @@ void LeftoverAsideCopiesTemp(Vec<StrView>* out) {
     std::sort(out->begin(), out->end(), LessIgnoringCase);
 }
 
+bool IsMovedAsideName(StrView name) {
+    for (const char* moved : kMoveAsideNames) {
+        if (str::EqI(name, moved)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 StrView CopyPathTemp(StrView path) {
     return str::FormatTemp("%.*s%s", (int)path.len, path.s, kCopySuffix);
 }

@@ -49,6 +49,8 @@ bool NeedsSearchServiceStop(StrView name);
 
 // Moved aside before extraction, in this order ("vlpdf.exe" last, unless skipped).
 extern const char* const kMoveAsideNames[4];
+// Whether the installation's file of this name (relative, any letter case) is one of them.
+bool IsMovedAsideName(StrView name);
 // Put back after a failed extraction, in this order.
 extern const char* const kRestoreNames[5];
 constexpr const char* kLegacyLibrary = "libvlrender.dll";

@@ -9,16 +9,12 @@
 
 namespace {
 
-int HexDigit(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-
 bool ParseDigest(StrView hex, uint8_t out[kSha256Size]) {
     if (hex.len != 2 * kSha256Size) {
         return false;
     }
     for (int32_t i = 0; i < kSha256Size; i++) {
-        int hi = HexDigit(hex.s[2 * i]), lo = HexDigit(hex.s[2 * i + 1]);
+        int hi = str::HexDigitValue(hex.s[2 * i]), lo = str::HexDigitValue(hex.s[2 * i + 1]);
         if (hi < 0 || lo < 0) {
             return false;
         }
